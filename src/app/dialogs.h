@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace orvalis {
+
+// Every modal question, message and file dialog of the program goes through
+// this interface, so that commands can be run by tests without a person.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Warning "Avertissement" with "OK" / "Annuler": true for OK.
+    virtual bool askOkCancel(QWidget *parent, const QString &text) = 0;
+    // Warning "Avertissement" with "&Oui" / "Annuler": true for Oui.
+    virtual bool askYesCancel(QWidget *parent, const QString &text) = 0;
+    // Warning "Avertissement" with a single "OK".
+    virtual void warning(QWidget *parent, const QString &text) = 0;
+    // Information "Information" with "OK".
+    virtual void information(QWidget *parent, const QString &text) = 0;
+    // Error "Erreur" with "OK".
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    // Plain message box titled with the program's name.
+    virtual void message(QWidget *parent, const QString &text) = 0;
+
+    // File dialogs; an empty result means cancelled. Filters are written as
+    // "Description|patterns|Description|patterns".
+    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,
+                                 const QString &defaultSuffix) = 0;
+};
+
+// Turns "Desc|*.a;*.b|Desc2|*.c" into Qt's "Desc (*.a *.b);;Desc2 (*.c)".
+QString QtFilterFromBars(const QString &filter);
+
+// The Qt implementation with the program's French titles and buttons.
+class QtDialogs : public Dialogs {
+public:
+    bool askOkCancel(QWidget *parent, const QString &text) override;
+    bool askYesCancel(QWidget *parent, const QString &text) override;
+    void warning(QWidget *parent, const QString &text) override;
+    void information(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+    void message(QWidget *parent, const QString &text) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,
+                         const QString &defaultSuffix) override;
+};
+
+}  // namespace orvalis

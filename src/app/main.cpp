@@ -1,0 +1,26 @@
+#include "app/dialogs.h"
+#include "app/orvalis_application.h"
+#include "app/tform1.h"
+#include "geo/converter_window.h"
+#include "maps/map_window.h"
+#include "maps/system_services.h"
+
+int main(int argc, char **argv)
+{
+    orvalis::OrvalisApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Orvalis"));
+    app.setDesktopFileName(QStringLiteral("org.orvalis.Orvalis"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("orvalis"), QIcon(QStringLiteral(":/orvalis.svg"))));
+
+    orvalis::QtDialogs dialogs;
+    orvalis::QtSystemServices system;
+    const orvalis::AppEnvironment env = orvalis::ReadEnvironment(app.arguments().mid(1));
+
+    // The main window first, then the map window, then the converter.
+    orvalis::TForm1 form1(env, dialogs, system);
+    orvalis::TForm2 form2;
+    orvalis::TForm3 form3;
+    form1.setCompanions(&form2, &form3);
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,134 @@
+#include "files/text_codecs.h"
+
+namespace orvalis {
+
+namespace {
+
+// Code points of bytes 0x80..0x9F; 0 marks the five unassigned bytes, which
+// decode to the C1 control of the same value.
+constexpr char16_t kHigh[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+int EncodeChar(char16_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] != 0 && kHigh[i] == u)
+            return 0x80 + i;
+    if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] == 0)
+        return u;  // unassigned bytes round-trip as C1 controls
+    return -1;
+}
+
+}  // namespace
+
+QString DecodeWindows1252(QByteArrayView bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar *d = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        char16_t u = b;
+        if (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] != 0)
+            u = kHigh[b - 0x80];
+        d[i] = QChar(u);
+    }
+    return out;
+}
+
+bool FitsWindows1252(QChar c)
+{
+    return EncodeChar(c.unicode()) >= 0;
+}
+
+bool FitsWindows1252(const QString &text)
+{
+    for (QChar c : text)
+        if (!FitsWindows1252(c))
+            return false;
+    return true;
+}
+
+QByteArray EncodeWindows1252(const QString &text)
+{
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char *d = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int b = EncodeChar(text[i].unicode());
+        d[i] = static_cast<char>(b < 0 ? '?' : b);
+    }
+    return out;
+}
+
+bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
+{
+    QString result;
+    result.reserve(bytes.size());
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            result += QChar(b);
+            ++i;
+            continue;
+        }
+        int len;
+        char32_t cp;
+        char32_t min;
+        if ((b & 0xE0) == 0xC0) {
+            len = 2; cp = b & 0x1F; min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3; cp = b & 0x0F; min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4; cp = b & 0x07; min = 0x10000;
+        } else {
+            return false;  // stray continuation byte or invalid lead
+        }
+        if (i + len > n)
+            return false;
+        for (int k = 1; k < len; ++k) {
+            const unsigned char c = p[i + k];
+            if ((c & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        if (cp >= 0x10000) {
+            const char32_t v = cp - 0x10000;
+            result += QChar(static_cast<char16_t>(0xD800 + (v >> 10)));
+            result += QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            result += QChar(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    if (out)
+        *out = std::move(result);
+    return true;
+}
+
+QString DecodeFileText(QByteArrayView bytes)
+{
+    // Plain ASCII is by far the most common case.
+    bool ascii = true;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return QString::fromLatin1(bytes.data(), bytes.size());
+    QString text;
+    if (DecodeUtf8Strict(bytes, &text))
+        return text;
+    return DecodeWindows1252(bytes);
+}
+
+}  // namespace orvalis

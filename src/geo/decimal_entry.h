@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <optional>
+
+namespace orvalis {
+
+// Reads a number typed in the locale's notation: blanks around, optional sign,
+// digits with at most one `separator`, optional exponent. Anything else is no
+// number. Kept independent of the process locale on purpose.
+std::optional<long double> ParseDecimal(const QString &text, QChar separator);
+// The number as a 32-bit float; 0 when the text is not a number.
+float ReadDecimal(const QString &text, QChar separator);
+// Leading blanks, optional sign and decimal digits, nothing else; `fallback` otherwise.
+int ReadWholeNumber(const QString &text, int fallback);
+// Every comma becomes a period.
+QString PointDecimal(const QString &text);
+// Every period becomes a comma for a comma separator, every comma a period otherwise.
+QString ToLocaleSeparator(const QString &text, QChar separator);
+
+}  // namespace orvalis

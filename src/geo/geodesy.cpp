@@ -1,0 +1,271 @@
+#include "geo/geodesy.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace orvalis {
+
+namespace {
+
+// Trigonometric functions take their argument rounded to double and return
+// an extended result, as the x87 unit does.
+long double Sin(long double x) { return sinl(static_cast<double>(x)); }
+long double Cos(long double x) { return cosl(static_cast<double>(x)); }
+long double Acos(long double x) { return acosl(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
+long double Asin(long double x) { return asinl(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
+long double Atan2(long double y, long double x) { return atan2l(static_cast<double>(y), static_cast<double>(x)); }
+
+int32_t TruncateToInt32(long double v)
+{
+    if (!(v == v))
+        return 0;
+    v = std::clamp(v, -2147483648.0L, 2147483647.0L);
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+long double DegToRad(long double degrees)
+{
+    return degrees * kPi * (1.0L / 180.0L);
+}
+
+long double RadToDeg(long double radians)
+{
+    return radians * 180.0L * (1.0L / kPi);
+}
+
+int32_t SphericalDistance(float lat1, float lon1, float lat2, float lon2)
+{
+    const long double phi1 = DegToRad(lat1);
+    const long double phi2 = DegToRad(lat2);
+    const long double dLambda = DegToRad(lon2) - DegToRad(lon1);
+    const long double a = Cos(phi1) * Cos(phi2) * Cos(dLambda) + Sin(phi1) * Sin(phi2);
+    // Rounding can push the cosine of a zero angle just above 1.
+    const long double d = Acos(a) * static_cast<long double>(kEarthRadius);
+    return TruncateToInt32(d);
+}
+
+float InitialBearing(float lat1, float lon1, float lat2, float lon2)
+{
+    const long double phi1 = DegToRad(lat1);
+    const long double phi2 = DegToRad(lat2);
+    const long double dLambda = DegToRad(lon2) - DegToRad(lon1);
+    const long double y = Sin(dLambda) * Cos(phi2);
+    const long double x = Cos(phi1) * Sin(phi2) - Sin(phi1) * Cos(phi2) * Cos(dLambda);
+    if (lat1 == lat2 && lon1 == lon2)
+        return 0.0f;  // no direction between identical points
+    float b = static_cast<float>(RadToDeg(Atan2(y, x)));
+    if (b < 0)
+        b = static_cast<float>(static_cast<long double>(b) + 360.0L);
+    return b;
+}
+
+LatLon DestinationPoint(float lat1, float lon1, float bearing, float distance)
+{
+    const long double phi1 = DegToRad(lat1);
+    const long double theta = DegToRad(bearing);
+    const float delta = static_cast<float>(static_cast<long double>(distance) / kEarthRadius);
+    LatLon out;
+    out.lat = static_cast<float>(RadToDeg(Asin(Sin(phi1) * Cos(delta) + Cos(phi1) * Sin(delta) * Cos(theta))));
+    const long double phi2 = DegToRad(out.lat);
+    out.lon = static_cast<float>(RadToDeg(
+        DegToRad(lon1) + Atan2(Sin(theta) * Sin(delta) * Cos(phi1), Cos(delta) - Sin(phi1) * Sin(phi2))));
+    return out;
+}
+
+Crossing RouteCrossing(LatLon p1, LatLon p2, LatLon p3, LatLon p4)
+{
+    Crossing c;
+    // A route along a meridian has no slope; report it as the arithmetic unit would.
+    for (auto [a, b] : {std::pair{p1, p2}, std::pair{p3, p4}}) {
+        if (a.lon == b.lon) {
+            c.status = a.lat == b.lat ? Crossing::Status::InvalidOperation : Crossing::Status::DivisionByZero;
+            return c;
+        }
+    }
+    using L = long double;
+    c.m1 = static_cast<float>((L(p2.lat) - p1.lat) / (L(p2.lon) - p1.lon));
+    c.m2 = static_cast<float>((L(p4.lat) - p3.lat) / (L(p4.lon) - p3.lon));
+    if (c.m1 == c.m2) {
+        c.status = Crossing::Status::Parallel;
+        return c;
+    }
+    c.lon = static_cast<float>((L(p1.lat) - L(p1.lon) * c.m1 - p3.lat + L(p3.lon) * c.m2) / (L(c.m2) - c.m1));
+    c.lat = static_cast<float>(L(p1.lat) - L(p1.lon) * c.m1 + L(c.m1) * c.lon);
+    return c;
+}
+
+QString CrossingErrorText(Crossing::Status status)
+{
+    switch (status) {
+    case Crossing::Status::DivisionByZero:
+        return QStringLiteral("Division par zéro en virgule flottante.");
+    case Crossing::Status::InvalidOperation:
+        return QStringLiteral("Opération en virgule flottante incorrecte.");
+    default:
+        return {};
+    }
+}
+
+QString FormatDistance(int32_t metres)
+{
+    if (metres <= 999)
+        return QString::number(metres) + QStringLiteral(" m");
+    return QString::number(metres / 1000) + QStringLiteral(" km  et  ") + QString::number(metres % 1000) +
+           QStringLiteral(" m");
+}
+
+QString FormatBearing(float degrees, QChar separator)
+{
+    return FormatFixed(degrees, 7, 2, separator);
+}
+
+QString FormatCoordinate(float degrees, QChar separator)
+{
+    return FormatFixed(degrees, 7, 6, separator);
+}
+
+QString ZoomForDistance(int32_t d)
+{
+    if (d < 0)
+        return QStringLiteral("11");
+    static const struct {
+        int32_t below;
+        const char *zoom;
+    } table[] = {{50, "18"},       {100, "17"},      {200, "16"},       {500, "15"},       {1000, "14"},
+                 {2000, "13"},     {5000, "12"},     {10000, "11"},     {20000, "10"},     {40000, "9"},
+                 {80000, "8"},     {160000, "7"},    {320000, "6"},     {650000, "5"},     {1300000, "4"},
+                 {2600000, "3"},   {5200000, "2"}};
+    for (const auto &row : table)
+        if (d < row.below)
+            return QString::fromLatin1(row.zoom);
+    return QStringLiteral("1");
+}
+
+namespace {
+
+// Exact decimal expansion of a value: its digits (no leading zeros) and the
+// power of ten of the first digit. Zero gives no digits.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+};
+
+Decimal Expand(long double value)
+{
+    Decimal d;
+    d.negative = std::signbit(value);
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.60Le", std::fabs(value));
+    const char *e = std::strchr(buf, 'e');
+    d.exponent = std::atoi(e + 1);
+    for (const char *p = buf; p < e; ++p)
+        if (*p >= '0' && *p <= '9')
+            d.digits.push_back(*p);
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty() || d.digits == "0")
+        d.digits.clear();
+    return d;
+}
+
+// Keeps `keep` significant digits, rounding half away from zero.
+void RoundTo(Decimal &d, int keep)
+{
+    if (keep < 0) {
+        d.digits.clear();
+        return;
+    }
+    if (static_cast<int>(d.digits.size()) <= keep)
+        return;
+    const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
+    d.digits.resize(static_cast<size_t>(keep));
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[static_cast<size_t>(i)] == '9') {
+            d.digits[static_cast<size_t>(i)] = '0';
+            --i;
+        }
+        if (i < 0) {
+            d.digits.insert(d.digits.begin(), '1');
+            d.digits.pop_back();
+            ++d.exponent;
+            if (d.digits.empty())
+                d.digits = "1";
+        } else {
+            ++d.digits[static_cast<size_t>(i)];
+        }
+    }
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+}
+
+QString Digit(const Decimal &d, int power)
+{
+    // Digit at 10^power.
+    const int idx = d.exponent - power;
+    if (idx < 0 || idx >= static_cast<int>(d.digits.size()))
+        return QStringLiteral("0");
+    return QString(QChar::fromLatin1(d.digits[static_cast<size_t>(idx)]));
+}
+
+}  // namespace
+
+QString FormatFixed(long double value, int precision, int decimals, QChar separator)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    Decimal d = Expand(value);
+    if (!d.digits.empty())
+        RoundTo(d, std::min(precision, d.exponent + 1 + decimals));
+    QString out;
+    if (d.negative && !d.digits.empty())
+        out += u'-';
+    const int top = d.digits.empty() ? 0 : std::max(d.exponent, 0);
+    for (int p = top; p >= 0; --p)
+        out += d.digits.empty() ? QStringLiteral("0") : Digit(d, p);
+    if (decimals > 0) {
+        out += separator;
+        for (int p = -1; p >= -decimals; --p)
+            out += d.digits.empty() ? QStringLiteral("0") : Digit(d, p);
+    }
+    return out;
+}
+
+QString FormatGeneral(long double value, int precision, QChar separator)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    Decimal d = Expand(value);
+    RoundTo(d, precision);
+    if (d.digits.empty())
+        return QStringLiteral("0");
+    QString out;
+    if (d.negative)
+        out += u'-';
+    const int n = static_cast<int>(d.digits.size());
+    if (d.exponent < -5 || d.exponent >= precision) {
+        out += QChar::fromLatin1(d.digits[0]);
+        if (n > 1) {
+            out += separator;
+            out += QString::fromLatin1(d.digits.data() + 1, n - 1);
+        }
+        out += QStringLiteral("E%1%2").arg(d.exponent < 0 ? u'-' : u'+').arg(std::abs(d.exponent), 2, 10, QChar(u'0'));
+        return out;
+    }
+    for (int p = std::max(d.exponent, 0); p >= 0; --p)
+        out += Digit(d, p);
+    if (d.exponent - (n - 1) < 0) {
+        out += separator;
+        for (int p = -1; p >= d.exponent - (n - 1); --p)
+            out += Digit(d, p);
+    }
+    return out;
+}
+
+}  // namespace orvalis

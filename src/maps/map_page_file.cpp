@@ -1,0 +1,60 @@
+#include "maps/map_page_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvalis {
+
+QString CurrentUserName()
+{
+    if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(getuid());
+}
+
+QString MapPageFolder(const QString &tempDir, const QString &userName)
+{
+    return tempDir + QStringLiteral("/orvalis-") + userName;
+}
+
+QString MapPagePath(const QString &tempDir, const QString &userName)
+{
+    return MapPageFolder(tempDir, userName) + QStringLiteral("/Orvalis.htm");
+}
+
+bool WritePrivateFile(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+    if (mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st {};
+    if (lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+        return false;
+    const QByteArray file = QFile::encodeName(path);
+    const int fd = open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            close(fd);
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return close(fd) == 0;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace orvalis {
+
+// Addresses the map pages load; the key, when the user has one, is appended.
+struct MapAddresses {
+    QString api;         // TLS address of the maps loader
+    QString pinPageApi;  // plain address used by the pin-editing move page
+    QString pinImages;   // folder of the three pin images
+};
+MapAddresses DefaultMapAddresses(const QString &apiKey = {});
+
+// Fragments H1..H8 and T1..T3 shared by most pages.
+QString PageHead(const MapAddresses &addresses);
+QString PageTail();
+
+// A latitude or longitude text for a page: commas among the first five
+// characters become periods. Anything that is then not a plain number
+// (empty included) is written as 0, the value every computation gives it,
+// so a cell can neither inject script nor blank the map.
+QString MapCoordinate(const QString &text);
+// PointDecimal for page coordinates, with the same plain-number guard.
+QString PagePointDecimal(const QString &text);
+// A POI description for a page: "Poi sans designation." when empty, quotes
+// and apostrophes become spaces.
+QString MapTitle(const QString &text);
+
+// Escapes a text for the inside of a JavaScript string literal: backslash,
+// quotes, line breaks, U+2028/2029, '<' (so "</script>" cannot close the
+// script) and every character outside Windows-1252 as \uXXXX.
+QString JsString(const QString &text);
+// Escapes & < > " ' for HTML.
+QString HtmlEscape(const QString &text);
+
+bool IsPlainNumber(const QString &text);
+
+}  // namespace orvalis

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace orvalis {
+
+// Field indices of a POI row.
+enum Field : int {
+    FieldNumber = 0,
+    FieldLatitude = 1,
+    FieldLongitude = 2,
+    FieldDescription = 3,
+    FieldDistance = 4,
+    FieldKey = 5,
+    FieldCap = 6,
+};
+inline constexpr int kFieldCount = 7;
+
+// The one store of POIs. Rows are numbered from 1 to lastRow(); row 0 is the
+// title row and holds no data here. An empty table is a single blank row, so
+// rowCount() (titles included) is never below 2.
+//
+// The N° field belongs to the row position, not to the POI: sorting moves
+// fields 1..6 and leaves it, which keeps "N° of row r is r" true. It is kept
+// as an integer (0 = empty) to save one string per row.
+class PoiTable {
+public:
+    PoiTable();
+
+    int rowCount() const { return static_cast<int>(numbers_.size()) + 1; }
+    int lastRow() const { return static_cast<int>(numbers_.size()); }
+    bool isValidRow(int row) const { return row >= 1 && row <= lastRow(); }
+
+    QString field(int row, int f) const;
+    void setField(int row, int f, const QString &text);
+    int number(int row) const { return numbers_[static_cast<size_t>(row - 1)]; }
+    void setNumber(int row, int n) { numbers_[static_cast<size_t>(row - 1)] = n; }
+
+    // Grows with blank rows or cuts; never below one POI row.
+    void setRowCount(int count);
+    void reserveRows(int rows);
+    // Every field of every POI row becomes empty; the row count stays.
+    void blankAll();
+    // Deletes a row: the rows below move up, N° keeps counting positions, and
+    // the last row goes (or is blanked when it is the only one).
+    void deleteRow(int row);
+
+    // Whole-table permutation of fields 1..6: row i receives old row order[i-1].
+    void permuteContent(const std::vector<int> &order);
+
+    // Empty as the pop-up menu sees it: one row whose latitude or longitude is empty.
+    bool isEmptyForMenu() const;
+    // Empty as a pin addition sees it: one row whose N° is empty.
+    bool isEmptyForAdd() const;
+
+private:
+    using Content = std::array<QString, kFieldCount - 1>;  // fields 1..6
+    std::vector<int> numbers_;
+    std::vector<Content> content_;
+};
+
+// The contiguous range of selected rows, top <= bottom.
+struct RowRange {
+    int top = 1;
+    int bottom = 1;
+    int count() const { return bottom - top + 1; }
+};
+
+// Last clicked cell, current row and context POI, kept by the grid's mouse handling.
+struct ClickState {
+    int lastCol = 0;
+    int lastRow = 0;
+    int currentRow = 0;
+    QString contextLatitude;
+    QString contextLongitude;
+    QString contextDescription;
+};
+
+}  // namespace orvalis

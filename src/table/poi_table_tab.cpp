@@ -1,0 +1,304 @@
+#include "table/poi_table_tab.h"
+
+#include "app/app_context.h"
+#include "app/widgets_util.h"
+#include "maps/embedded_browser.h"
+#include "table/poi_grid.h"
+#include "table/poi_table_model.h"
+#include "table/sort_by_field.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace orvalis {
+
+namespace {
+
+// Runs `onEnter` when Enter is released in the search box.
+class EnterReleaseFilter : public QObject {
+public:
+    EnterReleaseFilter(QObject *parent, std::function<void()> onEnter) : QObject(parent), onEnter_(std::move(onEnter)) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyRelease) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                onEnter_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onEnter_;
+};
+
+}  // namespace
+
+PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
+    : QWidget(parent), ctx_(ctx), collator_(TableCollator(ctx.env.locale))
+{
+    setObjectName(QStringLiteral("TabSheet1"));
+    model_ = new PoiTableModel(table_, this);
+    buildControls();
+    buildPopupMenu();
+}
+
+PoiTableTab::~PoiTableTab() = default;
+
+void PoiTableTab::buildControls()
+{
+    BitBtn3 = MakeGlyphButton(this, QStringLiteral("BitBtn3"), QStringLiteral("document-open"), QStringLiteral("open"),
+                              QStringLiteral("Selectionner le fichier OV2 ou GPX à charger"));
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    QPalette pal = Panel1->palette();
+    pal.setColor(QPalette::Window, QColor(192, 220, 192));
+    Panel1->setPalette(pal);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Edit6 = MakeEdit(Panel1, QStringLiteral("Edit6"), QString(), true);
+    Edit6->setFixedWidth(60);
+    Label10 = MakeLabel(Panel1, QStringLiteral("Label10"), QStringLiteral("Calculer les distances à partir du POI n° :  "), Edit6);
+    Label11 = MakeLabel(Panel1, QStringLiteral("Label11"), QString());
+    Label11->setFixedWidth(437);
+    BitBtn4 = MakeButton(Panel1, QStringLiteral("BitBtn4"), QStringLiteral("Calculer"));
+    auto *panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(6, 2, 6, 2);
+    panelLayout->addWidget(Label10);
+    panelLayout->addWidget(Edit6);
+    panelLayout->addWidget(Label11);
+    panelLayout->addWidget(BitBtn4);
+    Panel1->hide();
+
+    Label9 = MakeLabel(this, QStringLiteral("Label9"), QString());
+    SetHint(Label9, QStringLiteral("Nombre de POIs"));
+    Label9->setStyleSheet(QStringLiteral("color: red;"));
+    SetBold(Label9);
+    Label9->setMinimumWidth(60);
+    Label26 = MakeLabel(this, QStringLiteral("Label26"), QStringLiteral("*"));
+    SetHint(Label26, QStringLiteral("Modifié"));
+    SetBold(Label26);
+    Label26->setFixedHeight(20);
+    Label26->hide();
+    BitBtn12 = MakeGlyphButton(this, QStringLiteral("BitBtn12"), QStringLiteral("dialog-ok-apply"), QStringLiteral("ok"),
+                               QStringLiteral("Valider"));
+    BitBtn20 = MakeGlyphButton(this, QStringLiteral("BitBtn20"), QStringLiteral("dialog-cancel"), QStringLiteral("cancel"),
+                               QStringLiteral("Abandon"));
+    BitBtn12->hide();
+    BitBtn20->hide();
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(BitBtn3);
+    top->addWidget(Panel1);
+    top->addStretch(1);
+    top->addWidget(Label9);
+    top->addWidget(Label26);
+    top->addWidget(BitBtn12);
+    top->addWidget(BitBtn20);
+
+    gridArea_ = new QWidget(this);
+    SG1 = new PoiGrid(gridArea_);
+    SG1->setObjectName(QStringLiteral("SG1"));
+    SG1->setAccessibleName(QStringLiteral("POIs"));
+    SG1->setPoiModel(model_);
+    auto *gridLayout = new QVBoxLayout(gridArea_);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(SG1);
+
+    Edit13 = MakeEdit(this, QStringLiteral("Edit13"), QStringLiteral("Critère de recherche"));
+    Edit13->setFixedWidth(160);
+    BitBtn8 = MakeGlyphButton(this, QStringLiteral("BitBtn8"), QStringLiteral("edit-find"), QStringLiteral("search"),
+                              QStringLiteral("Rechercher"));
+    BitBtn9 = MakeGlyphButton(this, QStringLiteral("BitBtn9"), QStringLiteral("go-down-search"), QStringLiteral("search-next"),
+                              QStringLiteral("Suivant"));
+    BitBtn8->setToolTip(QString());
+    BitBtn9->setToolTip(QString());
+    BitBtn9->hide();
+    Edit35 = MakeEdit(this, QStringLiteral("Edit35"), QStringLiteral("Rayon du cercle à tracer (Km)"));
+    Edit35->setText(QStringLiteral("100"));
+    Edit35->setFixedWidth(50);
+    Label27 = MakeLabel(this, QStringLiteral("Label27"), QStringLiteral("Rayon cercle (km)"), Edit35);
+    Edit34 = MakeEdit(this, QStringLiteral("Edit34"));
+    Edit34->setText(QStringLiteral("Scale"));
+    Edit34->hide();
+    BitBtn17 = MakeGlyphButton(this, QStringLiteral("BitBtn17"), QStringLiteral("applications-internet"), QStringLiteral("web"),
+                               QStringLiteral("Détails de cette cache sur le site Geocaching.com"));
+    BitBtn17->hide();
+    BitBtn15 = MakeButton(this, QStringLiteral("BitBtn15"), QStringLiteral("GPX"), QStringLiteral("Sauvegarder tout dans un fichier GPX"));
+    BitBtn16 = MakeButton(this, QStringLiteral("BitBtn16"), QStringLiteral("gpx"),
+                          QStringLiteral("Sauvegarder seulement les POIs selectionnés dans un fichier GPX"));
+    BitBtn11 = MakeButton(this, QStringLiteral("BitBtn11"), QStringLiteral("OV2"), QStringLiteral("Sauvegarder dans un fichier OV2"));
+    BitBtn7 = MakeButton(this, QStringLiteral("BitBtn7"), QStringLiteral("ov2"),
+                         QStringLiteral("Sauvegarder seulement les POIs selectionnés dans un fichier OV2"));
+    BitBtn18 = MakeButton(this, QStringLiteral("BitBtn18"), QStringLiteral("CSV"), QStringLiteral("Sauvegarder dans un fichier CSV"));
+    for (QPushButton *b : {BitBtn15, BitBtn11, BitBtn18})
+        SetBold(b);
+    for (QPushButton *b : {BitBtn15, BitBtn16, BitBtn11, BitBtn7, BitBtn18})
+        b->setFixedWidth(48);
+    BitBtn10 = MakeGlyphButton(this, QStringLiteral("BitBtn10"), QStringLiteral("document-print"), QStringLiteral("print"),
+                               QStringLiteral("Imprimer les POIs selectionnés"));
+    CheckBox1 = MakeCheckBox(this, QStringLiteral("CheckBox1"), QString(), QStringLiteral("Coché = Navigateur interne"));
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->hide();
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Edit13);
+    bottom->addWidget(BitBtn8);
+    bottom->addWidget(BitBtn9);
+    bottom->addSpacing(12);
+    bottom->addWidget(Label27);
+    bottom->addWidget(Edit35);
+    bottom->addWidget(BitBtn17);
+    bottom->addStretch(1);
+    for (QPushButton *b : {BitBtn15, BitBtn16, BitBtn11, BitBtn7, BitBtn18, BitBtn10})
+        bottom->addWidget(b);
+    bottom->addSpacing(12);
+    bottom->addWidget(CheckBox1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(top);
+    layout->addWidget(gridArea_, 1);
+    layout->addLayout(bottom);
+
+    // The tab browser lies over the grid, at the top-left corner of the tab.
+    CppWebBrowser3 = new EmbeddedBrowser(QStringLiteral("CppWebBrowser3"), this);
+    CppWebBrowser3->setGeometry(0, 0, 844, 0);
+    CppWebBrowser3->hide();
+
+    setCommandButtonsEnabled(false);
+
+    connect(BitBtn3, &QPushButton::clicked, this, &PoiTableTab::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &PoiTableTab::BitBtn4Click);
+    connect(Edit6, &QLineEdit::textChanged, this, &PoiTableTab::Edit6Change);
+    connect(SG1, &PoiGrid::mouseUp, this, &PoiTableTab::SG1MouseUp);
+    connect(SG1, &PoiGrid::selectCell, this, &PoiTableTab::SG1SelectCell);
+    connect(BitBtn8, &QPushButton::clicked, this, &PoiTableTab::BitBtn8Click);
+    connect(BitBtn9, &QPushButton::clicked, this, &PoiTableTab::BitBtn9Click);
+    connect(Edit13, &QLineEdit::textChanged, this, &PoiTableTab::Edit13Change);
+    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] { BitBtn8Click(); }));
+    connect(BitBtn11, &QPushButton::clicked, this, &PoiTableTab::BitBtn11Click);
+    connect(BitBtn7, &QPushButton::clicked, this, &PoiTableTab::BitBtn7Click);
+    connect(BitBtn15, &QPushButton::clicked, this, &PoiTableTab::BitBtn15Click);
+    connect(BitBtn16, &QPushButton::clicked, this, &PoiTableTab::BitBtn16Click);
+    connect(BitBtn18, &QPushButton::clicked, this, &PoiTableTab::BitBtn18Click);
+    connect(BitBtn10, &QPushButton::clicked, this, &PoiTableTab::BitBtn10Click);
+    connect(BitBtn12, &QPushButton::clicked, this, &PoiTableTab::BitBtn12Click);
+    connect(BitBtn20, &QPushButton::clicked, this, &PoiTableTab::BitBtn20Click);
+    connect(BitBtn17, &QPushButton::clicked, this, &PoiTableTab::BitBtn17Click);
+}
+
+void PoiTableTab::buildPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto add = [this](const QString &name, const QString &caption, const QString &icon, void (PoiTableTab::*handler)()) {
+        QAction *a = PopupMenu1->addAction(QIcon::fromTheme(icon), caption);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    VisualisercePoisurlacarte1 = add(QStringLiteral("VisualisercePoisurlacarte1"), QStringLiteral("Visualiser ce Poi sur la carte"),
+                                     QStringLiteral("find-location"), &PoiTableTab::VisualisercePoisurlacarte1Click);
+    VisualiserlesPoiselectionnssurlacarte1 =
+        add(QStringLiteral("VisualiserlesPoiselectionnssurlacarte1"), QStringLiteral("Visualiser les Poi selectionnés sur la carte"),
+            QStringLiteral("mark-location"), &PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click);
+    TraceruncercleunedistancedunPoi1 =
+        add(QStringLiteral("TraceruncercleunedistancedunPoi1"), QStringLiteral("Tracer un cercle à distance donnée d'un Poi"),
+            QStringLiteral("draw-circle"), &PoiTableTab::TraceruncercleunedistancedunPoi1Click);
+    N1 = PopupMenu1->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    DplacercePoisurlacarte1 = add(QStringLiteral("DplacercePoisurlacarte1"), QStringLiteral("Déplacer la punaise de ce Poi sur la carte"),
+                                  QStringLiteral("transform-move"), &PoiTableTab::DplacercePoisurlacarte1Click);
+    AjouterdesPoi1 = add(QStringLiteral("AjouterdesPoi1"), QStringLiteral("Ajouter une nouvelle punaise (Nouveau Poi)"),
+                         QStringLiteral("list-add"), &PoiTableTab::AjouterdesPoi1Click);
+    ModifierletextedecePoi1 = add(QStringLiteral("ModifierletextedecePoi1"), QStringLiteral("Modifier le texte de ce Poi"),
+                                  QStringLiteral("document-edit"), &PoiTableTab::ModifierletextedecePoi1Click);
+    SupprimercePoi1 = add(QStringLiteral("SupprimercePoi1"), QStringLiteral("Supprimer ce Poi"), QStringLiteral("edit-delete"),
+                          &PoiTableTab::SupprimercePoi1Click);
+}
+
+void PoiTableTab::firstDisplay()
+{
+    LeaveMapMode();
+    SG1->setToolTip(QStringLiteral("- Maj + clic gauche = Sélection multilignes\n- Clic droit = Menu contextuel"));
+    editMode_ = false;
+    SG1->setEditOptions(false);
+    SG1->setFixedColor(Qt::yellow);
+}
+
+bool PoiTableTab::isModified() const
+{
+    return !Label26->isHidden();
+}
+
+void PoiTableTab::setModified(bool modified)
+{
+    Label26->setVisible(modified);
+}
+
+bool PoiTableTab::embeddedBrowserChosen() const
+{
+    return CheckBox1->isChecked();
+}
+
+void PoiTableTab::EnterMapMode()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18, Edit13, Edit35})
+        w->hide();
+    BitBtn9->hide();  // the search restarts from the top after the map
+    BitBtn12->show();
+    BitBtn20->show();
+}
+
+void PoiTableTab::LeaveMapMode()
+{
+    CppWebBrowser3->resize(CppWebBrowser3->width(), 0);
+    CppWebBrowser3->hide();
+    for (QWidget *w : std::initializer_list<QWidget *>{BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18, Edit13, Edit35})
+        w->show();
+    BitBtn9->hide();
+    BitBtn12->hide();
+    BitBtn20->hide();
+}
+
+void PoiTableTab::showTabBrowser()
+{
+    CppWebBrowser3->setGeometry(0, 0, 844, 553);
+    CppWebBrowser3->show();
+    CppWebBrowser3->raise();
+}
+
+void PoiTableTab::BitBtn20Click()
+{
+    LeaveMapMode();
+}
+
+void PoiTableTab::setBusy(bool busy)
+{
+    model_->setBusy(busy);
+}
+
+void PoiTableTab::setCommandButtonsEnabled(bool enabled)
+{
+    for (QPushButton *b : {BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18})
+        b->setEnabled(enabled);
+}
+
+void PoiTableTab::refreshTable()
+{
+    model_->tableReset();
+}
+
+}  // namespace orvalis

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "table/poi_table.h"
+
+#include <QCollator>
+#include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace orvalis {
+
+struct AppContext;
+class EmbeddedBrowser;
+class MapPublisher;
+class PoiGrid;
+class PoiTableModel;
+class SystemServices;
+class TForm2;
+
+// Tab 1: the POI table with its load, distance, search, save, print and map commands.
+class PoiTableTab : public QWidget {
+    Q_OBJECT
+public:
+    PoiTableTab(AppContext &ctx, QWidget *parent = nullptr);
+    ~PoiTableTab() override;
+
+    void setMapWindow(TForm2 *window) { mapWindow_ = window; }
+    void setMapPublisher(MapPublisher *publisher) { publisher_ = publisher; }
+    void setSystemServices(SystemServices *system) { system_ = system; }
+
+    PoiTable &table() { return table_; }
+    PoiTableModel *model() const { return model_; }
+    PoiGrid *grid() const { return SG1; }
+    ClickState &clickState() { return click_; }
+    bool editMode() const { return editMode_; }
+    char pinMode() const { return pinMode_; }
+    QString importFolder() const { return importFolder_; }
+    bool isModified() const;
+    void setModified(bool modified);
+    bool embeddedBrowserChosen() const;
+
+    // Start-up settings of the first display.
+    void firstDisplay();
+
+    // Table mode and map mode of the tab.
+    void EnterMapMode();
+    void LeaveMapMode();
+    void showTabBrowser();
+
+    // Commands.
+    void BitBtn3Click();   // load
+    void BitBtn4Click();   // distance run
+    void Edit6Change();
+    void SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int col, int row, QPoint globalPos);
+    void SG1SelectCell(int col, int row);
+    void BitBtn8Click();   // search from the top
+    void BitBtn9Click();   // find next
+    void Edit13Change();
+    void ModifierletextedecePoi1Click();
+    void SupprimercePoi1Click();
+    void LeaveEditMode();
+    void BitBtn11Click();  // save all, OV2
+    void BitBtn7Click();   // save selection, OV2
+    void BitBtn15Click();  // save all, GPX
+    void BitBtn16Click();  // save selection, GPX
+    void BitBtn18Click();  // CSV export
+    void BitBtn10Click();  // print
+    void BitBtn12Click();  // "Valider": pin read-back
+    void BitBtn20Click();  // "Abandon"
+    void BitBtn17Click();  // geocache details
+    void VisualisercePoisurlacarte1Click();
+    void VisualiserlesPoiselectionnssurlacarte1Click();
+    void TraceruncercleunedistancedunPoi1Click();
+    void DplacercePoisurlacarte1Click();
+    void AjouterdesPoi1Click();
+
+    // Writes a converter result into the row last clicked.
+    void writeConverterResult(int column, const QString &text);
+
+signals:
+    // A left click on a POI row hands its coordinates to the calculator tabs.
+    void coordinatesClicked(const QString &latitude, const QString &longitude);
+    // A right click in edit mode on a coordinate cell.
+    void converterRequested(int column, const QString &latitude, const QString &longitude);
+
+private:
+    void buildControls();
+    void buildPopupMenu();
+    void setBusy(bool busy);
+    void setCommandButtonsEnabled(bool enabled);
+    void refreshTable();
+    int baseRow() const;
+    int rowSearch(int from, const QString &pattern);
+    void OpenConverter(int col, int row);
+    void saveFamily(bool gpx, bool selectionOnly);
+    void selectCurrentRowCells();
+
+    AppContext &ctx_;
+    PoiTable table_;
+    PoiTableModel *model_ = nullptr;
+    QCollator collator_;
+    ClickState click_;
+    bool editMode_ = false;
+    char pinMode_ = 'V';
+    QString importFolder_;
+    int searchPosition_ = 0;
+    TForm2 *mapWindow_ = nullptr;
+    MapPublisher *publisher_ = nullptr;
+    SystemServices *system_ = nullptr;
+
+    // Controls, by their documented names.
+    QPushButton *BitBtn3;
+    PoiGrid *SG1;
+    QFrame *Panel1;
+    QLabel *Label10;
+    QLineEdit *Edit6;
+    QLabel *Label11;
+    QPushButton *BitBtn4;
+    QLabel *Label9;
+    QLabel *Label26;
+    QLineEdit *Edit13;
+    QPushButton *BitBtn8;
+    QPushButton *BitBtn9;
+    QLabel *Label27;
+    QLineEdit *Edit35;
+    QLineEdit *Edit34;
+    QPushButton *BitBtn17;
+    QPushButton *BitBtn15;
+    QPushButton *BitBtn16;
+    QPushButton *BitBtn11;
+    QPushButton *BitBtn7;
+    QPushButton *BitBtn18;
+    QPushButton *BitBtn10;
+    QCheckBox *CheckBox1;
+    QPushButton *BitBtn12;
+    QPushButton *BitBtn20;
+    EmbeddedBrowser *CppWebBrowser3;
+    QPlainTextEdit *Memo1;
+    QMenu *PopupMenu1;
+    QAction *VisualisercePoisurlacarte1;
+    QAction *VisualiserlesPoiselectionnssurlacarte1;
+    QAction *TraceruncercleunedistancedunPoi1;
+    QAction *N1;
+    QAction *DplacercePoisurlacarte1;
+    QAction *AjouterdesPoi1;
+    QAction *ModifierletextedecePoi1;
+    QAction *SupprimercePoi1;
+    QWidget *gridArea_;
+};
+
+}  // namespace orvalis

@@ -1,0 +1,193 @@
+#include "support/app_fixture.h"
+
+#include "maps/map_publisher.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+using namespace orvalis::testing;
+
+TEST(Startup, MainWindowAloneIsShownWithItsCaptionAndTabs)
+{
+    AppFixture app;
+    app.show();
+    EXPECT_TRUE(app.form1->isVisible());
+    EXPECT_FALSE(app.form2->isVisible());
+    EXPECT_FALSE(app.form3->isVisible());
+    EXPECT_EQ(app.form1->windowTitle(), QStringLiteral("Orvalis   V8.3"));
+    EXPECT_EQ(app.form1->palette().color(QPalette::Window), QColor(212, 254, 254));
+    auto *tabs = app.find<QTabWidget>("PageControl1");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabPosition(), QTabWidget::South);
+    QStringList captions;
+    for (int i = 0; i < tabs->count(); ++i)
+        captions << tabs->tabText(i);
+    EXPECT_EQ(captions, (QStringList{"Distance entre POIs multiples", "Distance entre deux POIs", "POI 1 + Gisement --> POI 2",
+                                     "Croisement", "Aide"}));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+TEST(Startup, InitialStatesOfTheFirstTab)
+{
+    AppFixture app;
+    app.show();
+    EXPECT_TRUE(app.find<QLabel>("Label26")->isHidden());
+    EXPECT_TRUE(app.find("Panel1")->isHidden());
+    for (const char *name : {"BitBtn7", "BitBtn8", "BitBtn10", "BitBtn11", "BitBtn15", "BitBtn16", "BitBtn18"})
+        EXPECT_FALSE(app.find(name)->isEnabled()) << name;
+    EXPECT_TRUE(app.find("BitBtn3")->isEnabled());
+    EXPECT_TRUE(app.find("BitBtn12")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn20")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn9")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn17")->isHidden());
+    EXPECT_EQ(app.find("CppWebBrowser3")->height(), 0);
+    EXPECT_EQ(app.text("Edit35"), QStringLiteral("100"));
+    EXPECT_FALSE(app.find<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_EQ(app.find("CheckBox1")->toolTip(), QStringLiteral("Coché = Navigateur interne"));
+    EXPECT_EQ(app.find("SG1")->toolTip(), QStringLiteral("- Maj + clic gauche = Sélection multilignes\n- Clic droit = Menu contextuel"));
+    EXPECT_EQ(app.find<QLabel>("Label10")->text(), QStringLiteral("Calculer les distances à partir du POI n° :  "));
+    EXPECT_EQ(app.find("BitBtn17")->toolTip(), QStringLiteral("Détails de cette cache sur le site Geocaching.com"));
+}
+
+TEST(Startup, PopupMenuHasItsEightItemsInOrder)
+{
+    AppFixture app;
+    auto *menu = app.find<QMenu>("PopupMenu1");
+    ASSERT_NE(menu, nullptr);
+    QStringList names;
+    for (QAction *a : menu->actions())
+        names << a->objectName();
+    EXPECT_EQ(names, (QStringList{"VisualisercePoisurlacarte1", "VisualiserlesPoiselectionnssurlacarte1",
+                                  "TraceruncercleunedistancedunPoi1", "N1", "DplacercePoisurlacarte1", "AjouterdesPoi1",
+                                  "ModifierletextedecePoi1", "SupprimercePoi1"}));
+    EXPECT_EQ(menu->actions().at(5)->text(), QStringLiteral("Ajouter une nouvelle punaise (Nouveau Poi)"));
+    EXPECT_TRUE(menu->actions().at(3)->isSeparator());
+}
+
+TEST(Startup, EveryDocumentedControlIsFoundByName)
+{
+    AppFixture app;
+    QStringList names = {"BitBtn3", "SG1", "Panel1", "Label10", "Edit6", "Label11", "BitBtn4", "Label9", "Label26",
+                         "Edit13", "BitBtn8", "BitBtn9", "Label27", "Edit35", "BitBtn17", "BitBtn15", "BitBtn16",
+                         "BitBtn11", "BitBtn7", "BitBtn18", "BitBtn10", "CheckBox1", "BitBtn12", "BitBtn20",
+                         "CppWebBrowser3", "Memo1", "Edit34", "RichEdit1", "Label18", "Label19", "Shape1", "Shape2",
+                         "Label21", "Label22", "Label23", "Label8", "BitBtn1", "BitBtn2", "BitBtn5", "BitBtn6",
+                         "BitBtn13", "BitBtn14", "CheckBox2", "CheckBox3", "CheckBox4", "CppWebBrowser1",
+                         "CppWebBrowser2", "CppWebBrowser4"};
+    for (int i = 1; i <= 35; ++i)
+        if (i != 6 && i != 13 && i != 25 && i != 30 && i != 33 && i != 34 && i != 35)
+            names << QStringLiteral("Edit%1").arg(i);
+    for (const QString &n : names)
+        EXPECT_NE(app.find(n), nullptr) << n.toStdString();
+    EXPECT_NE(app.form3->findChild<QWidget *>("ComboBox1"), nullptr);
+    EXPECT_NE(app.form2->findChild<QWidget *>("CppWebBrowser1"), nullptr);
+}
+
+TEST(Startup, HintsFollowTheDecimalSeparator)
+{
+    AppFixture comma(u',');
+    comma.show();
+    EXPECT_EQ(comma.find("Edit9")->toolTip(), QStringLiteral("Exemple : 300,5"));
+    EXPECT_EQ(comma.find("Edit4")->toolTip(), QStringLiteral("Exemple : -4,49448"));
+    AppFixture point(u'.');
+    point.show();
+    EXPECT_EQ(point.find("Edit9")->toolTip(), QStringLiteral("Example : 300.5"));
+    EXPECT_EQ(point.find("Edit1")->toolTip(), QStringLiteral("Example : 48.8531"));
+    // Tab 4 keeps its comma forms in every locale.
+    EXPECT_EQ(point.find("Edit15")->toolTip(), QStringLiteral("Latitude (ex : 48,2358"));
+    EXPECT_EQ(point.find("Edit16")->toolTip(), QStringLiteral("Longitude (ex : -1,025)"));
+}
+
+TEST(Startup, HelpTextBeginsWithAnEmptyLineThenTheRedCentredTitle)
+{
+    AppFixture app;
+    app.show();
+    auto *box = app.find<QTextEdit>("RichEdit1");
+    QTextDocument *doc = box->document();
+    ASSERT_GT(doc->blockCount(), 60);
+    EXPECT_TRUE(doc->findBlockByNumber(0).text().isEmpty());
+    const QTextBlock title = doc->findBlockByNumber(1);
+    EXPECT_EQ(title.text(), QStringLiteral("Orvalis (Version 8.3)"));
+    EXPECT_EQ(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(title.begin().fragment().charFormat().foreground().color(), QColor(Qt::red));
+    EXPECT_TRUE(box->toPlainText().contains(QStringLiteral("  * Appuyez sur le bouton \"Calculer\"")));
+    // Section titles are underlined.
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        if (b.text() == QStringLiteral("CROISEMENT") || b.text().startsWith(QStringLiteral("DISTANCE ET GISEMENT")))
+            EXPECT_TRUE(b.begin().fragment().charFormat().fontUnderline());
+    EXPECT_EQ(app.find<QLabel>("Label18")->text(), QStringLiteral("Forum d'aide : "));
+    EXPECT_EQ(app.find<QLabel>("Label19")->text(), QStringLiteral("http://forum.orvalis.org/phpBB2/index.php"));
+}
+
+TEST(Startup, CommandLineArgumentIsOnlyShown)
+{
+    AppFixture app(u',', {"/home/user/pois.ov2"});
+    EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Retour de File Explorer : \n/home/user/pois.ov2"});
+    EXPECT_EQ(app.tab()->table().rowCount(), 2);
+}
+
+TEST(Close, NoQuestionWhenNothingChanged)
+{
+    AppFixture app;
+    app.show();
+    EXPECT_TRUE(app.form1->close());
+    EXPECT_TRUE(app.dialogs.shown.empty());
+}
+
+TEST(Close, ModifiedTableAsksAndCancelKeepsTheWindow)
+{
+    AppFixture app;
+    app.show();
+    app.tab()->table().setField(1, FieldDescription, QStringLiteral("gardé"));
+    app.tab()->setModified(true);
+    app.dialogs.answers = {false};
+    EXPECT_FALSE(app.form1->close());
+    EXPECT_TRUE(app.form1->isVisible());
+    EXPECT_EQ(app.dialogs.texts("okcancel"),
+              QStringList{"Les données de la grille ont été modifiées et n'ont pas été sauvegardées.\n\nQuitter quand même ?"});
+    EXPECT_EQ(app.tab()->table().field(1, FieldDescription), QStringLiteral("gardé"));
+    app.dialogs.answers = {true};
+    EXPECT_TRUE(app.form1->close());
+}
+
+TEST(Close, MapFileIsDeletedOnClose)
+{
+    AppFixture app;
+    app.show();
+    MapPublisher *pub = app.form1->publisher();
+    ASSERT_TRUE(pub->writePage(QStringLiteral("<html></html>")));
+    ASSERT_TRUE(QFile::exists(pub->pagePath()));
+    EXPECT_TRUE(pub->pagePath().startsWith(app.temp.path()));
+    EXPECT_TRUE(app.form1->close());
+    EXPECT_FALSE(QFile::exists(pub->pagePath()));
+}
+
+TEST(MapMode, EnterAndLeaveShowExactlyTheListedControls)
+{
+    AppFixture app;
+    app.show();
+    const QStringList tableControls = {"BitBtn7", "BitBtn8", "BitBtn10", "BitBtn11", "BitBtn15", "BitBtn16", "BitBtn18", "Edit13", "Edit35"};
+    app.tab()->EnterMapMode();
+    for (const QString &n : tableControls)
+        EXPECT_TRUE(app.find(n)->isHidden()) << n.toStdString();
+    EXPECT_FALSE(app.find("BitBtn12")->isHidden());
+    EXPECT_FALSE(app.find("BitBtn20")->isHidden());
+    app.tab()->showTabBrowser();
+    EXPECT_EQ(app.find("CppWebBrowser3")->size(), QSize(844, 553));
+    // "Abandon" goes back to the table.
+    qobject_cast<QPushButton *>(app.find("BitBtn20"))->click();
+    for (const QString &n : tableControls)
+        EXPECT_FALSE(app.find(n)->isHidden()) << n.toStdString();
+    EXPECT_TRUE(app.find("BitBtn12")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn20")->isHidden());
+    EXPECT_EQ(app.find("CppWebBrowser3")->height(), 0);
+}

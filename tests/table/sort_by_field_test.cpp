@@ -1,0 +1,96 @@
+#include "table/sort_by_field.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+
+namespace {
+
+QCollator French()
+{
+    return TableCollator(QLocale(QLocale::French, QLocale::France));
+}
+
+PoiTable TableOf(const QList<QStringList> &rows)
+{
+    PoiTable t;
+    t.setRowCount(static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r <= rows.size(); ++r) {
+        t.setNumber(r, r);
+        for (int f = 1; f < kFieldCount && f <= rows[r - 1].size(); ++f)
+            t.setField(r, f, rows[r - 1][f - 1]);
+    }
+    return t;
+}
+
+QStringList Column(const PoiTable &t, int f)
+{
+    QStringList out;
+    for (int r = 1; r <= t.lastRow(); ++r)
+        out << t.field(r, f);
+    return out;
+}
+
+}  // namespace
+
+TEST(SortByField, RecordPutsKeyFirstAndSkipsNumber)
+{
+    PoiTable t = TableOf({{"48", "2", "Paris", "1 km", "0001000", "N"}});
+    EXPECT_EQ(SortRecord(t, 1, 4), QStringLiteral("1 km|48|2|Paris|0001000|N|"));
+    EXPECT_EQ(SortRecord(t, 1, 1), QStringLiteral("48|2|Paris|1 km|0001000|N|"));
+}
+
+TEST(SortByField, DistanceTextsSortAsText)
+{
+    PoiTable t = TableOf({{"", "", "a", "2 km"}, {"", "", "b", "999 m"}, {"", "", "c", "100 m"},
+                          {"", "", "d", "0 m"}, {"", "", "e", "1 km"}, {"", "", "f", "10 km"}});
+    SortByField(t, 4, French());
+    EXPECT_EQ(Column(t, FieldDistance),
+              (QStringList{"0 m", "1 km", "10 km", "100 m", "2 km", "999 m"}));
+    // N° never moves: it keeps counting the rows from the top.
+    EXPECT_EQ(Column(t, FieldNumber), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    // The other fields travel with their row.
+    EXPECT_EQ(Column(t, FieldDescription), (QStringList{"d", "e", "f", "c", "a", "b"}));
+}
+
+TEST(SortByField, IgnoresCaseAndKeepsPipesInFields)
+{
+    PoiTable t = TableOf({{"", "", "zèbre"}, {"", "", "Alpha|beta"}, {"", "", "ALPHA"}, {"", "", "éclair"}});
+    SortByField(t, 3, French());
+    const QStringList d = Column(t, FieldDescription);
+    EXPECT_EQ(d.indexOf("zèbre"), 3);
+    EXPECT_TRUE(d.contains("Alpha|beta"));  // not split into the next fields
+    EXPECT_EQ(t.field(d.indexOf("Alpha|beta") + 1, FieldDistance), QString());
+    EXPECT_LT(d.indexOf("ALPHA"), d.indexOf("éclair"));
+}
+
+TEST(SortByField, KeyOrderIsTextual)
+{
+    // A 12,000 km key has eight digits and sorts before a 2,000 km one.
+    PoiTable t = TableOf({{"", "", "loin", "", "2000000"}, {"", "", "très loin", "", "12000000"}, {"", "", "base", "", "0000000"}});
+    SortByField(t, 5, French());
+    EXPECT_EQ(Column(t, FieldKey), (QStringList{"0000000", "12000000", "2000000"}));
+}
+
+TEST(SortByField, MatchesReferenceComparisonOnThousandRows)
+{
+    QRandomGenerator rng(1234);
+    QList<QStringList> rows;
+    const QStringList words = {"Gare", "gare", "École", "ecole", "Église", "Zoo", "aire", "Aire de repos", "Pont", "pont-neuf"};
+    for (int i = 0; i < 1000; ++i) {
+        rows << QStringList{QString::number(rng.bounded(-9000, 9000) / 100.0), QString::number(rng.bounded(1000)),
+                            words[rng.bounded(words.size())] + QString::number(rng.bounded(50)),
+                            QStringLiteral("%1 km").arg(rng.bounded(300)), QString(), QString()};
+    }
+    PoiTable t = TableOf(rows);
+    const QCollator collator = French();
+    QStringList records;
+    for (int r = 1; r <= t.lastRow(); ++r)
+        records << SortRecord(t, r, 3);
+    std::stable_sort(records.begin(), records.end(),
+                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    SortByField(t, 3, collator);
+    for (int r = 1; r <= t.lastRow(); ++r)
+        ASSERT_EQ(SortRecord(t, r, 3), records[r - 1]) << "row " << r;
+}
