@@ -255,7 +255,7 @@ QString FormatGeneral(long double value, int precision, QChar separator)
             out += separator;
             out += QString::fromLatin1(d.digits.data() + 1, n - 1);
         }
-        out += QStringLiteral("E%1%2").arg(d.exponent < 0 ? u'-' : u'+').arg(std::abs(d.exponent), 2, 10, QChar(u'0'));
+        out += QStringLiteral("E%1%2").arg(QChar(d.exponent < 0 ? u'-' : u'+')).arg(std::abs(d.exponent));
         return out;
     }
     for (int p = std::max(d.exponent, 0); p >= 0; --p)
