@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <charconv>
 #include <string>
 
 namespace orvalis {
@@ -121,12 +122,12 @@ QString FormatDistance(int32_t metres)
 
 QString FormatBearing(float degrees, QChar separator)
 {
-    return FormatFixed(degrees, 7, 2, separator);
+    return FormatFixed(static_cast<double>(degrees), 7, 2, separator);
 }
 
 QString FormatCoordinate(float degrees, QChar separator)
 {
-    return FormatFixed(degrees, 7, 6, separator);
+    return FormatFixed(static_cast<double>(degrees), 7, 6, separator);
 }
 
 QString ZoomForDistance(int32_t d)
@@ -148,29 +149,58 @@ QString ZoomForDistance(int32_t d)
 
 namespace {
 
-// Exact decimal expansion of a value: its digits (no leading zeros) and the
+// Exact decimal expansion of a value: its digits (no trailing zeros) and the
 // power of ten of the first digit. Zero gives no digits.
 struct Decimal {
     bool negative = false;
-    std::string digits;
+    char digits[128];
+    int count = 0;
     int exponent = 0;
 };
+
+void ParseScientific(const char *buf, const char *end, Decimal &d)
+{
+    const char *e = std::find(buf, end, 'e');
+    // The buffer is not terminated: read the exponent within [e, end) only.
+    int exponent = 0;
+    bool negative = false;
+    for (const char *p = e + 1; p < end; ++p) {
+        if (*p == '-')
+            negative = true;
+        else if (*p >= '0' && *p <= '9')
+            exponent = exponent * 10 + (*p - '0');
+    }
+    d.exponent = negative ? -exponent : exponent;
+    d.count = 0;
+    for (const char *p = buf; p < e && d.count < static_cast<int>(sizeof d.digits); ++p)
+        if (*p >= '0' && *p <= '9')
+            d.digits[d.count++] = *p;
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
+}
 
 Decimal Expand(long double value)
 {
     Decimal d;
     d.negative = std::signbit(value);
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%.60Le", std::fabs(value));
-    const char *e = std::strchr(buf, 'e');
-    d.exponent = std::atoi(e + 1);
-    for (const char *p = buf; p < e; ++p)
-        if (*p >= '0' && *p <= '9')
-            d.digits.push_back(*p);
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
-    if (d.digits.empty() || d.digits == "0")
-        d.digits.clear();
+    if (value == 0)
+        return d;
+    char buf[160];
+    const int n = std::snprintf(buf, sizeof buf, "%.100Le", std::fabs(value));
+    ParseScientific(buf, buf + n, d);
+    return d;
+}
+
+// Floats and doubles expand exactly and much faster through to_chars.
+Decimal Expand(double value)
+{
+    Decimal d;
+    d.negative = std::signbit(value);
+    if (value == 0)
+        return d;
+    char buf[160];
+    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 100);
+    ParseScientific(buf, r.ptr, d);
     return d;
 }
 
@@ -178,40 +208,59 @@ Decimal Expand(long double value)
 void RoundTo(Decimal &d, int keep)
 {
     if (keep < 0) {
-        d.digits.clear();
+        d.count = 0;
         return;
     }
-    if (static_cast<int>(d.digits.size()) <= keep)
+    if (d.count <= keep)
         return;
-    const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
-    d.digits.resize(static_cast<size_t>(keep));
+    const bool up = d.digits[keep] >= '5';
+    d.count = keep;
     if (up) {
         int i = keep - 1;
-        while (i >= 0 && d.digits[static_cast<size_t>(i)] == '9') {
-            d.digits[static_cast<size_t>(i)] = '0';
+        while (i >= 0 && d.digits[i] == '9') {
+            d.digits[i] = '0';
             --i;
         }
         if (i < 0) {
-            d.digits.insert(d.digits.begin(), '1');
-            d.digits.pop_back();
+            // All nines: 999.96 -> 1000.0, one more power of ten.
+            d.digits[0] = '1';
+            d.count = 1;
             ++d.exponent;
-            if (d.digits.empty())
-                d.digits = "1";
-        } else {
-            ++d.digits[static_cast<size_t>(i)];
+            return;
         }
+        ++d.digits[i];
     }
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
 }
 
-QString Digit(const Decimal &d, int power)
+char DigitAt(const Decimal &d, int power)
 {
-    // Digit at 10^power.
     const int idx = d.exponent - power;
-    if (idx < 0 || idx >= static_cast<int>(d.digits.size()))
-        return QStringLiteral("0");
-    return QString(QChar::fromLatin1(d.digits[static_cast<size_t>(idx)]));
+    return idx >= 0 && idx < d.count ? d.digits[idx] : '0';
+}
+
+QString WriteFixed(Decimal &d, int precision, int decimals, QChar separator)
+{
+    if (d.count > 0)
+        RoundTo(d, std::min(precision, d.exponent + 1 + decimals));
+    char out[200];
+    int n = 0;
+    if (d.negative && d.count > 0)
+        out[n++] = '-';
+    const int top = d.count == 0 ? 0 : std::max(d.exponent, 0);
+    for (int p = top; p >= 0 && n < 150; --p)
+        out[n++] = DigitAt(d, p);
+    const int sepAt = n;
+    if (decimals > 0) {
+        out[n++] = '.';
+        for (int p = -1; p >= -decimals && n < 199; --p)
+            out[n++] = DigitAt(d, p);
+    }
+    QString s = QString::fromLatin1(out, n);
+    if (decimals > 0)
+        s[sepAt] = separator;
+    return s;
 }
 
 }  // namespace
@@ -221,20 +270,15 @@ QString FormatFixed(long double value, int precision, int decimals, QChar separa
     if (!std::isfinite(value))
         return QStringLiteral("0");
     Decimal d = Expand(value);
-    if (!d.digits.empty())
-        RoundTo(d, std::min(precision, d.exponent + 1 + decimals));
-    QString out;
-    if (d.negative && !d.digits.empty())
-        out += u'-';
-    const int top = d.digits.empty() ? 0 : std::max(d.exponent, 0);
-    for (int p = top; p >= 0; --p)
-        out += d.digits.empty() ? QStringLiteral("0") : Digit(d, p);
-    if (decimals > 0) {
-        out += separator;
-        for (int p = -1; p >= -decimals; --p)
-            out += d.digits.empty() ? QStringLiteral("0") : Digit(d, p);
-    }
-    return out;
+    return WriteFixed(d, precision, decimals, separator);
+}
+
+QString FormatFixed(double value, int precision, int decimals, QChar separator)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    Decimal d = Expand(value);
+    return WriteFixed(d, precision, decimals, separator);
 }
 
 QString FormatGeneral(long double value, int precision, QChar separator)
@@ -243,27 +287,27 @@ QString FormatGeneral(long double value, int precision, QChar separator)
         return QStringLiteral("0");
     Decimal d = Expand(value);
     RoundTo(d, precision);
-    if (d.digits.empty())
+    if (d.count == 0)
         return QStringLiteral("0");
     QString out;
     if (d.negative)
         out += u'-';
-    const int n = static_cast<int>(d.digits.size());
     if (d.exponent < -5 || d.exponent >= precision) {
         out += QChar::fromLatin1(d.digits[0]);
-        if (n > 1) {
+        if (d.count > 1) {
             out += separator;
-            out += QString::fromLatin1(d.digits.data() + 1, n - 1);
+            out += QString::fromLatin1(d.digits + 1, d.count - 1);
         }
         out += QStringLiteral("E%1%2").arg(QChar(d.exponent < 0 ? u'-' : u'+')).arg(std::abs(d.exponent));
         return out;
     }
     for (int p = std::max(d.exponent, 0); p >= 0; --p)
-        out += Digit(d, p);
-    if (d.exponent - (n - 1) < 0) {
+        out += QChar::fromLatin1(DigitAt(d, p));
+    const int last = d.exponent - (d.count - 1);
+    if (last < 0) {
         out += separator;
-        for (int p = -1; p >= d.exponent - (n - 1); --p)
-            out += Digit(d, p);
+        for (int p = -1; p >= last; --p)
+            out += QChar::fromLatin1(DigitAt(d, p));
     }
     return out;
 }

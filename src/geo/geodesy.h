@@ -53,6 +53,7 @@ QString ZoomForDistance(int32_t metres);
 // and at most `decimals` decimals (one rounding, half away from zero on the
 // exact decimal expansion), padded with zeros to exactly `decimals`.
 QString FormatFixed(long double value, int precision, int decimals, QChar separator);
+QString FormatFixed(double value, int precision, int decimals, QChar separator);
 // General notation with up to `precision` significant digits, trailing zeros
 // dropped; fixed unless the magnitude is below 0.00001 or too large.
 QString FormatGeneral(long double value, int precision, QChar separator);

@@ -1,0 +1,351 @@
+#include "files/gpx_format.h"
+
+#include "files/text_codecs.h"
+
+#include <QIODevice>
+#include <cstring>
+
+namespace orvalis {
+
+namespace {
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+QByteArrayView LocalName(QByteArrayView qualified)
+{
+    const qsizetype colon = qualified.lastIndexOf(':');
+    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+}
+
+// Byte walker over the file, never past its end.
+class Cursor {
+public:
+    explicit Cursor(QByteArrayView data) : d_(data.data()), n_(data.size()) {}
+    qsizetype pos = 0;
+    bool atEnd() const { return pos >= n_; }
+    char at(qsizetype i) const { return i < n_ ? d_[i] : '\0'; }
+    bool startsWith(qsizetype i, const char *s) const
+    {
+        const qsizetype len = static_cast<qsizetype>(std::strlen(s));
+        return i + len <= n_ && std::memcmp(d_ + i, s, static_cast<size_t>(len)) == 0;
+    }
+    qsizetype find(qsizetype from, const char *s) const
+    {
+        const qsizetype len = static_cast<qsizetype>(std::strlen(s));
+        if (from >= n_)
+            return -1;
+        const QByteArrayView hay(d_ + from, n_ - from);
+        const qsizetype i = hay.indexOf(QByteArrayView(s, len));
+        return i < 0 ? -1 : from + i;
+    }
+    QByteArrayView slice(qsizetype from, qsizetype to) const
+    {
+        from = std::clamp<qsizetype>(from, 0, n_);
+        to = std::clamp<qsizetype>(to, from, n_);
+        return QByteArrayView(d_ + from, to - from);
+    }
+    qsizetype size() const { return n_; }
+
+private:
+    const char *d_;
+    qsizetype n_;
+};
+
+// A start tag at `lt` (the '<'): its qualified name and where the tag ends.
+struct Tag {
+    QByteArrayView name;
+    qsizetype nameEnd = 0;
+};
+
+Tag ReadTagName(const Cursor &c, qsizetype lt)
+{
+    Tag t;
+    qsizetype i = lt + 1;
+    while (i < c.size() && IsNameChar(c.at(i)))
+        ++i;
+    t.name = c.slice(lt + 1, i);
+    t.nameEnd = i;
+    return t;
+}
+
+// Attributes up to the end of the start tag; returns the position after '>'
+// (the end of the file when the tag is cut short) and whether it closed itself.
+qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArray *lat, QByteArray *lon, bool *selfClosing)
+{
+    *selfClosing = false;
+    while (i < c.size()) {
+        const char ch = c.at(i);
+        if (ch == '>')
+            return i + 1;
+        if (ch == '/' && c.at(i + 1) == '>') {
+            *selfClosing = true;
+            return i + 2;
+        }
+        if (IsSpace(ch)) {
+            ++i;
+            continue;
+        }
+        const qsizetype nameStart = i;
+        while (i < c.size() && IsNameChar(c.at(i)))
+            ++i;
+        const QByteArrayView name = LocalName(c.slice(nameStart, i));
+        if (i == nameStart) {
+            ++i;  // stray character
+            continue;
+        }
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        if (c.at(i) != '=')
+            continue;
+        ++i;
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        const char quote = c.at(i);
+        if (quote != '"' && quote != '\'')
+            continue;
+        const qsizetype valueStart = i + 1;
+        qsizetype valueEnd = valueStart;
+        while (valueEnd < c.size() && c.at(valueEnd) != quote)
+            ++valueEnd;
+        const QByteArrayView value = c.slice(valueStart, valueEnd);
+        if (name == "lat")
+            *lat = value.toByteArray();
+        else if (name == "lon")
+            *lon = value.toByteArray();
+        i = valueEnd + 1;
+    }
+    return c.size();
+}
+
+// Text of the first element named `local` (any prefix) inside [from, to):
+// CDATA taken as text, comments dropped, entities resolved.
+QString ElementText(const Cursor &c, qsizetype from, qsizetype to, const char *local, bool *found)
+{
+    *found = false;
+    qsizetype i = from;
+    while (i < to) {
+        const qsizetype lt = c.find(i, "<");
+        if (lt < 0 || lt >= to)
+            return {};
+        if (c.startsWith(lt, "<!--")) {
+            const qsizetype end = c.find(lt + 4, "-->");
+            i = end < 0 ? to : end + 3;
+            continue;
+        }
+        if (c.startsWith(lt, "<![CDATA[")) {
+            const qsizetype end = c.find(lt + 9, "]]>");
+            i = end < 0 ? to : end + 3;
+            continue;
+        }
+        const Tag tag = ReadTagName(c, lt);
+        if (tag.name.isEmpty() || LocalName(tag.name) != QByteArrayView(local)) {
+            i = lt + 1;
+            continue;
+        }
+        qsizetype gt = tag.nameEnd;
+        while (gt < to && c.at(gt) != '>')
+            ++gt;
+        if (gt >= to)
+            return {};
+        *found = true;
+        if (c.at(gt - 1) == '/')
+            return {};  // <name/>
+        // Collect the text up to the element's end tag.
+        QByteArray raw;
+        QString text;
+        qsizetype j = gt + 1;
+        auto flush = [&] {
+            text += DecodeXmlText(DecodeFileText(raw));
+            raw.clear();
+        };
+        while (j < to) {
+            if (c.startsWith(j, "<![CDATA[")) {
+                flush();
+                const qsizetype end = c.find(j + 9, "]]>");
+                const qsizetype stop = end < 0 || end > to ? to : end;
+                text += DecodeFileText(c.slice(j + 9, stop));
+                j = stop + 3;
+                continue;
+            }
+            if (c.startsWith(j, "<!--")) {
+                const qsizetype end = c.find(j + 4, "-->");
+                j = end < 0 || end > to ? to : end + 3;
+                continue;
+            }
+            if (c.at(j) == '<')
+                break;
+            raw.append(c.at(j));
+            ++j;
+        }
+        flush();
+        return text;
+    }
+    return {};
+}
+
+QString CoordinateText(const QByteArray &value, QChar separator)
+{
+    QString text = QString::fromLatin1(value).trimmed();
+    if (separator == u',')
+        text.replace(u'.', u',');
+    else
+        text.replace(u',', u'.');
+    return text.left(9);
+}
+
+}  // namespace
+
+QString DecodeXmlText(const QString &text)
+{
+    if (!text.contains(u'&'))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i] != u'&') {
+            out += text[i++];
+            continue;
+        }
+        const qsizetype semi = text.indexOf(u';', i + 1);
+        if (semi < 0 || semi - i > 12) {
+            out += text[i++];
+            continue;
+        }
+        const QStringView ref = QStringView(text).sliced(i + 1, semi - i - 1);
+        char32_t cp = 0;
+        if (ref == u"amp") cp = u'&';
+        else if (ref == u"lt") cp = u'<';
+        else if (ref == u"gt") cp = u'>';
+        else if (ref == u"quot") cp = u'"';
+        else if (ref == u"apos") cp = u'\'';
+        else if (ref.startsWith(u'#')) {
+            bool ok = false;
+            const uint v = ref.startsWith(u"#x") || ref.startsWith(u"#X") ? ref.sliced(2).toUInt(&ok, 16)
+                                                                         : ref.sliced(1).toUInt(&ok, 10);
+            if (ok && v > 0 && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF))
+                cp = v;
+        }
+        if (cp == 0) {
+            out += text[i++];  // unknown entity: kept as written
+            continue;
+        }
+        out += QString::fromUcs4(&cp, 1);
+        i = semi + 1;
+    }
+    return out;
+}
+
+QString EscapeXml(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        switch (ch.unicode()) {
+        case u'&': out += QStringLiteral("&amp;"); break;
+        case u'<': out += QStringLiteral("&lt;"); break;
+        case u'>': out += QStringLiteral("&gt;"); break;
+        case u'"': out += QStringLiteral("&quot;"); break;
+        default: out += ch;
+        }
+    }
+    return out;
+}
+
+ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    ReadResult result;
+    const Cursor c(data);
+    qsizetype i = 0;
+    while (i < c.size()) {
+        const qsizetype lt = c.find(i, "<");
+        if (lt < 0)
+            break;
+        if (c.startsWith(lt, "<!--")) {
+            const qsizetype end = c.find(lt + 4, "-->");
+            i = end < 0 ? c.size() : end + 3;
+            continue;
+        }
+        if (c.startsWith(lt, "<![CDATA[")) {
+            const qsizetype end = c.find(lt + 9, "]]>");
+            i = end < 0 ? c.size() : end + 3;
+            continue;
+        }
+        const Tag tag = ReadTagName(c, lt);
+        const char after = c.at(tag.nameEnd);
+        if (LocalName(tag.name) != "wpt" || !(IsSpace(after) || after == '>' || after == '/' || tag.nameEnd >= c.size())) {
+            i = lt + 1;
+            continue;
+        }
+        // A waypoint.
+        QByteArray lat, lon;
+        bool selfClosing = false;
+        const qsizetype contentStart = ReadAttributes(c, tag.nameEnd, &lat, &lon, &selfClosing);
+        qsizetype contentEnd = contentStart;
+        qsizetype next = contentStart;
+        if (!selfClosing) {
+            const QByteArray endTag = "</" + tag.name.toByteArray();
+            qsizetype e = c.find(contentStart, endTag.constData());
+            while (e >= 0 && IsNameChar(c.at(e + endTag.size())))
+                e = c.find(e + 1, endTag.constData());
+            contentEnd = e < 0 ? c.size() : e;
+            next = e < 0 ? c.size() : e + endTag.size();
+        }
+        bool found = false;
+        const QString name = ElementText(c, contentStart, contentEnd, "name", &found);
+        const QString desc = ElementText(c, contentStart, contentEnd, "desc", &found);
+        if (result.counter == INT32_MAX - 1)
+            break;
+        ++result.counter;
+        table.setRowCount(result.counter + 1);
+        const int row = result.counter;
+        table.setNumber(row, result.counter);
+        table.setField(row, FieldLatitude, CoordinateText(lat, separator));
+        table.setField(row, FieldLongitude, CoordinateText(lon, separator));
+        table.setField(row, FieldDescription, name + QStringLiteral(" - ") + desc);
+        i = std::max(next, lt + 1);
+    }
+    return result;
+}
+
+QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
+{
+    QByteArray out;
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" creator=\"Orvalis\">\r\n";
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    for (int row = first; row <= last; ++row) {
+        QString lat = table.field(row, FieldLatitude);
+        QString lon = table.field(row, FieldLongitude);
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        lat.replace(u',', u'.');
+        lon.replace(u',', u'.');
+        out += "<wpt lat=\"";
+        out += EscapeXml(lat).toUtf8();
+        out += "\" lon=\"";
+        out += EscapeXml(lon).toUtf8();
+        out += "\"><name>";
+        out += EscapeXml(table.field(row, FieldDescription)).toUtf8();
+        out += "</name></wpt>\r\n";
+    }
+    out += "</gpx>\r\n";
+    return out;
+}
+
+bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last)
+{
+    const QByteArray bytes = GpxFileBytes(table, first, last);
+    return device.write(bytes) == bytes.size();
+}
+
+}  // namespace orvalis

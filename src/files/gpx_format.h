@@ -1,0 +1,26 @@
+#pragma once
+
+#include "files/ov2_format.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class QIODevice;
+
+namespace orvalis {
+
+// Fills rows from 1 with the waypoints of a GPX file: lat and lon by name,
+// "name - desc" as the description. Tolerant: a file cut short keeps what
+// it holds; route and track points are not waypoints.
+ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
+
+// Resolves the five predefined entities and numeric character references;
+// anything else stays as it is.
+QString DecodeXmlText(const QString &text);
+// Escapes & < > " for XML text and attribute values.
+QString EscapeXml(const QString &text);
+
+QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
+bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);
+
+}  // namespace orvalis

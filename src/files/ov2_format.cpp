@@ -1,0 +1,174 @@
+#include "files/ov2_format.h"
+
+#include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
+#include "geo/geodesy.h"
+
+#include <QIODevice>
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
+
+namespace orvalis {
+
+namespace {
+
+uint32_t U32(const char *p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return qFromLittleEndian(v);
+}
+
+void PutU32(char *p, uint32_t v)
+{
+    v = qToLittleEndian(v);
+    std::memcpy(p, &v, 4);
+}
+
+}  // namespace
+
+QString Ov2CoordinateText(int32_t value, QChar separator)
+{
+    const float degrees = static_cast<float>(static_cast<long double>(value) * 0.00001L);
+    return FormatFixed(static_cast<double>(degrees), 7, 5, separator);
+}
+
+int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
+{
+    // Extended precision, not a float: 0.000015 must scale to exactly 1.5.
+    const long double degrees = ParseDecimal(ToLocaleSeparator(cell, separator), separator).value_or(0.0L);
+    const long double scaled = std::nearbyint(degrees * 100000.0L);  // ties to even
+    if (scaled >= 2147483647.0L)
+        return 2147483647;
+    if (scaled <= -2147483648.0L)
+        return -2147483647 - 1;
+    return static_cast<int32_t>(scaled);
+}
+
+ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    ReadResult result;
+    const char *bytes = data.data();
+    const qint64 size = data.size();
+    qint64 pos = 0;
+    table.reserveRows(static_cast<int>(std::min<qint64>(size / 16 + 1, 50'000'000)));
+    while (pos < size) {
+        const qint64 start = pos;
+        const auto type = static_cast<unsigned char>(bytes[pos++]);
+        switch (type) {
+        case 0:
+        case 3: {
+            if (size - pos < 4) {
+                result.truncated = true;
+                return result;
+            }
+            const qint64 length = U32(bytes + pos);
+            // A length below 5 would move backwards; one past the end has no record.
+            if (length < 5 || start + length > size) {
+                result.truncated = true;
+                return result;
+            }
+            pos = start + length;
+            if (type == 3)
+                ++result.counter;  // an extended record takes a POI number, and no row
+            break;
+        }
+        case 1:
+            if (size - pos < 20) {
+                result.truncated = true;
+                return result;
+            }
+            pos += 20;  // the records it encloses are read one by one
+            break;
+        case 2: {
+            if (size - pos < 12) {
+                result.truncated = true;
+                return result;
+            }
+            const qint64 length = U32(bytes + pos);
+            const auto lon = static_cast<int32_t>(U32(bytes + pos + 4));
+            const auto lat = static_cast<int32_t>(U32(bytes + pos + 8));
+            const qint64 nameStart = pos + 12;
+            const void *zero = std::memchr(bytes + nameStart, 0, static_cast<size_t>(size - nameStart));
+            if (!zero) {
+                result.truncated = true;
+                return result;
+            }
+            const qint64 nameEnd = static_cast<const char *>(zero) - bytes;
+            const qint64 recordEnd = start + length;
+            if (recordEnd < nameEnd + 1 || recordEnd > size) {
+                result.truncated = true;
+                return result;
+            }
+            if (result.counter == INT32_MAX - 1)
+                return result;
+            ++result.counter;
+            table.setRowCount(result.counter + 1);
+            const int row = result.counter;
+            table.setNumber(row, result.counter);
+            table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
+            table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
+            table.setField(row, FieldDescription, DecodeFileText(QByteArrayView(bytes + nameStart, nameEnd - nameStart)));
+            pos = recordEnd;
+            break;
+        }
+        default:
+            ++result.unknownBytes;  // the next byte is read as a new type byte
+            break;
+        }
+    }
+    return result;
+}
+
+QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator)
+{
+    QByteArray out(21, '\0');
+    uint32_t total = 0;
+    int32_t east = 0, north = 0, west = 1410065407, south = 1410065407;
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    for (int row = first; row <= last; ++row) {
+        const QString latText = table.field(row, FieldLatitude);
+        const QString lonText = table.field(row, FieldLongitude);
+        if (latText.isEmpty() || lonText.isEmpty())
+            continue;
+        // Descriptions outside Windows-1252 go out as UTF-8, which the reader decodes back.
+        const QString description = table.field(row, FieldDescription);
+        QByteArray name = FitsWindows1252(description) ? EncodeWindows1252(description) : description.toUtf8();
+        name.replace('\0', ' ');  // a zero ends the name in the record
+        const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
+        total += length;
+        const int32_t lon = Ov2CoordinateValue(lonText, separator);
+        const int32_t lat = Ov2CoordinateValue(latText, separator);
+        east = std::max(east, lon);
+        west = std::min(west, lon);
+        north = std::max(north, lat);
+        south = std::min(south, lat);
+        char head[13];
+        head[0] = 2;
+        PutU32(head + 1, length);
+        PutU32(head + 5, static_cast<uint32_t>(lon));
+        PutU32(head + 9, static_cast<uint32_t>(lat));
+        out.append(head, 13);
+        out.append(name);
+        out.append('\0');
+    }
+    total += 21;
+    char *h = out.data();
+    h[0] = 1;
+    PutU32(h + 1, total);
+    PutU32(h + 5, static_cast<uint32_t>(east));
+    PutU32(h + 9, static_cast<uint32_t>(north));
+    PutU32(h + 13, static_cast<uint32_t>(west));
+    PutU32(h + 17, static_cast<uint32_t>(south));
+    return out;
+}
+
+bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator)
+{
+    const QByteArray bytes = Ov2FileBytes(table, first, last, separator);
+    return device.write(bytes) == bytes.size();
+}
+
+}  // namespace orvalis

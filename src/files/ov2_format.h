@@ -1,0 +1,35 @@
+#pragma once
+
+#include "table/poi_table.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QChar>
+
+class QIODevice;
+
+namespace orvalis {
+
+struct ReadResult {
+    int counter = 0;       // POI number of the last record: the POI count to show
+    int unknownBytes = 0;  // bytes that were no known record type (one beep each, collapsed)
+    bool truncated = false;  // reading stopped at a damaged record
+};
+
+// Fills rows from 1 with the simple POI records of an OV2 file. The table's
+// rows must have been emptied; the row count follows the POI counter.
+ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
+
+// The latitude or longitude text of an OV2 coordinate: five decimals, at most
+// seven significant digits.
+QString Ov2CoordinateText(int32_t value, QChar separator);
+// A coordinate cell as an OV2 integer (hundred-thousandths, half to even).
+int32_t Ov2CoordinateValue(const QString &cell, QChar separator);
+
+// The bytes of an OV2 file holding the usable rows of [first, last]: a
+// skipper record with the bounds, then one simple record per row.
+QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator);
+// Writes them to an open device; false when the device refuses a byte.
+bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator);
+
+}  // namespace orvalis

@@ -1,0 +1,123 @@
+#include "files/gpx_format.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+
+namespace {
+
+PoiTable Read(const QByteArray &data, QChar sep = u',', int *count = nullptr)
+{
+    PoiTable t;
+    const ReadResult r = ReadGpx(data, t, sep);
+    if (count)
+        *count = r.counter;
+    return t;
+}
+
+QByteArray Gpx(const QByteArray &body)
+{
+    return "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n" + body + "\n</gpx>\n";
+}
+
+}  // namespace
+
+TEST(GpxRead, NameAndDescriptionWithTheLocaleSeparator)
+{
+    const PoiTable t = Read(Gpx("<wpt lat=\"48.858370\" lon=\"2.294481\"><name>Tour</name><desc>Vue</desc></wpt>"));
+    EXPECT_EQ(t.field(1, FieldNumber), QStringLiteral("1"));
+    EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("48,858370"));
+    EXPECT_EQ(t.field(1, FieldLongitude), QStringLiteral("2,294481"));
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Tour - Vue"));
+    EXPECT_EQ(Read(Gpx("<wpt lat=\"1,5\" lon=\"2\"/>"), u'.').field(1, FieldLatitude), QStringLiteral("1.5"));
+}
+
+TEST(GpxRead, CoordinatesAreCutToNineCharacters)
+{
+    const PoiTable t = Read(Gpx("<wpt lat=\"37.774929\" lon=\"-122.419416\"><name>SF</name></wpt>"), u'.');
+    EXPECT_EQ(t.field(1, FieldLongitude), QStringLiteral("-122.4194"));
+}
+
+TEST(GpxRead, AttributesByNameInAnyQuotesAndOrder)
+{
+    const PoiTable t = Read(Gpx("<wpt lon='2.5' lat='48.5'><name>a</name></wpt>\n"
+                                "<wpt\n\tlat=\"1\"\tlon=\"2\"><name>b</name></wpt>\n"
+                                "<gpx:wpt lat=\"3\" lon=\"4\"><gpx:name>c</gpx:name></gpx:wpt>"),
+                            u'.');
+    EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("48.5"));
+    EXPECT_EQ(t.field(1, FieldLongitude), QStringLiteral("2.5"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("b - "));
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("c - "));
+}
+
+TEST(GpxRead, NameAndDescriptionAnywhereInTheWaypoint)
+{
+    const PoiTable t = Read(Gpx("<wpt lat=\"1\" lon=\"2\"><time>2020</time><ele>3</ele><name>third</name><cmt>c</cmt>"
+                                "<desc>later</desc></wpt><wpt lat=\"1\" lon=\"2\"><desc>only</desc></wpt>"));
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("third - later"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral(" - only"));
+}
+
+TEST(GpxRead, EntitiesCdataCommentsAndEncodings)
+{
+    const PoiTable t = Read(Gpx("<wpt lat=\"1\" lon=\"2\"><name>A &amp; B &lt;x&gt; &#233;&#x20AC; &bogus; &amp;amp;</name>"
+                                "<desc><![CDATA[<b>bold</b> & co]]><!-- hidden --> end</desc></wpt>"
+                                "<wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res</name><desc>\xD0\x9C\xD0\xB5</desc></wpt>"
+                                "<!-- <wpt lat=\"9\" lon=\"9\"></wpt> -->"));
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("A & B <x> é€ &bogus; &amp; - <b>bold</b> & co end"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Frères - Ме"));
+    EXPECT_EQ(t.lastRow(), 2);
+}
+
+TEST(GpxRead, RouteAndTrackPointsAreNotWaypoints)
+{
+    int count = 0;
+    Read(Gpx("<rte><rtept lat=\"1\" lon=\"1\"/></rte><trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk>"
+             "<wptx lat=\"1\" lon=\"1\"/>"),
+         u'.', &count);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(GpxRead, FilesCutShortKeepWhatTheyHold)
+{
+    int count = 0;
+    PoiTable t = Read("\xEF\xBB\xBF<gpx><wpt lat=\"48.1\" lon=\"2.2\"><name>cut", u'.', &count);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("48.1"));
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("cut - "));
+    for (const QByteArray &cut : {QByteArray("<wpt"), QByteArray("<wpt lat=\"4"), QByteArray("<wpt lat=\"4\" lon"),
+                                  QByteArray("<wpt lat=\"1\" lon=\"2\"><name"), QByteArray("<")}) {
+        t = Read(cut, u'.', &count);
+        EXPECT_LE(count, 1);
+    }
+}
+
+TEST(GpxWrite, HeaderLinesAndFooterWithCrLf)
+{
+    PoiTable t;
+    EXPECT_EQ(GpxFileBytes(t, 1, 1), QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                                "<gpx version=\"1.0\" creator=\"Orvalis\">\r\n</gpx>\r\n"));
+}
+
+TEST(GpxWrite, OneLinePerUsableRowEscapedAndUtf8)
+{
+    PoiTable t;
+    t.setRowCount(4);
+    const QStringList descriptions = {"Café & \"bar\" <1>", "skipped", "Метро"};
+    for (int r = 1; r <= 3; ++r) {
+        t.setNumber(r, r);
+        t.setField(r, FieldLatitude, r == 2 ? QString() : QStringLiteral("48,85661"));
+        t.setField(r, FieldLongitude, QStringLiteral("2,35"));
+        t.setField(r, FieldDescription, descriptions[r - 1]);
+    }
+    const QByteArray b = GpxFileBytes(t, 1, 3);
+    EXPECT_TRUE(b.contains("<wpt lat=\"48.85661\" lon=\"2.35\"><name>Caf\xC3\xA9 &amp; &quot;bar&quot; &lt;1&gt;</name></wpt>\r\n"));
+    EXPECT_FALSE(b.contains("skipped"));
+    // What the program writes reads back, each description followed by " - ".
+    PoiTable back;
+    EXPECT_EQ(ReadGpx(b, back, u',').counter, 2);
+    EXPECT_EQ(back.field(1, FieldDescription), QStringLiteral("Café & \"bar\" <1> - "));
+    EXPECT_EQ(back.field(2, FieldDescription), QStringLiteral("Метро - "));
+    EXPECT_EQ(back.field(1, FieldLatitude), QStringLiteral("48,85661"));
+}

@@ -1,0 +1,209 @@
+#include "files/ov2_format.h"
+
+#include <QBuffer>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+
+namespace {
+
+QByteArray U32(uint32_t v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray Simple(int32_t lon, int32_t lat, const QByteArray &name, int padding = 0)
+{
+    return QByteArray(1, '\x02') + U32(static_cast<uint32_t>(14 + name.size() + padding)) + U32(static_cast<uint32_t>(lon)) +
+           U32(static_cast<uint32_t>(lat)) + name + QByteArray(1, '\0') + QByteArray(padding, '\x55');
+}
+
+QByteArray Skipper(uint32_t length)
+{
+    return QByteArray(1, '\x01') + U32(length) + QByteArray(16, '\x11');
+}
+
+QByteArray Extended(const QByteArray &payload)
+{
+    return QByteArray(1, '\x03') + U32(static_cast<uint32_t>(5 + payload.size())) + payload;
+}
+
+PoiTable Rows(const QList<QStringList> &rows)
+{
+    PoiTable t;
+    t.setRowCount(static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r <= rows.size(); ++r) {
+        t.setNumber(r, r);
+        for (int f = 0; f < rows[r - 1].size(); ++f)
+            t.setField(r, f + 1, rows[r - 1][f]);
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(Ov2Read, SkipperEnclosingThreeRecords)
+{
+    const QByteArray records = Simple(235222, 4885661, "Paris") + Simple(-449448, 4837810, "Brest") + Simple(0, -1, "Zero");
+    PoiTable t;
+    const ReadResult r = ReadOv2(Skipper(21 + records.size()) + records, t, u',');
+    EXPECT_EQ(r.counter, 3);
+    ASSERT_EQ(t.rowCount(), 4);
+    EXPECT_EQ(t.field(1, FieldNumber), QStringLiteral("1"));
+    EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("48,85661"));
+    EXPECT_EQ(t.field(1, FieldLongitude), QStringLiteral("2,35222"));
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Paris"));
+    EXPECT_EQ(t.field(2, FieldLongitude), QStringLiteral("-4,49448"));
+    EXPECT_EQ(t.field(3, FieldLatitude), QStringLiteral("-0,00001"));
+    EXPECT_EQ(t.field(3, FieldLongitude), QStringLiteral("0,00000"));
+}
+
+TEST(Ov2Read, CoordinateTextForms)
+{
+    EXPECT_EQ(Ov2CoordinateText(4885661, u'.'), QStringLiteral("48.85661"));
+    EXPECT_EQ(Ov2CoordinateText(235222, u'.'), QStringLiteral("2.35222"));
+    EXPECT_EQ(Ov2CoordinateText(12345678, u'.'), QStringLiteral("123.45680"));
+    EXPECT_EQ(Ov2CoordinateText(17999999, u'.'), QStringLiteral("180.00000"));
+    EXPECT_EQ(Ov2CoordinateText(-1, u'.'), QStringLiteral("-0.00001"));
+    EXPECT_EQ(Ov2CoordinateText(-12345678, u','), QStringLiteral("-123,45680"));
+}
+
+TEST(Ov2Read, ExtendedRecordTakesANumberButNoRow)
+{
+    PoiTable t;
+    const ReadResult r = ReadOv2(Simple(1, 1, "a") + Extended("xyz") + Simple(2, 2, "c"), t, u'.');
+    EXPECT_EQ(r.counter, 3);
+    ASSERT_EQ(t.lastRow(), 3);
+    EXPECT_EQ(t.field(1, FieldNumber), QStringLiteral("1"));
+    for (int f = 0; f < kFieldCount; ++f)
+        EXPECT_TRUE(t.field(2, f).isEmpty());
+    EXPECT_EQ(t.field(3, FieldNumber), QStringLiteral("3"));
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("c"));
+}
+
+TEST(Ov2Read, PaddingDeletedRecordsAndStrayBytes)
+{
+    PoiTable t;
+    const QByteArray data = Simple(1, 1, "padded", 7) + QByteArray(1, '\x07') + QByteArray(1, '\0') + U32(9) + "junk" +
+                            Simple(2, 2, "next");
+    const ReadResult r = ReadOv2(data, t, u'.');
+    EXPECT_EQ(r.counter, 2);
+    EXPECT_EQ(r.unknownBytes, 1);
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("padded"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("next"));
+}
+
+TEST(Ov2Read, NamesInUtf8AndInWindows1252)
+{
+    PoiTable t;
+    ReadOv2(Simple(1, 1, "Aebi Fr\xE8res") + Simple(1, 1, "Caf\xC3\xA9") + Simple(1, 1, "\xD0\x9C\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE") +
+                Simple(1, 1, "\xF0\x9F\x9A\x97 car") + Simple(1, 1, "\xC0\xAF overlong") + Simple(1, 1, "\x80\x80 stray"),
+            t, u'.');
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Aebi Frères"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Café"));
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("Метро"));
+    EXPECT_EQ(t.field(4, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
+    EXPECT_EQ(t.field(5, FieldDescription), QStringLiteral("À¯ overlong"));
+    EXPECT_EQ(t.field(6, FieldDescription), QStringLiteral("€€ stray"));
+}
+
+TEST(Ov2Read, DamagedFilesEndCleanly)
+{
+    const QByteArray good = Simple(1, 1, "kept");
+    const QList<QByteArray> tails = {
+        QByteArray(1, '\0') + U32(0),                 // length 0 would move backwards
+        QByteArray(1, '\0') + U32(4),
+        QByteArray(1, '\x03') + U32(0xFFFFFFFF),      // far past the end
+        QByteArray(1, '\x02') + U32(10) + U32(1) + U32(1) + "x" + QByteArray(1, '\0'),  // length before the name's end
+    };
+    for (const QByteArray &tail : tails) {
+        PoiTable t;
+        const ReadResult r = ReadOv2(good + tail + Simple(2, 2, "after"), t, u'.');
+        EXPECT_EQ(r.counter, 1) << tail.toHex().toStdString();
+        EXPECT_TRUE(r.truncated);
+        EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("kept"));
+        EXPECT_EQ(t.lastRow(), 1);
+    }
+    // Files that end inside a record.
+    for (const QByteArray &tail : {QByteArray(1, '\x02') + U32(30) + U32(1) + U32(1) + "no zero", QByteArray(1, '\x02') + U32(14),
+                                   QByteArray(1, '\x01') + U32(21) + "short", QByteArray(1, '\x00') + U32(9) + "ab"}) {
+        PoiTable t;
+        const ReadResult r = ReadOv2(good + tail, t, u'.');
+        EXPECT_EQ(r.counter, 1) << tail.toHex().toStdString();
+        EXPECT_TRUE(r.truncated);
+    }
+    PoiTable t;
+    EXPECT_EQ(ReadOv2(QByteArray(), t, u'.').counter, 0);
+    EXPECT_EQ(ReadOv2(QByteArray(100000, '\x07'), t, u'.').unknownBytes, 100000);
+}
+
+TEST(Ov2Write, EmptyTableGivesTheBareSkipper)
+{
+    PoiTable t;
+    EXPECT_EQ(Ov2FileBytes(t, 1, 1, u',').toHex(' '), QByteArray("01 15 00 00 00 00 00 00 00 00 00 00 00 ff e3 0b 54 ff e3 0b 54"));
+}
+
+TEST(Ov2Write, OnePoiExactBytes)
+{
+    const PoiTable t = Rows({{"48,85661", "2,35222", "Paris"}});
+    const QByteArray bytes = Ov2FileBytes(t, 1, 1, u',');
+    EXPECT_EQ(bytes.toHex(' '), QByteArray("01 28 00 00 00 d6 96 03 00 9d 8c 4a 00 d6 96 03 00 9d 8c 4a 00 "
+                                           "02 13 00 00 00 d6 96 03 00 9d 8c 4a 00 50 61 72 69 73 00"));
+    // The same cell read with a period locale: commas become periods first.
+    EXPECT_EQ(Ov2FileBytes(t, 1, 1, u'.'), bytes);
+}
+
+TEST(Ov2Write, BoundsStartAtZeroAndTheLargeSentinel)
+{
+    const PoiTable t = Rows({{"-10", "-20", "a"}, {"-11", "-21", "b"}});
+    const QByteArray b = Ov2FileBytes(t, 1, 2, u'.');
+    EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 5), 0);  // east never below 0
+    EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 9), 0);
+    EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 13), -2100000);
+    EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 17), -1100000);
+}
+
+TEST(Ov2Write, RoundingAndBadCells)
+{
+    EXPECT_EQ(Ov2CoordinateValue("-0.000005", u'.'), 0);
+    EXPECT_EQ(Ov2CoordinateValue("0.000015", u'.'), 2);
+    EXPECT_EQ(Ov2CoordinateValue("0,000025", u','), 2);
+    EXPECT_EQ(Ov2CoordinateValue("abc", u','), 0);
+    EXPECT_EQ(Ov2CoordinateValue("1e30", u'.'), 2147483647);
+}
+
+TEST(Ov2Write, UnusableRowsLeaveNoTrace)
+{
+    const PoiTable t = Rows({{"1", "1", "a"}, {"", "2", "b"}, {"3", "", "c"}, {"4", "4", "d"}});
+    const QByteArray b = Ov2FileBytes(t, 1, 4, u'.');
+    PoiTable back;
+    EXPECT_EQ(ReadOv2(b, back, u'.').counter, 2);
+    EXPECT_EQ(back.field(2, FieldDescription), QStringLiteral("d"));
+    EXPECT_EQ(qFromLittleEndian<uint32_t>(b.constData() + 1), static_cast<uint32_t>(b.size()));
+}
+
+TEST(Ov2Write, NamesRoundTripInBothEncodings)
+{
+    const PoiTable t = Rows({{"1", "1", "Aebi Frères"}, {"2", "2", "Станция"}, {"3", "3", "Œuvre “quotes” €"}});
+    const QByteArray b = Ov2FileBytes(t, 1, 3, u'.');
+    EXPECT_TRUE(b.contains("Aebi Fr\xE8res"));  // Windows-1252 where it fits
+    PoiTable back;
+    ReadOv2(b, back, u'.');
+    for (int r = 1; r <= 3; ++r)
+        EXPECT_EQ(back.field(r, FieldDescription), t.field(r, FieldDescription));
+}
+
+TEST(Ov2Write, FailingDeviceIsReported)
+{
+    const PoiTable t = Rows({{"1", "1", "a"}});
+    QBuffer closed;
+    EXPECT_FALSE(WriteOv2(closed, t, 1, 1, u'.'));
+    QByteArray target;
+    QBuffer open(&target);
+    open.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(WriteOv2(open, t, 1, 1, u'.'));
+    EXPECT_EQ(target.size(), 21 + 15);
+}
