@@ -296,6 +296,11 @@ void PoiTableTab::setCommandButtonsEnabled(bool enabled)
         b->setEnabled(enabled);
 }
 
+QString PoiTableTab::poiCount() const
+{
+    return Label9->text();
+}
+
 void PoiTableTab::refreshTable()
 {
     model_->tableReset();

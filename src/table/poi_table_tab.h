@@ -36,6 +36,8 @@ public:
     void setSystemServices(SystemServices *system) { system_ = system; }
 
     PoiTable &table() { return table_; }
+    // The text of the POI count label.
+    QString poiCount() const;
     PoiTableModel *model() const { return model_; }
     PoiGrid *grid() const { return SG1; }
     ClickState &clickState() { return click_; }
@@ -101,6 +103,7 @@ private:
     void OpenConverter(int col, int row);
     void saveFamily(bool gpx, bool selectionOnly);
     void selectCurrentRowCells();
+    void setEdit6(const QString &text);
 
     AppContext &ctx_;
     PoiTable table_;
@@ -111,6 +114,7 @@ private:
     char pinMode_ = 'V';
     QString importFolder_;
     int searchPosition_ = 0;
+    bool movingEditedRow_ = false;
     TForm2 *mapWindow_ = nullptr;
     MapPublisher *publisher_ = nullptr;
     SystemServices *system_ = nullptr;

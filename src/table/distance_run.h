@@ -1,0 +1,26 @@
+#pragma once
+
+#include "table/poi_table.h"
+
+#include <QCollator>
+#include <cstdint>
+
+namespace orvalis {
+
+// Compass text of a bearing in degrees: sectors bounded by whole degrees
+// (22, 67, 112, ...), each bound in the lower sector.
+QString CompassText(float degrees);
+// "0000999", "1000000", "12000000": seven digits at least.
+QString DistanceKey(int32_t metres);
+// "999 m", "1 km", "12000 km".
+QString DistanceText(int32_t metres);
+
+// Writes distance, key and compass text of every row from the base row.
+void ComputeDistances(PoiTable &table, int baseRow, QChar separator);
+// The whole run: distances, then the sort by key so the base comes first.
+void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator &collator);
+
+// The first row whose distance reads "0 m", or 0.
+int FindBaseRow(const PoiTable &table);
+
+}  // namespace orvalis

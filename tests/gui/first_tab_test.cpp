@@ -1,0 +1,355 @@
+#include "support/app_fixture.h"
+#include "support/grid_clicks.h"
+#include "support/poi_files.h"
+
+#include "table/poi_table_model.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+using namespace orvalis::testing;
+
+namespace {
+
+struct LoadedApp : AppFixture {
+    LoadedApp() : AppFixture(u',')
+    {
+        show();
+        path = temp.filePath("pois.ov2");
+        WriteOv2File(path, SamplePois());
+    }
+    void load(const QString &file)
+    {
+        dialogs.fileNames = {file};
+        click("BitBtn3");
+    }
+    void click(const char *button) { find<QPushButton>(button)->click(); }
+    PoiGrid *grid() const { return tab()->grid(); }
+    QString cell(int row, int f) const { return tab()->table().field(row, f); }
+    QString label(const char *name) const { return find<QLabel>(name)->text(); }
+    // Rows are sorted after a load, so tests find POIs by name.
+    int rowOf(const QString &description) const
+    {
+        for (int r = 1; r <= tab()->table().lastRow(); ++r)
+            if (cell(r, FieldDescription) == description)
+                return r;
+        return 0;
+    }
+    QString path;
+};
+
+}  // namespace
+
+TEST(Load, FillsTheTableAndRestoresTheWindow)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ASSERT_EQ(app.tab()->table().lastRow(), 5);
+    EXPECT_EQ(app.label("Label9"), QStringLiteral("5"));
+    EXPECT_EQ(app.form1->windowTitle(), app.path);
+    EXPECT_FALSE(app.find("Panel1")->isHidden());
+    for (const char *name : {"BitBtn7", "BitBtn8", "BitBtn10", "BitBtn11", "BitBtn15", "BitBtn16", "BitBtn18"})
+        EXPECT_TRUE(app.find(name)->isEnabled()) << name;
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_TRUE(app.tab()->importFolder().startsWith(app.temp.path()));
+    EXPECT_TRUE(app.tab()->importFolder().endsWith(u'/'));
+    EXPECT_FALSE(app.tab()->isModified());
+    // Sorted by the empty distance text, the rows follow their latitude text.
+    EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Nantes"));
+    EXPECT_EQ(app.cell(5, FieldLatitude), QStringLiteral("48,85661"));  // comma locale
+    const ScriptedDialogs::Shown &open = app.dialogs.shown.front();
+    EXPECT_EQ(open.text, QStringLiteral("Choix du fichier à importer"));
+    EXPECT_TRUE(open.extra.startsWith(QStringLiteral("Fichiers supportés (GPX, OV2)|")));
+}
+
+TEST(Load, QuestionAndCancelPathsKeepTheTable)
+{
+    LoadedApp app;
+    app.load(app.path);
+    app.tab()->setModified(true);
+    app.dialogs.answers = {false};
+    app.dialogs.fileNames = {app.path};
+    app.click("BitBtn3");
+    EXPECT_EQ(app.dialogs.texts("okcancel").size(), 1);
+    EXPECT_EQ(app.dialogs.texts("open").size(), 1);  // no dialog after "Annuler"
+    EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Nantes"));
+    // "OK" then cancelling the file dialog keeps everything as it was.
+    app.dialogs.answers = {true};
+    app.dialogs.fileNames.clear();
+    app.click("BitBtn3");
+    EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Nantes"));
+    EXPECT_TRUE(app.tab()->isModified());
+}
+
+TEST(Load, UnreadableFileLeavesTheWindowAsItWas)
+{
+    LoadedApp app;
+    app.load(app.path);
+    const QString title = app.form1->windowTitle();
+    app.load(app.temp.filePath("missing.ov2"));
+    EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Impossible de lire le fichier ov2 à importer"});
+    app.load(app.temp.path() + "/folder.gpx");
+    QDir(app.temp.path()).mkdir("dir.gpx");
+    app.load(app.temp.filePath("dir.gpx"));
+    EXPECT_EQ(app.dialogs.texts("message").last(), QStringLiteral("Impossible de lire le fichier gpx"));
+    EXPECT_EQ(app.rowOf("Brest"), 3);
+    EXPECT_EQ(app.form1->windowTitle(), title);
+    EXPECT_FALSE(app.find("Panel1")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn11")->isEnabled());
+    EXPECT_FALSE(app.tab()->model()->busy());
+}
+
+TEST(Load, ExtensionIgnoresCaseAndFewerPoisShrinkTheTable)
+{
+    LoadedApp app;
+    app.load(app.path);
+    const QString other = app.temp.filePath("deux.Ov2");
+    WriteOv2File(other, {{"1", "1", "un"}, {"2", "2", "deux"}});
+    app.load(other);
+    EXPECT_EQ(app.tab()->table().lastRow(), 2);
+    EXPECT_EQ(app.label("Label9"), QStringLiteral("2"));
+}
+
+TEST(TypicalUse, LoadClickCalculateShiftClick)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), app.rowOf("Rennes"), 3);
+    EXPECT_EQ(app.text("Edit6"), QString::number(app.rowOf("Rennes")));
+    EXPECT_EQ(app.label("Label11"), QStringLiteral("Rennes"));
+    EXPECT_EQ(app.text("Edit1"), QStringLiteral("48,11730"));
+    app.click("BitBtn4");
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_EQ(app.label("Label11"), QStringLiteral("Rennes"));
+    EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Rennes"));
+    EXPECT_EQ(app.cell(1, FieldDistance), QStringLiteral("0 m"));
+    EXPECT_EQ(app.cell(1, FieldKey), QStringLiteral("0000000"));
+    for (int r = 2; r <= 5; ++r)
+        EXPECT_LT(app.cell(r - 1, FieldKey), app.cell(r, FieldKey));
+    EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(1, 1));
+    EXPECT_EQ(app.grid()->topVisibleRow(), 1);
+    ClickCell(app.grid(), 3, 2, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(1, 3));
+}
+
+TEST(TypicalUse, ClicksHandCoordinatesToTheCalculatorTabs)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 3, 0);  // the N° column counts too
+    ClickCell(app.grid(), 5, 1);
+    EXPECT_EQ(app.text("Edit1"), app.cell(5, 1));
+    EXPECT_EQ(app.text("Edit2"), app.cell(5, 2));
+    EXPECT_EQ(app.text("Edit3"), app.cell(3, 1));
+    EXPECT_EQ(app.text("Edit4"), app.cell(3, 2));
+    EXPECT_EQ(app.text("Edit7"), app.cell(5, 1));
+    EXPECT_EQ(app.text("Edit8"), app.cell(5, 2));
+    EXPECT_EQ(app.text("Edit15"), app.cell(5, 1));
+    EXPECT_EQ(app.text("Edit16"), app.cell(5, 2));
+    EXPECT_EQ(app.text("Edit17"), app.cell(3, 1));
+    EXPECT_EQ(app.text("Edit18"), app.cell(3, 2));
+    EXPECT_EQ(app.text("Edit19"), QString());
+}
+
+TEST(GeocacheButton, ShownForGcDescriptionsOnly)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), app.rowOf("GC1ABCD Versailles"), 3);
+    EXPECT_FALSE(app.find("BitBtn17")->isHidden());
+    ClickCell(app.grid(), 1, 3);
+    EXPECT_TRUE(app.find("BitBtn17")->isHidden());
+    app.tab()->table().setField(2, FieldDescription, QStringLiteral("gc lower"));
+    ClickCell(app.grid(), 2, 3);
+    EXPECT_TRUE(app.find("BitBtn17")->isHidden());
+}
+
+TEST(HeaderSort, DistanceAsTextAndTheBaseFoundAgain)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 0, 3);  // before any run: no "0 m", Edit6 unchanged
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Brest"));
+    EXPECT_EQ(app.cell(1, FieldNumber), QStringLiteral("1"));
+    const int nantes = [&] { for (int r = 1; r <= 5; ++r) if (app.cell(r, 3) == "Nantes") return r; return 0; }();
+    ClickCell(app.grid(), nantes, 3);
+    app.click("BitBtn4");
+    ClickCell(app.grid(), 0, 4, Qt::RightButton);  // a right click on a title sorts too
+    QStringList distances;
+    for (int r = 1; r <= 5; ++r)
+        distances << app.cell(r, FieldDistance);
+    QStringList sorted = distances;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(distances, sorted);  // text order: these texts are plain ASCII
+    EXPECT_EQ(app.cell(app.text("Edit6").toInt(), FieldDistance), QStringLiteral("0 m"));
+    EXPECT_EQ(app.label("Label11"), QStringLiteral("Nantes"));
+}
+
+TEST(PopupMenu, ItemsFollowTheEmptyTableRule)
+{
+    LoadedApp app;
+    auto *menu = app.find<QMenu>("PopupMenu1");
+    ClickCell(app.grid(), 1, 2, Qt::RightButton);
+    for (QAction *a : menu->actions())
+        if (!a->isSeparator())
+            EXPECT_EQ(a->isEnabled(), a->objectName() == "AjouterdesPoi1") << a->objectName().toStdString();
+    menu->hide();
+    app.load(app.path);
+    ClickCell(app.grid(), app.rowOf("Brest"), 3, Qt::RightButton);
+    for (QAction *a : menu->actions())
+        EXPECT_TRUE(a->isEnabled());
+    EXPECT_EQ(app.tab()->clickState().currentRow, app.rowOf("Brest"));
+    EXPECT_EQ(app.tab()->clickState().contextDescription, QStringLiteral("Brest"));
+    EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(1, 1));  // the right button keeps the selection
+    menu->hide();
+}
+
+TEST(Search, FindFindNextAndNotFound)
+{
+    LoadedApp app;
+    app.load(app.path);
+    auto *edit = app.find<QLineEdit>("Edit13");
+    edit->setText("re");  // "Rennes" (row 2), "Brest" (row 3)
+    app.click("BitBtn8");
+    EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(2, 2));
+    EXPECT_TRUE(app.find("BitBtn8")->isHidden());
+    EXPECT_FALSE(app.find("BitBtn9")->isHidden());
+    app.click("BitBtn9");
+    EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(3, 3));
+    app.click("BitBtn9");
+    EXPECT_EQ(app.dialogs.texts("information"), QStringList{"La chaine de caractères\n\"re\"\nn'a pas été trouvée."});
+    EXPECT_FALSE(app.find("BitBtn8")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn9")->isHidden());
+    // Typing brings the search from the top back.
+    app.click("BitBtn8");
+    QTest::keyClick(edit, Qt::Key_S);
+    EXPECT_FALSE(app.find("BitBtn8")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn9")->isHidden());
+}
+
+TEST(Search, EnterOnAnEmptyTableSearchesTheBlankRow)
+{
+    LoadedApp app;
+    auto *edit = app.find<QLineEdit>("Edit13");
+    edit->setText("x");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(app.dialogs.texts("information").size(), 1);
+    edit->clear();
+    app.tab()->BitBtn8Click();  // empty text: nothing
+    EXPECT_EQ(app.dialogs.texts("information").size(), 1);
+}
+
+TEST(Delete, ShiftsRowsRenumbersAndCounts)
+{
+    LoadedApp app;
+    const QString four = app.temp.filePath("four.ov2");
+    WriteOv2File(four, {{"1", "1", "a"}, {"2", "2", "b"}, {"3", "3", "c"}, {"4", "4", "d"}});
+    app.load(four);
+    ClickCell(app.grid(), 2, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.find<QAction>("SupprimercePoi1")->trigger();
+    ASSERT_EQ(app.tab()->table().lastRow(), 3);
+    EXPECT_EQ((QStringList{app.cell(1, 3), app.cell(2, 3), app.cell(3, 3)}), (QStringList{"a", "c", "d"}));
+    EXPECT_EQ((QStringList{app.cell(1, 0), app.cell(2, 0), app.cell(3, 0)}), (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(app.label("Label9"), QStringLiteral("3"));
+    EXPECT_TRUE(app.tab()->isModified());
+}
+
+TEST(Delete, TheOnlyPoiLeavesABlankRow)
+{
+    LoadedApp app;
+    const QString one = app.temp.filePath("one.ov2");
+    WriteOv2File(one, {{"1", "1", "seul"}});
+    app.load(one);
+    ClickCell(app.grid(), 1, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->SupprimercePoi1Click();
+    EXPECT_EQ(app.tab()->table().rowCount(), 2);
+    EXPECT_EQ(app.cell(1, FieldDescription), QString());
+    EXPECT_EQ(app.label("Label9"), QStringLiteral("0"));
+}
+
+TEST(EditMode, EnteredThenAnotherRowClickedShowsTheMark)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 4, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->ModifierletextedecePoi1Click();
+    EXPECT_TRUE(app.tab()->editMode());
+    EXPECT_EQ(app.tab()->model()->fixedColor(), QColor(192, 192, 192));
+    EXPECT_EQ(app.grid()->currentIndex().row(), 3);
+    EXPECT_EQ(app.grid()->currentIndex().column(), 1);
+    EXPECT_FALSE(app.tab()->isModified());
+    // Typing goes straight into the cell.
+    app.tab()->model()->setData(app.tab()->model()->index(3, 3), QStringLiteral("Nantes-Est"), Qt::EditRole);
+    EXPECT_EQ(app.cell(4, 3), QStringLiteral("Nantes-Est"));
+    ClickCell(app.grid(), 2, 3);
+    EXPECT_FALSE(app.tab()->editMode());
+    EXPECT_TRUE(app.tab()->isModified());
+    EXPECT_EQ(app.tab()->model()->fixedColor(), QColor(Qt::yellow));
+}
+
+TEST(EditMode, RightClickOpensTheConverterOnCoordinatesOnly)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 1, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->ModifierletextedecePoi1Click();
+    ClickCell(app.grid(), 2, 3, Qt::RightButton);  // a description: nothing
+    EXPECT_FALSE(app.form3->isVisible());
+    EXPECT_FALSE(app.find<QMenu>("PopupMenu1")->isVisible());
+    ClickCell(app.grid(), app.rowOf("Brest"), 1, Qt::RightButton);  // 48,39040
+    EXPECT_TRUE(app.tab()->editMode());
+    EXPECT_EQ(app.tab()->clickState().currentRow, app.rowOf("Brest"));
+    ASSERT_TRUE(app.form3->isVisible());
+    EXPECT_EQ(app.form3->windowTitle(), QStringLiteral("Latitude"));
+    EXPECT_EQ(app.form3->findChild<QLineEdit *>("Edit1")->text(), QStringLiteral("48"));
+    EXPECT_EQ(app.form3->findChild<QLineEdit *>("Edit2")->text(), QStringLiteral("23,424000"));
+    EXPECT_EQ(app.form3->findChild<QComboBox *>("ComboBox1")->currentText(), QStringLiteral("N"));
+}
+
+TEST(Converter, OkWritesIntoTheRowLastClicked)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 1, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->ModifierletextedecePoi1Click();
+    const int brest = app.rowOf("Brest");
+    ClickCell(app.grid(), brest, 2, Qt::RightButton);  // -4,48610
+    ASSERT_TRUE(app.form3->isVisible());
+    EXPECT_EQ(app.form3->windowTitle(), QStringLiteral("Longitude"));
+    EXPECT_EQ(app.form3->findChild<QComboBox *>("ComboBox1")->currentText(), QStringLiteral("W"));
+    EXPECT_EQ(app.form3->findChild<QLineEdit *>("Edit1")->text(), QStringLiteral("4"));
+    // A click on another row while the window is open moves the target.
+    ClickCell(app.grid(), 1, 3);
+    app.form3->findChild<QLineEdit *>("Edit2")->setText("30");
+    app.form3->findChild<QPushButton *>("BitBtn1")->click();
+    EXPECT_FALSE(app.form3->isVisible());
+    EXPECT_EQ(app.cell(1, FieldLongitude), QStringLiteral("-4,50000"));
+    EXPECT_EQ(app.cell(brest, FieldLongitude), QStringLiteral("-4,48610"));
+    EXPECT_TRUE(app.tab()->isModified());
+}
+
+TEST(Converter, BothBoxesEmptyEmptiesTheCell)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 1, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->ModifierletextedecePoi1Click();
+    ClickCell(app.grid(), 1, 1, Qt::RightButton);
+    app.form3->findChild<QLineEdit *>("Edit1")->clear();
+    app.form3->findChild<QLineEdit *>("Edit2")->clear();
+    app.form3->BitBtn1Click();
+    EXPECT_EQ(app.cell(1, FieldLatitude), QString());
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "files/ov2_format.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace orvalis::testing {
+
+// Writes an OV2 file of (latitude, longitude, description) rows, with periods.
+inline bool WriteOv2File(const QString &path, const QList<QStringList> &rows)
+{
+    PoiTable t;
+    t.setRowCount(static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r <= rows.size(); ++r)
+        for (int f = 0; f < 3; ++f)
+            t.setField(r, f + 1, rows[r - 1][f]);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && WriteOv2(file, t, 1, t.lastRow(), u'.');
+}
+
+// Five POIs around Paris and Brittany.
+inline QList<QStringList> SamplePois()
+{
+    return {{"48.85661", "2.35222", "Paris"},
+            {"48.39040", "-4.48610", "Brest"},
+            {"48.11730", "-1.67780", "Rennes"},
+            {"47.21840", "-1.55360", "Nantes"},
+            {"48.80490", "2.12040", "GC1ABCD Versailles"}};
+}
+
+}  // namespace orvalis::testing

@@ -1,0 +1,116 @@
+#include "table/distance_run.h"
+#include "geo/geodesy.h"
+#include "table/sort_by_field.h"
+#include "table/table_search.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+
+TEST(DistanceTexts, MetresKilometresAndKeys)
+{
+    EXPECT_EQ(DistanceText(0), QStringLiteral("0 m"));
+    EXPECT_EQ(DistanceKey(0), QStringLiteral("0000000"));
+    EXPECT_EQ(DistanceText(999), QStringLiteral("999 m"));
+    EXPECT_EQ(DistanceKey(999), QStringLiteral("0000999"));
+    EXPECT_EQ(DistanceText(1999), QStringLiteral("1 km"));
+    EXPECT_EQ(DistanceKey(1999), QStringLiteral("0001999"));
+    EXPECT_EQ(DistanceKey(999999), QStringLiteral("0999999"));
+    EXPECT_EQ(DistanceKey(1000000), QStringLiteral("1000000"));
+    EXPECT_EQ(DistanceText(12000000), QStringLiteral("12000 km"));
+    EXPECT_EQ(DistanceKey(12000000), QStringLiteral("12000000"));
+}
+
+TEST(CompassText, WholeDegreeBoundsBelongToTheLowerSector)
+{
+    EXPECT_EQ(CompassText(0), QStringLiteral("N"));
+    EXPECT_EQ(CompassText(22), QStringLiteral("N"));
+    EXPECT_EQ(CompassText(22.5f), QStringLiteral("NE"));
+    EXPECT_EQ(CompassText(67), QStringLiteral("NE"));
+    EXPECT_EQ(CompassText(67.01f), QStringLiteral("E"));
+    EXPECT_EQ(CompassText(157), QStringLiteral("SE"));
+    EXPECT_EQ(CompassText(180), QStringLiteral("S"));
+    EXPECT_EQ(CompassText(247), QStringLiteral("SW"));
+    EXPECT_EQ(CompassText(270), QStringLiteral("W"));
+    EXPECT_EQ(CompassText(337), QStringLiteral("NW"));
+    EXPECT_EQ(CompassText(337.5f), QStringLiteral("N"));
+    EXPECT_EQ(CompassText(360), QStringLiteral("N"));
+}
+
+namespace {
+PoiTable Cities()
+{
+    const QStringList rows[] = {{"48,8566", "2,3522", "Paris"},   {"48,3904", "-4,4861", "Brest"},
+                                {"45,7640", "4,8357", "Lyon"},    {"", "", "Null Island"},
+                                {"48,8566", "5,0000", "Est de Paris"}, {"40,0000", "2,3522", "Sud de Paris"}};
+    PoiTable t;
+    t.setRowCount(7);
+    for (int r = 1; r <= 6; ++r) {
+        t.setNumber(r, r);
+        for (int f = 0; f < 3; ++f)
+            t.setField(r, f + 1, rows[r - 1][f]);
+    }
+    return t;
+}
+QCollator French()
+{
+    return TableCollator(QLocale(QLocale::French, QLocale::France));
+}
+}  // namespace
+
+TEST(DistanceRun, BaseComesFirstAndRowsFollowByKey)
+{
+    PoiTable t = Cities();
+    RunDistances(t, 3, u',', French());
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Lyon"));
+    EXPECT_EQ(t.field(1, FieldDistance), QStringLiteral("0 m"));
+    EXPECT_EQ(t.field(1, FieldKey), QStringLiteral("0000000"));
+    EXPECT_EQ(t.field(1, FieldNumber), QStringLiteral("1"));
+    for (int r = 2; r <= t.lastRow(); ++r)
+        EXPECT_LT(t.field(r - 1, FieldKey), t.field(r, FieldKey));
+    EXPECT_EQ(FindBaseRow(t), 1);
+}
+
+TEST(DistanceRun, EmptyCoordinatesCountAsZeroAndDirectionsOnAxes)
+{
+    PoiTable t = Cities();
+    ComputeDistances(t, 1, u',');
+    EXPECT_EQ(t.field(4, FieldKey), DistanceKey(SphericalDistance(0, 0, 48.8566f, 2.3522f)));
+    EXPECT_EQ(t.field(1, FieldCap), QStringLiteral("N"));  // the base itself
+    EXPECT_EQ(t.field(5, FieldCap), QStringLiteral("E"));  // same latitude, to the east
+    EXPECT_EQ(t.field(6, FieldCap), QStringLiteral("S"));  // same longitude, to the south
+    EXPECT_EQ(t.field(2, FieldCap), QStringLiteral("W"));
+}
+
+TEST(DistanceRun, TwelveThousandKilometresSortBeforeTwoThousand)
+{
+    PoiTable t;
+    t.setRowCount(4);
+    t.setField(1, FieldLatitude, QStringLiteral("0"));
+    t.setField(1, FieldLongitude, QStringLiteral("0"));
+    t.setField(2, FieldLatitude, QStringLiteral("0"));
+    t.setField(2, FieldLongitude, QStringLiteral("18"));   // about 2,000 km
+    t.setField(3, FieldLatitude, QStringLiteral("0"));
+    t.setField(3, FieldLongitude, QStringLiteral("108"));  // about 12,000 km
+    RunDistances(t, 1, u',', French());
+    EXPECT_EQ(t.field(2, FieldLongitude), QStringLiteral("108"));
+    EXPECT_EQ(t.field(2, FieldDistance).size(), 8);  // "12022 km"
+    EXPECT_EQ(t.field(3, FieldLongitude), QStringLiteral("18"));
+}
+
+TEST(Search, AsciiCapitalsOverJoinedFields)
+{
+    PoiTable t = Cities();
+    t.setField(1, FieldDescription, QStringLiteral("Tour Eiffel, Paris"));
+    t.setField(3, FieldDescription, QStringLiteral("Gare"));
+    t.setField(3, FieldDistance, QStringLiteral("12 km"));
+    t.setField(2, FieldDescription, QStringLiteral("École"));
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("paris")), 1);
+    EXPECT_EQ(RowSearch(t, 2, AsciiUpper("paris")), 5);  // "Est de Paris"
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("12 KM")), 3);
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("GARE12")), 3);
+    EXPECT_EQ(AsciiUpper("é"), QStringLiteral("é"));
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("é")), 0);  // "É" is not "é"
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("É")), 2);
+    EXPECT_EQ(RowSearch(t, 99, AsciiUpper("paris")), 0);
+}
