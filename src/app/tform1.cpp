@@ -45,7 +45,7 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setTabPosition(QTabWidget::South);
     PageControl1->tabBar()->setExpanding(false);
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 140px; padding: 3px 8px; }"));
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 10px; }"));
     PageControl1->tabBar()->setElideMode(Qt::ElideNone);
     tab1_ = new PoiTableTab(ctx_, PageControl1);
     tab2_ = new TwoPoiTab(ctx_, PageControl1);

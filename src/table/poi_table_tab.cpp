@@ -70,7 +70,9 @@ void PoiTableTab::buildControls()
     Edit6->setFixedWidth(60);
     Label10 = MakeLabel(Panel1, QStringLiteral("Label10"), QStringLiteral("Calculer les distances à partir du POI n° :  "), Edit6);
     Label11 = MakeLabel(Panel1, QStringLiteral("Label11"), QString());
-    Label11->setFixedWidth(437);
+    Label11->setMinimumWidth(120);
+    Label11->setMaximumWidth(437);
+    Label11->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     BitBtn4 = MakeButton(Panel1, QStringLiteral("BitBtn4"), QStringLiteral("Calculer"));
     auto *panelLayout = new QHBoxLayout(Panel1);
     panelLayout->setContentsMargins(6, 2, 6, 2);
