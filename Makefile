@@ -23,7 +23,7 @@ test: build
 # Core tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVALIS_SANITIZE=ON
-	cmake --build build-asan -j $(JOBS)
+	cmake --build build-asan -j $(JOBS) --target core_tests
 	cd build-asan && ctest --output-on-failure -j $(JOBS) -L core
 
 bench: build

@@ -2,12 +2,6 @@
 
 namespace orvalis {
 
-void PoiTableTab::BitBtn11Click() {}
-void PoiTableTab::BitBtn7Click() {}
-void PoiTableTab::BitBtn15Click() {}
-void PoiTableTab::BitBtn16Click() {}
-void PoiTableTab::BitBtn18Click() {}
-void PoiTableTab::BitBtn10Click() {}
 void PoiTableTab::BitBtn12Click() {}
 void PoiTableTab::BitBtn17Click() {}
 void PoiTableTab::VisualisercePoisurlacarte1Click() {}

@@ -4,6 +4,8 @@
 
 #include <QCollator>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 class QCheckBox;
 class QFrame;
@@ -12,6 +14,7 @@ class QLineEdit;
 class QMenu;
 class QAction;
 class QPlainTextEdit;
+class QPrinter;
 class QPushButton;
 
 namespace orvalis {
@@ -34,6 +37,8 @@ public:
     void setMapWindow(TForm2 *window) { mapWindow_ = window; }
     void setMapPublisher(MapPublisher *publisher) { publisher_ = publisher; }
     void setSystemServices(SystemServices *system) { system_ = system; }
+    // Where printing goes; the system's default printer unless a test says otherwise.
+    void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory) { printerFactory_ = std::move(factory); }
 
     PoiTable &table() { return table_; }
     // The text of the POI count label.
@@ -102,6 +107,8 @@ private:
     int rowSearch(int from, const QString &pattern);
     void OpenConverter(int col, int row);
     void saveFamily(bool gpx, bool selectionOnly);
+    bool askSavePath(const QString &filter, const QString &suffix, QString *path);
+    bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate);
     void selectCurrentRowCells();
     void setEdit6(const QString &text);
 
@@ -118,6 +125,7 @@ private:
     TForm2 *mapWindow_ = nullptr;
     MapPublisher *publisher_ = nullptr;
     SystemServices *system_ = nullptr;
+    std::function<std::unique_ptr<QPrinter>()> printerFactory_;
 
     // Controls, by their documented names.
     QPushButton *BitBtn3;

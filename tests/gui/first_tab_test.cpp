@@ -197,9 +197,10 @@ TEST(PopupMenu, ItemsFollowTheEmptyTableRule)
     LoadedApp app;
     auto *menu = app.find<QMenu>("PopupMenu1");
     ClickCell(app.grid(), 1, 2, Qt::RightButton);
-    for (QAction *a : menu->actions())
+    for (QAction *a : menu->actions()) {
         if (!a->isSeparator())
             EXPECT_EQ(a->isEnabled(), a->objectName() == "AjouterdesPoi1") << a->objectName().toStdString();
+    }
     menu->hide();
     app.load(app.path);
     ClickCell(app.grid(), app.rowOf("Brest"), 3, Qt::RightButton);

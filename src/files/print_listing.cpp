@@ -1,0 +1,62 @@
+#include "files/print_listing.h"
+
+namespace orvalis {
+
+namespace {
+constexpr int kColumnX[] = {50, 250, 650, 1050, 2900};
+constexpr int kRowsPerPage = 60;
+
+PrintOp Text(int x, int y, const QString &text, PrintOp::Colour color = PrintOp::Black)
+{
+    PrintOp op;
+    op.kind = PrintOp::Text;
+    op.x = x;
+    op.y = y;
+    op.text = text;
+    op.color = color;
+    return op;
+}
+
+PrintOp Rule(int y)
+{
+    PrintOp op;
+    op.kind = PrintOp::Line;
+    op.x = 50;
+    op.y = y;
+    op.x2 = 3000;
+    op.y2 = y;
+    op.penWidth = 6;
+    return op;
+}
+}  // namespace
+
+std::vector<PrintOp> ListingOperations(const PoiTable &table, int top, int bottom, const QString &caption,
+                                       const QString &poiCount)
+{
+    std::vector<PrintOp> ops;
+    const QString titles[] = {QStringLiteral("Repère"), QStringLiteral("Latitude"), QStringLiteral("Longitude"),
+                              QStringLiteral("Description"), QStringLiteral("Distance")};
+    for (int c = 0; c < 5; ++c)
+        ops.push_back(Text(kColumnX[c], 80, titles[c]));
+    ops.push_back(Rule(200));
+    int k = 0;
+    for (int row = top; row <= bottom; ++row) {
+        const int y = 320 + 120 * k;
+        ops.push_back(Text(kColumnX[0], y, table.field(row, FieldNumber)));
+        ops.push_back(Text(kColumnX[1], y, table.field(row, FieldLatitude)));
+        ops.push_back(Text(kColumnX[2], y, table.field(row, FieldLongitude)));
+        ops.push_back(Text(kColumnX[3], y, table.field(row, FieldDescription).left(40)));
+        ops.push_back(Text(kColumnX[4], y, table.field(row, FieldDistance)));
+        if (++k == kRowsPerPage) {
+            ops.push_back(PrintOp{PrintOp::NewPage});
+            k = 0;
+        }
+    }
+    ops.push_back(Rule(320 + 120 * k));
+    ops.push_back(Text(50, 440 + 120 * k, caption, PrintOp::Blue));
+    ops.push_back(Text(50, 560 + 120 * k, QStringLiteral("Nbre total de POIs = "), PrintOp::Red));
+    ops.push_back(Text(1100, 560 + 120 * k, poiCount, PrintOp::Red));
+    return ops;
+}
+
+}  // namespace orvalis

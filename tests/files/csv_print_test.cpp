@@ -1,0 +1,131 @@
+#include "files/csv_format.h"
+#include "files/gpx_format.h"
+#include "files/print_listing.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+
+namespace {
+
+PoiTable Rows(const QList<QStringList> &rows)
+{
+    PoiTable t;
+    t.setRowCount(static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r <= rows.size(); ++r) {
+        t.setNumber(r, r);
+        for (int f = 0; f < rows[r - 1].size(); ++f)
+            t.setField(r, f + 1, rows[r - 1][f]);
+    }
+    return t;
+}
+
+// A device that accepts a few bytes and then fails, like a full disk.
+class FailingDevice : public QIODevice {
+public:
+    explicit FailingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override
+    {
+        if (room_ <= 0)
+            return -1;
+        const qint64 n = std::min(len, room_);
+        room_ -= n;
+        return n;
+    }
+
+private:
+    qint64 room_;
+};
+
+}  // namespace
+
+TEST(Csv, LinesBeforeAnyDistanceRun)
+{
+    const PoiTable t = Rows({{"48,85661", "2,35222", "Paris; la tour"}});
+    EXPECT_EQ(CsvFileBytes(t), QByteArray("48.85661; 2.35222; Paris  la tour; ; ; \r\n"));
+}
+
+TEST(Csv, RowTestAndDistanceColumns)
+{
+    const PoiTable t = Rows({{"1", "2", "", "5 km"}, {"", "3", "sans latitude", "0 m", "0000000", "N"}, {"4", "", "sans longitude"}});
+    EXPECT_EQ(CsvFileBytes(t), QByteArray("; 3; sans latitude; 0 m; N; \r\n"));
+    EXPECT_EQ(CsvFileBytes(PoiTable()), QByteArray());
+}
+
+TEST(Csv, Windows1252WhenItFitsUtf8WithBomOtherwise)
+{
+    EXPECT_EQ(CsvFileBytes(Rows({{"1", "2", "Château"}})), QByteArray("1; 2; Ch\xE2teau; ; ; \r\n"));
+    const QByteArray utf8 = CsvFileBytes(Rows({{"1", "2", "Château"}, {"1", "2", "Метро"}}));
+    EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(utf8.contains("Ch\xC3\xA2teau"));
+}
+
+TEST(Writers, ReportADeviceThatFailsMidway)
+{
+    const PoiTable t = Rows({{"1", "2", "un"}, {"3", "4", "deux"}});
+    FailingDevice ov2(10), gpx(30), csv(5);
+    EXPECT_FALSE(WriteOv2(ov2, t, 1, 2, u'.'));
+    EXPECT_FALSE(WriteGpx(gpx, t, 1, 2));
+    EXPECT_FALSE(WriteCsv(csv, t));
+}
+
+namespace {
+std::vector<PrintOp> Listing(int rows)
+{
+    QList<QStringList> data;
+    for (int i = 0; i < rows; ++i)
+        data << QStringList{"48,1", "2,2", QStringLiteral("Description numéro %1 qui dépasse quarante caractères").arg(i), "3 km"};
+    return ListingOperations(Rows(data), 1, rows, QStringLiteral("/tmp/pois.ov2"), QStringLiteral("99"));
+}
+std::vector<int> RuleYs(const std::vector<PrintOp> &ops)
+{
+    std::vector<int> ys;
+    for (const PrintOp &op : ops)
+        if (op.kind == PrintOp::Line)
+            ys.push_back(op.y);
+    return ys;
+}
+int Pages(const std::vector<PrintOp> &ops)
+{
+    return 1 + static_cast<int>(std::count_if(ops.begin(), ops.end(), [](const PrintOp &o) { return o.kind == PrintOp::NewPage; }));
+}
+}  // namespace
+
+TEST(PrintListing, OneRow)
+{
+    const auto ops = Listing(1);
+    EXPECT_EQ(ops[0].text, QStringLiteral("Repère"));
+    EXPECT_EQ(ops[0].y, 80);
+    EXPECT_EQ(ops[4].x, 2900);
+    EXPECT_EQ(RuleYs(ops), (std::vector<int>{200, 440}));
+    EXPECT_EQ(ops[6].y, 320);
+    EXPECT_EQ(ops[6].text, QStringLiteral("1"));
+    EXPECT_EQ(ops[9].text.size(), 40);  // the description is cut to 40 characters
+    const PrintOp &caption = ops[ops.size() - 3];
+    EXPECT_EQ(caption.y, 560);
+    EXPECT_EQ(caption.color, PrintOp::Blue);
+    EXPECT_EQ(ops[ops.size() - 2].text, QStringLiteral("Nbre total de POIs = "));
+    EXPECT_EQ(ops[ops.size() - 2].y, 680);
+    EXPECT_EQ(ops.back().x, 1100);
+    EXPECT_EQ(ops.back().text, QStringLiteral("99"));
+    EXPECT_EQ(ops.back().color, PrintOp::Red);
+}
+
+TEST(PrintListing, SixtyRowsPushTheFooterToASecondPage)
+{
+    const auto ops = Listing(60);
+    EXPECT_EQ(Pages(ops), 2);
+    EXPECT_EQ(RuleYs(ops), (std::vector<int>{200, 320}));
+    EXPECT_EQ(ops.back().y, 560);
+}
+
+TEST(PrintListing, SixtyOneRows)
+{
+    const auto ops = Listing(61);
+    EXPECT_EQ(Pages(ops), 2);
+    EXPECT_EQ(RuleYs(ops), (std::vector<int>{200, 440}));
+    // The second page has no titles: only one "Repère".
+    EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const PrintOp &o) { return o.text == QStringLiteral("Repère"); }), 1);
+}
