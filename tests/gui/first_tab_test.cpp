@@ -198,8 +198,9 @@ TEST(PopupMenu, ItemsFollowTheEmptyTableRule)
     auto *menu = app.find<QMenu>("PopupMenu1");
     ClickCell(app.grid(), 1, 2, Qt::RightButton);
     for (QAction *a : menu->actions()) {
-        if (!a->isSeparator())
+        if (!a->isSeparator()) {
             EXPECT_EQ(a->isEnabled(), a->objectName() == "AjouterdesPoi1") << a->objectName().toStdString();
+        }
     }
     menu->hide();
     app.load(app.path);
