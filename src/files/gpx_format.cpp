@@ -265,6 +265,11 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
     const Cursor c(data);
+    // Room for every "wpt" start tag, found by a quick count.
+    int waypoints = 0;
+    for (qsizetype at = c.find(0, "wpt"); at >= 0; at = c.find(at + 3, "wpt"))
+        ++waypoints;
+    table.reserveRows(waypoints + 1);
     qsizetype i = 0;
     while (i < c.size()) {
         const qsizetype lt = c.find(i, "<");

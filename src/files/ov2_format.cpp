@@ -28,10 +28,62 @@ void PutU32(char *p, uint32_t v)
 
 }  // namespace
 
+int Ov2CoordinateChars(int32_t value, char separator, char *out)
+{
+    // The float nearest value * 0.00001, then rounded half away from zero to
+    // five decimals and seven significant digits, on its exact binary value.
+    const float degrees = static_cast<float>(static_cast<long double>(value) * 0.00001L);
+    int exponent = 0;
+    const float fraction = std::frexp(std::fabs(degrees), &exponent);
+    const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, 24));  // exact: 24 bits
+    const int shift = 24 - exponent;  // |degrees| = mantissa / 2^shift
+    const float magnitude = std::fabs(degrees);
+    const int intDigits = magnitude >= 10000 ? 5 : magnitude >= 1000 ? 4 : magnitude >= 100 ? 3 : 2;
+    const int decimals = std::min(5, 7 - intDigits);
+    static const uint64_t tens[] = {1, 10, 100, 1000, 10000, 100000};
+    uint64_t scaled = 0;
+    if (degrees != 0 && shift < 63) {
+        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * tens[decimals];
+        if (shift <= 0) {
+            scaled = static_cast<uint64_t>(product << -shift);
+        } else {
+            scaled = static_cast<uint64_t>(product >> shift);
+            const unsigned __int128 rest = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
+            if (rest >= (static_cast<unsigned __int128>(1) << (shift - 1)))
+                ++scaled;
+        }
+    }
+    // scaled has `decimals` decimals; write it with five.
+    char digits[24];
+    int d = 0;
+    uint64_t v = scaled;
+    do {
+        digits[d++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    while (d <= decimals)
+        digits[d++] = '0';
+    int n = 0;
+    if (degrees < 0 && scaled != 0)
+        out[n++] = '-';
+    for (int i = d - 1; i >= decimals; --i)
+        out[n++] = digits[i];
+    out[n++] = separator;
+    for (int i = decimals - 1; i >= 0; --i)
+        out[n++] = digits[i];
+    for (int i = decimals; i < 5; ++i)
+        out[n++] = '0';
+    return n;
+}
+
 QString Ov2CoordinateText(int32_t value, QChar separator)
 {
-    const float degrees = static_cast<float>(static_cast<long double>(value) * 0.00001L);
-    return FormatFixed(static_cast<double>(degrees), 7, 5, separator);
+    char buf[32];
+    const int n = Ov2CoordinateChars(value, separator == u',' ? ',' : '.', buf);
+    QString text = QString::fromLatin1(buf, n);
+    if (separator != u',' && separator != u'.')
+        text.replace(u'.', separator);
+    return text;
 }
 
 int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
@@ -46,13 +98,41 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
     return static_cast<int32_t>(scaled);
 }
 
+namespace {
+
+// Number of simple records, found by walking the record lengths only, so the
+// table can be sized once.
+int CountSimpleRecords(const char *bytes, qint64 size)
+{
+    int count = 0;
+    qint64 pos = 0;
+    while (pos < size) {
+        const qint64 start = pos;
+        const auto type = static_cast<unsigned char>(bytes[pos++]);
+        if (type == 1) {
+            pos += 20;
+        } else if (type == 0 || type == 2 || type == 3) {
+            if (size - pos < 4)
+                break;
+            const qint64 length = U32(bytes + pos);
+            if (length < 5)
+                break;
+            pos = start + length;
+            count += type == 2 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
     const char *bytes = data.data();
     const qint64 size = data.size();
     qint64 pos = 0;
-    table.reserveRows(static_cast<int>(std::min<qint64>(size / 16 + 1, 50'000'000)));
+    table.reserveRows(CountSimpleRecords(bytes, size) + 1);
     while (pos < size) {
         const qint64 start = pos;
         const auto type = static_cast<unsigned char>(bytes[pos++]);
@@ -107,8 +187,15 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
             table.setRowCount(result.counter + 1);
             const int row = result.counter;
             table.setNumber(row, result.counter);
-            table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
-            table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
+            if (separator.unicode() < 128) {
+                char buf[32];
+                const char sep = static_cast<char>(separator.unicode());
+                table.setFieldLatin1(row, FieldLatitude, buf, Ov2CoordinateChars(lat, sep, buf));
+                table.setFieldLatin1(row, FieldLongitude, buf, Ov2CoordinateChars(lon, sep, buf));
+            } else {
+                table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
+                table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
+            }
             table.setField(row, FieldDescription, DecodeFileText(QByteArrayView(bytes + nameStart, nameEnd - nameStart)));
             pos = recordEnd;
             break;

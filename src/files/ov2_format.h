@@ -23,6 +23,8 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
 // The latitude or longitude text of an OV2 coordinate: five decimals, at most
 // seven significant digits.
 QString Ov2CoordinateText(int32_t value, QChar separator);
+// The same text as Latin-1 characters; returns their number.
+int Ov2CoordinateChars(int32_t value, char separator, char *out);
 // A coordinate cell as an OV2 integer (hundred-thousandths, half to even).
 int32_t Ov2CoordinateValue(const QString &cell, QChar separator);
 

@@ -44,14 +44,13 @@ bool FileBytes::open(const QString &path)
 
 ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator)
 {
-    switch (kind) {
-    case PoiFileKind::Ov2:
-        return ReadOv2(data, table, separator);
-    case PoiFileKind::Gpx:
-        return ReadGpx(data, table, separator);
-    default:
-        return {};
-    }
+    ReadResult result;
+    if (kind == PoiFileKind::Ov2)
+        result = ReadOv2(data, table, separator);
+    else if (kind == PoiFileKind::Gpx)
+        result = ReadGpx(data, table, separator);
+    table.squeeze();
+    return result;
 }
 
 }  // namespace orvalis

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace orvalis {
@@ -19,6 +20,11 @@ bool IsDigit(QChar c)
 }  // namespace
 
 std::optional<long double> ParseDecimal(const QString &text, QChar separator)
+{
+    return ParseDecimal(QStringView(text), separator);
+}
+
+std::optional<long double> ParseDecimal(QStringView text, QChar separator)
 {
     qsizetype i = 0, end = text.size();
     while (i < end && IsBlank(text[i]))
@@ -62,6 +68,29 @@ std::optional<long double> ParseDecimal(const QString &text, QChar separator)
     }
     if (i != end)
         return std::nullopt;
+    // Short plain numbers: an exact integer over an exact power of ten is
+    // one correctly rounded division, the same value from_chars would give.
+    if (ascii.find('e') == std::string::npos && ascii.size() <= 20) {
+        uint64_t mantissa = 0;
+        int decimals = 0, digitCount = 0;
+        bool after = false;
+        for (char ch : ascii) {
+            if (ch == '.') {
+                after = true;
+            } else if (ch >= '0' && ch <= '9') {
+                mantissa = mantissa * 10 + static_cast<uint64_t>(ch - '0');
+                ++digitCount;
+                decimals += after ? 1 : 0;
+            }
+        }
+        if (digitCount <= 19) {
+            static const long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
+                                                 1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
+                                                 1e16L, 1e17L, 1e18L, 1e19L};
+            const long double v = static_cast<long double>(mantissa) / powers[decimals];
+            return ascii[0] == '-' ? -v : v;
+        }
+    }
     long double value = 0;
     const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
     if (ec != std::errc() || ptr != ascii.data() + ascii.size() || !std::isfinite(value))
@@ -70,6 +99,11 @@ std::optional<long double> ParseDecimal(const QString &text, QChar separator)
 }
 
 float ReadDecimal(const QString &text, QChar separator)
+{
+    return ReadDecimal(QStringView(text), separator);
+}
+
+float ReadDecimal(QStringView text, QChar separator)
 {
     const auto v = ParseDecimal(text, separator);
     // A value a float cannot hold is treated like any text that is no number.

@@ -10,8 +10,10 @@ namespace orvalis {
 // digits with at most one `separator`, optional exponent. Anything else is no
 // number. Kept independent of the process locale on purpose.
 std::optional<long double> ParseDecimal(const QString &text, QChar separator);
+std::optional<long double> ParseDecimal(QStringView text, QChar separator);
 // The number as a 32-bit float; 0 when the text is not a number.
 float ReadDecimal(const QString &text, QChar separator);
+float ReadDecimal(QStringView text, QChar separator);
 // Leading blanks, optional sign and decimal digits, nothing else; `fallback` otherwise.
 int ReadWholeNumber(const QString &text, int fallback);
 // Every comma becomes a period.

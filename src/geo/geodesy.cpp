@@ -11,13 +11,13 @@ namespace orvalis {
 
 namespace {
 
-// Trigonometric functions take their argument rounded to double and return
-// an extended result, as the x87 unit does.
-long double Sin(long double x) { return sinl(static_cast<double>(x)); }
-long double Cos(long double x) { return cosl(static_cast<double>(x)); }
-long double Acos(long double x) { return acosl(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
-long double Asin(long double x) { return asinl(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
-long double Atan2(long double y, long double x) { return atan2l(static_cast<double>(y), static_cast<double>(x)); }
+// The math library's double functions: argument rounded to double, result a
+// double; the arithmetic around them stays extended.
+long double Sin(long double x) { return std::sin(static_cast<double>(x)); }
+long double Cos(long double x) { return std::cos(static_cast<double>(x)); }
+long double Acos(long double x) { return std::acos(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
+long double Asin(long double x) { return std::asin(static_cast<double>(std::clamp(x, -1.0L, 1.0L))); }
+long double Atan2(long double y, long double x) { return std::atan2(static_cast<double>(y), static_cast<double>(x)); }
 
 int32_t TruncateToInt32(long double v)
 {
@@ -59,6 +59,33 @@ float InitialBearing(float lat1, float lon1, float lat2, float lon2)
     const long double x = Cos(phi1) * Sin(phi2) - Sin(phi1) * Cos(phi2) * Cos(dLambda);
     if (lat1 == lat2 && lon1 == lon2)
         return 0.0f;  // no direction between identical points
+    float b = static_cast<float>(RadToDeg(Atan2(y, x)));
+    if (b < 0)
+        b = static_cast<float>(static_cast<long double>(b) + 360.0L);
+    return b;
+}
+
+BaseMeasures::BaseMeasures(float baseLat, float baseLon)
+    : lat_(baseLat), lon_(baseLon), sin_(Sin(DegToRad(baseLat))), cos_(Cos(DegToRad(baseLat)))
+{
+}
+
+int32_t BaseMeasures::distanceTo(float lat, float lon) const
+{
+    const long double phi = DegToRad(lat);
+    const long double dLambda = DegToRad(lon_) - DegToRad(lon);
+    const long double a = Cos(phi) * cos_ * Cos(dLambda) + Sin(phi) * sin_;
+    return TruncateToInt32(Acos(a) * static_cast<long double>(kEarthRadius));
+}
+
+float BaseMeasures::bearingTo(float lat, float lon) const
+{
+    if (lat == lat_ && lon == lon_)
+        return 0.0f;
+    const long double phi = DegToRad(lat);
+    const long double dLambda = DegToRad(lon) - DegToRad(lon_);
+    const long double y = Sin(dLambda) * Cos(phi);
+    const long double x = cos_ * Sin(phi) - sin_ * Cos(phi) * Cos(dLambda);
     float b = static_cast<float>(RadToDeg(Atan2(y, x)));
     if (b < 0)
         b = static_cast<float>(static_cast<long double>(b) + 360.0L);

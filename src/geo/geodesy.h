@@ -19,6 +19,20 @@ int32_t SphericalDistance(float lat1, float lon1, float lat2, float lon2);
 // Initial great-circle bearing from point 1 to point 2, degrees in [0, 360].
 float InitialBearing(float lat1, float lon1, float lat2, float lon2);
 
+// Distances and initial bearings from one base point to many points: the
+// same values as SphericalDistance(point, base) and InitialBearing(base,
+// point), with the base's trigonometry done once.
+class BaseMeasures {
+public:
+    BaseMeasures(float baseLat, float baseLon);
+    int32_t distanceTo(float lat, float lon) const;
+    float bearingTo(float lat, float lon) const;
+
+private:
+    float lat_, lon_;
+    long double sin_, cos_;
+};
+
 struct LatLon {
     float lat = 0;
     float lon = 0;

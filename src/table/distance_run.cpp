@@ -4,16 +4,16 @@
 #include "geo/geodesy.h"
 #include "table/sort_by_field.h"
 
+#include <cstring>
+
 namespace orvalis {
 
-QString CompassText(float theta)
+namespace {
+
+const char *CompassChars(float theta)
 {
-    static const QString texts[] = {QStringLiteral("N"),  QStringLiteral("NE"), QStringLiteral("E"),
-                                    QStringLiteral("SE"), QStringLiteral("S"),  QStringLiteral("SW"),
-                                    QStringLiteral("W"),  QStringLiteral("NW")};
-    if (!(theta > 22))
-        return texts[0];
-    if (theta > 337)
+    static const char *texts[] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+    if (!(theta > 22) || theta > 337)
         return texts[0];
     // 22 < theta <= 67 is sector 1, and so on every 45 degrees.
     int sector = 1;
@@ -22,34 +22,92 @@ QString CompassText(float theta)
     return texts[sector];
 }
 
+int UnsignedChars(uint32_t v, char *out)
+{
+    char rev[12];
+    int n = 0;
+    do {
+        rev[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    for (int i = 0; i < n; ++i)
+        out[i] = rev[n - 1 - i];
+    return n;
+}
+
+// Decimal text of an integer, left-padded with zeros to `width`.
+int IntChars(int32_t v, int width, char *out)
+{
+    int n = 0;
+    if (v < 0) {
+        out[n++] = '-';
+        return n + UnsignedChars(static_cast<uint32_t>(-static_cast<int64_t>(v)), out + n);
+    }
+    char digits[12];
+    const int d = UnsignedChars(static_cast<uint32_t>(v), digits);
+    for (int i = d; i < width; ++i)
+        out[n++] = '0';
+    std::memcpy(out + n, digits, static_cast<size_t>(d));
+    return n + d;
+}
+
+int DistanceKeyChars(int32_t metres, char *out)
+{
+    return IntChars(metres, metres >= 0 && metres < 1000000 ? 7 : 0, out);
+}
+
+int DistanceTextChars(int32_t metres, char *out)
+{
+    if (metres < 1000) {
+        const int n = IntChars(metres, 0, out);
+        std::memcpy(out + n, " m", 2);
+        return n + 2;
+    }
+    const int n = IntChars(metres / 1000, 0, out);
+    std::memcpy(out + n, " km", 3);
+    return n + 3;
+}
+
+float ReadCoordinate(const PoiTable &table, int row, int f, QChar separator)
+{
+    return table.visitField(row, f, [&](QStringView v) { return ReadDecimal(v, separator); });
+}
+
+}  // namespace
+
+QString CompassText(float theta)
+{
+    return QString::fromLatin1(CompassChars(theta));
+}
+
 QString DistanceKey(int32_t metres)
 {
-    if (metres >= 0 && metres < 1000000)
-        return QStringLiteral("%1").arg(metres, 7, 10, QChar(u'0'));
-    return QString::number(metres);
+    char buf[16];
+    return QString::fromLatin1(buf, DistanceKeyChars(metres, buf));
 }
 
 QString DistanceText(int32_t metres)
 {
-    if (metres < 1000)
-        return QString::number(metres) + QStringLiteral(" m");
-    return QString::number(metres / 1000) + QStringLiteral(" km");
+    char buf[16];
+    return QString::fromLatin1(buf, DistanceTextChars(metres, buf));
 }
 
 void ComputeDistances(PoiTable &table, int baseRow, QChar separator)
 {
-    const float baseLat = ReadDecimal(table.field(baseRow, FieldLatitude), separator);
-    const float baseLon = ReadDecimal(table.field(baseRow, FieldLongitude), separator);
+    const float baseLat = ReadCoordinate(table, baseRow, FieldLatitude, separator);
+    const float baseLon = ReadCoordinate(table, baseRow, FieldLongitude, separator);
+    const BaseMeasures base(baseLat, baseLon);
+    char buf[16];
     for (int row = 1; row <= table.lastRow(); ++row) {
-        const float lat = ReadDecimal(table.field(row, FieldLatitude), separator);
-        const float lon = ReadDecimal(table.field(row, FieldLongitude), separator);
-        const int32_t d = SphericalDistance(lat, lon, baseLat, baseLon);
-        table.setField(row, FieldDistance, DistanceText(d));
-        table.setField(row, FieldKey, DistanceKey(d));
+        const float lat = ReadCoordinate(table, row, FieldLatitude, separator);
+        const float lon = ReadCoordinate(table, row, FieldLongitude, separator);
+        const int32_t d = base.distanceTo(lat, lon);
+        table.setFieldLatin1(row, FieldDistance, buf, DistanceTextChars(d, buf));
+        table.setFieldLatin1(row, FieldKey, buf, DistanceKeyChars(d, buf));
         // A POI due north, south, east or west still gets its true direction;
-        // only the base's own position has none.
-        const bool samePoint = lat == baseLat && lon == baseLon;
-        table.setField(row, FieldCap, samePoint ? CompassText(0) : CompassText(InitialBearing(baseLat, baseLon, lat, lon)));
+        // only the base's own position has none ("N").
+        const char *cap = CompassChars(base.bearingTo(lat, lon));
+        table.setFieldLatin1(row, FieldCap, cap, static_cast<int>(std::strlen(cap)));
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace orvalis {
 
-PoiTable::PoiTable() : numbers_(1, 0), content_(1) {}
+PoiTable::PoiTable() : numbers_(1, 0), rows_(1) {}
 
 QString PoiTable::field(int row, int f) const
 {
@@ -15,7 +15,29 @@ QString PoiTable::field(int row, int f) const
         const int n = number(row);
         return n == 0 ? QString() : QString::number(n);
     }
-    return content_[static_cast<size_t>(row - 1)][static_cast<size_t>(f - 1)];
+    const Row &r = rows_[static_cast<size_t>(row - 1)];
+    return f == FieldDescription ? r.description : r.shortFields[ShortIndex(f)].toString();
+}
+
+bool PoiTable::fieldIsEmpty(int row, int f) const
+{
+    if (!isValidRow(row) || f < 0 || f >= kFieldCount)
+        return true;
+    if (f == FieldNumber)
+        return number(row) == 0;
+    const Row &r = rows_[static_cast<size_t>(row - 1)];
+    return f == FieldDescription ? r.description.isEmpty() : r.shortFields[ShortIndex(f)].isEmpty();
+}
+
+void PoiTable::setFieldLatin1(int row, int f, const char *chars, int length)
+{
+    if (!isValidRow(row) || f <= FieldNumber || f >= kFieldCount)
+        return;
+    Row &r = rows_[static_cast<size_t>(row - 1)];
+    if (f == FieldDescription)
+        r.description = QString::fromLatin1(chars, length);
+    else
+        r.shortFields[ShortIndex(f)].setLatin1(chars, length);
 }
 
 void PoiTable::setField(int row, int f, const QString &text)
@@ -28,55 +50,78 @@ void PoiTable::setField(int row, int f, const QString &text)
         setNumber(row, ok && n > 0 ? n : 0);
         return;
     }
-    content_[static_cast<size_t>(row - 1)][static_cast<size_t>(f - 1)] = text;
+    Row &r = rows_[static_cast<size_t>(row - 1)];
+    if (f == FieldDescription)
+        r.description = text;
+    else
+        r.shortFields[ShortIndex(f)].set(text);
 }
 
 void PoiTable::setRowCount(int count)
 {
     const size_t rows = static_cast<size_t>(std::max(count, 2) - 1);
     numbers_.resize(rows, 0);
-    content_.resize(rows);
+    rows_.resize(rows);
 }
 
 void PoiTable::reserveRows(int rows)
 {
     numbers_.reserve(static_cast<size_t>(std::max(rows, 1)));
-    content_.reserve(static_cast<size_t>(std::max(rows, 1)));
+    rows_.reserve(static_cast<size_t>(std::max(rows, 1)));
 }
 
 void PoiTable::blankAll()
 {
     std::fill(numbers_.begin(), numbers_.end(), 0);
-    for (Content &c : content_)
-        c = Content();
+    for (Row &r : rows_)
+        r = Row();
 }
 
 void PoiTable::deleteRow(int row)
 {
     if (!isValidRow(row))
         return;
-    content_.erase(content_.begin() + (row - 1));
+    rows_.erase(rows_.begin() + (row - 1));
     if (numbers_.size() > 1) {
         numbers_.pop_back();
     } else {
         numbers_[0] = 0;
-        content_.emplace_back();
+        rows_.emplace_back();
     }
 }
 
 void PoiTable::permuteContent(const std::vector<int> &order)
 {
-    assert(order.size() == content_.size());
-    std::vector<Content> moved;
-    moved.reserve(content_.size());
-    for (int from : order)
-        moved.push_back(std::move(content_[static_cast<size_t>(from - 1)]));
-    content_ = std::move(moved);
+    assert(order.size() == rows_.size());
+    // In place, cycle by cycle: a second copy of a million rows is not needed.
+    std::vector<bool> placed(rows_.size(), false);
+    for (size_t start = 0; start < rows_.size(); ++start) {
+        if (placed[start])
+            continue;
+        Row held = std::move(rows_[start]);
+        size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const size_t from = static_cast<size_t>(order[at] - 1);
+            if (from == start) {
+                rows_[at] = std::move(held);
+                break;
+            }
+            rows_[at] = std::move(rows_[from]);
+            at = from;
+        }
+    }
+}
+
+void PoiTable::squeeze()
+{
+    numbers_.shrink_to_fit();
+    rows_.shrink_to_fit();
 }
 
 bool PoiTable::isEmptyForMenu() const
 {
-    return rowCount() == 2 && (field(1, FieldLatitude).isEmpty() || field(1, FieldLongitude).isEmpty());
+    return rowCount() == 2 && (fieldIsEmpty(1, FieldLatitude) || fieldIsEmpty(1, FieldLongitude));
 }
 
 bool PoiTable::isEmptyForAdd() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "table/compact_text.h"
+
 #include <QString>
 #include <array>
 #include <vector>
@@ -35,6 +37,33 @@ public:
 
     QString field(int row, int f) const;
     void setField(int row, int f, const QString &text);
+    void setFieldLatin1(int row, int f, const char *chars, int length);
+    bool fieldIsEmpty(int row, int f) const;
+    // Calls fn(QStringView) with the field's text without copying it; rows
+    // that do not exist read as empty.
+    template <typename Fn>
+    decltype(auto) visitField(int row, int f, Fn &&fn) const
+    {
+        if (!isValidRow(row) || f < 0 || f >= kFieldCount)
+            return fn(QStringView());
+        if (f == FieldNumber) {
+            char16_t buf[12];
+            int n = 0;
+            unsigned v = static_cast<unsigned>(number(row));
+            char16_t rev[12];
+            while (v > 0) {
+                rev[n++] = static_cast<char16_t>(u'0' + v % 10);
+                v /= 10;
+            }
+            for (int i = 0; i < n; ++i)
+                buf[i] = rev[n - 1 - i];
+            return fn(QStringView(buf, n));
+        }
+        const Row &r = rows_[static_cast<size_t>(row - 1)];
+        if (f == FieldDescription)
+            return fn(QStringView(r.description));
+        return r.shortFields[ShortIndex(f)].visit(fn);
+    }
     int number(int row) const { return numbers_[static_cast<size_t>(row - 1)]; }
     void setNumber(int row, int n) { numbers_[static_cast<size_t>(row - 1)] = n; }
 
@@ -49,6 +78,8 @@ public:
 
     // Whole-table permutation of fields 1..6: row i receives old row order[i-1].
     void permuteContent(const std::vector<int> &order);
+    // Gives back capacity reserved beyond the rows.
+    void squeeze();
 
     // Empty as the pop-up menu sees it: one row whose latitude or longitude is empty.
     bool isEmptyForMenu() const;
@@ -56,9 +87,15 @@ public:
     bool isEmptyForAdd() const;
 
 private:
-    using Content = std::array<QString, kFieldCount - 1>;  // fields 1..6
+    // Fields 1..6 of a row: the description as a string, the others compact.
+    struct Row {
+        std::array<CompactText, 5> shortFields;  // latitude, longitude, distance, key, compass
+        QString description;
+    };
+    static size_t ShortIndex(int f) { return static_cast<size_t>(f < FieldDescription ? f - 1 : f - 2); }
+
     std::vector<int> numbers_;
-    std::vector<Content> content_;
+    std::vector<Row> rows_;
 };
 
 // The contiguous range of selected rows, top <= bottom.

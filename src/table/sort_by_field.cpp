@@ -1,7 +1,10 @@
 #include "table/sort_by_field.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <numeric>
+#include <optional>
 
 namespace orvalis {
 
@@ -18,35 +21,165 @@ QString SortRecord(const PoiTable &table, int row, int k)
 {
     QString record;
     record.reserve(64);
-    record += table.field(row, k);
-    record += u'|';
-    for (int f = 1; f < kFieldCount; ++f) {
-        if (f == k)
-            continue;
-        record += table.field(row, f);
+    auto add = [&](int f) {
+        table.visitField(row, f, [&](QStringView v) { record += v; });
         record += u'|';
-    }
+    };
+    add(k);
+    for (int f = 1; f < kFieldCount; ++f)
+        if (f != k)
+            add(f);
     return record;
 }
+
+namespace {
+
+// Ranks of characters under the collator, such that two characters of
+// different rank differ at the primary level and characters of equal rank
+// do not. Comparing rank strings then decides wherever they differ, since
+// the first primary difference decides a collation; equal rank strings say
+// nothing and the collation itself is asked. Characters the checks cannot
+// vouch for get 0 and end the fast key.
+constexpr char16_t kRankedChars = 0x180;  // ASCII, Latin-1 and Latin Extended-A
+
+struct FastRanks {
+    std::array<uint8_t, kRankedChars> rank{};
+};
+
+FastRanks BuildRanks(const QCollator &collator)
+{
+    FastRanks out;
+    auto str = [](char16_t c) { return QString(QChar(c)); };
+    std::vector<char16_t> chars;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        if (collator.compare(str(c), QString()) != 0)  // ignorable characters are left out
+            chars.push_back(c);
+    std::stable_sort(chars.begin(), chars.end(),
+                     [&](char16_t a, char16_t b) { return collator.compare(str(a), str(b)) < 0; });
+    if (chars.size() < 2)
+        return out;
+    const QString lowest = str(chars.front());
+    const QString highest = str(chars.back());
+    // b is above a at the primary level when no following character can make up for it.
+    auto primaryBelow = [&](const QString &a, const QString &b) {
+        return collator.compare(a, b) < 0 && collator.compare(a + highest, b + lowest) < 0;
+    };
+    uint8_t rank = 1;
+    out.rank[chars[0]] = rank;
+    for (size_t i = 1; i < chars.size(); ++i) {
+        if (primaryBelow(str(chars[i - 1]), str(chars[i])))
+            ++rank;
+        out.rank[chars[i]] = rank;
+    }
+    // Letters must not form contractions (as "ch" does in Czech): two-letter
+    // strings must sort as their rank pairs do.
+    std::vector<QString> pairs;
+    for (char16_t x = u'a'; x <= u'z'; ++x)
+        for (char16_t y = u'a'; y <= u'z'; ++y)
+            pairs.push_back(str(x) + QChar(y));
+    auto pairRank = [&](const QString &p) { return out.rank[p[0].unicode()] * 256 + out.rank[p[1].unicode()]; };
+    std::stable_sort(pairs.begin(), pairs.end(), [&](const QString &p, const QString &q) { return pairRank(p) < pairRank(q); });
+    for (size_t i = 1; i < pairs.size(); ++i) {
+        if (collator.compare(pairs[i - 1], pairs[i]) > 0) {
+            for (char16_t c = 0x20; c < 0x7F; ++c)
+                if (QChar(c).isLetter())
+                    out.rank[c] = 0;
+            return out;
+        }
+    }
+    // Accented Latin letters share the rank of their base letter when they
+    // differ from it only below the primary level and are no expansion
+    // (as a German "ä" sorted as "ae" would be).
+    for (char16_t c = 0xC0; c < kRankedChars; ++c) {
+        const QString decomposition = QChar(c).decomposition();
+        if (QChar(c).decompositionTag() != QChar::Canonical || decomposition.size() < 2)
+            continue;
+        const char16_t base = decomposition[0].unicode();
+        if (base >= 0x7F || out.rank[base] == 0)
+            continue;
+        const QString b = str(base), a = str(c);
+        if (collator.compare(a + highest, b + lowest) > 0 && collator.compare(b + highest, a + lowest) > 0 &&
+            collator.compare(a + lowest, b + lowest + lowest) < 0)
+            out.rank[c] = out.rank[base];
+    }
+    return out;
+}
+
+constexpr int kKeyBytes = 27;
+
+// A row's place in the sort: the rank bytes of its record's first characters.
+struct SortItem {
+    uint8_t length;
+    uint8_t key[kKeyBytes];
+    int32_t row;
+};
+static_assert(sizeof(SortItem) == 32);
+
+}  // namespace
 
 void SortByField(PoiTable &table, int k, const QCollator &collator)
 {
     if (k < 1 || k >= kFieldCount)
         return;
     const int n = table.lastRow();
-    // Sort keys turn each comparison into a byte compare, which is what makes
-    // a million-row sort take about a second instead of many.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(static_cast<size_t>(n));
-    for (int row = 1; row <= n; ++row)
-        keys.push_back(collator.sortKey(SortRecord(table, row, k)));
-    std::vector<int> order(static_cast<size_t>(n));
-    std::iota(order.begin(), order.end(), 1);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
-        return keys[static_cast<size_t>(a - 1)].compare(keys[static_cast<size_t>(b - 1)]) < 0;
+    const FastRanks ranks = BuildRanks(collator);
+    const uint8_t bar = ranks.rank[u'|'];
+
+    std::vector<SortItem> items(static_cast<size_t>(n));
+    for (int row = 1; row <= n; ++row) {
+        SortItem &item = items[static_cast<size_t>(row - 1)];
+        item.row = row;
+        int len = 0;
+        bool open = true;
+        auto add = [&](int f) {
+            if (!open)
+                return;
+            table.visitField(row, f, [&](QStringView v) {
+                for (QChar c : v) {
+                    const char16_t u = c.unicode();
+                    const uint8_t r = u < kRankedChars ? ranks.rank[u] : 0;
+                    if (r == 0 || len == kKeyBytes) {
+                        open = false;
+                        return;
+                    }
+                    item.key[len++] = r;
+                }
+            });
+            if (open && len < kKeyBytes && bar != 0)
+                item.key[len++] = bar;
+            else
+                open = false;
+        };
+        add(k);
+        // Descriptions live elsewhere in memory: reading them for every row
+        // costs more than the rare ties they would settle.
+        for (int f = 1; f < kFieldCount && (f != FieldDescription || k == FieldDescription); ++f)
+            if (f != k)
+                add(f);
+        item.length = static_cast<uint8_t>(len);
+    }
+
+    // ICU sort keys, made only for rows whose fast keys tie.
+    std::vector<std::optional<QCollatorSortKey>> full(static_cast<size_t>(n));
+    auto fullKey = [&](int row) -> const QCollatorSortKey & {
+        auto &slot = full[static_cast<size_t>(row - 1)];
+        if (!slot)
+            slot.emplace(collator.sortKey(SortRecord(table, row, k)));
+        return *slot;
+    };
+    std::stable_sort(items.begin(), items.end(), [&](const SortItem &a, const SortItem &b) {
+        const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
+        if (c != 0)
+            return c < 0;
+        return fullKey(a.row).compare(fullKey(b.row)) < 0;
     });
-    keys.clear();
-    keys.shrink_to_fit();
+    full.clear();
+    full.shrink_to_fit();
+    std::vector<int> order(static_cast<size_t>(n));
+    for (size_t i = 0; i < items.size(); ++i)
+        order[i] = items[i].row;
+    items.clear();
+    items.shrink_to_fit();
     table.permuteContent(order);
 }
 

@@ -1,4 +1,5 @@
 #include "files/ov2_format.h"
+#include "geo/geodesy.h"
 
 #include <QBuffer>
 #include <QtEndian>
@@ -206,4 +207,22 @@ TEST(Ov2Write, FailingDeviceIsReported)
     open.open(QIODevice::WriteOnly);
     EXPECT_TRUE(WriteOv2(open, t, 1, 1, u'.'));
     EXPECT_EQ(target.size(), 21 + 15);
+}
+
+TEST(Ov2Read, FastCoordinateTextMatchesTheGeneralFormatting)
+{
+    uint32_t seed = 7;
+    for (int i = 0; i < 300000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        int32_t v = static_cast<int32_t>(seed % 36000001u) - 18000000;
+        if (i % 3 == 0)
+            v /= static_cast<int32_t>(1 + seed % 100000);  // small values too
+        const float degrees = static_cast<float>(static_cast<long double>(v) * 0.00001L);
+        ASSERT_EQ(Ov2CoordinateText(v, u'.'), FormatFixed(static_cast<double>(degrees), 7, 5, u'.')) << v;
+    }
+    // Exact ties round away from zero: 150.03125 is a float.
+    EXPECT_EQ(Ov2CoordinateText(15003125, u'.'), QStringLiteral("150.03130"));
+    EXPECT_EQ(Ov2CoordinateText(-15003125, u'.'), QStringLiteral("-150.03130"));
+    EXPECT_EQ(Ov2CoordinateText(0, u'.'), QStringLiteral("0.00000"));
+    EXPECT_EQ(Ov2CoordinateText(INT32_MIN, u'.'), FormatFixed(static_cast<double>(static_cast<float>(INT32_MIN * 0.00001L)), 7, 5, u'.'));
 }

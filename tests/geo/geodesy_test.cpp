@@ -160,3 +160,22 @@ TEST(ZoomForDistance, TableBounds)
     EXPECT_EQ(ZoomForDistance(5200000), QStringLiteral("1"));
     EXPECT_EQ(ZoomForDistance(-1), QStringLiteral("11"));
 }
+
+TEST(BaseMeasures, SameValuesAsTheSingleCalls)
+{
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed % 3600000) / 10000.0f - 180.0f;
+    };
+    for (int base = 0; base < 20; ++base) {
+        const float bLat = next() / 2, bLon = next();
+        const BaseMeasures m(bLat, bLon);
+        for (int i = 0; i < 5000; ++i) {
+            const float lat = next() / 2, lon = next();
+            ASSERT_EQ(m.distanceTo(lat, lon), SphericalDistance(lat, lon, bLat, bLon));
+            ASSERT_EQ(m.bearingTo(lat, lon), InitialBearing(bLat, bLon, lat, lon));
+        }
+        EXPECT_EQ(m.distanceTo(bLat, bLon), 0);
+    }
+}
