@@ -102,7 +102,11 @@ int main(int argc, char **argv)
     Step("  distances only", runs, [] {}, [&] { ComputeDistances(table, std::max(1, table.lastRow() / 2), u','); });
     Step("  sort by 5 only", runs, [] {}, [&] { SortByField(table, FieldKey, collator); });
     Step("distance run + sort", runs, [] {}, [&] { RunDistances(table, std::max(1, table.lastRow() / 2), u',', collator); });
-    Step("header sort (Description)", runs, [] {}, [&] { SortByField(table, FieldDescription, collator); });
+    // Each header sort starts from the distance order, as after "Calculer".
+    Step("header sort (Description)", runs, [&] { SortByField(table, FieldKey, collator); },
+         [&] { SortByField(table, FieldDescription, collator); });
+    Step("header sort (Distance)", runs, [&] { SortByField(table, FieldKey, collator); },
+         [&] { SortByField(table, FieldDistance, collator); });
     Step("write OV2", runs, [] {}, [&] { Ov2FileBytes(table, 1, table.lastRow(), u','); });
     Step("write GPX", runs, [] {}, [&] { GpxFileBytes(table, 1, table.lastRow()); });
     Step("write CSV", runs, [] {}, [&] { CsvFileBytes(table); });

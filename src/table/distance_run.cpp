@@ -120,7 +120,7 @@ void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator
 int FindBaseRow(const PoiTable &table)
 {
     for (int row = 1; row <= table.lastRow(); ++row)
-        if (table.field(row, FieldDistance) == QStringLiteral("0 m"))
+        if (table.visitField(row, FieldDistance, [](QStringView v) { return v == u"0 m"; }))
             return row;
     return 0;
 }

@@ -105,7 +105,7 @@ FastRanks BuildRanks(const QCollator &collator)
     return out;
 }
 
-constexpr int kKeyBytes = 27;
+constexpr int kKeyBytes = 59;
 
 // A row's place in the sort: the rank bytes of its record's first characters.
 struct SortItem {
@@ -113,7 +113,7 @@ struct SortItem {
     uint8_t key[kKeyBytes];
     int32_t row;
 };
-static_assert(sizeof(SortItem) == 32);
+static_assert(sizeof(SortItem) == 64);
 
 }  // namespace
 
