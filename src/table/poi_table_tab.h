@@ -45,6 +45,7 @@ public:
     QString poiCount() const;
     PoiTableModel *model() const { return model_; }
     PoiGrid *grid() const { return SG1; }
+    EmbeddedBrowser *tabBrowser() const { return CppWebBrowser3; }
     ClickState &clickState() { return click_; }
     bool editMode() const { return editMode_; }
     char pinMode() const { return pinMode_; }
@@ -111,6 +112,10 @@ private:
     bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate);
     void selectCurrentRowCells();
     void setEdit6(const QString &text);
+    void showOnTabBrowser(const QString &page, char pinMode);
+    void prepareMapWindow();
+    void showOnMapWindow(const QString &page, const QString &caption);
+    void addPoiRow(const QString &latitude, const QString &longitude);
 
     AppContext &ctx_;
     PoiTable table_;
@@ -122,6 +127,7 @@ private:
     QString importFolder_;
     int searchPosition_ = 0;
     bool movingEditedRow_ = false;
+    bool pinPageInTabBrowser_ = false;
     TForm2 *mapWindow_ = nullptr;
     MapPublisher *publisher_ = nullptr;
     SystemServices *system_ = nullptr;

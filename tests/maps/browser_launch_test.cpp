@@ -1,0 +1,119 @@
+#include "maps/browser_launch.h"
+#include "maps/map_page_file.h"
+#include "maps/pin_readback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace orvalis;
+
+TEST(BrowserDetection, DesktopEntriesToCodes)
+{
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("firefox.desktop"), QStringLiteral("FF"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("firefox-esr.desktop\n"), QStringLiteral("FF"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("org.mozilla.firefox.desktop"), QStringLiteral("FF"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("chromium.desktop"), QStringLiteral("CH"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("google-chrome.desktop"), QStringLiteral("CH"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("opera.desktop"), QStringLiteral("OP"));
+    EXPECT_EQ(BrowserCodeFromDesktopEntry("org.gnome.Epiphany.desktop"), QString());
+    EXPECT_EQ(BrowserCodeFromDesktopEntry(""), QString());
+}
+
+TEST(BrowserLaunch, CommandLinesKeepPathsWhole)
+{
+    const QString path = "/tmp/my maps/orvalis-me/Orvalis.htm";
+    auto ff = ExternalLaunchCommand("FF", "firefox.desktop", path);
+    ASSERT_TRUE(ff);
+    EXPECT_EQ(ff->program, QStringLiteral("firefox"));
+    EXPECT_EQ(ff->arguments, (QStringList{"-url", path, "-fullscreen"}));
+    auto ch = ExternalLaunchCommand("CH", "google-chrome.desktop", path);
+    ASSERT_TRUE(ch);
+    EXPECT_EQ(ch->program, QStringLiteral("google-chrome"));
+    EXPECT_EQ(ch->arguments, (QStringList{"--start", "--window-position=0,0", "--window-size=800,600",
+                                          "--app=file:///tmp/my maps/orvalis-me/Orvalis.htm"}));
+    EXPECT_EQ(ExternalLaunchCommand("CH", "chromium.desktop", path)->program, QStringLiteral("chromium"));
+    EXPECT_FALSE(ExternalLaunchCommand("OP", "opera.desktop", path));
+    EXPECT_FALSE(ExternalLaunchCommand("", "", path));
+}
+
+TEST(WebLinks, GeocacheAddressAndShellMessages)
+{
+    EXPECT_EQ(GeocacheAddress("GC1ABCD Le château"),
+              QStringLiteral("http://www.geocaching.com/seek/cache_details.aspx?wp=GC1ABCD&Submit6=Go"));
+    EXPECT_EQ(GeocacheAddress("GC"), QStringLiteral("http://www.geocaching.com/seek/cache_details.aspx?wp=GC&Submit6=Go"));
+    EXPECT_EQ(ShellErrorMessage(32), QStringLiteral("Désolé, DLL manquante"));
+    EXPECT_EQ(ShellErrorMessage(33), QString());
+    EXPECT_EQ(ShellErrorMessage(4), QStringLiteral("Error n° 1072"));
+    EXPECT_EQ(ShellErrorMessage(0), QStringLiteral("Désolé, mais l'ordinateur est à court de mémoire"));
+    EXPECT_EQ(ShellErrorMessage(2), QStringLiteral("Désolé, mais le programme n'existe pas."));
+    EXPECT_EQ(ShellErrorMessage(31), QStringLiteral("Le fichier n'a pas d'association Windows."));
+}
+
+TEST(MapPageFile, PrivateFolderAndNoFollowingLinks)
+{
+    QTemporaryDir temp;
+    const QString path = MapPagePath(temp.path(), "alice");
+    EXPECT_EQ(path, temp.path() + "/orvalis-alice/Orvalis.htm");
+    ASSERT_TRUE(WritePrivateFile(path, "one"));
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(QFileInfo(path).path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_TRUE(WritePrivateFile(path, "two"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("two"));  // replaced, not appended
+    // A link planted where the page goes is not followed.
+    const QString victim = temp.filePath("victim");
+    QFile(victim).open(QIODevice::WriteOnly);
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(victim, path));
+    EXPECT_FALSE(WritePrivateFile(path, "evil"));
+    EXPECT_EQ(QFileInfo(victim).size(), 0);
+    // A folder that is a link is refused too.
+    const QString other = MapPagePath(temp.path(), "bob");
+    QDir(temp.path()).mkdir("elsewhere");
+    ASSERT_TRUE(QFile::link(temp.filePath("elsewhere"), QFileInfo(other).path()));
+    EXPECT_FALSE(WritePrivateFile(other, "x"));
+    EXPECT_FALSE(WritePrivateFile("/nonexistent-root-folder/x/Orvalis.htm", "x"));
+}
+
+TEST(PinReadBack, AddPageFirstLine)
+{
+    const QString t = ReadBackText("48.853200, 2.348900\nMap data\n");
+    EXPECT_EQ(t, QStringLiteral("48.853200, 2.348900\r\nMap data\r\n,"));
+    auto r = FinishReading(ScanAddPage(t), u',');
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->latitude, QStringLiteral("48,85320"));
+    EXPECT_EQ(r->longitude, QStringLiteral("2,348900"));
+    EXPECT_FALSE(FinishReading(ScanAddPage(ReadBackText("\nMap data")), u','));  // no pin dragged
+    EXPECT_FALSE(FinishReading(ScanAddPage(QString()), u','));
+    // Only '-' to '9' make the latitude; the longitude is taken as it stands.
+    r = FinishReading(ScanAddPage("lat:-33.868820, 151.2O9x,"), u'.');
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->latitude, QStringLiteral("-33.8688"));
+    EXPECT_EQ(r->longitude, QStringLiteral("151.2O9x"));
+}
+
+TEST(PinReadBack, MovePageAnchorAndEdges)
+{
+    const QString t = ReadBackText("Map\nLégendes\nDéplacez la punaise à l'aide de la souris\n-33.868820, 151.209296\nSydney NSW\n");
+    auto r = FinishReading(ScanMovePage(t), u',');
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->latitude, QStringLiteral("-33,8688"));  // cut, not rounded
+    EXPECT_EQ(r->longitude, QStringLiteral("151,2092"));
+    EXPECT_FALSE(HasMoveAnchor(ReadBackText("no anchor\n1.5, 2.5")));
+    EXPECT_FALSE(FinishReading(ScanMovePage(ReadBackText("no anchor\n1.5, 2.5")), u','));
+    // Scans that run out of text end there.
+    EXPECT_FALSE(FinishReading(ScanMovePage("Légendes"), u','));
+    EXPECT_FALSE(FinishReading(ScanMovePage("Légendes\r\n12"), u','));
+    EXPECT_FALSE(FinishReading(ScanAddPage("12,"), u','));
+    EXPECT_FALSE(FinishReading(ScanAddPage("12, "), u','));
+    r = FinishReading(ScanAddPage("12, 3"), u'.');
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->longitude, QStringLiteral("3"));
+}
