@@ -72,6 +72,15 @@ void PoiTableTab::showOnMapWindow(const QString &page, const QString &caption)
     publisher_->show(mapWindow_ ? mapWindow_->browser() : nullptr);
 }
 
+QString PoiTableTab::markerPieces(int first, int last) const
+{
+    QString pieces;
+    for (int row = first; row <= last; ++row)
+        pieces += MarkerPiece(table_.field(row, FieldLatitude), table_.field(row, FieldLongitude),
+                              table_.field(row, FieldDescription), IconFor(row, table_.lastRow()));
+    return pieces;
+}
+
 void PoiTableTab::VisualisercePoisurlacarte1Click()
 {
     if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
@@ -92,11 +101,7 @@ void PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click()
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
     const SelectionView view = SelectionCentreAndZoom(table_, first, last, ctx_.env.separator);
     Edit34->setText(view.zoom);
-    QString page = SelectionPageStart(addresses, view);
-    for (int row = first; row <= last; ++row)
-        page += MarkerPiece(table_.field(row, FieldLatitude), table_.field(row, FieldLongitude),
-                            table_.field(row, FieldDescription), IconFor(row, table_.lastRow()));
-    page += SelectionPageEnd();
+    const QString page = SelectionPageStart(addresses, view) + markerPieces(first, last) + SelectionPageEnd();
     showOnMapWindow(page, window()->windowTitle());
 }
 
@@ -110,11 +115,8 @@ void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
     const QString zoom = ZoomForRadius(radius);
     Edit34->setText(zoom);
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
-    QString page = CirclePageStart(addresses, click_.contextLatitude, click_.contextLongitude, radius, zoom);
-    for (int row = 1; row <= table_.lastRow(); ++row)
-        page += MarkerPiece(table_.field(row, FieldLatitude), table_.field(row, FieldLongitude),
-                            table_.field(row, FieldDescription), IconFor(row, table_.lastRow()));
-    page += CirclePageEnd();
+    const QString page = CirclePageStart(addresses, click_.contextLatitude, click_.contextLongitude, radius, zoom) +
+                         markerPieces(1, table_.lastRow()) + CirclePageEnd();
     showOnMapWindow(page, window()->windowTitle() + QStringLiteral("                      Rayon cercle = ") +
                               Edit35->text() + QStringLiteral(" km"));
 }

@@ -116,6 +116,7 @@ private:
     void prepareMapWindow();
     void showOnMapWindow(const QString &page, const QString &caption);
     void addPoiRow(const QString &latitude, const QString &longitude);
+    QString markerPieces(int first, int last) const;
 
     AppContext &ctx_;
     PoiTable table_;

@@ -3,23 +3,15 @@
 #include "files/print_listing.h"
 
 #include <QBuffer>
+#include "support/tables.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvalis;
+using orvalis::testing::TableOfRows;
 
 namespace {
 
-PoiTable Rows(const QList<QStringList> &rows)
-{
-    PoiTable t;
-    t.setRowCount(static_cast<int>(rows.size()) + 1);
-    for (int r = 1; r <= rows.size(); ++r) {
-        t.setNumber(r, r);
-        for (int f = 0; f < rows[r - 1].size(); ++f)
-            t.setField(r, f + 1, rows[r - 1][f]);
-    }
-    return t;
-}
 
 // A device that accepts a few bytes and then fails, like a full disk.
 class FailingDevice : public QIODevice {
@@ -43,28 +35,28 @@ private:
 
 TEST(Csv, LinesBeforeAnyDistanceRun)
 {
-    const PoiTable t = Rows({{"48,85661", "2,35222", "Paris; la tour"}});
+    const PoiTable t = TableOfRows({{"48,85661", "2,35222", "Paris; la tour"}});
     EXPECT_EQ(CsvFileBytes(t), QByteArray("48.85661; 2.35222; Paris  la tour; ; ; \r\n"));
 }
 
 TEST(Csv, RowTestAndDistanceColumns)
 {
-    const PoiTable t = Rows({{"1", "2", "", "5 km"}, {"", "3", "sans latitude", "0 m", "0000000", "N"}, {"4", "", "sans longitude"}});
+    const PoiTable t = TableOfRows({{"1", "2", "", "5 km"}, {"", "3", "sans latitude", "0 m", "0000000", "N"}, {"4", "", "sans longitude"}});
     EXPECT_EQ(CsvFileBytes(t), QByteArray("; 3; sans latitude; 0 m; N; \r\n"));
     EXPECT_EQ(CsvFileBytes(PoiTable()), QByteArray());
 }
 
 TEST(Csv, Windows1252WhenItFitsUtf8WithBomOtherwise)
 {
-    EXPECT_EQ(CsvFileBytes(Rows({{"1", "2", "Château"}})), QByteArray("1; 2; Ch\xE2teau; ; ; \r\n"));
-    const QByteArray utf8 = CsvFileBytes(Rows({{"1", "2", "Château"}, {"1", "2", "Метро"}}));
+    EXPECT_EQ(CsvFileBytes(TableOfRows({{"1", "2", "Château"}})), QByteArray("1; 2; Ch\xE2teau; ; ; \r\n"));
+    const QByteArray utf8 = CsvFileBytes(TableOfRows({{"1", "2", "Château"}, {"1", "2", "Метро"}}));
     EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(utf8.contains("Ch\xC3\xA2teau"));
 }
 
 TEST(Writers, ReportADeviceThatFailsMidway)
 {
-    const PoiTable t = Rows({{"1", "2", "un"}, {"3", "4", "deux"}});
+    const PoiTable t = TableOfRows({{"1", "2", "un"}, {"3", "4", "deux"}});
     FailingDevice ov2(10), gpx(30), csv(5);
     EXPECT_FALSE(WriteOv2(ov2, t, 1, 2, u'.'));
     EXPECT_FALSE(WriteGpx(gpx, t, 1, 2));
@@ -77,7 +69,7 @@ std::vector<PrintOp> Listing(int rows)
     QList<QStringList> data;
     for (int i = 0; i < rows; ++i)
         data << QStringList{"48,1", "2,2", QStringLiteral("Description numéro %1 qui dépasse quarante caractères").arg(i), "3 km"};
-    return ListingOperations(Rows(data), 1, rows, QStringLiteral("/tmp/pois.ov2"), QStringLiteral("99"));
+    return ListingOperations(TableOfRows(data), 1, rows, QStringLiteral("/tmp/pois.ov2"), QStringLiteral("99"));
 }
 std::vector<int> RuleYs(const std::vector<PrintOp> &ops)
 {

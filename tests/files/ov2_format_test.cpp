@@ -3,9 +3,12 @@
 
 #include <QBuffer>
 #include <QtEndian>
+#include "support/tables.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvalis;
+using orvalis::testing::TableOfRows;
 
 namespace {
 
@@ -32,17 +35,6 @@ QByteArray Extended(const QByteArray &payload)
     return QByteArray(1, '\x03') + U32(static_cast<uint32_t>(5 + payload.size())) + payload;
 }
 
-PoiTable Rows(const QList<QStringList> &rows)
-{
-    PoiTable t;
-    t.setRowCount(static_cast<int>(rows.size()) + 1);
-    for (int r = 1; r <= rows.size(); ++r) {
-        t.setNumber(r, r);
-        for (int f = 0; f < rows[r - 1].size(); ++f)
-            t.setField(r, f + 1, rows[r - 1][f]);
-    }
-    return t;
-}
 
 }  // namespace
 
@@ -149,7 +141,7 @@ TEST(Ov2Write, EmptyTableGivesTheBareSkipper)
 
 TEST(Ov2Write, OnePoiExactBytes)
 {
-    const PoiTable t = Rows({{"48,85661", "2,35222", "Paris"}});
+    const PoiTable t = TableOfRows({{"48,85661", "2,35222", "Paris"}});
     const QByteArray bytes = Ov2FileBytes(t, 1, 1, u',');
     EXPECT_EQ(bytes.toHex(' '), QByteArray("01 28 00 00 00 d6 96 03 00 9d 8c 4a 00 d6 96 03 00 9d 8c 4a 00 "
                                            "02 13 00 00 00 d6 96 03 00 9d 8c 4a 00 50 61 72 69 73 00"));
@@ -159,7 +151,7 @@ TEST(Ov2Write, OnePoiExactBytes)
 
 TEST(Ov2Write, BoundsStartAtZeroAndTheLargeSentinel)
 {
-    const PoiTable t = Rows({{"-10", "-20", "a"}, {"-11", "-21", "b"}});
+    const PoiTable t = TableOfRows({{"-10", "-20", "a"}, {"-11", "-21", "b"}});
     const QByteArray b = Ov2FileBytes(t, 1, 2, u'.');
     EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 5), 0);  // east never below 0
     EXPECT_EQ(qFromLittleEndian<int32_t>(b.constData() + 9), 0);
@@ -178,7 +170,7 @@ TEST(Ov2Write, RoundingAndBadCells)
 
 TEST(Ov2Write, UnusableRowsLeaveNoTrace)
 {
-    const PoiTable t = Rows({{"1", "1", "a"}, {"", "2", "b"}, {"3", "", "c"}, {"4", "4", "d"}});
+    const PoiTable t = TableOfRows({{"1", "1", "a"}, {"", "2", "b"}, {"3", "", "c"}, {"4", "4", "d"}});
     const QByteArray b = Ov2FileBytes(t, 1, 4, u'.');
     PoiTable back;
     EXPECT_EQ(ReadOv2(b, back, u'.').counter, 2);
@@ -188,7 +180,7 @@ TEST(Ov2Write, UnusableRowsLeaveNoTrace)
 
 TEST(Ov2Write, NamesRoundTripInBothEncodings)
 {
-    const PoiTable t = Rows({{"1", "1", "Aebi Frères"}, {"2", "2", "Станция"}, {"3", "3", "Œuvre “quotes” €"}});
+    const PoiTable t = TableOfRows({{"1", "1", "Aebi Frères"}, {"2", "2", "Станция"}, {"3", "3", "Œuvre “quotes” €"}});
     const QByteArray b = Ov2FileBytes(t, 1, 3, u'.');
     EXPECT_TRUE(b.contains("Aebi Fr\xE8res"));  // Windows-1252 where it fits
     PoiTable back;
@@ -199,7 +191,7 @@ TEST(Ov2Write, NamesRoundTripInBothEncodings)
 
 TEST(Ov2Write, FailingDeviceIsReported)
 {
-    const PoiTable t = Rows({{"1", "1", "a"}});
+    const PoiTable t = TableOfRows({{"1", "1", "a"}});
     QBuffer closed;
     EXPECT_FALSE(WriteOv2(closed, t, 1, 1, u'.'));
     QByteArray target;

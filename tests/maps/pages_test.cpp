@@ -2,9 +2,12 @@
 #include "maps/marker_pages.h"
 #include "maps/page_text.h"
 
+#include "support/tables.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvalis;
+using orvalis::testing::TableOfRows;
 
 namespace {
 
@@ -30,15 +33,6 @@ QString Marker(const QString &a, const QString &o, const QString &d, const QStri
            "infowindow.setPosition(maPunaise);";
 }
 
-PoiTable Rows(const QList<QStringList> &rows)
-{
-    PoiTable t;
-    t.setRowCount(static_cast<int>(rows.size()) + 1);
-    for (int r = 1; r <= rows.size(); ++r)
-        for (int f = 0; f < rows[r - 1].size(); ++f)
-            t.setField(r, f + 1, rows[r - 1][f]);
-    return t;
-}
 
 }  // namespace
 
@@ -77,7 +71,7 @@ TEST(Pages, SinglePoiByteForByte)
 
 TEST(Pages, SelectionOfThreeRowsWithTheirPins)
 {
-    const PoiTable t = Rows({{"48,8", "2,3", "Base"}, {"48,9", "2,4", "Milieu"}, {"49,0", "2,6", ""}});
+    const PoiTable t = TableOfRows({{"48,8", "2,3", "Base"}, {"48,9", "2,4", "Milieu"}, {"49,0", "2,6", ""}});
     const SelectionView view = SelectionCentreAndZoom(t, 1, 3, u',');
     EXPECT_EQ(view.extent, 299);  // 2.6f - 2.3f in single precision, in thousandths
     EXPECT_EQ(view.zoom, QStringLiteral("10"));
@@ -94,14 +88,14 @@ TEST(Pages, SelectionOfThreeRowsWithTheirPins)
 
 TEST(Pages, SelectionCentreAndZoomThresholds)
 {
-    EXPECT_EQ(SelectionCentreAndZoom(Rows({{"48,8532", "2,3"}}), 1, 1, u',').centreLatitude, QStringLiteral("48.853199005127"));
-    EXPECT_EQ(SelectionCentreAndZoom(Rows({{"48,8532", "2,3"}}), 1, 1, u',').zoom, QStringLiteral("16"));
+    EXPECT_EQ(SelectionCentreAndZoom(TableOfRows({{"48,8532", "2,3"}}), 1, 1, u',').centreLatitude, QStringLiteral("48.853199005127"));
+    EXPECT_EQ(SelectionCentreAndZoom(TableOfRows({{"48,8532", "2,3"}}), 1, 1, u',').zoom, QStringLiteral("16"));
     EXPECT_EQ(ZoomForExtent(5), QStringLiteral("16"));
     EXPECT_EQ(ZoomForExtent(6), QStringLiteral("15"));
     EXPECT_EQ(ZoomForExtent(50000), QStringLiteral("4"));
     EXPECT_EQ(ZoomForExtent(50001), QStringLiteral("3"));
     // An empty cell counts as 0 and goes into the page as 0.
-    const SelectionView v = SelectionCentreAndZoom(Rows({{"", "10"}, {"20", ""}}), 1, 2, u',');
+    const SelectionView v = SelectionCentreAndZoom(TableOfRows({{"", "10"}, {"20", ""}}), 1, 2, u',');
     EXPECT_EQ(v.centreLatitude, QStringLiteral("10"));
     EXPECT_EQ(v.extent, 20000);
     EXPECT_TRUE(MarkerPiece("", "2", "x", "iconGrey").contains("LatLng(0, 2);"));

@@ -1,9 +1,12 @@
 #include "table/sort_by_field.h"
 
 #include <QRandomGenerator>
+#include "support/tables.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvalis;
+using orvalis::testing::TableOfRows;
 
 namespace {
 
@@ -12,17 +15,6 @@ QCollator French()
     return TableCollator(QLocale(QLocale::French, QLocale::France));
 }
 
-PoiTable TableOf(const QList<QStringList> &rows)
-{
-    PoiTable t;
-    t.setRowCount(static_cast<int>(rows.size()) + 1);
-    for (int r = 1; r <= rows.size(); ++r) {
-        t.setNumber(r, r);
-        for (int f = 1; f < kFieldCount && f <= rows[r - 1].size(); ++f)
-            t.setField(r, f, rows[r - 1][f - 1]);
-    }
-    return t;
-}
 
 QStringList Column(const PoiTable &t, int f)
 {
@@ -36,14 +28,14 @@ QStringList Column(const PoiTable &t, int f)
 
 TEST(SortByField, RecordPutsKeyFirstAndSkipsNumber)
 {
-    PoiTable t = TableOf({{"48", "2", "Paris", "1 km", "0001000", "N"}});
+    PoiTable t = TableOfRows({{"48", "2", "Paris", "1 km", "0001000", "N"}});
     EXPECT_EQ(SortRecord(t, 1, 4), QStringLiteral("1 km|48|2|Paris|0001000|N|"));
     EXPECT_EQ(SortRecord(t, 1, 1), QStringLiteral("48|2|Paris|1 km|0001000|N|"));
 }
 
 TEST(SortByField, DistanceTextsSortAsText)
 {
-    PoiTable t = TableOf({{"", "", "a", "2 km"}, {"", "", "b", "999 m"}, {"", "", "c", "100 m"},
+    PoiTable t = TableOfRows({{"", "", "a", "2 km"}, {"", "", "b", "999 m"}, {"", "", "c", "100 m"},
                           {"", "", "d", "0 m"}, {"", "", "e", "1 km"}, {"", "", "f", "10 km"}});
     SortByField(t, 4, French());
     EXPECT_EQ(Column(t, FieldDistance),
@@ -56,7 +48,7 @@ TEST(SortByField, DistanceTextsSortAsText)
 
 TEST(SortByField, IgnoresCaseAndKeepsPipesInFields)
 {
-    PoiTable t = TableOf({{"", "", "zèbre"}, {"", "", "Alpha|beta"}, {"", "", "ALPHA"}, {"", "", "éclair"}});
+    PoiTable t = TableOfRows({{"", "", "zèbre"}, {"", "", "Alpha|beta"}, {"", "", "ALPHA"}, {"", "", "éclair"}});
     SortByField(t, 3, French());
     const QStringList d = Column(t, FieldDescription);
     EXPECT_EQ(d.indexOf("zèbre"), 3);
@@ -68,7 +60,7 @@ TEST(SortByField, IgnoresCaseAndKeepsPipesInFields)
 TEST(SortByField, KeyOrderIsTextual)
 {
     // A 12,000 km key has eight digits and sorts before a 2,000 km one.
-    PoiTable t = TableOf({{"", "", "loin", "", "2000000"}, {"", "", "très loin", "", "12000000"}, {"", "", "base", "", "0000000"}});
+    PoiTable t = TableOfRows({{"", "", "loin", "", "2000000"}, {"", "", "très loin", "", "12000000"}, {"", "", "base", "", "0000000"}});
     SortByField(t, 5, French());
     EXPECT_EQ(Column(t, FieldKey), (QStringList{"0000000", "12000000", "2000000"}));
 }
@@ -96,7 +88,7 @@ TEST(SortByField, MatchesReferenceComparisonInSeveralLocales)
         }
         const QCollator collator = TableCollator(locale);
         for (int k = 1; k < kFieldCount; ++k) {
-            PoiTable t = TableOf(rows);
+            PoiTable t = TableOfRows(rows);
             QStringList records;
             for (int r = 1; r <= t.lastRow(); ++r)
                 records << SortRecord(t, r, k);
@@ -122,7 +114,7 @@ TEST(SortByField, MatchesReferenceComparisonOnThousandRows)
                             words[rng.bounded(words.size())] + QString::number(rng.bounded(50)),
                             QStringLiteral("%1 km").arg(rng.bounded(300)), QString(), QString()};
     }
-    PoiTable t = TableOf(rows);
+    PoiTable t = TableOfRows(rows);
     const QCollator collator = French();
     QStringList records;
     for (int r = 1; r <= t.lastRow(); ++r)
