@@ -270,14 +270,14 @@ CrossingTab::CrossingTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ct
 
     // The cross: route 1 left to right in sky blue, route 2 bottom to top in red.
     auto *cross = new QWidget(this);
-    cross->setFixedSize(330, 250);
+    cross->setFixedSize(340, 290);
     Shape1 = new QFrame(cross);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setGeometry(20, 121, 290, 8);
     Shape1->setStyleSheet(QStringLiteral("background: #87ceeb; border: 1px solid black;"));
     Shape2 = new QFrame(cross);
     Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setGeometry(161, 20, 8, 210);
+    Shape2->setGeometry(161, 20, 8, 260);
     Shape2->setStyleSheet(QStringLiteral("background: red; border: 1px solid black;"));
     auto poi = [&](const QString &name, const QString &caption, QLineEdit *lat, QLineEdit *lon, int x, int y) {
         QLabel *l = MakeLabel(cross, name, caption, lat);
@@ -289,10 +289,9 @@ CrossingTab::CrossingTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ct
         lon->move(x, y + 40);
     };
     poi(QStringLiteral("Label21"), QStringLiteral("Poi 1"), Edit15, Edit16, 0, 135);
-    poi(QStringLiteral("Label22"), QStringLiteral("Poi 2"), Edit17, Edit18, 240, 135);
-    poi(QStringLiteral("Label23"), QStringLiteral("Poi 3"), Edit19, Edit20, 175, 170);
+    poi(QStringLiteral("Label22"), QStringLiteral("Poi 2"), Edit17, Edit18, 250, 135);
+    poi(QStringLiteral("Label23"), QStringLiteral("Poi 3"), Edit19, Edit20, 175, 205);
     poi(QStringLiteral("Label8"), QStringLiteral("Poi 4"), Edit21, Edit22, 175, 0);
-    cross->setFixedSize(340, 240);
 
     auto *results = new QGridLayout;
     int r = 0;
