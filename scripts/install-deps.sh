@@ -13,6 +13,8 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+# npm fetches Leaflet at configure time; any npm will do (Debian's, or one that came with Node.js).
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
 sudo_cmd=()

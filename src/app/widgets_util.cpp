@@ -12,11 +12,17 @@ static void InitResources()
     static bool done = false;
     if (!done) {
         Q_INIT_RESOURCE(resources);
+        Q_INIT_RESOURCE(maps_resources);
         done = true;
     }
 }
 
 namespace orvalis {
+
+void InitUiResources()
+{
+    InitResources();
+}
 
 void SetHint(QWidget *w, const QString &hint)
 {

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -26,6 +27,10 @@ QWebEngineView *EmbeddedBrowser::view()
         // A page read from a local file must be allowed to load the maps script.
         view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+        // Map tile servers ask to know which program fetches their tiles.
+        QWebEngineProfile *profile = view_->page()->profile();
+        if (!profile->httpUserAgent().contains(QStringLiteral("Orvalis/")))
+            profile->setHttpUserAgent(profile->httpUserAgent() + QStringLiteral(" Orvalis/8.3 (+http://forum.orvalis.org)"));
         connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
             loading_ = false;
             lastLoadOk_ = ok;

@@ -84,7 +84,7 @@ QString PoiTableTab::markerPieces(int first, int last) const
 void PoiTableTab::VisualisercePoisurlacarte1Click()
 {
     if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
-        const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
+        const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
         showOnTabBrowser(SinglePoiPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), 'V');
     }
     selectCurrentRowCells();
@@ -98,7 +98,7 @@ void PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click()
         ctx_.dialogs.message(this, QStringLiteral("Tableau limité à 50.000 lignes"));
         last = std::min(last, first + kSelectionMapRows - 1);  // the first 50,000 rows are drawn
     }
-    const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
+    const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
     const SelectionView view = SelectionCentreAndZoom(table_, first, last, ctx_.env.separator);
     Edit34->setText(view.zoom);
     const QString page = SelectionPageStart(addresses, view) + markerPieces(first, last) + SelectionPageEnd();
@@ -114,7 +114,7 @@ void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
     const int radius = ReadWholeNumber(Edit35->text(), 100);
     const QString zoom = ZoomForRadius(radius);
     Edit34->setText(zoom);
-    const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
+    const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
     const QString page = CirclePageStart(addresses, click_.contextLatitude, click_.contextLongitude, radius, zoom) +
                          markerPieces(1, table_.lastRow()) + CirclePageEnd();
     showOnMapWindow(page, window()->windowTitle() + QStringLiteral("                      Rayon cercle = ") +
@@ -124,7 +124,7 @@ void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
 void PoiTableTab::DplacercePoisurlacarte1Click()
 {
     if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
-        const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
+        const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
         showOnTabBrowser(MovePinPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), 'M');
     }
     selectCurrentRowCells();
@@ -139,7 +139,7 @@ void PoiTableTab::AjouterdesPoi1Click()
     if (click_.contextLatitude.isEmpty() || click_.contextLongitude.isEmpty())
         return;
     selectCurrentRowCells();
-    const MapAddresses addresses = publisher_ ? publisher_->addresses() : DefaultMapAddresses();
+    const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
     showOnTabBrowser(AddPinPage(addresses), 'A');
 }
 

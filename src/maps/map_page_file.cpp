@@ -29,13 +29,18 @@ QString MapPagePath(const QString &tempDir, const QString &userName)
     return MapPageFolder(tempDir, userName) + QStringLiteral("/Orvalis.htm");
 }
 
-bool WritePrivateFile(const QString &path, const QByteArray &bytes)
+bool EnsurePrivateFolder(const QString &path)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+    const QByteArray folder = QFile::encodeName(path);
     if (mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st {};
-    if (lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+    return lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+}
+
+bool WritePrivateFile(const QString &path, const QByteArray &bytes)
+{
+    if (!EnsurePrivateFolder(QFileInfo(path).path()))
         return false;
     const QByteArray file = QFile::encodeName(path);
     const int fd = open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -1,12 +1,17 @@
 #include "maps/map_publisher.h"
 
 #include "app/dialogs.h"
+#include "app/widgets_util.h"
 #include "files/text_codecs.h"
 #include "maps/browser_launch.h"
 #include "maps/embedded_browser.h"
 #include "maps/map_page_file.h"
 #include "maps/system_services.h"
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace orvalis {
@@ -14,13 +19,37 @@ namespace orvalis {
 MapPublisher::MapPublisher(Dialogs &dialogs, SystemServices &system, QWidget *owner, const QString &pagePath,
                            std::function<bool()> embeddedChosen)
     : dialogs_(dialogs), system_(system), owner_(owner), path_(pagePath), embeddedChosen_(std::move(embeddedChosen)),
-      addresses_(DefaultMapAddresses(qEnvironmentVariable("ORVALIS_GOOGLE_MAPS_KEY")))
+      addresses_(MapAddressesForKey(qEnvironmentVariable("ORVALIS_GOOGLE_MAPS_KEY")))
 {
+    InitUiResources();
+}
+
+bool MapPublisher::writeSupportFiles()
+{
+    // The adapter and Leaflet go beside the page, for the embedded and the external browser alike.
+    const QString folder = QFileInfo(path_).path();
+    if (!EnsurePrivateFolder(folder))
+        return false;
+    QDirIterator it(QStringLiteral(":/maps"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString resource = it.next();
+        const QString target = folder + resource.mid(QStringLiteral(":/maps").size());
+        QFile source(resource);
+        if (QFileInfo(target).size() == source.size() && supportWritten_)
+            continue;
+        if (!source.open(QIODevice::ReadOnly))
+            return false;
+        if (!WritePrivateFile(target, source.readAll()))
+            return false;
+    }
+    supportWritten_ = true;
+    return true;
 }
 
 bool MapPublisher::writePage(const QString &page)
 {
-    if (!WritePrivateFile(path_, EncodeWindows1252(page))) {
+    const bool support = !addresses_.adapter || writeSupportFiles();
+    if (!support || !WritePrivateFile(path_, EncodeWindows1252(page))) {
         dialogs_.message(owner_, QStringLiteral("Impossible de créer le fichier temporaire \"Orvalis.htm\""));
         return false;
     }

@@ -40,6 +40,8 @@ public:
     QString browserCode() const { return code_; }
 
 private:
+    bool writeSupportFiles();
+
     Dialogs &dialogs_;
     SystemServices &system_;
     QWidget *owner_;
@@ -47,6 +49,7 @@ private:
     std::function<bool()> embeddedChosen_;
     MapAddresses addresses_;
     bool written_ = false;
+    bool supportWritten_ = false;
     QString code_;
     QString entry_;
 };

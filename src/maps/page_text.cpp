@@ -7,7 +7,7 @@
 
 namespace orvalis {
 
-MapAddresses DefaultMapAddresses(const QString &apiKey)
+MapAddresses GoogleMapAddresses(const QString &apiKey)
 {
     MapAddresses a;
     a.api = QStringLiteral("https://maps.googleapis.com/maps/api/js?v=3.exp&sensor=false");
@@ -19,6 +19,20 @@ MapAddresses DefaultMapAddresses(const QString &apiKey)
         a.pinPageApi += key;
     }
     return a;
+}
+
+MapAddresses AdapterMapAddresses()
+{
+    MapAddresses a = GoogleMapAddresses();
+    a.api = QStringLiteral("maps-api.js");
+    a.pinPageApi = a.api;
+    a.adapter = true;
+    return a;
+}
+
+MapAddresses MapAddressesForKey(const QString &apiKey)
+{
+    return apiKey.isEmpty() ? AdapterMapAddresses() : GoogleMapAddresses(apiKey);
 }
 
 QString PageHead(const MapAddresses &addresses)

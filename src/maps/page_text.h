@@ -4,13 +4,20 @@
 
 namespace orvalis {
 
-// Addresses the map pages load; the key, when the user has one, is appended.
+// Addresses the map pages load.
 struct MapAddresses {
-    QString api;         // TLS address of the maps loader
-    QString pinPageApi;  // plain address used by the pin-editing move page
+    QString api;         // the maps script of most pages
+    QString pinPageApi;  // the maps script of the pin-moving page
     QString pinImages;   // folder of the three pin images
+    bool adapter = false;  // the script is the program's own, written beside the page
 };
-MapAddresses DefaultMapAddresses(const QString &apiKey = {});
+// Google's loader, with the user's key appended when there is one.
+MapAddresses GoogleMapAddresses(const QString &apiKey = {});
+// The program's OpenStreetMap adapter, beside the page; the pin images keep
+// their names, which the adapter draws itself.
+MapAddresses AdapterMapAddresses();
+// Google with a key, the adapter without one.
+MapAddresses MapAddressesForKey(const QString &apiKey);
 
 // Fragments H1..H8 and T1..T3 shared by most pages.
 QString PageHead(const MapAddresses &addresses);

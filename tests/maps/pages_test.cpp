@@ -11,7 +11,7 @@ using orvalis::testing::TableOfRows;
 
 namespace {
 
-const MapAddresses kAddresses = DefaultMapAddresses();
+const MapAddresses kAddresses = GoogleMapAddresses();
 
 const QString kHead = QStringLiteral(
     "<html><head>\n<style>html, body, #map-canvas {\nheight: 100%;\nmargin: 0px;\npadding: 0px\n} </style>"
@@ -157,7 +157,7 @@ TEST(Pages, CalculatorPages)
 
 TEST(Pages, KeyIsAddedOnlyWhenGiven)
 {
-    const MapAddresses keyed = DefaultMapAddresses("abc&d");
+    const MapAddresses keyed = GoogleMapAddresses("abc&d");
     EXPECT_EQ(keyed.api, QStringLiteral("https://maps.googleapis.com/maps/api/js?v=3.exp&sensor=false&key=abc%26d"));
     EXPECT_EQ(keyed.pinPageApi, QStringLiteral("http://maps.googleapis.com/maps/api/js?sensor=false&key=abc%26d"));
     const QString plain = SinglePoiPage(kAddresses, "1", "2", "x");

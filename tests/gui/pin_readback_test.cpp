@@ -1,0 +1,198 @@
+#include "support/app_fixture.h"
+#include "support/grid_clicks.h"
+#include "support/poi_files.h"
+
+#include "maps/embedded_browser.h"
+#include "maps/map_publisher.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+using namespace orvalis::testing;
+
+namespace {
+
+// The real embedded browser with the program's own maps adapter (no key);
+// every request leaving the machine is blocked by the test's main().
+struct PinApp : AppFixture {
+    explicit PinApp(bool load = true) : AppFixture(u',')
+    {
+        show();
+        find<QCheckBox>("CheckBox1")->setChecked(true);
+        if (load) {
+            const QString path = temp.filePath("pois.ov2");
+            WriteOv2File(path, SamplePois());
+            dialogs.fileNames = {path};
+            find<QPushButton>("BitBtn3")->click();
+        }
+    }
+    void menu(int row, const char *action)
+    {
+        ClickCell(tab()->grid(), row, 3, Qt::RightButton);
+        find<QMenu>("PopupMenu1")->hide();
+        find<QAction>(action)->trigger();
+    }
+    EmbeddedBrowser *browser() const { return tab()->tabBrowser(); }
+    // Waits until the page's initialize() has drawn its map.
+    bool mapReady()
+    {
+        QElapsedTimer t;
+        t.start();
+        browser()->waitForLoad(30000);
+        while (t.elapsed() < 30000) {
+            if (browser()->evaluate("window.orvalisMaps ? String(orvalisMaps.maps.length) : '0'") == "1")
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    QString js(const QString &script) { return browser()->evaluate(script); }
+    void valider() { find<QPushButton>("BitBtn12")->click(); }
+    QString cell(int row, int f) const { return tab()->table().field(row, f); }
+};
+
+}  // namespace
+
+TEST(PinAdd, DraggedPinBecomesANewRow)
+{
+    PinApp app;
+    app.menu(2, "AjouterdesPoi1");
+    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    ASSERT_TRUE(app.mapReady());
+    app.js("orvalisMaps.clickMap(0, 48.8532, 2.3489)");
+    EXPECT_EQ(app.js("String(orvalisMaps.markers.length)"), "1");
+    app.js("orvalisMaps.dragMarker(0, 48.8532, 2.3489)");
+    app.valider();
+    ASSERT_EQ(app.tab()->table().lastRow(), 6);
+    EXPECT_EQ(app.cell(6, FieldNumber), QStringLiteral("6"));
+    EXPECT_EQ(app.cell(6, FieldLatitude), QStringLiteral("48,85320"));
+    EXPECT_EQ(app.cell(6, FieldLongitude), QStringLiteral("2,348900"));
+    EXPECT_EQ(app.cell(6, FieldDescription), QStringLiteral("*** Nouveau Poi ***"));
+    EXPECT_EQ(app.find<QLabel>("Label9")->text(), QStringLiteral("6"));
+    EXPECT_TRUE(app.tab()->isModified());
+    EXPECT_EQ(app.tab()->pinMode(), 'V');
+    EXPECT_FALSE(app.tab()->editMode());
+    EXPECT_EQ(app.tab()->grid()->currentIndex().row(), 5);
+    EXPECT_EQ(app.tab()->grid()->currentIndex().column(), FieldDescription);
+    EXPECT_TRUE(app.find<QPlainTextEdit>("Memo1")->toPlainText().startsWith("48.853200, 2.348900\n"));
+    EXPECT_TRUE(app.find("BitBtn12")->isHidden());
+}
+
+TEST(PinAdd, NoDragWritesNothing)
+{
+    PinApp app;
+    app.menu(1, "AjouterdesPoi1");
+    ASSERT_TRUE(app.mapReady());
+    app.js("orvalisMaps.clickMap(0, 48.8532, 2.3489)");  // placed, not dragged
+    app.valider();
+    EXPECT_EQ(app.tab()->table().lastRow(), 5);
+    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    EXPECT_FALSE(app.tab()->isModified());
+}
+
+TEST(PinAdd, EmptyTableGetsRowOne)
+{
+    PinApp app(false);
+    app.menu(1, "AjouterdesPoi1");
+    EXPECT_EQ(app.tab()->clickState().contextLatitude, QStringLiteral("48,85320"));
+    ASSERT_TRUE(app.mapReady());
+    app.js("orvalisMaps.clickMap(0, 45.5, 4.25)");
+    app.js("orvalisMaps.dragMarker(0, 45.5, 4.25)");
+    app.valider();
+    ASSERT_EQ(app.tab()->table().lastRow(), 1);
+    EXPECT_EQ(app.cell(1, FieldNumber), QStringLiteral("1"));
+    EXPECT_EQ(app.cell(1, FieldLatitude), QStringLiteral("45,50000"));
+    EXPECT_FALSE(app.find("Panel1")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn11")->isEnabled());
+}
+
+TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
+{
+    PinApp app;
+    const QString description = app.cell(3, FieldDescription);
+    app.tab()->table().setField(3, FieldDistance, QStringLiteral("12 km"));
+    app.menu(3, "DplacercePoisurlacarte1");
+    EXPECT_EQ(app.tab()->pinMode(), 'M');
+    ASSERT_TRUE(app.mapReady());
+    EXPECT_TRUE(app.browser()->bodyText().contains(QStringLiteral("Légendes")));
+    app.js("orvalisMaps.dragMarker(0, -33.868820, 151.209296)");
+    app.valider();
+    EXPECT_EQ(app.cell(3, FieldLatitude), QStringLiteral("-33,8688"));  // cut, not rounded
+    EXPECT_EQ(app.cell(3, FieldLongitude), QStringLiteral("151,2092"));
+    EXPECT_EQ(app.cell(3, FieldDescription), description);
+    EXPECT_EQ(app.cell(3, FieldDistance), QStringLiteral("12 km"));
+    EXPECT_TRUE(app.tab()->isModified());
+    EXPECT_EQ(app.tab()->pinMode(), 'V');
+}
+
+TEST(PinMove, WithoutTheAnchorThePanelIsRead)
+{
+    PinApp app;
+    app.menu(2, "DplacercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    app.js("document.querySelector('.leaflet-control-attribution').remove()");
+    app.js("orvalisMaps.dragMarker(0, 10.123456, -20.5)");
+    app.valider();
+    EXPECT_EQ(app.cell(2, FieldLatitude), QStringLiteral("10,12345"));
+    EXPECT_EQ(app.cell(2, FieldLongitude), QStringLiteral("-20,5"));
+}
+
+TEST(PinReadBack, OnlyFromThePageThatSetTheMode)
+{
+    PinApp app;
+    // A single-POI page: "Valider" only leaves map mode.
+    app.menu(1, "VisualisercePoisurlacarte1");
+    app.valider();
+    EXPECT_TRUE(app.find("BitBtn12")->isHidden());
+    EXPECT_EQ(app.tab()->table().lastRow(), 5);
+    // An add page in the external browser is not read back from the tab's old page.
+    app.find<QCheckBox>("CheckBox1")->setChecked(false);
+    app.menu(1, "AjouterdesPoi1");
+    app.valider();
+    EXPECT_EQ(app.tab()->table().lastRow(), 5);
+    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    // "Abandon" leaves map mode and reads nothing.
+    app.menu(1, "AjouterdesPoi1");
+    app.find<QPushButton>("BitBtn20")->click();
+    EXPECT_TRUE(app.find("BitBtn12")->isHidden());
+    EXPECT_EQ(app.tab()->pinMode(), 'A');
+}
+
+TEST(Adapter, SelectionAndCirclePagesDrawWithoutScriptErrors)
+{
+    PinApp app;
+    app.tab()->grid()->selectRows(1, 5);
+    app.find<QAction>("VisualiserlesPoiselectionnssurlacarte1")->trigger();
+    EmbeddedBrowser *window = app.form2->browser();
+    window->waitForLoad(30000);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000 && window->evaluate("window.orvalisMaps ? String(orvalisMaps.markers.length) : ''") != "5")
+        QTest::qWait(50);
+    EXPECT_EQ(window->evaluate("String(orvalisMaps.markers.length)"), "5");
+    EXPECT_EQ(window->evaluate("String(document.querySelectorAll('.orvalis-pin-red').length)"), "1");
+    EXPECT_EQ(window->evaluate("String(document.querySelectorAll('.orvalis-pin-green').length)"), "1");
+    EXPECT_EQ(window->evaluate("String(document.querySelectorAll('.orvalis-pin-gray').length)"), "3");
+    EXPECT_EQ(window->evaluate("orvalisMaps.markers[0].getTitle()"), "'" + app.cell(1, FieldDescription) + "'");
+    // A click on a pin opens its information window.
+    window->evaluate("google.maps.event.trigger(orvalisMaps.markers[1], 'click')");
+    EXPECT_TRUE(window->evaluate("document.querySelector('.leaflet-popup-content').innerText").contains("Coordonnées : "));
+    EXPECT_TRUE(window->bodyText().contains(QStringLiteral("OpenStreetMap contributors")));
+
+    app.find<QLineEdit>("Edit35")->setText("25");
+    ClickCell(app.tab()->grid(), 2, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.find<QAction>("TraceruncercleunedistancedunPoi1")->trigger();
+    window->waitForLoad(30000);
+    t.restart();
+    while (t.elapsed() < 20000 && window->evaluate("window.orvalisMaps ? String(orvalisMaps.circles.length) : ''") != "1")
+        QTest::qWait(50);
+    EXPECT_EQ(window->evaluate("String(orvalisMaps.circles[0].getRadius())"), "25000");
+}
