@@ -5,8 +5,13 @@
 #include "maps/map_window.h"
 #include "maps/system_services.h"
 
+#include <unistd.h>
+
 int main(int argc, char **argv)
 {
+    // The web engine's sandbox cannot run as root; without this the first map would end the program.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     orvalis::OrvalisApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Orvalis"));
     app.setDesktopFileName(QStringLiteral("org.orvalis.Orvalis"));

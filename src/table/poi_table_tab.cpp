@@ -277,7 +277,8 @@ void PoiTableTab::LeaveMapMode()
 
 void PoiTableTab::showTabBrowser()
 {
-    CppWebBrowser3->setGeometry(0, 0, 844, 553);
+    // Over the grid, below the row that holds "Valider" and "Abandon".
+    CppWebBrowser3->setGeometry(gridArea_->x(), gridArea_->y(), 844, 553);
     CppWebBrowser3->show();
     CppWebBrowser3->raise();
 }
