@@ -11,6 +11,25 @@
 
 namespace orvalis {
 
+namespace {
+// Keeps the script errors of a page, for whoever wants to know.
+class RecordingPage : public QWebEnginePage {
+public:
+    RecordingPage(QStringList *errors, QObject *parent) : QWebEnginePage(parent), errors_(errors) {}
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                  const QString &source) override
+    {
+        if (level == ErrorMessageLevel)
+            errors_->append(QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
+    }
+
+private:
+    QStringList *errors_;
+};
+}  // namespace
+
 EmbeddedBrowser::EmbeddedBrowser(const QString &name, QWidget *parent) : QWidget(parent)
 {
     setObjectName(name);
@@ -23,6 +42,7 @@ QWebEngineView *EmbeddedBrowser::view()
 {
     if (!view_) {
         view_ = new QWebEngineView(this);
+        view_->setPage(new RecordingPage(&errors_, view_));
         view_->setObjectName(objectName() + QStringLiteral("View"));
         // A page read from a local file must be allowed to load the maps script.
         view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -28,6 +29,8 @@ public:
     bool waitForLoad(int timeoutMs);
 
     QWebEngineView *view();
+    // Script errors reported by the pages shown so far.
+    QStringList consoleErrors() const { return errors_; }
 
 signals:
     void loadFinished(bool ok);
@@ -35,6 +38,7 @@ signals:
 private:
     QWebEngineView *view_ = nullptr;
     QUrl requested_;
+    QStringList errors_;
     bool loading_ = false;
     bool lastLoadOk_ = false;
 };

@@ -196,3 +196,45 @@ TEST(Adapter, SelectionAndCirclePagesDrawWithoutScriptErrors)
         QTest::qWait(50);
     EXPECT_EQ(window->evaluate("String(orvalisMaps.circles[0].getRadius())"), "25000");
 }
+
+TEST(Adapter, EveryPageTypeRunsWithoutScriptErrors)
+{
+    PinApp app;
+    auto settle = [&](EmbeddedBrowser *b, const char *ready) {
+        b->waitForLoad(30000);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 20000 && b->evaluate(QString::fromLatin1(ready)) != "true")
+            QTest::qWait(50);
+        return b->evaluate(QString::fromLatin1(ready)) == "true";
+    };
+    const char *drawn = "String(!!(window.orvalisMaps && orvalisMaps.maps.length == 1))";
+    for (const char *action : {"VisualisercePoisurlacarte1", "DplacercePoisurlacarte1", "AjouterdesPoi1"}) {
+        app.menu(2, action);
+        EXPECT_TRUE(settle(app.browser(), drawn)) << action;
+    }
+    EXPECT_EQ(app.browser()->consoleErrors(), QStringList());
+    app.menu(2, "TraceruncercleunedistancedunPoi1");
+    EXPECT_TRUE(settle(app.form2->browser(), drawn));
+    EXPECT_EQ(app.form2->browser()->consoleErrors(), QStringList());
+
+    // The calculator tabs' pages, in their own browsers.
+    struct Tab { const char *boxes[8]; const char *check; const char *button; const char *browser; int lines; };
+    const Tab tabs[] = {
+        {{"Edit1", "Edit2", "Edit3", "Edit4"}, "CheckBox2", "BitBtn1", "CppWebBrowser1", 0},
+        {{"Edit7", "Edit8", "Edit9", "Edit10"}, "CheckBox3", "BitBtn5", "CppWebBrowser2", 0},
+        {{"Edit15", "Edit16", "Edit17", "Edit18", "Edit19", "Edit20", "Edit21", "Edit22"}, "CheckBox4", "BitBtn13", "CppWebBrowser4", 2},
+    };
+    const char *values[] = {"48", "-1", "48,5", "1", "47", "0", "49", "1"};
+    for (const Tab &tab : tabs) {
+        for (int i = 0; i < 8 && tab.boxes[i]; ++i)
+            app.find<QLineEdit>(tab.boxes[i])->setText(values[i]);
+        app.find<QCheckBox>(tab.check)->setChecked(true);
+        app.find<QPushButton>(tab.button)->click();
+        auto *browser = app.form1->findChild<EmbeddedBrowser *>(tab.browser);
+        ASSERT_TRUE(settle(browser, drawn)) << tab.browser;
+        EXPECT_EQ(browser->evaluate("String(orvalisMaps.markers.length)"), tab.lines ? "4" : "2");
+        EXPECT_EQ(browser->evaluate("String(orvalisMaps.polylines.length)"), QString::number(tab.lines));
+        EXPECT_EQ(browser->consoleErrors(), QStringList()) << tab.browser;
+    }
+}

@@ -179,3 +179,16 @@ TEST(Pages, PinPages)
     EXPECT_TRUE(add.contains("\ncenter: new google.maps.LatLng(47.20,3.80)\n};"));
     EXPECT_TRUE(add.endsWith("\n<body><div id=\"map-canvas\"></div>\n</body></html>"));
 }
+
+TEST(Pages, AdapterPagesDifferOnlyInTheScriptAddress)
+{
+    const MapAddresses adapter = AdapterMapAddresses();
+    EXPECT_EQ(MapAddressesForKey("").api, QStringLiteral("maps-api.js"));
+    EXPECT_EQ(MapAddressesForKey("k").api, GoogleMapAddresses("k").api);
+    QString page = SinglePoiPage(adapter, "1", "2", "x");
+    EXPECT_EQ(page.replace("\"maps-api.js\"", "\"" + kAddresses.api + "\""), SinglePoiPage(kAddresses, "1", "2", "x"));
+    QString move = MovePinPage(adapter, "1", "2", "x");
+    EXPECT_EQ(move.replace("\"maps-api.js\"", "\"" + kAddresses.pinPageApi + "\""), MovePinPage(kAddresses, "1", "2", "x"));
+    // The pin images keep their addresses: the adapter draws them by name.
+    EXPECT_EQ(adapter.pinImages, kAddresses.pinImages);
+}
