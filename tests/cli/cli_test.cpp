@@ -1,0 +1,147 @@
+#include "support/poi_files.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+using namespace orvalis::testing;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Result RunCli(const QString &locale, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", locale);
+    env.remove("LANG");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ORVALIS_CLI), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray Read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(Cli, DistanceInBothLocales)
+{
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"distance", "48,8531", "2,34912", "48,3781", "-4,49448"}).out,
+              QStringLiteral("506 km  et  242 m\n266,58\n"));
+    EXPECT_EQ(RunCli("C", {"distance", "48.8531", "2.34912", "48.3781", "-4.49448"}).out,
+              QStringLiteral("506 km  et  242 m\n266.58\n"));
+    // The other notation reads as 0, as in the window.
+    EXPECT_EQ(RunCli("C", {"distance", "48,8531", "0", "0", "0"}).out, QStringLiteral("0 m\n0.00\n"));
+}
+
+TEST(Cli, DestinationAndCrossing)
+{
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"destination", "48,7175", "1,970333", "300,5", "736,5"}).out,
+              QStringLiteral("48,720860 1,961692\n"));
+    EXPECT_EQ(RunCli("C", {"destination", "0", "179.9", "90", "100000"}).out, QStringLiteral("0.000000 180.798300\n"));
+    EXPECT_EQ(RunCli("C", {"crossing", "48", "-1", "48", "1", "47", "0", "49", "1"}).out,
+              QStringLiteral("48.000000 0.500000\n148970 234763 111729 37243 117498 117269\n"));
+    const Result parallel = RunCli("C", {"crossing", "0", "0", "1", "1", "0", "1", "1", "2"});
+    EXPECT_TRUE(parallel.out.startsWith("parallel\n"));
+    EXPECT_EQ(parallel.code, 0);
+    const Result meridian = RunCli("C", {"crossing", "0", "5", "1", "5", "0", "1", "1", "2"});
+    EXPECT_EQ(meridian.code, 1);
+    EXPECT_EQ(meridian.err, QStringLiteral("Division par zéro en virgule flottante.\n"));
+}
+
+TEST(Cli, TableWithAndWithoutABase)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Paris\tcentre"}, {"48.39040", "-4.48610", "Brest"}, {"47.21840", "-1.55360", "Nantes"}});
+    Result r = RunCli("fr_FR.UTF-8", {"table", in});
+    EXPECT_EQ(r.out, QStringLiteral("1\t47,21840\t-1,55360\tNantes\t\t\t\n2\t48,39040\t-4,48610\tBrest\t\t\t\n"
+                                    "3\t48,85661\t2,35222\tParis centre\t\t\t\n"));
+    r = RunCli("C", {"table", in, "--base", "2"});
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("1\t48.39040\t-4.48610\tBrest\t0 m\t0000000\tN"));
+    EXPECT_TRUE(lines[1].startsWith("2\t47.21840"));
+}
+
+TEST(Cli, NearWritesTheRowsWithinTheRadius)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx");
+    QFile f(in);
+    f.open(QIODevice::WriteOnly);
+    f.write("<gpx><wpt lat=\"48.8566\" lon=\"2.3522\"><name>Paris</name></wpt>"
+            "<wpt lat=\"48.8049\" lon=\"2.1204\"><name>Versailles</name></wpt>"
+            "<wpt lat=\"45.7640\" lon=\"4.8357\"><name>Lyon</name></wpt></gpx>");
+    f.close();
+    const QString out = temp.filePath("near.ov2");
+    // Rows sort by latitude text after the load: Lyon, Versailles, Paris.
+    const Result r = RunCli("C", {"near", in, "--base", "3", "--radius-km", "20", out});
+    EXPECT_EQ(r.out, QStringLiteral("2 POIs\n"));
+    PoiTable t;
+    ReadOv2(Read(out), t, u'.');
+    EXPECT_EQ(t.lastRow(), 2);
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Paris - "));
+}
+
+TEST(Cli, ConvertIsIdempotentOnOv2)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Aebi Frères"}, {"55.75580", "37.61730", "Москва"}, {"-33.86882", "151.20930", "Sydney"}});
+    const QString once = temp.filePath("once.ov2"), twice = temp.filePath("twice.ov2");
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", in, once}).out, QStringLiteral("3 POIs\n"));
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", once, twice}).out, QStringLiteral("3 POIs\n"));
+    EXPECT_FALSE(Read(once).isEmpty());
+    EXPECT_EQ(Read(once), Read(twice));
+    EXPECT_TRUE(Read(once).contains("Aebi Fr\xE8res"));
+    const QString gpx = temp.filePath("out.gpx"), csv = temp.filePath("out.csv");
+    EXPECT_EQ(RunCli("C", {"convert", in, gpx}).code, 0);
+    EXPECT_TRUE(Read(gpx).contains("<name>Москва</name>"));
+    EXPECT_EQ(RunCli("C", {"convert", in, csv}).code, 0);
+    EXPECT_TRUE(Read(csv).startsWith("\xEF\xBB\xBF"));
+}
+
+TEST(Cli, ErrorsExitTwoAndWriteNothing)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"1", "1", "a"}});
+    const QString out = temp.filePath("out.ov2");
+    QFile keep(out);
+    keep.open(QIODevice::WriteOnly);
+    keep.write("old");
+    keep.close();
+    const QList<QStringList> bad = {
+        {},
+        {"frobnicate"},
+        {"convert", temp.filePath("missing.ov2"), out},
+        {"convert", temp.filePath("in.txt"), out},
+        {"convert", in, temp.filePath("out.kml")},
+        {"convert", in, temp.filePath("no/such/folder.ov2")},
+        {"near", in, "--base", "1", out},
+        {"near", in, "--base", "x", "--radius-km", "5", out},
+        {"table", in, "--base"},
+        {"distance", "1", "2", "3"},
+    };
+    for (const QStringList &args : bad) {
+        const Result r = RunCli("C", args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty()) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(Read(out), QByteArray("old"));
+    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN --base N --radius-km R OUT"));
+}
