@@ -110,7 +110,7 @@ private:
     }
     float number(qsizetype i) const { return ReadDecimal(args_.at(i), sep_); }
 
-    int load(const QString &path)
+    int load(const QString &path, bool sorted = true)
     {
         const PoiFileKind kind = FileKind(path);
         if (kind == PoiFileKind::Other)
@@ -119,17 +119,18 @@ private:
         if (!bytes.open(path))
             throw Failure{QStringLiteral("%1: cannot read the file").arg(path)};
         const int counter = ReadPoiData(kind, bytes.data(), table_, sep_).counter;
-        SortByField(table_, FieldDistance, collator_);
+        if (sorted)
+            SortByField(table_, FieldDistance, collator_);
         return counter;
     }
 
-    void baseRun(const QString &base)
+    static int BaseRow(const QString &base)
     {
         bool ok = false;
         const int row = base.toInt(&ok);
         if (!ok || row < 1)
             throw Failure{QStringLiteral("--base takes a row number from 1")};
-        RunDistances(table_, row, sep_, collator_);
+        return row;
     }
 
     void checkWritable(const QString &path)
@@ -176,7 +177,7 @@ private:
         expectCount(1);
         load(args_[0]);
         if (base)
-            baseRun(*base);
+            RunDistances(table_, BaseRow(*base), sep_, collator_);
         for (int r = 1; r <= table_.lastRow(); ++r) {
             QStringList fields;
             for (int f = 0; f < kFieldCount; ++f) {
@@ -199,20 +200,19 @@ private:
             throw Failure{QStringLiteral("near needs --base N and --radius-km R")};
         expectCount(2);
         checkWritable(args_[1]);
-        load(args_[0]);
-        baseRun(*base);
+        const int baseRow = BaseRow(*base);
+        // The same rows a load, "Calculer" and a Shift-click would give, without sorting everything twice.
+        load(args_[0], false);
         const long double limit = static_cast<long double>(ReadDecimal(*radius, sep_)) * 1000.0L;
-        int k = 0;
-        for (int r = 1; r <= table_.lastRow(); ++r) {
-            const long double metres = ParseDecimal(table_.field(r, FieldKey), u'.').value_or(0.0L);
-            if (metres <= limit)
-                k = r;
-        }
-        if (k > 0)
-            write(args_[1], 1, k);
-        else
-            write(args_[1], 1, 0);
-        Out(QStringLiteral("%1 POIs").arg(k));
+        const std::vector<int> rows = NearSelection(table_, baseRow, limit, sep_, collator_);
+        PoiTable selected;
+        selected.setRowCount(static_cast<int>(rows.size()) + 1);
+        for (size_t i = 0; i < rows.size(); ++i)
+            for (int f = 1; f < kFieldCount; ++f)
+                selected.setField(static_cast<int>(i) + 1, f, table_.field(rows[i], f));
+        table_ = std::move(selected);
+        write(args_[1], 1, static_cast<int>(rows.size()));
+        Out(QStringLiteral("%1 POIs").arg(rows.size()));
         return 0;
     }
 

@@ -43,9 +43,19 @@ public:
         const qsizetype len = static_cast<qsizetype>(std::strlen(s));
         if (from >= n_)
             return -1;
-        const QByteArrayView hay(d_ + from, n_ - from);
-        const qsizetype i = hay.indexOf(QByteArrayView(s, len));
-        return i < 0 ? -1 : from + i;
+        // The first byte by memchr, the rest compared where it is found.
+        for (qsizetype at = from; at + len <= n_;) {
+            const void *hit = std::memchr(d_ + at, s[0], static_cast<size_t>(n_ - at));
+            if (!hit)
+                return -1;
+            const qsizetype i = static_cast<const char *>(hit) - d_;
+            if (i + len > n_)
+                return -1;
+            if (std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
+                return i;
+            at = i + 1;
+        }
+        return -1;
     }
     QByteArrayView slice(qsizetype from, qsizetype to) const
     {
@@ -79,7 +89,7 @@ Tag ReadTagName(const Cursor &c, qsizetype lt)
 
 // Attributes up to the end of the start tag; returns the position after '>'
 // (the end of the file when the tag is cut short) and whether it closed itself.
-qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArray *lat, QByteArray *lon, bool *selfClosing)
+qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing)
 {
     *selfClosing = false;
     while (i < c.size()) {
@@ -118,78 +128,12 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArray *lat, QByteArr
             ++valueEnd;
         const QByteArrayView value = c.slice(valueStart, valueEnd);
         if (name == "lat")
-            *lat = value.toByteArray();
+            *lat = value;
         else if (name == "lon")
-            *lon = value.toByteArray();
+            *lon = value;
         i = valueEnd + 1;
     }
     return c.size();
-}
-
-// Text of the first element named `local` (any prefix) inside [from, to):
-// CDATA taken as text, comments dropped, entities resolved.
-QString ElementText(const Cursor &c, qsizetype from, qsizetype to, const char *local, bool *found)
-{
-    *found = false;
-    qsizetype i = from;
-    while (i < to) {
-        const qsizetype lt = c.find(i, "<");
-        if (lt < 0 || lt >= to)
-            return {};
-        if (c.startsWith(lt, "<!--")) {
-            const qsizetype end = c.find(lt + 4, "-->");
-            i = end < 0 ? to : end + 3;
-            continue;
-        }
-        if (c.startsWith(lt, "<![CDATA[")) {
-            const qsizetype end = c.find(lt + 9, "]]>");
-            i = end < 0 ? to : end + 3;
-            continue;
-        }
-        const Tag tag = ReadTagName(c, lt);
-        if (tag.name.isEmpty() || LocalName(tag.name) != QByteArrayView(local)) {
-            i = lt + 1;
-            continue;
-        }
-        qsizetype gt = tag.nameEnd;
-        while (gt < to && c.at(gt) != '>')
-            ++gt;
-        if (gt >= to)
-            return {};
-        *found = true;
-        if (c.at(gt - 1) == '/')
-            return {};  // <name/>
-        // Collect the text up to the element's end tag.
-        QByteArray raw;
-        QString text;
-        qsizetype j = gt + 1;
-        auto flush = [&] {
-            text += DecodeXmlText(DecodeFileText(raw));
-            raw.clear();
-        };
-        while (j < to) {
-            if (c.startsWith(j, "<![CDATA[")) {
-                flush();
-                const qsizetype end = c.find(j + 9, "]]>");
-                const qsizetype stop = end < 0 || end > to ? to : end;
-                text += DecodeFileText(c.slice(j + 9, stop));
-                j = stop + 3;
-                continue;
-            }
-            if (c.startsWith(j, "<!--")) {
-                const qsizetype end = c.find(j + 4, "-->");
-                j = end < 0 || end > to ? to : end + 3;
-                continue;
-            }
-            if (c.at(j) == '<')
-                break;
-            raw.append(c.at(j));
-            ++j;
-        }
-        flush();
-        return text;
-    }
-    return {};
 }
 
 QString CoordinateText(const QByteArray &value, QChar separator)
@@ -201,6 +145,89 @@ QString CoordinateText(const QByteArray &value, QChar separator)
         text.replace(u',', u'.');
     return text.left(9);
 }
+
+// The text of the element whose start tag begins at `lt`, up to its end tag:
+// CDATA taken as text, comments dropped, entities resolved.
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to)
+{
+    qsizetype gt = nameEnd;
+    while (gt < to && c.at(gt) != '>')
+        ++gt;
+    if (gt >= to || c.at(gt - 1) == '/')
+        return {};  // cut short, or <name/>
+    QString text;
+    qsizetype j = gt + 1;
+    while (j < to) {
+        const qsizetype lt = c.find(j, "<");
+        const qsizetype stop = lt < 0 || lt > to ? to : lt;
+        if (stop > j)
+            text += DecodeXmlText(DecodeFileText(c.slice(j, stop)));
+        if (stop >= to)
+            break;
+        if (c.startsWith(stop, "<![CDATA[")) {
+            const qsizetype end = c.find(stop + 9, "]]>");
+            const qsizetype cdataEnd = end < 0 || end > to ? to : end;
+            text += DecodeFileText(c.slice(stop + 9, cdataEnd));
+            j = cdataEnd + 3;
+        } else if (c.startsWith(stop, "<!--")) {
+            const qsizetype end = c.find(stop + 4, "-->");
+            j = end < 0 || end > to ? to : end + 3;
+        } else {
+            break;  // the end tag, or another element
+        }
+    }
+    return text;
+}
+
+// The first name and desc elements inside [from, to), in one pass over the tags.
+void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, QString *name, QString *desc)
+{
+    bool haveName = false, haveDesc = false;
+    qsizetype i = from;
+    while (i < to && !(haveName && haveDesc)) {
+        const qsizetype lt = c.find(i, "<");
+        if (lt < 0 || lt >= to)
+            return;
+        if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
+            const bool comment = c.at(lt + 1) == '!' && c.at(lt + 2) == '-';
+            const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>");
+            i = end < 0 ? to : end + 3;
+            continue;
+        }
+        const Tag tag = ReadTagName(c, lt);
+        const QByteArrayView local = LocalName(tag.name);
+        if (!haveName && local == "name") {
+            *name = ElementTextAt(c, tag.nameEnd, to);
+            haveName = true;
+        } else if (!haveDesc && local == "desc") {
+            *desc = ElementTextAt(c, tag.nameEnd, to);
+            haveDesc = true;
+        }
+        i = lt + 1;
+    }
+}
+
+// A coordinate cell: the attribute's text with the locale's separator, cut to 9 characters.
+void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QChar separator)
+{
+    while (!value.isEmpty() && IsSpace(value.front()))
+        value = value.sliced(1);
+    while (!value.isEmpty() && IsSpace(value.back()))
+        value.chop(1);
+    if (separator.unicode() >= 128) {
+        table.setField(row, field, CoordinateText(value.toByteArray(), separator));
+        return;
+    }
+    const char sep = static_cast<char>(separator.unicode());
+    char buf[9];
+    const int n = static_cast<int>(std::min<qsizetype>(value.size(), 9));
+    for (int k = 0; k < n; ++k) {
+        const char ch = value[k];
+        buf[k] = (ch == '.' || ch == ',') && sep == ',' ? ',' : (ch == ',' || ch == '.') && sep == '.' ? '.' : ch;
+    }
+    table.setFieldLatin1(row, field, buf, n);
+}
+
 
 }  // namespace
 
@@ -265,9 +292,9 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
     const Cursor c(data);
-    // Room for every "wpt" start tag, found by a quick count.
+    // Room for every "<wpt" start tag, found by a quick count.
     int waypoints = 0;
-    for (qsizetype at = c.find(0, "wpt"); at >= 0; at = c.find(at + 3, "wpt"))
+    for (qsizetype at = c.find(0, "<wpt"); at >= 0; at = c.find(at + 4, "<wpt"))
         ++waypoints;
     table.reserveRows(waypoints + 1);
     qsizetype i = 0;
@@ -292,30 +319,30 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
             continue;
         }
         // A waypoint.
-        QByteArray lat, lon;
+        QByteArrayView lat, lon;
         bool selfClosing = false;
         const qsizetype contentStart = ReadAttributes(c, tag.nameEnd, &lat, &lon, &selfClosing);
         qsizetype contentEnd = contentStart;
         qsizetype next = contentStart;
         if (!selfClosing) {
-            const QByteArray endTag = "</" + tag.name.toByteArray();
-            qsizetype e = c.find(contentStart, endTag.constData());
-            while (e >= 0 && IsNameChar(c.at(e + endTag.size())))
-                e = c.find(e + 1, endTag.constData());
+            // The end tag: "</" and the same qualified name, not followed by more name.
+            qsizetype e = c.find(contentStart, "</");
+            while (e >= 0 && !(c.slice(e + 2, e + 2 + tag.name.size()) == tag.name &&
+                               !IsNameChar(c.at(e + 2 + tag.name.size()))))
+                e = c.find(e + 2, "</");
             contentEnd = e < 0 ? c.size() : e;
-            next = e < 0 ? c.size() : e + endTag.size();
+            next = e < 0 ? c.size() : e + 2 + tag.name.size();
         }
-        bool found = false;
-        const QString name = ElementText(c, contentStart, contentEnd, "name", &found);
-        const QString desc = ElementText(c, contentStart, contentEnd, "desc", &found);
+        QString name, desc;
+        NameAndDescription(c, contentStart, contentEnd, &name, &desc);
         if (result.counter == INT32_MAX - 1)
             break;
         ++result.counter;
         table.setRowCount(result.counter + 1);
         const int row = result.counter;
         table.setNumber(row, result.counter);
-        table.setField(row, FieldLatitude, CoordinateText(lat, separator));
-        table.setField(row, FieldLongitude, CoordinateText(lon, separator));
+        SetCoordinate(table, row, FieldLatitude, lat, separator);
+        SetCoordinate(table, row, FieldLongitude, lon, separator);
         table.setField(row, FieldDescription, name + QStringLiteral(" - ") + desc);
         i = std::max(next, lt + 1);
     }

@@ -64,17 +64,18 @@ QByteArray EncodeWindows1252(const QString &text)
     return out;
 }
 
-bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
+namespace {
+
+// True when the bytes are strict UTF-8: sequences of one to four bytes, no
+// overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsStrictUtf8(QByteArrayView bytes)
 {
-    QString result;
-    result.reserve(bytes.size());
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
     qsizetype i = 0;
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            result += QChar(b);
             ++i;
             continue;
         }
@@ -100,17 +101,19 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
         }
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
-        if (cp >= 0x10000) {
-            const char32_t v = cp - 0x10000;
-            result += QChar(static_cast<char16_t>(0xD800 + (v >> 10)));
-            result += QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-        } else {
-            result += QChar(static_cast<char16_t>(cp));
-        }
         i += len;
     }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
+{
+    if (!IsStrictUtf8(bytes))
+        return false;
     if (out)
-        *out = std::move(result);
+        *out = QString::fromUtf8(bytes);
     return true;
 }
 

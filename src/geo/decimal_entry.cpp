@@ -31,28 +31,45 @@ std::optional<long double> ParseDecimal(QStringView text, QChar separator)
         ++i;
     while (end > i && IsBlank(text[end - 1]))
         --end;
-    std::string ascii;  // the number rewritten with a period for from_chars
+    const qsizetype start = i;
+    bool negative = false;
     if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            ascii.push_back('-');
+        negative = text[i] == u'-';
         ++i;
     }
-    int digits = 0;
+    // Short plain numbers: an exact integer over an exact power of ten is
+    // one correctly rounded division, the same value from_chars would give.
+    uint64_t mantissa = 0;
+    int digits = 0, decimals = 0;
     bool seenSeparator = false;
     for (; i < end; ++i) {
         const QChar c = text[i];
         if (IsDigit(c)) {
-            ascii.push_back(static_cast<char>(c.unicode()));
+            if (digits < 19)
+                mantissa = mantissa * 10 + static_cast<uint64_t>(c.unicode() - u'0');
             ++digits;
+            decimals += seenSeparator ? 1 : 0;
         } else if (c == separator && !seenSeparator) {
             seenSeparator = true;
-            ascii.push_back('.');
         } else {
             break;
         }
     }
     if (digits == 0)
         return std::nullopt;
+    if (i == end && digits <= 19) {
+        static const long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+                                             1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L};
+        const long double v = static_cast<long double>(mantissa) / powers[decimals];
+        return negative ? -v : v;
+    }
+    // Long numbers and exponents: rewritten with a period for from_chars.
+    std::string ascii;
+    ascii.reserve(static_cast<size_t>(end - start));
+    if (negative)
+        ascii.push_back('-');
+    for (qsizetype k = start + ((text[start] == u'+' || text[start] == u'-') ? 1 : 0); k < i; ++k)
+        ascii.push_back(text[k] == separator ? '.' : static_cast<char>(text[k].unicode()));
     if (i < end && (text[i] == u'e' || text[i] == u'E')) {
         ascii.push_back('e');
         ++i;
@@ -68,29 +85,6 @@ std::optional<long double> ParseDecimal(QStringView text, QChar separator)
     }
     if (i != end)
         return std::nullopt;
-    // Short plain numbers: an exact integer over an exact power of ten is
-    // one correctly rounded division, the same value from_chars would give.
-    if (ascii.find('e') == std::string::npos && ascii.size() <= 20) {
-        uint64_t mantissa = 0;
-        int decimals = 0, digitCount = 0;
-        bool after = false;
-        for (char ch : ascii) {
-            if (ch == '.') {
-                after = true;
-            } else if (ch >= '0' && ch <= '9') {
-                mantissa = mantissa * 10 + static_cast<uint64_t>(ch - '0');
-                ++digitCount;
-                decimals += after ? 1 : 0;
-            }
-        }
-        if (digitCount <= 19) {
-            static const long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
-                                                 1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
-                                                 1e16L, 1e17L, 1e18L, 1e19L};
-            const long double v = static_cast<long double>(mantissa) / powers[decimals];
-            return ascii[0] == '-' ? -v : v;
-        }
-    }
     long double value = 0;
     const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
     if (ec != std::errc() || ptr != ascii.data() + ascii.size() || !std::isfinite(value))

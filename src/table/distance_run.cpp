@@ -5,6 +5,7 @@
 #include "table/sort_by_field.h"
 
 #include <cstring>
+#include <numeric>
 
 namespace orvalis {
 
@@ -92,23 +93,94 @@ QString DistanceText(int32_t metres)
     return QString::fromLatin1(buf, DistanceTextChars(metres, buf));
 }
 
-void ComputeDistances(PoiTable &table, int baseRow, QChar separator)
+namespace {
+
+template <typename Rows>
+void Measure(PoiTable &table, int baseRow, QChar separator, const Rows &rows, DistanceFields fields)
 {
     const float baseLat = ReadCoordinate(table, baseRow, FieldLatitude, separator);
     const float baseLon = ReadCoordinate(table, baseRow, FieldLongitude, separator);
     const BaseMeasures base(baseLat, baseLon);
     char buf[16];
-    for (int row = 1; row <= table.lastRow(); ++row) {
+    for (const int row : rows) {
         const float lat = ReadCoordinate(table, row, FieldLatitude, separator);
         const float lon = ReadCoordinate(table, row, FieldLongitude, separator);
         const int32_t d = base.distanceTo(lat, lon);
-        table.setFieldLatin1(row, FieldDistance, buf, DistanceTextChars(d, buf));
         table.setFieldLatin1(row, FieldKey, buf, DistanceKeyChars(d, buf));
+        if (fields == DistanceFields::KeyOnly)
+            continue;
+        table.setFieldLatin1(row, FieldDistance, buf, DistanceTextChars(d, buf));
         // A POI due north, south, east or west still gets its true direction;
         // only the base's own position has none ("N").
         const char *cap = CompassChars(base.bearingTo(lat, lon));
         table.setFieldLatin1(row, FieldCap, cap, static_cast<int>(std::strlen(cap)));
     }
+}
+
+// Rows 1..n without building a list of them.
+struct AllRows {
+    int n;
+    struct It {
+        int row;
+        int operator*() const { return row; }
+        It &operator++()
+        {
+            ++row;
+            return *this;
+        }
+        bool operator!=(const It &o) const { return row != o.row; }
+    };
+    It begin() const { return {1}; }
+    It end() const { return {n + 1}; }
+};
+
+}  // namespace
+
+void ComputeDistances(PoiTable &table, int baseRow, QChar separator)
+{
+    Measure(table, baseRow, separator, AllRows{table.lastRow()}, DistanceFields::All);
+}
+
+void ComputeDistances(PoiTable &table, int baseRow, QChar separator, const std::vector<int> &rows, DistanceFields fields)
+{
+    Measure(table, baseRow, separator, rows, fields);
+}
+
+std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMetres, QChar separator,
+                               const QCollator &collator)
+{
+    const int n = table.lastRow();
+    std::vector<int> rows(static_cast<size_t>(n));
+    std::iota(rows.begin(), rows.end(), 1);
+    // The base: the row that would stand at `baseRow` after the sort by Distance.
+    int base = baseRow;
+    if (baseRow >= 1 && baseRow <= n) {
+        const RecordOrder byDistance(table, FieldDistance, collator);
+        std::vector<int> order = rows;
+        std::nth_element(order.begin(), order.begin() + (baseRow - 1), order.end(),
+                         [&](int a, int b) { return byDistance.less(a, b); });
+        base = order[static_cast<size_t>(baseRow - 1)];
+    }
+    ComputeDistances(table, base, separator, rows, DistanceFields::KeyOnly);
+    // The last row within the limit in key order, then every row up to it.
+    const RecordOrder byKey(table, FieldKey, collator);
+    int last = 0;
+    for (int row = 1; row <= n; ++row) {
+        const long double metres = table.visitField(row, FieldKey, [](QStringView v) {
+            return ParseDecimal(v, u'.').value_or(0.0L);
+        });
+        if (metres <= limitMetres && (last == 0 || byKey.less(last, row)))
+            last = row;
+    }
+    std::vector<int> selected;
+    if (last != 0) {
+        for (int row = 1; row <= n; ++row)
+            if (!byKey.less(last, row))
+                selected.push_back(row);
+        std::stable_sort(selected.begin(), selected.end(), [&](int a, int b) { return byKey.less(a, b); });
+    }
+    ComputeDistances(table, base, separator, selected, DistanceFields::All);
+    return selected;
 }
 
 void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator &collator)

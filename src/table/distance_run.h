@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <cstdint>
+#include <vector>
 
 namespace orvalis {
 
@@ -17,6 +18,17 @@ QString DistanceText(int32_t metres);
 
 // Writes distance, key and compass text of every row from the base row.
 void ComputeDistances(PoiTable &table, int baseRow, QChar separator);
+// The same for the given rows only, or only the keys.
+enum class DistanceFields { All, KeyOnly };
+void ComputeDistances(PoiTable &table, int baseRow, QChar separator, const std::vector<int> &rows, DistanceFields fields);
+
+// What a Shift-click on the last row within `limitMetres` would select after
+// the distance run from `baseRow`, `baseRow` being a row number of the table
+// sorted by its Distance field (as after a load). Returns those rows of the
+// unsorted table, in the order the run would leave them, with their distance
+// fields written; the table's order is not changed. Avoids the two full sorts.
+std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMetres, QChar separator,
+                               const QCollator &collator);
 // The whole run: distances, then the sort by key so the base comes first.
 void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator &collator);
 

@@ -115,8 +115,11 @@ void PoiTable::permuteContent(const std::vector<int> &order)
 
 void PoiTable::squeeze()
 {
-    numbers_.shrink_to_fit();
-    rows_.shrink_to_fit();
+    // Only worth a copy of every row when much room is left unused.
+    if (rows_.capacity() > rows_.size() + rows_.size() / 8 + 16) {
+        numbers_.shrink_to_fit();
+        rows_.shrink_to_fit();
+    }
 }
 
 bool PoiTable::isEmptyForMenu() const

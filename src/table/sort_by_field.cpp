@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <numeric>
 #include <optional>
@@ -107,27 +108,23 @@ FastRanks BuildRanks(const QCollator &collator)
 
 constexpr int kKeyBytes = 59;
 
-// A row's place in the sort: the rank bytes of its record's first characters.
-struct SortItem {
+}  // namespace
+
+struct RecordOrder::Item {
     uint8_t length;
     uint8_t key[kKeyBytes];
     int32_t row;
-};
-static_assert(sizeof(SortItem) == 64);
+};  // 64 bytes: sorted by value, a cache line each
 
-}  // namespace
-
-void SortByField(PoiTable &table, int k, const QCollator &collator)
+RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator)
+    : table_(table), k_(k), collator_(collator), full_(static_cast<size_t>(table.lastRow()))
 {
-    if (k < 1 || k >= kFieldCount)
-        return;
-    const int n = table.lastRow();
     const FastRanks ranks = BuildRanks(collator);
     const uint8_t bar = ranks.rank[u'|'];
-
-    std::vector<SortItem> items(static_cast<size_t>(n));
+    const int n = table.lastRow();
+    items_.resize(static_cast<size_t>(n));
     for (int row = 1; row <= n; ++row) {
-        SortItem &item = items[static_cast<size_t>(row - 1)];
+        Item &item = items_[static_cast<size_t>(row - 1)];
         item.row = row;
         int len = 0;
         bool open = true;
@@ -158,28 +155,52 @@ void SortByField(PoiTable &table, int k, const QCollator &collator)
                 add(f);
         item.length = static_cast<uint8_t>(len);
     }
+}
 
+RecordOrder::~RecordOrder() = default;
+
+bool RecordOrder::itemLess(const Item &a, const Item &b) const
+{
+    const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
+    if (c != 0)
+        return c < 0;
+    return fullKey(a.row).compare(fullKey(b.row)) < 0;
+}
+
+bool RecordOrder::less(int rowA, int rowB) const
+{
+    assert(!items_.empty());
+    return itemLess(items_[static_cast<size_t>(rowA - 1)], items_[static_cast<size_t>(rowB - 1)]);
+}
+
+const QCollatorSortKey &RecordOrder::fullKey(int row) const
+{
     // ICU sort keys, made only for rows whose fast keys tie.
-    std::vector<std::optional<QCollatorSortKey>> full(static_cast<size_t>(n));
-    auto fullKey = [&](int row) -> const QCollatorSortKey & {
-        auto &slot = full[static_cast<size_t>(row - 1)];
-        if (!slot)
-            slot.emplace(collator.sortKey(SortRecord(table, row, k)));
-        return *slot;
-    };
-    std::stable_sort(items.begin(), items.end(), [&](const SortItem &a, const SortItem &b) {
-        const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
-        if (c != 0)
-            return c < 0;
-        return fullKey(a.row).compare(fullKey(b.row)) < 0;
-    });
-    full.clear();
-    full.shrink_to_fit();
-    std::vector<int> order(static_cast<size_t>(n));
-    for (size_t i = 0; i < items.size(); ++i)
-        order[i] = items[i].row;
-    items.clear();
-    items.shrink_to_fit();
+    auto &slot = full_[static_cast<size_t>(row - 1)];
+    if (!slot)
+        slot.emplace(collator_.sortKey(SortRecord(table_, row, k_)));
+    return *slot;
+}
+
+std::vector<int> RecordOrder::sortedRows()
+{
+    std::stable_sort(items_.begin(), items_.end(), [this](const Item &a, const Item &b) { return itemLess(a, b); });
+    std::vector<int> order(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i)
+        order[i] = items_[i].row;
+    items_.clear();  // sorted in place: less() has no row index any more
+    return order;
+}
+
+void SortByField(PoiTable &table, int k, const QCollator &collator)
+{
+    if (k < 1 || k >= kFieldCount)
+        return;
+    std::vector<int> order;
+    {
+        RecordOrder records(table, k, collator);
+        order = records.sortedRows();
+    }
     table.permuteContent(order);
 }
 

@@ -4,6 +4,8 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <optional>
+#include <vector>
 
 namespace orvalis {
 
@@ -13,6 +15,33 @@ QCollator TableCollator(const QLocale &locale);
 // The sort record of a row for key field k: field k, then the other fields
 // 1..6 in increasing order, each followed by '|'. N° is never part of it.
 QString SortRecord(const PoiTable &table, int row, int k);
+
+// The order of rows by their sort records for key field k, as the collator
+// sees it: short byte keys decide almost every comparison, the collation
+// itself (with cached sort keys) the rest.
+class RecordOrder {
+public:
+    RecordOrder(const PoiTable &table, int k, const QCollator &collator);
+    ~RecordOrder();
+    RecordOrder(const RecordOrder &) = delete;
+    RecordOrder &operator=(const RecordOrder &) = delete;
+
+    // Row a's record sorts strictly before row b's.
+    bool less(int rowA, int rowB) const;
+    // Every row, in stable sorted order; afterwards less() may not be used.
+    std::vector<int> sortedRows();
+
+private:
+    struct Item;
+    bool itemLess(const Item &a, const Item &b) const;
+    const QCollatorSortKey &fullKey(int row) const;
+
+    const PoiTable &table_;
+    int k_;
+    const QCollator &collator_;
+    std::vector<Item> items_;
+    mutable std::vector<std::optional<QCollatorSortKey>> full_;
+};
 
 // Sorts rows 1..n by their records under the collator. Rows are moved whole
 // (fields 1..6), so a field holding '|' stays intact; N° stays with the position.

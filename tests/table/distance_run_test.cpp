@@ -1,5 +1,8 @@
 #include "table/distance_run.h"
+#include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
+
+#include <QRandomGenerator>
 #include "table/sort_by_field.h"
 #include "table/table_search.h"
 
@@ -113,4 +116,42 @@ TEST(Search, AsciiCapitalsOverJoinedFields)
     EXPECT_EQ(RowSearch(t, 1, AsciiUpper("é")), 0);  // "É" is not "é"
     EXPECT_EQ(RowSearch(t, 1, AsciiUpper("É")), 2);
     EXPECT_EQ(RowSearch(t, 99, AsciiUpper("paris")), 0);
+}
+
+TEST(NearSelection, SameRowsAsLoadSortRunAndShiftClick)
+{
+    QRandomGenerator rng(5);
+    const QCollator collator = French();
+    for (int round = 0; round < 6; ++round) {
+        PoiTable t;
+        const int n = 400;
+        t.setRowCount(n + 1);
+        for (int r = 1; r <= n; ++r) {
+            // Some far away (8-digit keys sort among the short ones), some duplicates.
+            const bool far = rng.bounded(10) == 0;
+            const double lat = far ? -40 + rng.bounded(20) : 45 + rng.bounded(1000) / 200.0;
+            const double lon = far ? 150 + rng.bounded(20) : 2 + rng.bounded(1000) / 200.0;
+            t.setNumber(r, r);
+            t.setField(r, FieldLatitude, QString::number(lat, 'f', 5).replace('.', ','));
+            t.setField(r, FieldLongitude, QString::number(lon, 'f', 5).replace('.', ','));
+            t.setField(r, FieldDescription, QStringLiteral("POI %1").arg(rng.bounded(50)));
+        }
+        const int base = 1 + rng.bounded(n);
+        const long double limit = 1000.0L * (round == 0 ? 12500 : 20 + rng.bounded(400));
+
+        PoiTable full = t;
+        SortByField(full, FieldDistance, collator);
+        RunDistances(full, base, u',', collator);
+        int k = 0;
+        for (int r = 1; r <= n; ++r)
+            if (ParseDecimal(full.field(r, FieldKey), u'.').value_or(0) <= limit)
+                k = r;
+
+        PoiTable quick = t;
+        const std::vector<int> rows = NearSelection(quick, base, limit, u',', collator);
+        ASSERT_EQ(static_cast<int>(rows.size()), k) << "round " << round;
+        for (int i = 0; i < k; ++i)
+            for (int f = 1; f < kFieldCount; ++f)
+                ASSERT_EQ(quick.field(rows[static_cast<size_t>(i)], f), full.field(i + 1, f)) << "row " << i + 1;
+    }
 }
