@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test deps build clean bench asan
+.PHONY: run test deps build clean bench asan fuzz
 
 deps:
 	@./scripts/install-deps.sh
@@ -26,8 +26,13 @@ asan: deps
 	cmake --build build-asan -j $(JOBS) --target core_tests
 	cd build-asan && ctest --output-on-failure -j $(JOBS) -L core
 
+# Each fuzz target for FUZZ_SECONDS (default 300) seconds.
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	./scripts/fuzz.sh $(FUZZ_SECONDS)
+
 bench: build
 	./scripts/run-bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-fuzz

@@ -72,7 +72,7 @@ done
 } >> "$out"
 for n in 10000 100000 1000000; do
   in=$data/$n.gpx
-  base=$("$cli" table "$in" | head -1)
+  base=$("$cli" table "$in" | head -1 || true)
   lat=$(echo "$base" | cut -f2); lon=$(echo "$base" | cut -f3)
   runs=5; [ "$n" -ge 1000000 ] && runs=3
   t_cli=$(median $runs "$cli" near "$in" --base 1 --radius-km 100 "$data/near.gpx")
