@@ -56,7 +56,8 @@ QString PageTail()
 
 bool IsPlainNumber(const QString &text)
 {
-    static const QRegularExpression re(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    // \A and \z: "$" would also match before a final line break.
+    static const QRegularExpression re(QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
     return re.match(text).hasMatch();
 }
 

@@ -46,6 +46,7 @@ TEST(PageText, MapCoordinateAndTitle)
     EXPECT_EQ(MapCoordinate(""), QStringLiteral("0"));
     EXPECT_EQ(MapCoordinate("1);alert(1"), QStringLiteral("0"));
     EXPECT_EQ(MapCoordinate("abc"), QStringLiteral("0"));
+    EXPECT_EQ(MapCoordinate("9\n"), QStringLiteral("0"));  // found by fuzzing: a line break after a number
     EXPECT_EQ(MapTitle(""), QStringLiteral("Poi sans designation."));
     EXPECT_EQ(MapTitle("L'Église \"Saint\""), QStringLiteral("L Église  Saint "));
 }
