@@ -182,7 +182,9 @@ TEST(CrossingTab, MeridianRouteIsReportedAndChangesNothing)
     c.click("BitBtn13");
     EXPECT_EQ(c.dialogs.texts("error").last(), QStringLiteral("Les huit champs doivent être renseignés."));
     c.click("BitBtn14");
-    for (int i = 15; i <= 32; ++i)
-        if (i != 25 && i != 30)
+    for (int i = 15; i <= 32; ++i) {
+        if (i != 25 && i != 30) {
             EXPECT_TRUE(c.text(QStringLiteral("Edit%1").arg(i)).isEmpty()) << i;
+        }
+    }
 }
