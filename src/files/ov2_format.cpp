@@ -6,6 +6,7 @@
 
 #include <QIODevice>
 #include <QtEndian>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -33,10 +34,11 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
     // The float nearest value * 0.00001, then rounded half away from zero to
     // five decimals and seven significant digits, on its exact binary value.
     const float degrees = static_cast<float>(static_cast<long double>(value) * 0.00001L);
-    int exponent = 0;
-    const float fraction = std::frexp(std::fabs(degrees), &exponent);
-    const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, 24));  // exact: 24 bits
-    const int shift = 24 - exponent;  // |degrees| = mantissa / 2^shift
+    // |degrees| = mantissa / 2^shift, straight from the float's bits.
+    const uint32_t bits = std::bit_cast<uint32_t>(degrees);
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    const uint64_t mantissa = biased == 0 ? (bits & 0x7FFFFF) : ((bits & 0x7FFFFF) | 0x800000);
+    const int shift = biased == 0 ? 149 : 150 - biased;
     const float magnitude = std::fabs(degrees);
     const int intDigits = magnitude >= 10000 ? 5 : magnitude >= 1000 ? 4 : magnitude >= 100 ? 3 : 2;
     const int decimals = std::min(5, 7 - intDigits);

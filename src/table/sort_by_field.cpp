@@ -1,6 +1,7 @@
 #include "table/sort_by_field.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cassert>
 #include <cstring>
@@ -110,11 +111,13 @@ constexpr int kKeyBytes = 59;
 
 }  // namespace
 
+// What the sort moves: the first sixteen key bytes as two numbers, the
+// key's length and the row. The whole key is in keys_, found by the row.
 struct RecordOrder::Item {
-    uint8_t length;
-    uint8_t key[kKeyBytes];
+    uint64_t prefix[2];
     int32_t row;
-};  // 64 bytes: sorted by value, a cache line each
+    int32_t length;
+};
 
 RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator)
     : table_(table), k_(k), collator_(collator), full_(static_cast<size_t>(table.lastRow()))
@@ -122,10 +125,10 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
     const FastRanks ranks = BuildRanks(collator);
     const uint8_t bar = ranks.rank[u'|'];
     const int n = table.lastRow();
+    keys_.assign(static_cast<size_t>(n) * kKeyBytes, 0);
     items_.resize(static_cast<size_t>(n));
     for (int row = 1; row <= n; ++row) {
-        Item &item = items_[static_cast<size_t>(row - 1)];
-        item.row = row;
+        uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * kKeyBytes;
         int len = 0;
         bool open = true;
         auto add = [&](int f) {
@@ -139,11 +142,11 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                         open = false;
                         return;
                     }
-                    item.key[len++] = r;
+                    key[len++] = r;
                 }
             });
             if (open && len < kKeyBytes && bar != 0)
-                item.key[len++] = bar;
+                key[len++] = bar;
             else
                 open = false;
         };
@@ -153,7 +156,15 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
         for (int f = 1; f < kFieldCount && (f != FieldDescription || k == FieldDescription); ++f)
             if (f != k)
                 add(f);
-        item.length = static_cast<uint8_t>(len);
+        Item &item = items_[static_cast<size_t>(row - 1)];
+        for (int half = 0; half < 2; ++half) {
+            uint64_t prefix = 0;
+            for (int b = 0; b < 8; ++b)
+                prefix = (prefix << 8) | key[half * 8 + b];  // bytes past the key are 0
+            item.prefix[half] = prefix;
+        }
+        item.row = row;
+        item.length = len;
     }
 }
 
@@ -161,9 +172,23 @@ RecordOrder::~RecordOrder() = default;
 
 bool RecordOrder::itemLess(const Item &a, const Item &b) const
 {
-    const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
-    if (c != 0)
-        return c < 0;
+    const int common = std::min(a.length, b.length);
+    for (int half = 0; half < 2; ++half) {
+        if (a.prefix[half] != b.prefix[half]) {
+            // The first differing byte decides when both keys reach it.
+            const int at = half * 8 + std::countl_zero(a.prefix[half] ^ b.prefix[half]) / 8;
+            if (at < common)
+                return a.prefix[half] < b.prefix[half];
+            return fullKey(a.row).compare(fullKey(b.row)) < 0;
+        }
+    }
+    if (common > 16) {
+        const uint8_t *ka = keys_.data() + static_cast<size_t>(a.row - 1) * kKeyBytes;
+        const uint8_t *kb = keys_.data() + static_cast<size_t>(b.row - 1) * kKeyBytes;
+        const int c = std::memcmp(ka + 16, kb + 16, static_cast<size_t>(common - 16));
+        if (c != 0)
+            return c < 0;
+    }
     return fullKey(a.row).compare(fullKey(b.row)) < 0;
 }
 
@@ -184,7 +209,8 @@ const QCollatorSortKey &RecordOrder::fullKey(int row) const
 
 std::vector<int> RecordOrder::sortedRows()
 {
-    std::stable_sort(items_.begin(), items_.end(), [this](const Item &a, const Item &b) { return itemLess(a, b); });
+    // Records that compare equal may come out in any order, so no stable sort is needed.
+    std::sort(items_.begin(), items_.end(), [this](const Item &a, const Item &b) { return itemLess(a, b); });
     std::vector<int> order(items_.size());
     for (size_t i = 0; i < items_.size(); ++i)
         order[i] = items_[i].row;

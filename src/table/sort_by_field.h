@@ -28,7 +28,7 @@ public:
 
     // Row a's record sorts strictly before row b's.
     bool less(int rowA, int rowB) const;
-    // Every row, in stable sorted order; afterwards less() may not be used.
+    // Every row, in sorted order (equal records in any order); afterwards less() may not be used.
     std::vector<int> sortedRows();
 
 private:
@@ -40,6 +40,7 @@ private:
     int k_;
     const QCollator &collator_;
     std::vector<Item> items_;
+    std::vector<uint8_t> keys_;
     mutable std::vector<std::optional<QCollatorSortKey>> full_;
 };
 
