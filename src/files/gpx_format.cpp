@@ -296,7 +296,9 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     int waypoints = 0;
     for (qsizetype at = c.find(0, "<wpt"); at >= 0; at = c.find(at + 4, "<wpt"))
         ++waypoints;
-    table.reserveRows(waypoints + 1);
+    // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
+    // bare "<wpt" cannot make the table reserve more than its size allows.
+    table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
     qsizetype i = 0;
     while (i < c.size()) {
         const qsizetype lt = c.find(i, "<");

@@ -120,15 +120,17 @@ struct RecordOrder::Item {
 };
 
 RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator)
-    : table_(table), k_(k), collator_(collator), full_(static_cast<size_t>(table.lastRow()))
+    : table_(table), k_(k), collator_(collator),
+      // Without descriptions a key holds the field and two coordinates: 31 bytes are plenty.
+      stride_(k == FieldDescription ? kKeyBytes : 31)
 {
     const FastRanks ranks = BuildRanks(collator);
     const uint8_t bar = ranks.rank[u'|'];
     const int n = table.lastRow();
-    keys_.assign(static_cast<size_t>(n) * kKeyBytes, 0);
+    keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
     for (int row = 1; row <= n; ++row) {
-        uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * kKeyBytes;
+        uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * static_cast<size_t>(stride_);
         int len = 0;
         bool open = true;
         auto add = [&](int f) {
@@ -138,14 +140,14 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                 for (QChar c : v) {
                     const char16_t u = c.unicode();
                     const uint8_t r = u < kRankedChars ? ranks.rank[u] : 0;
-                    if (r == 0 || len == kKeyBytes) {
+                    if (r == 0 || len == stride_) {
                         open = false;
                         return;
                     }
                     key[len++] = r;
                 }
             });
-            if (open && len < kKeyBytes && bar != 0)
+            if (open && len < stride_ && bar != 0)
                 key[len++] = bar;
             else
                 open = false;
@@ -183,8 +185,8 @@ bool RecordOrder::itemLess(const Item &a, const Item &b) const
         }
     }
     if (common > 16) {
-        const uint8_t *ka = keys_.data() + static_cast<size_t>(a.row - 1) * kKeyBytes;
-        const uint8_t *kb = keys_.data() + static_cast<size_t>(b.row - 1) * kKeyBytes;
+        const uint8_t *ka = keys_.data() + static_cast<size_t>(a.row - 1) * static_cast<size_t>(stride_);
+        const uint8_t *kb = keys_.data() + static_cast<size_t>(b.row - 1) * static_cast<size_t>(stride_);
         const int c = std::memcmp(ka + 16, kb + 16, static_cast<size_t>(common - 16));
         if (c != 0)
             return c < 0;
@@ -200,11 +202,11 @@ bool RecordOrder::less(int rowA, int rowB) const
 
 const QCollatorSortKey &RecordOrder::fullKey(int row) const
 {
-    // ICU sort keys, made only for rows whose fast keys tie.
-    auto &slot = full_[static_cast<size_t>(row - 1)];
-    if (!slot)
-        slot.emplace(collator_.sortKey(SortRecord(table_, row, k_)));
-    return *slot;
+    // ICU sort keys, made only for rows whose fast keys tie (few: kept in a map).
+    auto it = full_.find(row);
+    if (it == full_.end())
+        it = full_.emplace(row, collator_.sortKey(SortRecord(table_, row, k_))).first;
+    return it->second;
 }
 
 std::vector<int> RecordOrder::sortedRows()

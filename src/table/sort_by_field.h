@@ -4,7 +4,7 @@
 
 #include <QCollator>
 #include <QLocale>
-#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace orvalis {
@@ -39,9 +39,10 @@ private:
     const PoiTable &table_;
     int k_;
     const QCollator &collator_;
+    int stride_;
     std::vector<Item> items_;
     std::vector<uint8_t> keys_;
-    mutable std::vector<std::optional<QCollatorSortKey>> full_;
+    mutable std::unordered_map<int, QCollatorSortKey> full_;
 };
 
 // Sorts rows 1..n by their records under the collator. Rows are moved whole
