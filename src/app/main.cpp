@@ -18,6 +18,7 @@ int main(int argc, char **argv)
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("orvalis"), QIcon(QStringLiteral(":/orvalis.svg"))));
 
     orvalis::QtDialogs dialogs;
+    app.setDialogs(&dialogs);
     orvalis::QtSystemServices system;
     const orvalis::AppEnvironment env = orvalis::ReadEnvironment(app.arguments().mid(1));
 

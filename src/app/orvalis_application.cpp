@@ -1,6 +1,7 @@
 #include "app/orvalis_application.h"
 
-#include <QMessageBox>
+#include "app/dialogs.h"
+
 #include <exception>
 
 namespace orvalis {
@@ -9,13 +10,16 @@ OrvalisApplication::OrvalisApplication(int &argc, char **argv) : QApplication(ar
 
 bool OrvalisApplication::notify(QObject *receiver, QEvent *event)
 {
+    QString report;
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        QMessageBox::critical(activeWindow(), QStringLiteral("Orvalis"), QString::fromLocal8Bit(e.what()));
+        report = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        QMessageBox::critical(activeWindow(), QStringLiteral("Orvalis"), QStringLiteral("Erreur inattendue."));
+        report = QStringLiteral("Erreur inattendue.");
     }
+    if (dialogs_)
+        dialogs_->error(activeWindow(), report);
     return false;
 }
 
