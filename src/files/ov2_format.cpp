@@ -43,15 +43,16 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
     const int intDigits = magnitude >= 10000 ? 5 : magnitude >= 1000 ? 4 : magnitude >= 100 ? 3 : 2;
     const int decimals = std::min(5, 7 - intDigits);
     static const uint64_t tens[] = {1, 10, 100, 1000, 10000, 100000};
+    // mantissa < 2^24 and tens < 2^17: the product fits 64 bits.
     uint64_t scaled = 0;
     if (degrees != 0 && shift < 63) {
-        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * tens[decimals];
+        const uint64_t product = mantissa * tens[decimals];
         if (shift <= 0) {
-            scaled = static_cast<uint64_t>(product << -shift);
+            scaled = product << -shift;
         } else {
-            scaled = static_cast<uint64_t>(product >> shift);
-            const unsigned __int128 rest = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
-            if (rest >= (static_cast<unsigned __int128>(1) << (shift - 1)))
+            scaled = product >> shift;
+            const uint64_t rest = product & ((uint64_t{1} << shift) - 1);
+            if (rest >= (uint64_t{1} << (shift - 1)))
                 ++scaled;
         }
     }
