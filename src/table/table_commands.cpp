@@ -99,9 +99,11 @@ void PoiTableTab::BitBtn3Click()
 
         table_.blankAll();
         ReadResult read;
-        Label9->clear();
-        window()->setWindowTitle(QDir::toNativeSeparators(path));
-        ProcessPendingMessages();
+        if (kind != PoiFileKind::Other) {
+            Label9->clear();
+            window()->setWindowTitle(QDir::toNativeSeparators(path));
+            ProcessPendingMessages();
+        }
         read = ReadPoiData(kind, file.data(), table_, ctx_.env.separator);
         // Unknown bytes beep once, however many the file holds.
         if (read.unknownBytes > 0)

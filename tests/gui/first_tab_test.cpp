@@ -5,6 +5,7 @@
 #include "table/poi_table_model.h"
 
 #include <QAction>
+#include <QFile>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -354,4 +355,22 @@ TEST(Converter, BothBoxesEmptyEmptiesTheCell)
     app.form3->findChild<QLineEdit *>("Edit2")->clear();
     app.form3->BitBtn1Click();
     EXPECT_EQ(app.cell(1, FieldLatitude), QString());
+}
+
+TEST(Load, AnotherExtensionReadsNothingAndEmptiesTheTable)
+{
+    LoadedApp app;
+    app.load(app.path);
+    const QString title = app.form1->windowTitle();
+    const QString text = app.temp.filePath("notes.txt");
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<wpt lat=\"1\" lon=\"2\"></wpt>");
+    f.close();
+    app.load(text);
+    EXPECT_EQ(app.cell(1, FieldDescription), QString());
+    EXPECT_EQ(app.label("Label9"), QStringLiteral("0"));
+    EXPECT_EQ(app.form1->windowTitle(), title);
+    EXPECT_FALSE(app.find("Panel1")->isHidden());
+    EXPECT_TRUE(app.dialogs.texts("message").isEmpty());
 }
