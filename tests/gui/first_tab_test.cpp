@@ -25,11 +25,6 @@ struct LoadedApp : AppFixture {
         path = temp.filePath("pois.ov2");
         WriteOv2File(path, SamplePois());
     }
-    void load(const QString &file)
-    {
-        dialogs.fileNames = {file};
-        click("BitBtn3");
-    }
     void click(const char *button) { find<QPushButton>(button)->click(); }
     PoiGrid *grid() const { return tab()->grid(); }
     QString cell(int row, int f) const { return tab()->table().field(row, f); }

@@ -26,8 +26,7 @@ struct MapApp : AppFixture {
         show();
         const QString path = temp.filePath("pois.ov2");
         WriteOv2File(path, SamplePois());
-        dialogs.fileNames = {path};
-        find<QPushButton>("BitBtn3")->click();
+        load(path);
     }
     void rightClick(int row)
     {

@@ -22,15 +22,14 @@ namespace {
 // The real embedded browser with the program's own maps adapter (no key);
 // every request leaving the machine is blocked by the test's main().
 struct PinApp : AppFixture {
-    explicit PinApp(bool load = true) : AppFixture(u',')
+    explicit PinApp(bool withFile = true) : AppFixture(u',')
     {
         show();
         find<QCheckBox>("CheckBox1")->setChecked(true);
-        if (load) {
+        if (withFile) {
             const QString path = temp.filePath("pois.ov2");
             WriteOv2File(path, SamplePois());
-            dialogs.fileNames = {path};
-            find<QPushButton>("BitBtn3")->click();
+            load(path);
         }
     }
     void menu(int row, const char *action)

@@ -23,8 +23,7 @@ struct SaveApp : AppFixture {
         // Seven POIs whose latitudes sort in file order; the third has no longitude.
         WriteOv2File(source, {{"41", "1", "a"}, {"42", "2", "b"}, {"43", "3", "c"}, {"44", "4", "d"},
                               {"45", "5", "e"}, {"46", "6", "f"}, {"47", "7", "g"}});
-        dialogs.fileNames = {source};
-        click("BitBtn3");
+        load(source);
     }
     void click(const char *button) { find<QPushButton>(button)->click(); }
     QByteArray read(const QString &path)

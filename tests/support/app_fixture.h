@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -32,6 +33,13 @@ struct AppFixture {
     {
         form1->show();
         QApplication::processEvents();
+    }
+
+    // Loads a POI file through the load button, the open dialog answering `path`.
+    void load(const QString &path)
+    {
+        dialogs.fileNames = {path};
+        find<QPushButton>("BitBtn3")->click();
     }
 
     template <typename T = QWidget>
