@@ -1,6 +1,7 @@
 #include "files/gpx_format.h"
 
 #include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
 
 #include <QIODevice>
 #include <cstring>
@@ -138,12 +139,7 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 
 QString CoordinateText(const QByteArray &value, QChar separator)
 {
-    QString text = QString::fromLatin1(value).trimmed();
-    if (separator == u',')
-        text.replace(u'.', u',');
-    else
-        text.replace(u',', u'.');
-    return text.left(9);
+    return ToLocaleSeparator(QString::fromLatin1(value).trimmed(), separator).left(9);
 }
 
 // The text of the element whose start tag begins at `lt`, up to its end tag:

@@ -1,6 +1,7 @@
 #include "maps/page_text.h"
 
 #include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -72,8 +73,7 @@ QString MapCoordinate(const QString &text)
 
 QString PagePointDecimal(const QString &text)
 {
-    QString out = text;
-    out.replace(u',', u'.');
+    const QString out = PointDecimal(text);
     return IsPlainNumber(out) ? out : QStringLiteral("0");
 }
 

@@ -255,9 +255,15 @@ bool PoiTableTab::embeddedBrowserChosen() const
     return CheckBox1->isChecked();
 }
 
+// The controls of the table mode, hidden while a map covers the grid.
+std::array<QWidget *, 9> PoiTableTab::tableModeControls() const
+{
+    return {BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18, Edit13, Edit35};
+}
+
 void PoiTableTab::EnterMapMode()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18, Edit13, Edit35})
+    for (QWidget *w : tableModeControls())
         w->hide();
     BitBtn9->hide();  // the search restarts from the top after the map
     BitBtn12->show();
@@ -268,7 +274,7 @@ void PoiTableTab::LeaveMapMode()
 {
     CppWebBrowser3->resize(CppWebBrowser3->width(), 0);
     CppWebBrowser3->hide();
-    for (QWidget *w : std::initializer_list<QWidget *>{BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18, Edit13, Edit35})
+    for (QWidget *w : tableModeControls())
         w->show();
     BitBtn9->hide();
     BitBtn12->hide();

@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -103,6 +104,7 @@ private:
     void buildPopupMenu();
     void setBusy(bool busy);
     void setCommandButtonsEnabled(bool enabled);
+    std::array<QWidget *, 9> tableModeControls() const;
     void refreshTable();
     int baseRow() const;
     int rowSearch(int from, const QString &pattern);
