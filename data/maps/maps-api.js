@@ -215,6 +215,12 @@
   Polyline.prototype.getPath = function () { return this._options.path; };
 
   // ---- addresses -----------------------------------------------------------
+  function escapeHtml(text) {
+    return text.replace(/[&<>"']/g, function (c) {
+      return { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;' }[c];
+    });
+  }
+
   function Geocoder() {}
   Geocoder.prototype.geocode = function (request, callback) {
     var p = request && (request.latLng || request.location);
@@ -224,7 +230,8 @@
     fetch('https://nominatim.openstreetmap.org/reverse?format=jsonv2&lat=' + p.lat() + '&lon=' + p.lng())
       .then(function (r) { return r.ok ? r.json() : null; })
       .then(function (j) {
-        if (j && j.display_name) callback([{ formatted_address: j.display_name }], 'OK');
+        // The page puts the address into innerHTML: hand it text, never markup.
+        if (j && j.display_name) callback([{ formatted_address: escapeHtml(String(j.display_name)) }], 'OK');
         else none();
       })
       .catch(none);

@@ -10,7 +10,8 @@ AppEnvironment ReadEnvironment(const QStringList &arguments)
     env.tempDir = qEnvironmentVariable("TEMP");
     if (env.tempDir.isEmpty())
         env.tempDir = QDir::tempPath();
-    env.tempDir = QDir::fromNativeSeparators(env.tempDir);
+    // Browsers are handed the page by absolute path; a relative TEMP would not find it.
+    env.tempDir = QDir::cleanPath(QDir(QDir::fromNativeSeparators(env.tempDir)).absolutePath());
     env.locale = QLocale::system();
     const QString point = env.locale.decimalPoint();
     env.separator = point.isEmpty() ? QChar(u'.') : point.at(0);

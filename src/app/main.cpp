@@ -2,6 +2,7 @@
 #include "app/orvalis_application.h"
 #include "app/tform1.h"
 #include "geo/converter_window.h"
+#include "maps/embedded_browser.h"
 #include "maps/map_window.h"
 #include "maps/system_services.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
     // The web engine's sandbox cannot run as root; without this the first map would end the program.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    orvalis::RegisterMapScheme();
     orvalis::OrvalisApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Orvalis"));
     app.setDesktopFileName(QStringLiteral("org.orvalis.Orvalis"));

@@ -5,7 +5,7 @@
 #include "app/widgets_util.h"
 #include "geo/calculator_tabs.h"
 #include "geo/converter_window.h"
-#include "maps/map_page_file.h"
+#include "maps/embedded_browser.h"
 #include "maps/map_publisher.h"
 #include "maps/map_window.h"
 #include "maps/system_services.h"
@@ -66,7 +66,7 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PageControl1);
 
-    publisher_ = std::make_unique<MapPublisher>(dialogs, system, this, MapPagePath(ctx_.env.tempDir, CurrentUserName()),
+    publisher_ = std::make_unique<MapPublisher>(dialogs, system, this, ctx_.env.tempDir,
                                                 [this] { return tab1_->embeddedBrowserChosen(); });
     tab1_->setMapPublisher(publisher_.get());
     tab1_->setSystemServices(&system_);
@@ -74,6 +74,8 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     tab3_->setMapPublisher(publisher_.get());
     tab4_->setMapPublisher(publisher_.get());
 
+    for (EmbeddedBrowser *browser : findChildren<EmbeddedBrowser *>())
+        openLinksOutside(browser);
     connect(tab1_, &PoiTableTab::coordinatesClicked, this, &TForm1::handOffCoordinates);
     connect(tab5_, &HelpTab::forumClicked, this, [this] { system_.openUrl(QUrl(kForumAddress)); });
 
@@ -88,11 +90,18 @@ void TForm1::setCompanions(TForm2 *mapWindow, TForm3 *converter)
     mapWindow_ = mapWindow;
     converter_ = converter;
     tab1_->setMapWindow(mapWindow);
+    if (mapWindow_)
+        openLinksOutside(mapWindow_->browser());
     if (converter_) {
         connect(tab1_, &PoiTableTab::converterRequested, converter_,
                 [this](int column, const QString &lat, const QString &lon) { converter_->open(column, lat, lon, ctx_.env.separator); });
         connect(converter_, &TForm3::resultReady, tab1_, &PoiTableTab::writeConverterResult);
     }
+}
+
+void TForm1::openLinksOutside(EmbeddedBrowser *browser)
+{
+    connect(browser, &EmbeddedBrowser::externalLinkRequested, this, [this](const QUrl &url) { system_.openUrl(url); });
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -132,8 +141,7 @@ bool TForm1::FormCloseQuery()
 
 void TForm1::FormClose()
 {
-    if (publisher_->pageWritten() && QFile::exists(publisher_->pagePath()))
-        QFile::remove(publisher_->pagePath());
+    publisher_->removePages();
     if (mapWindow_)
         mapWindow_->close();
     if (converter_)

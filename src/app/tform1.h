@@ -11,6 +11,7 @@ namespace orvalis {
 
 class CrossingTab;
 class DestinationTab;
+class EmbeddedBrowser;
 class Dialogs;
 class HelpTab;
 class MapPublisher;
@@ -44,6 +45,7 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void handOffCoordinates(const QString &latitude, const QString &longitude);
+    void openLinksOutside(EmbeddedBrowser *browser);
 
     AppContext ctx_;
     SystemServices &system_;

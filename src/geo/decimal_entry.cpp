@@ -133,6 +133,16 @@ int ReadWholeNumber(const QString &text, int fallback)
     return static_cast<int>(value);
 }
 
+QString TrimBlanks(const QString &text)
+{
+    qsizetype i = 0, end = text.size();
+    while (i < end && IsBlank(text[i]))
+        ++i;
+    while (end > i && IsBlank(text[end - 1]))
+        --end;
+    return text.mid(i, end - i);
+}
+
 QString PointDecimal(const QString &text)
 {
     QString out = text;

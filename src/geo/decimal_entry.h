@@ -16,6 +16,8 @@ float ReadDecimal(const QString &text, QChar separator);
 float ReadDecimal(QStringView text, QChar separator);
 // Leading blanks, optional sign and decimal digits, nothing else; `fallback` otherwise.
 int ReadWholeNumber(const QString &text, int fallback);
+// The text without the blanks (spaces, tabs) that number entry allows around a number.
+QString TrimBlanks(const QString &text);
 // Every comma becomes a period.
 QString PointDecimal(const QString &text);
 // Every period becomes a comma for a comma separator, every comma a period otherwise.

@@ -1,6 +1,14 @@
 #include "maps/embedded_browser.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <memory>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -12,10 +20,97 @@
 namespace orvalis {
 
 namespace {
-// Keeps the script errors of a page, for whoever wants to know.
+
+const QByteArray kMapScheme = QByteArrayLiteral("orvalis-map");
+const QString kMapHost = QStringLiteral("maps");
+
+// Serves the files of one folder, and nothing above it.
+class MapSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void setFolder(const QString &folder) { folder_ = folder; }
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override
+    {
+        const QUrl url = job->requestUrl();
+        const QString name = QDir::cleanPath(url.path(QUrl::FullyDecoded)).mid(1);
+        if (folder_.isEmpty() || url.host() != kMapHost || name.isEmpty() || name.startsWith(u'.') ||
+            name.contains(QStringLiteral("/.")) || job->requestMethod() != "GET") {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        QFile file(folder_ + u'/' + name);
+        if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto *body = new QBuffer(job);
+        body->setData(file.readAll());
+        body->open(QIODevice::ReadOnly);
+        job->reply(ContentType(name), body);
+    }
+
+private:
+    static QByteArray ContentType(const QString &name)
+    {
+        // The pages are written in Windows-1252.
+        if (name.endsWith(QStringLiteral(".htm")) || name.endsWith(QStringLiteral(".html")))
+            return "text/html;charset=windows-1252";
+        if (name.endsWith(QStringLiteral(".js")))
+            return "text/javascript;charset=utf-8";
+        if (name.endsWith(QStringLiteral(".css")))
+            return "text/css;charset=utf-8";
+        if (name.endsWith(QStringLiteral(".png")))
+            return "image/png";
+        return "text/plain;charset=utf-8";
+    }
+
+    QString folder_;
+};
+
+MapSchemeHandler *SchemeHandlerOf(QWebEngineProfile *profile)
+{
+    if (auto *handler = const_cast<QWebEngineUrlSchemeHandler *>(profile->urlSchemeHandler(kMapScheme)))
+        return static_cast<MapSchemeHandler *>(handler);
+    auto *handler = new MapSchemeHandler(profile);
+    profile->installUrlSchemeHandler(kMapScheme, handler);
+    return handler;
+}
+
+bool LeavesTheMap(const QUrl &url)
+{
+    return url.scheme() == u"http" || url.scheme() == u"https" || url.scheme() == u"mailto";
+}
+
+// A window a link asked for: its first address goes to the system browser,
+// then it goes away.
+class ExternalLinkPage : public QWebEnginePage {
+public:
+    ExternalLinkPage(EmbeddedBrowser *browser, QWebEngineProfile *profile)
+        : QWebEnginePage(profile, browser), browser_(browser)
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
+    {
+        if (LeavesTheMap(url))
+            emit browser_->externalLinkRequested(url);
+        deleteLater();
+        return false;
+    }
+
+private:
+    EmbeddedBrowser *browser_;
+};
+
+// Keeps the script errors of a page, and keeps the map when a link is clicked.
 class RecordingPage : public QWebEnginePage {
 public:
-    RecordingPage(QStringList *errors, QObject *parent) : QWebEnginePage(parent), errors_(errors) {}
+    RecordingPage(QStringList *errors, EmbeddedBrowser *browser, QObject *parent)
+        : QWebEnginePage(parent), errors_(errors), browser_(browser)
+    {
+    }
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
@@ -25,10 +120,33 @@ protected:
             errors_->append(QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
     }
 
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame || type != NavigationTypeLinkClicked)
+            return true;
+        // Attribution and other links would replace the map (and a pin page's work) for good.
+        if (LeavesTheMap(url))
+            emit browser_->externalLinkRequested(url);
+        return false;
+    }
+
+    QWebEnginePage *createWindow(WebWindowType) override { return new ExternalLinkPage(browser_, profile()); }
+
 private:
     QStringList *errors_;
+    EmbeddedBrowser *browser_;
 };
+
 }  // namespace
+
+void RegisterMapScheme()
+{
+    if (QWebEngineUrlScheme::schemeByName(kMapScheme).name() == kMapScheme)
+        return;
+    QWebEngineUrlScheme scheme(kMapScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
 
 EmbeddedBrowser::EmbeddedBrowser(const QString &name, QWidget *parent) : QWidget(parent)
 {
@@ -42,11 +160,12 @@ QWebEngineView *EmbeddedBrowser::view()
 {
     if (!view_) {
         view_ = new QWebEngineView(this);
-        view_->setPage(new RecordingPage(&errors_, view_));
+        view_->setPage(new RecordingPage(&errors_, this, view_));
         view_->setObjectName(objectName() + QStringLiteral("View"));
-        // A page read from a local file must be allowed to load the maps script.
+        // A page must be allowed to load the maps script from the web...
         view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-        view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+        // ...but never read local files: a page's script could send them anywhere.
+        view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
         // Map tile servers ask to know which program fetches their tiles.
         QWebEngineProfile *profile = view_->page()->profile();
         if (!profile->httpUserAgent().contains(QStringLiteral("Orvalis/")))
@@ -63,9 +182,16 @@ QWebEngineView *EmbeddedBrowser::view()
 
 void EmbeddedBrowser::navigateToFile(const QString &path)
 {
-    requested_ = QUrl::fromLocalFile(path);
+    const QFileInfo file(path);
+    QWebEngineView *v = view();
+    SchemeHandlerOf(v->page()->profile())->setFolder(file.absolutePath());
+    requestedFile_ = path;
+    requested_.clear();
+    requested_.setScheme(QString::fromLatin1(kMapScheme));
+    requested_.setHost(kMapHost);
+    requested_.setPath(u'/' + file.fileName());
     loading_ = true;
-    view()->load(requested_);
+    v->load(requested_);
 }
 
 bool EmbeddedBrowser::waitForLoad(int timeoutMs)

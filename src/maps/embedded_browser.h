@@ -9,6 +9,11 @@ class QWebEngineView;
 
 namespace orvalis {
 
+// Map pages are shown through a scheme of the program's own that serves only
+// the files of the private page folder: a page read as a file: address could
+// read any local file. Call before the application object is created.
+void RegisterMapScheme();
+
 // An embedded web browser that creates its web engine only when it is first
 // asked to show a page, so windows that never show a map stay light.
 class EmbeddedBrowser : public QWidget {
@@ -16,8 +21,10 @@ class EmbeddedBrowser : public QWidget {
 public:
     explicit EmbeddedBrowser(const QString &name, QWidget *parent = nullptr);
 
+    // Shows the page file; its folder's files are served beside it.
     void navigateToFile(const QString &path);
-    // The page last asked for (empty before the first navigation).
+    // The page file last asked for, and its address (empty before the first navigation).
+    QString requestedFile() const { return requestedFile_; }
     QUrl requestedUrl() const { return requested_; }
     bool hasDocument() const { return view_ != nullptr && !requested_.isEmpty(); }
     // The rendered text of the body, waiting for it without freezing the window;
@@ -34,10 +41,13 @@ public:
 
 signals:
     void loadFinished(bool ok);
+    // A link of the page that leaves the map; the map stays.
+    void externalLinkRequested(const QUrl &url);
 
 private:
     QWebEngineView *view_ = nullptr;
     QUrl requested_;
+    QString requestedFile_;
     QStringList errors_;
     bool loading_ = false;
     bool lastLoadOk_ = false;

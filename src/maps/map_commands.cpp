@@ -43,11 +43,11 @@ void PoiTableTab::showOnTabBrowser(const QString &page, char pinMode)
         showTabBrowser();
     if (!publisher_)
         return;
-    publisher_->writePage(page);
+    const bool written = publisher_->writePage(page);
     publisher_->show(CppWebBrowser3);
     pinMode_ = pinMode;
     // Only a page shown in the tab browser can be read back from it.
-    pinPageInTabBrowser_ = CheckBox1->isChecked();
+    pinPageInTabBrowser_ = written && CheckBox1->isChecked();
 }
 
 void PoiTableTab::prepareMapWindow()

@@ -19,23 +19,30 @@ QString CurrentUserName()
     return QString::number(getuid());
 }
 
-QString MapPageFolder(const QString &tempDir, const QString &userName)
+QString MapPageFolderTemplate(const QString &tempDir)
 {
-    return tempDir + QStringLiteral("/orvalis-") + userName;
+    QString user = CurrentUserName();
+    user.replace(u'/', u'_');
+    return tempDir + QStringLiteral("/orvalis-") + user + QStringLiteral("-XXXXXX");
 }
 
-QString MapPagePath(const QString &tempDir, const QString &userName)
+QString MapPageFile(const QString &folder)
 {
-    return MapPageFolder(tempDir, userName) + QStringLiteral("/Orvalis.htm");
+    return folder + QStringLiteral("/Orvalis.htm");
+}
+
+bool IsPrivateFolder(const QString &path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+           (st.st_mode & 077) == 0;
 }
 
 bool EnsurePrivateFolder(const QString &path)
 {
-    const QByteArray folder = QFile::encodeName(path);
-    if (mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+    if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         return false;
-    struct stat st {};
-    return lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+    return IsPrivateFolder(path);
 }
 
 bool WritePrivateFile(const QString &path, const QByteArray &bytes)

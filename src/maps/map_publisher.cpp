@@ -16,27 +16,45 @@
 
 namespace orvalis {
 
-MapPublisher::MapPublisher(Dialogs &dialogs, SystemServices &system, QWidget *owner, const QString &pagePath,
+MapPublisher::MapPublisher(Dialogs &dialogs, SystemServices &system, QWidget *owner, const QString &tempDir,
                            std::function<bool()> embeddedChosen)
-    : dialogs_(dialogs), system_(system), owner_(owner), path_(pagePath), embeddedChosen_(std::move(embeddedChosen)),
+    : dialogs_(dialogs), system_(system), owner_(owner), tempDir_(tempDir), embeddedChosen_(std::move(embeddedChosen)),
       addresses_(MapAddressesForKey(qEnvironmentVariable("ORVALIS_GOOGLE_MAPS_KEY")))
 {
     InitUiResources();
 }
 
+MapPublisher::~MapPublisher() = default;
+
+QString MapPublisher::pagePath() const
+{
+    return folder_ ? MapPageFile(folder_->path()) : QString();
+}
+
+bool MapPublisher::ensureFolder()
+{
+    if (folder_)
+        return true;
+    auto folder = std::make_unique<QTemporaryDir>(MapPageFolderTemplate(tempDir_));
+    if (!folder->isValid() || !IsPrivateFolder(folder->path()))
+        return false;
+    folder_ = std::move(folder);
+    supportWritten_ = false;
+    return true;
+}
+
 bool MapPublisher::writeSupportFiles()
 {
-    // The adapter and Leaflet go beside the page, for the embedded and the external browser alike.
-    const QString folder = QFileInfo(path_).path();
-    if (!EnsurePrivateFolder(folder))
-        return false;
+    // The adapter and Leaflet go beside the page, for the embedded and the
+    // external browser alike; the folder is ours alone, so once is enough.
+    if (supportWritten_)
+        return true;
+    const QString folder = folder_->path();
     QDirIterator it(QStringLiteral(":/maps"), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString resource = it.next();
         const QString target = folder + resource.mid(QStringLiteral(":/maps").size());
         QFile source(resource);
-        if (QFileInfo(target).size() == source.size() && supportWritten_)
-            continue;
         if (!source.open(QIODevice::ReadOnly))
             return false;
         if (!WritePrivateFile(target, source.readAll()))
@@ -48,8 +66,9 @@ bool MapPublisher::writeSupportFiles()
 
 bool MapPublisher::writePage(const QString &page)
 {
-    const bool support = !addresses_.adapter || writeSupportFiles();
-    if (!support || !WritePrivateFile(path_, EncodeWindows1252(page))) {
+    lastWriteOk_ = ensureFolder() && (!addresses_.adapter || writeSupportFiles()) &&
+                   WritePrivateFile(pagePath(), EncodeWindows1252(page));
+    if (!lastWriteOk_) {
         dialogs_.message(owner_, QStringLiteral("Impossible de créer le fichier temporaire \"Orvalis.htm\""));
         return false;
     }
@@ -57,11 +76,20 @@ bool MapPublisher::writePage(const QString &page)
     return true;
 }
 
+void MapPublisher::removePages()
+{
+    folder_.reset();
+    lastWriteOk_ = false;
+}
+
 void MapPublisher::show(EmbeddedBrowser *surface)
 {
+    // A page that could not be written is never replaced by whatever lies there.
+    if (!lastWriteOk_)
+        return;
     if (embeddedChosen_()) {
         if (surface)
-            surface->navigateToFile(path_);
+            surface->navigateToFile(pagePath());
     } else {
         launchExternal();
     }
@@ -69,12 +97,13 @@ void MapPublisher::show(EmbeddedBrowser *surface)
 
 void MapPublisher::launchExternal()
 {
-    if (const auto cmd = ExternalLaunchCommand(code_, entry_, path_)) {
+    const QString path = pagePath();
+    if (const auto cmd = ExternalLaunchCommand(code_, entry_, path)) {
         if (system_.startProgram(cmd->program, cmd->arguments))
             return;
     }
     // An unknown browser, or one that would not start: the desktop's own handler.
-    if (system_.openUrl(QUrl::fromLocalFile(path_)) > 32)
+    if (system_.openUrl(QUrl::fromLocalFile(path)) > 32)
         return;
     dialogs_.message(owner_, QStringLiteral("Navigateur non identifié"));
 }

@@ -17,7 +17,8 @@ MapAddresses GoogleMapAddresses(const QString &apiKey)
     if (!apiKey.isEmpty()) {
         const QString key = QStringLiteral("&key=") + QString::fromLatin1(QUrl::toPercentEncoding(apiKey));
         a.api += key;
-        a.pinPageApi += key;
+        // The key must not travel in clear text.
+        a.pinPageApi = QStringLiteral("https://maps.googleapis.com/maps/api/js?sensor=false") + key;
     }
     return a;
 }
@@ -64,7 +65,8 @@ bool IsPlainNumber(const QString &text)
 
 QString MapCoordinate(const QString &text)
 {
-    QString out = text;
+    // Blanks around a number are allowed when it is typed, so they are here.
+    QString out = TrimBlanks(text);
     for (qsizetype i = 0; i < std::min<qsizetype>(5, out.size()); ++i)
         if (out[i] == u',')
             out[i] = u'.';
@@ -73,7 +75,7 @@ QString MapCoordinate(const QString &text)
 
 QString PagePointDecimal(const QString &text)
 {
-    const QString out = PointDecimal(text);
+    const QString out = PointDecimal(TrimBlanks(text));
     return IsPlainNumber(out) ? out : QStringLiteral("0");
 }
 

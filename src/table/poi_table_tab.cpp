@@ -283,10 +283,18 @@ void PoiTableTab::LeaveMapMode()
 
 void PoiTableTab::showTabBrowser()
 {
-    // Over the grid, below the row that holds "Valider" and "Abandon".
-    CppWebBrowser3->setGeometry(gridArea_->x(), gridArea_->y(), 844, 553);
+    // Over the grid, below the row that holds "Valider" and "Abandon", and no larger:
+    // a page cut at the bottom loses its attribution and needs a scrollbar.
+    CppWebBrowser3->setGeometry(gridArea_->geometry());
     CppWebBrowser3->show();
     CppWebBrowser3->raise();
+}
+
+void PoiTableTab::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (CppWebBrowser3->isVisible())
+        CppWebBrowser3->setGeometry(gridArea_->geometry());
 }
 
 void PoiTableTab::BitBtn20Click()

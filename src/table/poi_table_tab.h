@@ -119,6 +119,7 @@ private:
     void showOnMapWindow(const QString &page, const QString &caption);
     void addPoiRow(const QString &latitude, const QString &longitude);
     QString markerPieces(int first, int last) const;
+    void resizeEvent(QResizeEvent *event) override;
 
     AppContext &ctx_;
     PoiTable table_;

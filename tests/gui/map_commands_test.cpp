@@ -3,11 +3,17 @@
 #include "support/poi_files.h"
 
 #include "maps/embedded_browser.h"
+#include "maps/map_page_file.h"
 #include "maps/map_publisher.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -20,7 +26,8 @@ using namespace orvalis::testing;
 namespace {
 
 struct MapApp : AppFixture {
-    explicit MapApp(const QString &browser = "firefox.desktop") : AppFixture(u',')
+    explicit MapApp(const QString &browser = "firefox.desktop", const QString &tempDir = {})
+        : AppFixture(u',', {}, tempDir)
     {
         system.entry = browser;
         show();
@@ -144,15 +151,48 @@ TEST(MapCommands, EmptyContextDrawsNothing)
     EXPECT_TRUE(app.find("BitBtn12")->isHidden());
 }
 
-TEST(MapCommands, PageFileThatCannotBeCreated)
+TEST(MapCommands, PageFolderThatCannotBeCreatedShowsNoPage)
 {
-    MapApp app;
-    QFile::remove(app.form1->publisher()->pagePath());
-    QDir().mkpath(app.form1->publisher()->pagePath());  // a folder where the file should go
+    QTemporaryDir temp;
+    const QString notAFolder = temp.filePath("file");
+    QFile(notAFolder).open(QIODevice::WriteOnly);
+    MapApp app("firefox.desktop", notAFolder);
     app.rightClick(1);
     app.trigger("VisualisercePoisurlacarte1");
     EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Impossible de créer le fichier temporaire \"Orvalis.htm\""});
-    EXPECT_EQ(app.system.started.size(), 1);  // shown all the same
+    EXPECT_TRUE(app.system.started.isEmpty());
+    EXPECT_TRUE(app.system.opened.isEmpty());
+    app.find<QCheckBox>("CheckBox1")->setChecked(true);
+    app.trigger("DplacercePoisurlacarte1");
+    EXPECT_TRUE(app.tab()->tabBrowser()->requestedFile().isEmpty());
+    EXPECT_EQ(app.dialogs.texts("message").size(), 2);
+}
+
+TEST(MapCommands, PlantedPageFoldersAreNeverShownAndOursGoesOnClose)
+{
+    QTemporaryDir temp;
+    // Another user's folder under the old fixed name, and a link under the same name with the user's suffix.
+    const QString planted = temp.filePath("orvalis-" + CurrentUserName());
+    QDir().mkpath(planted);
+    WriteFile(planted + "/Orvalis.htm", "<script>planted()</script>");
+    if (getuid() == 0)
+        ASSERT_EQ(chown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+    ASSERT_TRUE(QFile::link(planted, temp.filePath("orvalis-" + CurrentUserName() + "-XXXXXX")));
+    std::unique_ptr<MapApp> app = std::make_unique<MapApp>("firefox.desktop", temp.path());
+    app->find<QCheckBox>("CheckBox1")->setChecked(true);
+    app->rightClick(2);
+    app->trigger("VisualisercePoisurlacarte1");
+    const QString page = app->form1->publisher()->pagePath();
+    const QString folder = QFileInfo(page).path();
+    EXPECT_TRUE(IsPrivateFolder(folder));
+    EXPECT_NE(QFileInfo(folder).canonicalFilePath(), QFileInfo(planted).canonicalFilePath());
+    EXPECT_EQ(app->tab()->tabBrowser()->requestedFile(), page);
+    EXPECT_EQ(app->tab()->tabBrowser()->requestedUrl().scheme(), QStringLiteral("orvalis-map"));
+    EXPECT_TRUE(app->page().contains(app->tab()->table().field(2, FieldDescription)));
+    EXPECT_TRUE(QFile::exists(folder + "/maps-api.js"));
+    app->form1->close();
+    EXPECT_FALSE(QFileInfo::exists(folder));  // the page and the adapter's files
+    EXPECT_TRUE(QFile::exists(planted + "/Orvalis.htm"));  // not ours to remove
 }
 
 TEST(WebLinks, GeocacheDetailsAndForum)
@@ -184,9 +224,14 @@ TEST(EmbeddedBrowser, TabBrowserLoadsThePageOfflineAndGivesItsText)
     app.rightClick(2);
     app.trigger("DplacercePoisurlacarte1");
     EmbeddedBrowser *browser = app.tab()->tabBrowser();
-    EXPECT_EQ(browser->size(), QSize(844, 553));
+    // Over the grid and no larger: nothing of the page is cut off at the bottom.
+    EXPECT_EQ(browser->geometry(), app.tab()->grid()->parentWidget()->geometry());
+    EXPECT_LE(browser->geometry().bottom(), app.tab()->rect().bottom());
+    app.form1->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(browser->geometry(), app.tab()->grid()->parentWidget()->geometry());
     EXPECT_TRUE(app.system.started.isEmpty());
-    EXPECT_EQ(browser->requestedUrl(), QUrl::fromLocalFile(app.form1->publisher()->pagePath()));
+    EXPECT_EQ(browser->requestedFile(), app.form1->publisher()->pagePath());
     browser->waitForLoad(20000);
     EXPECT_TRUE(browser->bodyText(10000).contains(QStringLiteral("Déplacez la punaise à l'aide de la souris")));
     EXPECT_EQ(app.tab()->pinMode(), 'M');

@@ -2,6 +2,7 @@
 #include "support/grid_clicks.h"
 #include "support/poi_files.h"
 
+#include "geo/decimal_entry.h"
 #include "maps/embedded_browser.h"
 #include "maps/map_publisher.h"
 
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QWebEngineView>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -236,4 +238,66 @@ TEST(Adapter, EveryPageTypeRunsWithoutScriptErrors)
         EXPECT_EQ(browser->evaluate("String(orvalisMaps.polylines.length)"), QString::number(tab.lines));
         EXPECT_EQ(browser->consoleErrors(), QStringList()) << tab.browser;
     }
+}
+
+TEST(PinMove, BlanksAroundTheCellsKeepTheirValueWithoutADrag)
+{
+    PinApp app;
+    app.tab()->table().setField(2, FieldLatitude, QStringLiteral("48,8532 "));
+    app.tab()->table().setField(2, FieldLongitude, QStringLiteral(" 2,3489"));
+    app.menu(2, "DplacercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    EXPECT_EQ(app.js("String(orvalisMaps.markers[0].getPosition().lat())"), "48.8532");
+    app.valider();
+    const QModelIndex lat = app.tab()->grid()->model()->index(1, FieldLatitude);
+    EXPECT_EQ(ReadDecimal(lat.data().toString(), u','), 48.8532f);
+    EXPECT_EQ(ReadDecimal(lat.siblingAtColumn(FieldLongitude).data().toString(), u','), 2.3489f);
+}
+
+TEST(MapSafety, LinksOpenOutsideAndLocalFilesStayClosed)
+{
+    PinApp app;
+    app.menu(2, "VisualisercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    const QUrl page = app.browser()->requestedUrl();
+    // An attribution link goes to the system browser; the map stays.
+    app.js("document.querySelector('.leaflet-control-attribution a').click()");
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && app.system.opened.isEmpty())
+        QTest::qWait(50);
+    ASSERT_EQ(app.system.opened.size(), 1);
+    EXPECT_EQ(app.system.opened.first().scheme(), QStringLiteral("https"));
+    EXPECT_EQ(app.browser()->view()->url(), page);
+    EXPECT_EQ(app.js("String(orvalisMaps.maps.length)"), "1");
+    // A link asking for a new window does the same.
+    app.js("var a = document.createElement('a'); a.href = 'https://example.org/'; a.target = '_blank';"
+           "document.body.appendChild(a); a.click()");
+    t.restart();
+    while (t.elapsed() < 10000 && app.system.opened.size() < 2)
+        QTest::qWait(50);
+    ASSERT_EQ(app.system.opened.size(), 2);
+    EXPECT_EQ(app.system.opened.last(), QUrl("https://example.org/"));
+    // The page cannot read a local file.
+    WriteFile(app.temp.filePath("secret.txt"), "secret");
+    const QString read = app.js("try { var x = new XMLHttpRequest(); x.open('GET', '" +
+                                QUrl::fromLocalFile(app.temp.filePath("secret.txt")).toString() +
+                                "', false); x.send(); x.responseText } catch (e) { 'blocked' }");
+    EXPECT_EQ(read, QStringLiteral("blocked"));
+}
+
+TEST(MapSafety, GeocodedAddressReachesThePageAsText)
+{
+    PinApp app;
+    app.menu(2, "DplacercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    app.js("window.fetch = function () { return Promise.resolve({ ok: true, json: function () {"
+           " return { display_name: '<img src=x onerror=\"window.pwned=1\">Rue & Cie' }; } }); };"
+           "new google.maps.Geocoder().geocode({ latLng: new google.maps.LatLng(1, 2) },"
+           " function (r) { window.address = r[0].formatted_address; }); 'ok'");
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && app.js("String(window.address)") == "undefined")
+        QTest::qWait(50);
+    EXPECT_EQ(app.js("String(window.address)"), QStringLiteral("&lt;img src=x onerror=&quot;window.pwned=1&quot;&gt;Rue &amp; Cie"));
 }

@@ -1,9 +1,11 @@
 #include "support/app_fixture.h"
 
 #include "maps/map_publisher.h"
+#include "table/poi_grid.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -165,10 +167,28 @@ TEST(Close, MapFileIsDeletedOnClose)
     app.show();
     MapPublisher *pub = app.form1->publisher();
     ASSERT_TRUE(pub->writePage(QStringLiteral("<html></html>")));
-    ASSERT_TRUE(QFile::exists(pub->pagePath()));
-    EXPECT_TRUE(pub->pagePath().startsWith(app.temp.path()));
+    const QString page = pub->pagePath();
+    ASSERT_TRUE(QFile::exists(page));
+    EXPECT_TRUE(page.startsWith(app.temp.path()));
     EXPECT_TRUE(app.form1->close());
-    EXPECT_FALSE(QFile::exists(pub->pagePath()));
+    EXPECT_FALSE(QFile::exists(page));
+}
+
+TEST(Environment, TemporaryFolderIsAbsoluteWithAFallback)
+{
+    const QByteArray saved = qgetenv("TEMP");
+    qunsetenv("TEMP");
+    EXPECT_EQ(ReadEnvironment({}).tempDir, QDir::cleanPath(QDir::tempPath()));
+    // Browsers get the page by absolute path; a relative TEMP must not leave them lost.
+    qputenv("TEMP", "reltemp/sub");
+    EXPECT_EQ(ReadEnvironment({}).tempDir, QDir::cleanPath(QDir::currentPath() + "/reltemp/sub"));
+    qputenv("TEMP", "/var/tmp/");
+    EXPECT_EQ(ReadEnvironment({"a.gpx"}).tempDir, QStringLiteral("/var/tmp"));
+    EXPECT_EQ(ReadEnvironment({"a.gpx"}).arguments, QStringList{"a.gpx"});
+    if (saved.isNull())
+        qunsetenv("TEMP");
+    else
+        qputenv("TEMP", saved);
 }
 
 TEST(MapMode, EnterAndLeaveShowExactlyTheListedControls)
@@ -182,7 +202,7 @@ TEST(MapMode, EnterAndLeaveShowExactlyTheListedControls)
     EXPECT_FALSE(app.find("BitBtn12")->isHidden());
     EXPECT_FALSE(app.find("BitBtn20")->isHidden());
     app.tab()->showTabBrowser();
-    EXPECT_EQ(app.find("CppWebBrowser3")->size(), QSize(844, 553));
+    EXPECT_EQ(app.find("CppWebBrowser3")->geometry(), app.tab()->grid()->parentWidget()->geometry());
     // "Abandon" goes back to the table.
     qobject_cast<QPushButton *>(app.find("BitBtn20"))->click();
     for (const QString &n : tableControls)

@@ -54,15 +54,16 @@ TEST(WebLinks, GeocacheAddressAndShellMessages)
     EXPECT_EQ(ShellErrorMessage(31), QStringLiteral("Le fichier n'a pas d'association Windows."));
 }
 
-TEST(MapPageFile, PrivateFolderAndNoFollowingLinks)
+TEST(MapPageFile, FreshPrivateFolderAndNoFollowingLinks)
 {
     QTemporaryDir temp;
-    const QString path = MapPagePath(temp.path(), "alice");
-    EXPECT_EQ(path, temp.path() + "/orvalis-alice/Orvalis.htm");
+    QTemporaryDir first(MapPageFolderTemplate(temp.path())), second(MapPageFolderTemplate(temp.path()));
+    ASSERT_TRUE(first.isValid() && second.isValid());
+    EXPECT_NE(first.path(), second.path());  // a name no one can guess and create first
+    EXPECT_TRUE(QFileInfo(first.path()).fileName().startsWith("orvalis-" + CurrentUserName() + "-"));
+    EXPECT_TRUE(IsPrivateFolder(first.path()));
+    const QString path = MapPageFile(first.path());
     ASSERT_TRUE(WritePrivateFile(path, "one"));
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(QFileInfo(path).path()).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_TRUE(WritePrivateFile(path, "two"));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -74,11 +75,18 @@ TEST(MapPageFile, PrivateFolderAndNoFollowingLinks)
     ASSERT_TRUE(QFile::link(victim, path));
     EXPECT_FALSE(WritePrivateFile(path, "evil"));
     EXPECT_EQ(QFileInfo(victim).size(), 0);
-    // A folder that is a link is refused too.
-    const QString other = MapPagePath(temp.path(), "bob");
+    // Folders that are links, open to others or someone else's are not private.
     QDir(temp.path()).mkdir("elsewhere");
-    ASSERT_TRUE(QFile::link(temp.filePath("elsewhere"), QFileInfo(other).path()));
-    EXPECT_FALSE(WritePrivateFile(other, "x"));
+    ASSERT_TRUE(QFile::link(temp.filePath("elsewhere"), temp.filePath("link")));
+    EXPECT_FALSE(IsPrivateFolder(temp.filePath("link")));
+    EXPECT_FALSE(WritePrivateFile(temp.filePath("link") + "/Orvalis.htm", "x"));
+    ASSERT_EQ(chmod(QFile::encodeName(temp.filePath("elsewhere")).constData(), 0755), 0);
+    EXPECT_FALSE(IsPrivateFolder(temp.filePath("elsewhere")));
+    if (getuid() == 0) {
+        ASSERT_EQ(chmod(QFile::encodeName(temp.filePath("elsewhere")).constData(), 0700), 0);
+        ASSERT_EQ(chown(QFile::encodeName(temp.filePath("elsewhere")).constData(), 65534, 65534), 0);
+        EXPECT_FALSE(IsPrivateFolder(temp.filePath("elsewhere")));
+    }
     EXPECT_FALSE(WritePrivateFile("/nonexistent-root-folder/x/Orvalis.htm", "x"));
 }
 

@@ -137,6 +137,24 @@ TEST(Pages, InjectionThroughPoiTexts)
     EXPECT_TRUE(SinglePoiPage(kAddresses, "48", "2", "Станция").contains("\\u0421"));
 }
 
+TEST(Pages, BlanksAroundCoordinatesAreTrimmedInEveryPageType)
+{
+    // Number entry takes "48,8531 " as 48.8531; a page must not draw it at 0.
+    const QString lat = " 48,8531\t", lon = "  2,34912 ";
+    const QString at = "LatLng(48.8531, 2.34912)";
+    EXPECT_TRUE(SinglePoiPage(kAddresses, lat, lon, "x").contains(at));
+    EXPECT_TRUE(MarkerPiece(lat, lon, "x", "iconRed").contains(at));
+    EXPECT_TRUE(CirclePageStart(kAddresses, lat, lon, 10, "9").contains(at));
+    EXPECT_TRUE(MovePinPage(kAddresses, lat, lon, "x").contains(at));
+    EXPECT_TRUE(TwoPoiPage(kAddresses, lat, lon, lat, lon, "a", "b", "5").contains(at));
+    const QString lats[4] = {lat, lat, lat, lat}, lons[4] = {lon, lon, lon, lon};
+    EXPECT_TRUE(CrossingPage(kAddresses, lats, lons, "6").contains(at));
+    EXPECT_EQ(PagePointDecimal(" -4,49448 "), QStringLiteral("-4.49448"));
+    // Blanks inside a number still make it no number.
+    EXPECT_EQ(MapCoordinate("48 ,8"), QStringLiteral("0"));
+    EXPECT_EQ(MapCoordinate("   "), QStringLiteral("0"));
+}
+
 TEST(Pages, CalculatorPages)
 {
     const QString page = TwoPoiPage(kAddresses, "48,8531", "2,34912", "48,3781", "-4,49448",
@@ -160,7 +178,9 @@ TEST(Pages, KeyIsAddedOnlyWhenGiven)
 {
     const MapAddresses keyed = GoogleMapAddresses("abc&d");
     EXPECT_EQ(keyed.api, QStringLiteral("https://maps.googleapis.com/maps/api/js?v=3.exp&sensor=false&key=abc%26d"));
-    EXPECT_EQ(keyed.pinPageApi, QStringLiteral("http://maps.googleapis.com/maps/api/js?sensor=false&key=abc%26d"));
+    // The key never travels over plain HTTP, not even on the pin page.
+    EXPECT_EQ(keyed.pinPageApi, QStringLiteral("https://maps.googleapis.com/maps/api/js?sensor=false&key=abc%26d"));
+    EXPECT_EQ(GoogleMapAddresses().pinPageApi, QStringLiteral("http://maps.googleapis.com/maps/api/js?sensor=false"));
     const QString plain = SinglePoiPage(kAddresses, "1", "2", "x");
     QString withKey = SinglePoiPage(keyed, "1", "2", "x");
     EXPECT_EQ(withKey.replace("&key=abc%26d", ""), plain);

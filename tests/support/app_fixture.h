@@ -18,9 +18,9 @@ namespace orvalis::testing {
 // The three windows as the program creates them, with scripted dialogs, a
 // fake desktop and a private temporary folder.
 struct AppFixture {
-    explicit AppFixture(QChar separator = u',', QStringList args = {})
+    explicit AppFixture(QChar separator = u',', QStringList args = {}, const QString &tempDir = {})
     {
-        env.tempDir = temp.path();
+        env.tempDir = tempDir.isEmpty() ? temp.path() : tempDir;
         env.separator = separator;
         env.locale = QLocale(QLocale::French, QLocale::France);
         env.arguments = std::move(args);

@@ -19,6 +19,13 @@ inline bool WriteOv2File(const QString &path, const QList<QStringList> &rows)
     return file.open(QIODevice::WriteOnly) && WriteOv2(file, t, 1, t.lastRow(), u'.');
 }
 
+// Writes a file of any bytes.
+inline bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Five POIs around Paris and Brittany.
 inline QList<QStringList> SamplePois()
 {
