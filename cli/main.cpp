@@ -3,6 +3,7 @@
 #include "files/gpx_format.h"
 #include "files/ov2_format.h"
 #include "files/poi_file.h"
+#include "files/save_file.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
 #include "table/distance_run.h"
@@ -11,7 +12,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 #include <cstdio>
 #include <optional>
@@ -156,8 +156,7 @@ private:
                     rows.setField(r - first + 1, f, table_.field(r, f));
             bytes = CsvFileBytes(rows);
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        if (!SaveFileBytes(path, bytes))
             throw Failure{QStringLiteral("%1: cannot write the file").arg(path)};
     }
 

@@ -1,5 +1,7 @@
 #include "app/app_context.h"
 
+#include "files/poi_file.h"
+
 #include <QDir>
 
 namespace orvalis {
@@ -16,6 +18,7 @@ AppEnvironment ReadEnvironment(const QStringList &arguments)
     const QString point = env.locale.decimalPoint();
     env.separator = point.isEmpty() ? QChar(u'.') : point.at(0);
     env.arguments = arguments;
+    env.availableMemory = AvailableMemory;
     return env;
 }
 

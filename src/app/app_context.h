@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace orvalis {
 
@@ -15,6 +16,7 @@ struct AppEnvironment {
     QChar separator = u'.';  // first character of the locale's decimal separator
     QLocale locale;          // collation of the table sort
     QStringList arguments;   // command-line arguments, program name excluded
+    std::function<qint64()> availableMemory;  // memory the system can still give, -1 when unknown
 };
 
 // TEMP when set, the platform's temporary folder otherwise; the system locale.

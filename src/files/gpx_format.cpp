@@ -39,18 +39,22 @@ public:
         const qsizetype len = static_cast<qsizetype>(std::strlen(s));
         return i + len <= n_ && std::memcmp(d_ + i, s, static_cast<size_t>(len)) == 0;
     }
-    qsizetype find(qsizetype from, const char *s) const
+    // The first `s` that lies wholly before `limit` (the end of the file by
+    // default). Searches inside a waypoint are bounded by its end, so that a
+    // comment never closed in every waypoint costs its waypoint, not the file.
+    qsizetype find(qsizetype from, const char *s, qsizetype limit = -1) const
     {
         const qsizetype len = static_cast<qsizetype>(std::strlen(s));
-        if (from >= n_)
+        const qsizetype end = limit < 0 ? n_ : std::min(limit, n_);
+        if (from >= end)
             return -1;
         // The first byte by memchr, the rest compared where it is found.
-        for (qsizetype at = from; at + len <= n_;) {
-            const void *hit = std::memchr(d_ + at, s[0], static_cast<size_t>(n_ - at));
+        for (qsizetype at = from; at + len <= end;) {
+            const void *hit = std::memchr(d_ + at, s[0], static_cast<size_t>(end - at));
             if (!hit)
                 return -1;
             const qsizetype i = static_cast<const char *>(hit) - d_;
-            if (i + len > n_)
+            if (i + len > end)
                 return -1;
             if (std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
                 return i;
@@ -154,20 +158,20 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to)
     QString text;
     qsizetype j = gt + 1;
     while (j < to) {
-        const qsizetype lt = c.find(j, "<");
-        const qsizetype stop = lt < 0 || lt > to ? to : lt;
+        const qsizetype lt = c.find(j, "<", to);
+        const qsizetype stop = lt < 0 ? to : lt;
         if (stop > j)
             text += DecodeXmlText(DecodeFileText(c.slice(j, stop)));
         if (stop >= to)
             break;
         if (c.startsWith(stop, "<![CDATA[")) {
-            const qsizetype end = c.find(stop + 9, "]]>");
-            const qsizetype cdataEnd = end < 0 || end > to ? to : end;
+            const qsizetype end = c.find(stop + 9, "]]>", to);
+            const qsizetype cdataEnd = end < 0 ? to : end;
             text += DecodeFileText(c.slice(stop + 9, cdataEnd));
             j = cdataEnd + 3;
         } else if (c.startsWith(stop, "<!--")) {
-            const qsizetype end = c.find(stop + 4, "-->");
-            j = end < 0 || end > to ? to : end + 3;
+            const qsizetype end = c.find(stop + 4, "-->", to);
+            j = end < 0 ? to : end + 3;
         } else {
             break;  // the end tag, or another element
         }
@@ -181,12 +185,12 @@ void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, QString *
     bool haveName = false, haveDesc = false;
     qsizetype i = from;
     while (i < to && !(haveName && haveDesc)) {
-        const qsizetype lt = c.find(i, "<");
-        if (lt < 0 || lt >= to)
+        const qsizetype lt = c.find(i, "<", to);
+        if (lt < 0)
             return;
         if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
             const bool comment = c.at(lt + 1) == '!' && c.at(lt + 2) == '-';
-            const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>");
+            const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>", to);
             i = end < 0 ? to : end + 3;
             continue;
         }
@@ -239,8 +243,10 @@ QString DecodeXmlText(const QString &text)
             out += text[i++];
             continue;
         }
-        const qsizetype semi = text.indexOf(u';', i + 1);
-        if (semi < 0 || semi - i > 12) {
+        // No reference is longer than "&#x10FFFF;": looking further would make
+        // a text of lone '&' cost the square of its length.
+        const qsizetype semi = QStringView(text).mid(i + 1, 12).indexOf(u';') + i + 1;
+        if (semi == i) {
             out += text[i++];
             continue;
         }
@@ -284,14 +290,21 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
+int CountGpxWaypoints(QByteArrayView data)
+{
+    const Cursor c(data);
+    int waypoints = 0;
+    for (qsizetype at = c.find(0, "<wpt"); at >= 0 && waypoints < INT32_MAX; at = c.find(at + 4, "<wpt"))
+        ++waypoints;
+    return waypoints;
+}
+
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
-    int waypoints = 0;
-    for (qsizetype at = c.find(0, "<wpt"); at >= 0; at = c.find(at + 4, "<wpt"))
-        ++waypoints;
+    const int waypoints = CountGpxWaypoints(data);
     // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);

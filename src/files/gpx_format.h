@@ -14,6 +14,9 @@ namespace orvalis {
 // it holds; route and track points are not waypoints.
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
 
+// The number of "<wpt" start tags: at most the rows the file can give.
+int CountGpxWaypoints(QByteArrayView data);
+
 // Resolves the five predefined entities and numeric character references;
 // anything else stays as it is.
 QString DecodeXmlText(const QString &text);

@@ -101,12 +101,12 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
     return static_cast<int32_t>(scaled);
 }
 
-namespace {
-
 // Number of simple records, found by walking the record lengths only, so the
 // table can be sized once.
-int CountSimpleRecords(const char *bytes, qint64 size)
+int CountOv2Records(QByteArrayView data)
 {
+    const char *bytes = data.data();
+    const qint64 size = data.size();
     int count = 0;
     qint64 pos = 0;
     while (pos < size) {
@@ -127,15 +127,13 @@ int CountSimpleRecords(const char *bytes, qint64 size)
     return count;
 }
 
-}  // namespace
-
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
     const char *bytes = data.data();
     const qint64 size = data.size();
     qint64 pos = 0;
-    table.reserveRows(CountSimpleRecords(bytes, size) + 1);
+    table.reserveRows(CountOv2Records(data) + 1);
     while (pos < size) {
         const qint64 start = pos;
         const auto type = static_cast<unsigned char>(bytes[pos++]);

@@ -20,6 +20,9 @@ struct ReadResult {
 // rows must have been emptied; the row count follows the POI counter.
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
 
+// The number of POI records a file holds, by their lengths alone.
+int CountOv2Records(QByteArrayView data);
+
 // The latitude or longitude text of an OV2 coordinate: five decimals, at most
 // seven significant digits.
 QString Ov2CoordinateText(int32_t value, QChar separator);

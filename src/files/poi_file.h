@@ -14,18 +14,45 @@ PoiFileKind FileKind(const QString &path);
 // The folder of a file, with its trailing separator.
 QString FolderOf(const QString &path);
 
-// A file's bytes, mapped when possible, read whole otherwise.
+// The bytes that name the file on disk. A name that is not valid in the
+// locale's encoding (Latin-1 names from old media) reaches us with U+FFFD in
+// place of its odd bytes; the folder is searched for the one name it stands for.
+QByteArray NativeFileName(const QString &path);
+
+// A regular file's bytes, read into memory the program owns: a mapped file
+// that shrinks while it is read would kill the process. FIFOs, devices and
+// folders are refused (one would block, another never end).
 class FileBytes {
 public:
-    bool open(const QString &path);
-    QByteArrayView data() const { return mapped_ ? QByteArrayView(mapped_, size_) : QByteArrayView(copy_); }
+    FileBytes() = default;
+    FileBytes(const FileBytes &) = delete;
+    FileBytes &operator=(const FileBytes &) = delete;
+    ~FileBytes();
+
+    bool open(const QString &path) { return start(path) && readAll(); }
+    // The path's bytes as given, for names that are not valid in the locale's encoding.
+    bool openNative(const QByteArray &path) { return startNative(path) && readAll(); }
+
+    // The two steps of open(), apart so that a test can change the file between them.
+    bool start(const QString &path) { return startNative(NativeFileName(path)); }
+    bool startNative(const QByteArray &path);
+    // Reads at most the size the file had when it was opened; a file cut
+    // meanwhile gives what was there.
+    bool readAll();
+
+    QByteArrayView data() const { return QByteArrayView(bytes_); }
 
 private:
-    QFile file_;
-    const char *mapped_ = nullptr;
+    int fd_ = -1;
     qint64 size_ = 0;
-    QByteArray copy_;
+    QByteArray bytes_;
 };
+
+// About the memory a table loaded from these bytes needs at its peak: the
+// rows the file can give, and its texts in UTF-16.
+qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data);
+// The memory the system can still give (MemAvailable); -1 when unknown.
+qint64 AvailableMemory();
 
 // Reads a POI file of the given kind into the (emptied) table.
 ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator);

@@ -8,13 +8,13 @@
 #include "files/listing_painter.h"
 #include "files/ov2_format.h"
 #include "files/print_listing.h"
+#include "files/save_file.h"
 #include "table/poi_grid.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace orvalis {
 
@@ -57,8 +57,7 @@ bool PoiTableTab::askSavePath(const QString &filter, const QString &suffix, QStr
 bool PoiTableTab::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate)
 {
     // An existing file is only ever replaced by a complete one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!SaveFileBytes(path, bytes)) {
         ctx_.dialogs.message(this, cannotCreate);
         return false;
     }

@@ -31,13 +31,17 @@ namespace {
 const QString kOpenFilter = QStringLiteral(
     "Fichiers supportés (GPX, OV2)|*.gpx;*.GPX;*.ov2;*.OV2;|Fichiers GPX|*.gpx;*.GPX|Fichiers OV2|*.ov2;*.OV2");
 
-// Wait cursor, and a progress window for files big enough to take a while.
+// Work that takes about a second or more: files of 4 MB, tables of a million rows.
+constexpr qint64 kLongFile = 4'000'000;
+constexpr int kLongTable = 1'000'000;
+
+// Wait cursor, and a progress window for work long enough to need a sign of life.
 class BusyIndicator {
 public:
-    BusyIndicator(QWidget *parent, qint64 workSize)
+    BusyIndicator(QWidget *parent, bool longWork)
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        if (workSize > 4'000'000) {
+        if (longWork) {
             progress_ = new QProgressDialog(QStringLiteral("Traitement en cours…"), QString(), 0, 0, parent);
             progress_->setWindowModality(Qt::WindowModal);
             progress_->setMinimumDuration(0);
@@ -89,9 +93,15 @@ void PoiTableTab::BitBtn3Click()
                                                              : QStringLiteral("Impossible de lire le fichier gpx"));
         return;
     }
+    // A file that would not fit in memory is refused before the table is emptied.
+    const qint64 available = ctx_.env.availableMemory ? ctx_.env.availableMemory() : -1;
+    if (available >= 0 && EstimatedLoadBytes(kind, file.data()) > available) {
+        ctx_.dialogs.message(this, QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
+        return;
+    }
 
     {
-        BusyIndicator busy(this, file.data().size());
+        BusyIndicator busy(this, file.data().size() > kLongFile);
         Panel1->hide();
         setCommandButtonsEnabled(false);
         setBusy(true);
@@ -127,6 +137,7 @@ void PoiTableTab::BitBtn3Click()
 
 void PoiTableTab::BitBtn4Click()
 {
+    BusyIndicator busy(this, table_.lastRow() > kLongTable);
     const int base = baseRow();
     ComputeDistances(table_, base, ctx_.env.separator);
     Label11->setText(table_.field(base, FieldDescription));
@@ -150,6 +161,7 @@ void PoiTableTab::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int 
     click_.lastCol = col;
     click_.lastRow = row;
     if (row == 0) {
+        BusyIndicator busy(this, table_.lastRow() > kLongTable);
         setBusy(true);
         ProcessPendingMessages();
         if (editMode_)

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace orvalis;
 using namespace orvalis::testing;
@@ -144,4 +145,21 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
     }
     EXPECT_EQ(Read(out), QByteArray("old"));
     EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN --base N --radius-km R OUT"));
+}
+
+TEST(Cli, OnlyRegularFilesAndNamesAsTheyLieOnDisk)
+{
+    QTemporaryDir temp;
+    ASSERT_EQ(mkfifo(QFile::encodeName(temp.filePath("x.gpx")).constData(), 0600), 0);
+    const Result fifo = RunCli("C", {"convert", temp.filePath("x.gpx"), temp.filePath("out.ov2")});
+    EXPECT_EQ(fifo.code, 2);
+    EXPECT_TRUE(fifo.err.contains("cannot read the file"));
+    QFile::remove(temp.filePath("x.gpx"));
+    // A Latin-1 name from old media.
+    const QByteArray raw = QFile::encodeName(temp.path()) + "/caf\xe9.ov2";
+    ASSERT_TRUE(WriteOv2File(temp.filePath("plain.ov2"), SamplePois()));
+    ASSERT_EQ(rename(QFile::encodeName(temp.filePath("plain.ov2")).constData(), raw.constData()), 0);
+    const Result latin1 = RunCli("C", {"convert", QFile::decodeName(raw), temp.filePath("out.gpx")});
+    EXPECT_EQ(latin1.code, 0) << latin1.err.toStdString();
+    EXPECT_EQ(latin1.out, QStringLiteral("5 POIs\n"));
 }

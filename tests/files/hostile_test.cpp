@@ -1,11 +1,20 @@
+#include "files/gpx_format.h"
 #include "files/poi_file.h"
+#include "support/poi_files.h"
+#include "support/tables.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvalis;
+using orvalis::testing::SamplePois;
+using orvalis::testing::WriteOv2File;
 
 namespace {
 
@@ -123,4 +132,97 @@ TEST(HostileFiles, DirectoriesAndVanishedFilesAreNotOpened)
     FileBytes bytes;
     EXPECT_FALSE(bytes.open(temp.filePath("folder.gpx")));
     EXPECT_FALSE(bytes.open(temp.filePath("gone.ov2")));
+}
+
+// Searches inside a waypoint stop at its end: each shape, big enough that a
+// reader searching to the end of the file each time would take minutes.
+TEST(HostileFiles, GpxShapesThatWouldMakeTheReaderQuadratic)
+{
+    const int n = 8 * 1024 * 1024 / 48;
+    const QByteArray comment = "<gpx>" + QByteArray("<wpt lat=\"1\" lon=\"2\"><name>a</name><!-- </wpt>\n").repeated(n);
+    PoiTable t;
+    ReadResult r = ReadGpx(comment, t, u'.');
+    EXPECT_EQ(r.counter, n);
+    EXPECT_EQ(t.field(n, FieldDescription), QStringLiteral("a - "));
+
+    const QByteArray cdata = "<gpx>" + QByteArray("<wpt lat=\"1\" lon=\"2\"><name><![CDATA[x</name></wpt>\n").repeated(n);
+    PoiTable t2;
+    r = ReadGpx(cdata, t2, u'.');
+    EXPECT_EQ(r.counter, n);
+    EXPECT_EQ(t2.field(1, FieldDescription), QStringLiteral("x</name> - "));
+
+    const QByteArray amps = "<gpx><wpt lat=\"1\" lon=\"2\"><name>" + QByteArray(8 * 1024 * 1024, '&') + "</name></wpt></gpx>";
+    PoiTable t3;
+    r = ReadGpx(amps, t3, u'.');
+    EXPECT_EQ(r.counter, 1);
+    EXPECT_EQ(t3.field(1, FieldDescription).size(), 8 * 1024 * 1024 + 3);
+
+    for (const char *name : {"gpx-unclosed-comment-per-wpt.gpx", "gpx-unclosed-cdata-per-wpt.gpx", "gpx-ampersands.gpx"})
+        EXPECT_GE(Load(Hostile(name)).read.counter, 1) << name;
+}
+
+TEST(HostileFiles, AFileCutWhileItIsReadKeepsWhatWasThere)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath("pois.ov2");
+    ASSERT_TRUE(WriteOv2File(path, SamplePois()));
+    const qint64 full = QFileInfo(path).size();
+    FileBytes bytes;
+    ASSERT_TRUE(bytes.start(path));
+    // Cut inside the third record (21-byte header, then "Paris" and "Brest" records of 19 bytes).
+    ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 21 + 19 + 19 + 6), 0);
+    ASSERT_TRUE(bytes.readAll());
+    EXPECT_LT(bytes.data().size(), full);
+    PoiTable t;
+    const ReadResult r = ReadPoiData(PoiFileKind::Ov2, bytes.data(), t, u'.');
+    EXPECT_EQ(r.counter, 2);
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Brest"));
+}
+
+TEST(HostileFiles, OnlyRegularFilesAreRead)
+{
+    QTemporaryDir temp;
+    const QString fifo = temp.filePath("x.gpx");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    FileBytes bytes;
+    EXPECT_FALSE(bytes.open(fifo));  // at once: no writer is waited for
+    ASSERT_TRUE(QFile::link("/dev/zero", temp.filePath("zero.gpx")));
+    EXPECT_FALSE(bytes.open(temp.filePath("zero.gpx")));  // never read without a bound
+    EXPECT_FALSE(bytes.open("/dev/null"));
+    QFile::remove(fifo);
+}
+
+TEST(HostileFiles, NamesThatAreNotUtf8AreFound)
+{
+    QTemporaryDir temp;
+    const QByteArray raw = QFile::encodeName(temp.path()) + "/caf\xe9.ov2";  // Latin-1
+    {
+        PoiTable t = orvalis::testing::TableOfRows({{"48.5", "2.5", "Bar"}});
+        QFile out;
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        ASSERT_TRUE(WriteOv2(out, t, 1, 1, u'.'));
+    }
+    const QString shown = QFile::decodeName(raw);  // what a dialog or the command line hands over
+    FileBytes bytes;
+    ASSERT_TRUE(bytes.open(shown));
+    PoiTable t;
+    EXPECT_EQ(ReadPoiData(FileKind(shown), bytes.data(), t, u'.').counter, 1);
+    EXPECT_EQ(NativeFileName(shown), raw);
+    EXPECT_TRUE(bytes.openNative(raw));
+}
+
+TEST(HostileFiles, LoadsThatWouldNotFitInMemoryAreEstimated)
+{
+    // Bare waypoints: the estimate must follow the rows, not the bytes.
+    const QByteArray bare = QByteArray("<wpt/>").repeated(100000);
+    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Gpx, bare), 100000LL * 330);
+    const QByteArray ov2 = [] {
+        PoiTable t = orvalis::testing::TableOfRows({{"1", "2", "a"}, {"3", "4", "b"}});
+        return Ov2FileBytes(t, 1, 2, u'.');
+    }();
+    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Ov2, ov2), 2 * 330);
+    EXPECT_LT(EstimatedLoadBytes(PoiFileKind::Ov2, ov2), 4000);
+    EXPECT_GT(AvailableMemory(), 0);
 }

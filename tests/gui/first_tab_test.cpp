@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -94,7 +97,20 @@ TEST(Load, UnreadableFileLeavesTheWindowAsItWas)
     QDir(app.temp.path()).mkdir("dir.gpx");
     app.load(app.temp.filePath("dir.gpx"));
     EXPECT_EQ(app.dialogs.texts("message").last(), QStringLiteral("Impossible de lire le fichier gpx"));
+    // A FIFO would freeze the window waiting for a writer; a device would never end.
+    ASSERT_EQ(mkfifo(QFile::encodeName(app.temp.filePath("fifo.gpx")).constData(), 0600), 0);
+    app.load(app.temp.filePath("fifo.gpx"));
+    ASSERT_TRUE(QFile::link("/dev/zero", app.temp.filePath("zero.ov2")));
+    app.load(app.temp.filePath("zero.ov2"));
+    EXPECT_EQ(app.dialogs.texts("message").mid(3), QStringList({"Impossible de lire le fichier gpx",
+                                                                 "Impossible de lire le fichier ov2 à importer"}));
+    QFile::remove(app.temp.filePath("fifo.gpx"));
+    // A file that would not fit in memory is refused before the table is emptied.
+    app.availableMemory = 1000;
+    app.load(app.path);
+    EXPECT_EQ(app.dialogs.texts("message").last(), QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
     EXPECT_EQ(app.rowOf("Brest"), 3);
+    EXPECT_EQ(app.tab()->model()->rowCount(), 5);
     EXPECT_EQ(app.form1->windowTitle(), title);
     EXPECT_FALSE(app.find("Panel1")->isHidden());
     EXPECT_TRUE(app.find("BitBtn11")->isEnabled());
@@ -368,4 +384,29 @@ TEST(Load, AnotherExtensionReadsNothingAndEmptiesTheTable)
     EXPECT_EQ(app.form1->windowTitle(), title);
     EXPECT_FALSE(app.find("Panel1")->isHidden());
     EXPECT_TRUE(app.dialogs.texts("message").isEmpty());
+}
+
+TEST(LongWork, CalculerAndHeaderSortsOnAMillionRowsShowTheProgressWindow)
+{
+    LoadedApp app;
+    const int n = 1'000'001;
+    QList<QStringList> rows;
+    rows.reserve(n);
+    for (int i = 0; i < n; ++i)
+        rows.append({QString::number(40 + i % 10), QString::number(i % 7), QStringLiteral("p")});
+    ASSERT_TRUE(WriteOv2File(app.path, rows));
+    app.load(app.path);
+    ASSERT_EQ(app.tab()->model()->rowCount(), n);
+    auto progressShownDuring = [&](const std::function<void()> &work) {
+        bool shown = false;
+        QTimer::singleShot(0, app.tab(), [&] {
+            const auto *p = app.tab()->findChild<QProgressDialog *>();
+            shown = p && p->isVisible();
+        });
+        work();
+        return shown && !app.tab()->findChild<QProgressDialog *>();
+    };
+    EXPECT_TRUE(progressShownDuring([&] { app.click("BitBtn4"); }));
+    EXPECT_TRUE(progressShownDuring([&] { ClickCell(app.grid(), 0, FieldDescription); }));
+    EXPECT_EQ(app.label("Label9"), QString::number(n));
 }

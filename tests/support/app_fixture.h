@@ -24,6 +24,7 @@ struct AppFixture {
         env.separator = separator;
         env.locale = QLocale(QLocale::French, QLocale::France);
         env.arguments = std::move(args);
+        env.availableMemory = [this] { return availableMemory; };
         form1 = std::make_unique<TForm1>(env, dialogs, system);
         form2 = std::make_unique<TForm2>();
         form3 = std::make_unique<TForm3>();
@@ -51,6 +52,7 @@ struct AppFixture {
     PoiTableTab *tab() const { return form1->poiTab(); }
 
     QTemporaryDir temp;
+    qint64 availableMemory = -1;  // what the system is said to have left; -1: unknown
     AppEnvironment env;
     ScriptedDialogs dialogs;
     FakeSystemServices system;
