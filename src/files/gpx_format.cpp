@@ -4,7 +4,9 @@
 #include "geo/decimal_entry.h"
 
 #include <QIODevice>
+#include <QStringDecoder>
 #include <cstring>
+#include <optional>
 
 namespace orvalis {
 
@@ -148,7 +150,7 @@ QString CoordinateText(const QByteArray &value, QChar separator)
 
 // The text of the element whose start tag begins at `lt`, up to its end tag:
 // CDATA taken as text, comments dropped, entities resolved.
-QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to)
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed)
 {
     qsizetype gt = nameEnd;
     while (gt < to && c.at(gt) != '>')
@@ -161,13 +163,13 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to)
         const qsizetype lt = c.find(j, "<", to);
         const qsizetype stop = lt < 0 ? to : lt;
         if (stop > j)
-            text += DecodeXmlText(DecodeFileText(c.slice(j, stop)));
+            text += DecodeXmlText(DecodeFileText(c.slice(j, stop), mixed));
         if (stop >= to)
             break;
         if (c.startsWith(stop, "<![CDATA[")) {
             const qsizetype end = c.find(stop + 9, "]]>", to);
             const qsizetype cdataEnd = end < 0 ? to : end;
-            text += DecodeFileText(c.slice(stop + 9, cdataEnd));
+            text += DecodeFileText(c.slice(stop + 9, cdataEnd), mixed);
             j = cdataEnd + 3;
         } else if (c.startsWith(stop, "<!--")) {
             const qsizetype end = c.find(stop + 4, "-->", to);
@@ -180,7 +182,7 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to)
 }
 
 // The first name and desc elements inside [from, to), in one pass over the tags.
-void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, QString *name, QString *desc)
+void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixed, QString *name, QString *desc)
 {
     bool haveName = false, haveDesc = false;
     qsizetype i = from;
@@ -197,10 +199,10 @@ void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, QString *
         const Tag tag = ReadTagName(c, lt);
         const QByteArrayView local = LocalName(tag.name);
         if (!haveName && local == "name") {
-            *name = ElementTextAt(c, tag.nameEnd, to);
+            *name = ElementTextAt(c, tag.nameEnd, to, mixed);
             haveName = true;
         } else if (!haveDesc && local == "desc") {
-            *desc = ElementTextAt(c, tag.nameEnd, to);
+            *desc = ElementTextAt(c, tag.nameEnd, to, mixed);
             haveDesc = true;
         }
         i = lt + 1;
@@ -284,7 +286,7 @@ QString EscapeXml(const QString &text)
         case u'<': out += QStringLiteral("&lt;"); break;
         case u'>': out += QStringLiteral("&gt;"); break;
         case u'"': out += QStringLiteral("&quot;"); break;
-        default: out += ch;
+        default: out += IsXmlChar(ch) ? ch : QChar(u' ');  // other tools refuse the whole file
         }
     }
     return out;
@@ -299,9 +301,65 @@ int CountGpxWaypoints(QByteArrayView data)
     return waypoints;
 }
 
+static std::optional<QByteArray> GpxAsUtf8(QByteArrayView data)
+{
+    const auto starts = [&](const char *prefix, qsizetype n) { return data.size() >= n && std::memcmp(data.data(), prefix, size_t(n)) == 0; };
+    auto decode = [&](QStringConverter::Encoding e, qsizetype skip) {
+        QStringDecoder decoder(e);
+        return std::optional<QByteArray>(QString(decoder(data.sliced(skip))).toUtf8());
+    };
+    if (starts("\xFF\xFE", 2))
+        return decode(QStringConverter::Utf16LE, 2);
+    if (starts("\xFE\xFF", 2))
+        return decode(QStringConverter::Utf16BE, 2);
+    if (starts("<\0?\0", 4))
+        return decode(QStringConverter::Utf16LE, 0);
+    if (starts("\0<\0?", 4))
+        return decode(QStringConverter::Utf16BE, 0);
+    if (starts("\xEF\xBB\xBF", 3))
+        return std::nullopt;
+    // The XML declaration: <?xml ... encoding="NAME" ... ?> at the very start.
+    qsizetype i = 0;
+    while (i < data.size() && IsSpace(data[i]))
+        ++i;
+    if (!data.sliced(i).startsWith("<?xml"))
+        return std::nullopt;
+    const qsizetype end = data.indexOf("?>", i);
+    if (end < 0 || end - i > 1024)
+        return std::nullopt;
+    const QByteArrayView decl = data.sliced(i, end - i);
+    const qsizetype at = decl.indexOf("encoding");
+    if (at < 0)
+        return std::nullopt;
+    qsizetype q = at + 8;
+    while (q < decl.size() && (IsSpace(decl[q]) || decl[q] == '='))
+        ++q;
+    if (q >= decl.size() || (decl[q] != '"' && decl[q] != '\''))
+        return std::nullopt;
+    const qsizetype close = decl.indexOf(decl[q], q + 1);
+    if (close < 0)
+        return std::nullopt;
+    const QByteArray name = decl.sliced(q + 1, close - q - 1).toByteArray().trimmed().toLower();
+    if (name == "utf-8" || name == "utf8" || name.isEmpty())
+        return std::nullopt;
+    if (name == "windows-1252" || name == "cp1252" || name == "iso-8859-1" || name == "latin1" || name == "us-ascii" ||
+        name == "ascii")
+        return DecodeWindows1252(data).toUtf8();  // Latin-1 as its Windows superset, as browsers do
+    QStringDecoder decoder(name.constData());
+    if (!decoder.isValid())
+        return std::nullopt;  // unknown: read as files that declare nothing
+    return QString(decoder(data)).toUtf8();
+}
+
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
+    // A file in another encoding is read as UTF-8 once transcoded; in a file
+    // that declares none, texts that are not UTF-8 are Windows-1252.
+    const std::optional<QByteArray> transcoded = GpxAsUtf8(data);
+    if (transcoded)
+        data = *transcoded;
+    const bool mixed = !transcoded && !IsStrictUtf8(data);
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
     const int waypoints = CountGpxWaypoints(data);
@@ -345,7 +403,7 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
             next = e < 0 ? c.size() : e + 2 + tag.name.size();
         }
         QString name, desc;
-        NameAndDescription(c, contentStart, contentEnd, &name, &desc);
+        NameAndDescription(c, contentStart, contentEnd, mixed, &name, &desc);
         if (result.counter == INT32_MAX - 1)
             break;
         ++result.counter;

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace orvalis {
 
@@ -101,13 +102,29 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
     return static_cast<int32_t>(scaled);
 }
 
-// Number of simple records, found by walking the record lengths only, so the
-// table can be sized once.
-int CountOv2Records(QByteArrayView data)
+namespace {
+
+// The name of a simple record starting at `start`, when its fixed part and its
+// terminating zero lie inside the file and inside the record's `length`.
+std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 start, qint64 length)
+{
+    const qint64 nameStart = start + 13;
+    const qint64 end = std::min(size, start + length);
+    if (nameStart > end)
+        return std::nullopt;
+    const void *zero = std::memchr(bytes + nameStart, 0, static_cast<size_t>(end - nameStart));
+    if (!zero)
+        return std::nullopt;
+    return QByteArrayView(bytes + nameStart, static_cast<const char *>(zero) - (bytes + nameStart));
+}
+
+}  // namespace
+
+Ov2Survey SurveyOv2(QByteArrayView data)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
-    int count = 0;
+    Ov2Survey survey;
     qint64 pos = 0;
     while (pos < size) {
         const qint64 start = pos;
@@ -120,11 +137,22 @@ int CountOv2Records(QByteArrayView data)
             const qint64 length = U32(bytes + pos);
             if (length < 5)
                 break;
+            if (type == 2) {
+                ++survey.records;
+                if (!survey.nonUtf8Names) {
+                    const auto name = RecordName(bytes, size, start, length);
+                    survey.nonUtf8Names = name && !IsStrictUtf8(*name);
+                }
+            }
             pos = start + length;
-            count += type == 2 ? 1 : 0;
         }
     }
-    return count;
+    return survey;
+}
+
+int CountOv2Records(QByteArrayView data)
+{
+    return SurveyOv2(data).records;
 }
 
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
@@ -133,7 +161,8 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
     const char *bytes = data.data();
     const qint64 size = data.size();
     qint64 pos = 0;
-    table.reserveRows(CountOv2Records(data) + 1);
+    const Ov2Survey survey = SurveyOv2(data);
+    table.reserveRows(survey.records + 1);
     while (pos < size) {
         const qint64 start = pos;
         const auto type = static_cast<unsigned char>(bytes[pos++]);
@@ -145,8 +174,16 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
                 return result;
             }
             const qint64 length = U32(bytes + pos);
-            // A length below 5 would move backwards; one past the end has no record.
-            if (length < 5 || start + length > size) {
+            // A length below 5 would move backwards.
+            if (length < 5) {
+                result.truncated = true;
+                return result;
+            }
+            if (start + length > size) {
+                // Cut short: an extended record whose fixed part and name are
+                // there still takes its POI number; nothing after it can be trusted.
+                if (type == 3 && RecordName(bytes, size, start, length))
+                    ++result.counter;
                 result.truncated = true;
                 return result;
             }
@@ -170,18 +207,21 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
             const qint64 length = U32(bytes + pos);
             const auto lon = static_cast<int32_t>(U32(bytes + pos + 4));
             const auto lat = static_cast<int32_t>(U32(bytes + pos + 8));
+            const auto name = RecordName(bytes, size, start, length);
+            if (!name) {
+                result.truncated = true;
+                return result;
+            }
             const qint64 nameStart = pos + 12;
-            const void *zero = std::memchr(bytes + nameStart, 0, static_cast<size_t>(size - nameStart));
-            if (!zero) {
-                result.truncated = true;
-                return result;
-            }
-            const qint64 nameEnd = static_cast<const char *>(zero) - bytes;
+            const qint64 nameEnd = nameStart + name->size();
             const qint64 recordEnd = start + length;
-            if (recordEnd < nameEnd + 1 || recordEnd > size) {
+            if (recordEnd < nameEnd + 1) {
                 result.truncated = true;
                 return result;
             }
+            // A length past the end of the file (a cut or damaged file) keeps this
+            // complete POI and ends the reading.
+            const bool cut = recordEnd > size;
             if (result.counter == INT32_MAX - 1)
                 return result;
             ++result.counter;
@@ -197,7 +237,11 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
                 table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
                 table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
             }
-            table.setField(row, FieldDescription, DecodeFileText(QByteArrayView(bytes + nameStart, nameEnd - nameStart)));
+            table.setField(row, FieldDescription, DecodeFileText(*name, survey.nonUtf8Names));
+            if (cut) {
+                result.truncated = true;
+                return result;
+            }
             pos = recordEnd;
             break;
         }
@@ -216,14 +260,24 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
     int32_t east = 0, north = 0, west = 1410065407, south = 1410065407;
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
+    // Names go out in Windows-1252 where it fits and reads back, as UTF-8
+    // otherwise. Only when a name that the reader of such a mixed file could
+    // not tell from Windows-1252 meets a name that makes the file mixed does
+    // every name go out as UTF-8, so that all read back as they were.
+    bool mixed = false, unsure = false;
+    for (int row = first; row <= last && !(mixed && unsure); ++row) {
+        const QString description = table.field(row, FieldDescription);
+        mixed = mixed || NeedsWindows1252(description);
+        unsure = unsure || !ReadsBackInMixedFile(description);
+    }
+    const bool allUtf8 = mixed && unsure;
     for (int row = first; row <= last; ++row) {
         const QString latText = table.field(row, FieldLatitude);
         const QString lonText = table.field(row, FieldLongitude);
         if (latText.isEmpty() || lonText.isEmpty())
             continue;
-        // Descriptions outside Windows-1252 go out as UTF-8, which the reader decodes back.
         const QString description = table.field(row, FieldDescription);
-        QByteArray name = FitsWindows1252(description) ? EncodeWindows1252(description) : description.toUtf8();
+        QByteArray name = allUtf8 ? description.toUtf8() : MixedFileBytes(description);
         name.replace('\0', ' ');  // a zero ends the name in the record
         const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
         total += length;

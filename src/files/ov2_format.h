@@ -20,6 +20,13 @@ struct ReadResult {
 // rows must have been emptied; the row count follows the POI counter.
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
 
+// What a walk over the record lengths finds: the POI records, and whether some
+// names are not UTF-8 (then the file's texts are mostly Windows-1252).
+struct Ov2Survey {
+    int records = 0;
+    bool nonUtf8Names = false;
+};
+Ov2Survey SurveyOv2(QByteArrayView data);
 // The number of POI records a file holds, by their lengths alone.
 int CountOv2Records(QByteArrayView data);
 

@@ -64,8 +64,6 @@ QByteArray EncodeWindows1252(const QString &text)
     return out;
 }
 
-namespace {
-
 // True when the bytes are strict UTF-8: sequences of one to four bytes, no
 // overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsStrictUtf8(QByteArrayView bytes)
@@ -106,6 +104,35 @@ bool IsStrictUtf8(QByteArrayView bytes)
     return true;
 }
 
+namespace {
+
+bool IsAscii(QByteArrayView bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// Windows-1252 text reads as valid UTF-8 mostly where an accented capital is
+// followed by punctuation or a symbol ("É–" is C9 96, "ɖ"): two-byte sequences.
+// Three- and four-byte sequences, or two letters in a row that Windows-1252
+// cannot hold (a Cyrillic or Greek word), do not arise that way.
+bool EvidentlyUtf8(QByteArrayView bytes, const QString &text)
+{
+    for (char b : bytes)
+        if (static_cast<unsigned char>(b) >= 0xE0)
+            return true;  // the bytes are valid UTF-8: a lead of a longer sequence
+    bool previous = false;
+    for (const QChar c : text) {
+        const bool foreign = c.isLetter() && !FitsWindows1252(c);
+        if (foreign && previous)
+            return true;
+        previous = foreign;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
@@ -117,21 +144,44 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
     return true;
 }
 
-QString DecodeFileText(QByteArrayView bytes)
+QString DecodeFileText(QByteArrayView bytes, bool mixedFile)
 {
     // Plain ASCII is by far the most common case.
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (IsAscii(bytes))
         return QString::fromLatin1(bytes.data(), bytes.size());
-    QString text;
-    if (DecodeUtf8Strict(bytes, &text))
+    if (!IsStrictUtf8(bytes))
+        return DecodeWindows1252(bytes);
+    QString text = QString::fromUtf8(bytes);
+    if (!mixedFile || EvidentlyUtf8(bytes, text))
+        return text;
+    // Text that fits Windows-1252 is written as UTF-8 by this program only when
+    // its Windows-1252 bytes would be valid UTF-8: such a file reads back as it was.
+    if (FitsWindows1252(text) && IsStrictUtf8(EncodeWindows1252(text)))
         return text;
     return DecodeWindows1252(bytes);
+}
+
+bool NeedsWindows1252(const QString &text)
+{
+    if (!FitsWindows1252(text))
+        return false;
+    const QByteArray bytes = EncodeWindows1252(text);
+    return !IsAscii(bytes) && !IsStrictUtf8(bytes);
+}
+
+bool ReadsBackInMixedFile(const QString &text)
+{
+    return FitsWindows1252(text) || EvidentlyUtf8(text.toUtf8(), text);
+}
+
+QByteArray MixedFileBytes(const QString &text)
+{
+    if (!FitsWindows1252(text))
+        return text.toUtf8();
+    QByteArray bytes = EncodeWindows1252(text);
+    if (!IsAscii(bytes) && IsStrictUtf8(bytes))
+        return text.toUtf8();
+    return bytes;
 }
 
 }  // namespace orvalis

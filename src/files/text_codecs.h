@@ -18,8 +18,34 @@ QByteArray EncodeWindows1252(const QString &text);
 // surrogates, nothing above U+10FFFF. Returns false on any fault.
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out);
 
+bool IsStrictUtf8(QByteArrayView bytes);
+
+// False for the characters XML 1.0 forbids: controls other than tab, line
+// feed and carriage return, and U+FFFE/U+FFFF.
+inline bool IsXmlChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x20 ? (u != 0xFFFE && u != 0xFFFF) : (u == u'\t' || u == u'\n' || u == u'\r');
+}
+
 // Text read from a POI file: UTF-8 when the bytes are valid UTF-8, otherwise
 // Windows-1252, so names written by navigators and older tools survive.
-QString DecodeFileText(QByteArrayView bytes);
+// In a file some of whose texts are not UTF-8 (`mixedFile`), Windows-1252 text
+// that happens to be valid UTF-8 is told apart: UTF-8 is kept only where it
+// is evident (a sequence of three or four bytes, or two letters in a row of a
+// script Windows-1252 lacks, like Cyrillic), or where this program would have
+// written it (MixedFileBytes).
+QString DecodeFileText(QByteArrayView bytes, bool mixedFile = false);
+
+// The bytes of a name in a file that mixes Windows-1252 and UTF-8 texts:
+// Windows-1252 unless the text does not fit it, or its Windows-1252 bytes
+// would read back as other UTF-8 text ("CAFÉ–BAR" is C9 96, UTF-8 for "ɖ").
+QByteArray MixedFileBytes(const QString &text);
+// True when MixedFileBytes gives Windows-1252 bytes that are not UTF-8: such a
+// name makes its file one that mixes the two.
+bool NeedsWindows1252(const QString &text);
+// True when MixedFileBytes(text) reads back as `text` in a file that mixes the two
+// (false for a lone letter outside Windows-1252, like "ɖ", whose UTF-8 looks like "É–").
+bool ReadsBackInMixedFile(const QString &text);
 
 }  // namespace orvalis

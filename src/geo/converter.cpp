@@ -67,9 +67,9 @@ QString ConverterResultText(const QString &degreesBox, const QString &minutesBox
     }
     const long double d = ReadDecimal(degrees, separator);
     const long double m = static_cast<long double>(minutes) / 60.0L;
-    long double value = std::signbit(d) ? d - m : d + m;
-    if (secondItem)
-        value = -value;
+    // A typed minus and S/W both mean south or west: together they must not cancel out.
+    const bool negative = std::signbit(d) || secondItem;
+    const long double value = (std::fabs(d) + m) * (negative ? -1.0L : 1.0L);
     return FormatFixed(value, 15, 5, sep);
 }
 

@@ -101,7 +101,9 @@ QString JsString(const QString &text)
         case u'\r': out += QStringLiteral("\\r"); break;
         case u'<': out += QStringLiteral("\\u003C"); break;
         default:
-            if (u < 0x20 || u == 0x2028 || u == 0x2029 || !FitsWindows1252(c))
+            if (!IsXmlChar(c))
+                out += u' ';  // no control character in a page's text
+            else if (u < 0x20 || u == 0x2028 || u == 0x2029 || !FitsWindows1252(c))
                 out += QStringLiteral("\\u%1").arg(u, 4, 16, QChar(u'0'));
             else
                 out += c;

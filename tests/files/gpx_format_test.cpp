@@ -1,5 +1,7 @@
 #include "files/gpx_format.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -70,6 +72,39 @@ TEST(GpxRead, EntitiesCdataCommentsAndEncodings)
     EXPECT_EQ(t.lastRow(), 2);
 }
 
+TEST(GpxRead, DeclaredEncodingsAndByteOrderMarks)
+{
+    // Polish names in Windows-1250: "Łódź" is A3 F3 64 9F.
+    const QByteArray cp1250 = "<?xml version='1.0' encoding=\"windows-1250\" ?>\n<gpx><wpt lat=\"51.7\" lon=\"19.4\">"
+                              "<name>\xA3\xF3" "d\x9F</name><desc>Krak\xF3w</desc></wpt></gpx>";
+    EXPECT_EQ(Read(cp1250).field(1, FieldDescription), QStringLiteral("Łódź - Kraków"));
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><gpx><wpt lat=\"1\" lon=\"2\">"
+                                        "<name>Łódź Метро 🚗</name></wpt></gpx>");
+    for (auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+        int count = 0;
+        const PoiTable t = Read(encoder(text), u',', &count);
+        EXPECT_EQ(count, 1);
+        EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Łódź Метро 🚗 - "));
+        EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("1"));
+    }
+    // ISO-8859-1 and an unknown name fall back to the rule of files that declare nothing.
+    EXPECT_EQ(Read("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res \x80</name></wpt></gpx>")
+                  .field(1, FieldDescription),
+              QStringLiteral("Frères € - "));
+    EXPECT_EQ(Read("<?xml version=\"1.0\" encoding=\"x-unknown\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>Caf\xC3\xA9</name></wpt></gpx>")
+                  .field(1, FieldDescription),
+              QStringLiteral("Café - "));
+}
+
+TEST(GpxRead, Windows1252FilesWhoseNamesLookLikeUtf8)
+{
+    // A file with a name that is not UTF-8 is Windows-1252; "É–" stays itself, Cyrillic stays Cyrillic.
+    const PoiTable t = Read(Gpx("<wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res</name></wpt>"
+                                "<wpt lat=\"1\" lon=\"2\"><name>CAF\xC9\x96" "BAR</name><desc>\xD0\x9C\xD0\xB5\xD1\x82</desc></wpt>"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("CAFÉ–BAR - Мет"));
+}
+
 TEST(GpxRead, RouteAndTrackPointsAreNotWaypoints)
 {
     int count = 0;
@@ -98,6 +133,18 @@ TEST(GpxWrite, HeaderLinesAndFooterWithCrLf)
     PoiTable t;
     EXPECT_EQ(GpxFileBytes(t, 1, 1), QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                                                 "<gpx version=\"1.0\" creator=\"Orvalis\">\r\n</gpx>\r\n"));
+}
+
+TEST(GpxWrite, CharactersXmlForbidsBecomeSpaces)
+{
+    PoiTable t;
+    t.setRowCount(2);
+    t.setField(1, FieldLatitude, "1");
+    t.setField(1, FieldLongitude, "2");
+    t.setField(1, FieldDescription, QString::fromUtf16(u"a\u0001b\u001Fc\tTab\uFFFEd\uFFFF"));
+    const QByteArray b = GpxFileBytes(t, 1, 1);
+    EXPECT_TRUE(b.contains("<name>a b c\tTab d </name>"));
+    EXPECT_EQ(Read(b).field(1, FieldDescription), QStringLiteral("a b c\tTab d  - "));
 }
 
 TEST(GpxWrite, OneLinePerUsableRowEscapedAndUtf8)

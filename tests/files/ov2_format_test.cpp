@@ -1,4 +1,5 @@
 #include "files/ov2_format.h"
+#include "files/text_codecs.h"
 #include "geo/geodesy.h"
 
 #include <QBuffer>
@@ -92,15 +93,39 @@ TEST(Ov2Read, PaddingDeletedRecordsAndStrayBytes)
 TEST(Ov2Read, NamesInUtf8AndInWindows1252)
 {
     PoiTable t;
+    // Every name valid UTF-8: all read as UTF-8.
+    ReadOv2(Simple(1, 1, "Caf\xC3\xA9") + Simple(1, 1, "CAF\xC9\x96" "BAR") + Simple(1, 1, "\xF0\x9F\x9A\x97 car"), t, u'.');
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Café"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("CAFɖBAR"));
+    EXPECT_EQ(t.field(3, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
+    // Some names are not UTF-8: the file is Windows-1252, but for names that are evidently UTF-8.
+    PoiTable m;
     ReadOv2(Simple(1, 1, "Aebi Fr\xE8res") + Simple(1, 1, "Caf\xC3\xA9") + Simple(1, 1, "\xD0\x9C\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE") +
-                Simple(1, 1, "\xF0\x9F\x9A\x97 car") + Simple(1, 1, "\xC0\xAF overlong") + Simple(1, 1, "\x80\x80 stray"),
-            t, u'.');
-    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Aebi Frères"));
-    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Café"));
-    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("Метро"));
-    EXPECT_EQ(t.field(4, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
-    EXPECT_EQ(t.field(5, FieldDescription), QStringLiteral("À¯ overlong"));
-    EXPECT_EQ(t.field(6, FieldDescription), QStringLiteral("€€ stray"));
+                Simple(1, 1, "\xF0\x9F\x9A\x97 car") + Simple(1, 1, "\xC0\xAF overlong") + Simple(1, 1, "\x80\x80 stray") +
+                Simple(1, 1, "CAF\xC9\x96" "BAR"),
+            m, u'.');
+    EXPECT_EQ(m.field(1, FieldDescription), QStringLiteral("Aebi Frères"));
+    EXPECT_EQ(m.field(2, FieldDescription), QStringLiteral("CafÃ©"));
+    EXPECT_EQ(m.field(3, FieldDescription), QStringLiteral("Метро"));
+    EXPECT_EQ(m.field(4, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
+    EXPECT_EQ(m.field(5, FieldDescription), QStringLiteral("À¯ overlong"));
+    EXPECT_EQ(m.field(6, FieldDescription), QStringLiteral("€€ stray"));
+    EXPECT_EQ(m.field(7, FieldDescription), QStringLiteral("CAFÉ–BAR"));
+}
+
+TEST(Ov2Read, Windows1252CapitalsBeforePunctuationInFilesOfOtherPrograms)
+{
+    // Each pair is valid UTF-8 for some other letter; next to a name that is
+    // not UTF-8 ("Fr\xE8res") they are read as the Windows-1252 they are.
+    const QString marks = QStringLiteral("–—…€‘’“”«»°");
+    for (const QChar capital : QStringLiteral("ÉÀÇ")) {
+        for (const QChar mark : marks) {
+            const QString name = QStringLiteral("CAF") + capital + mark + QStringLiteral("BAR");
+            PoiTable t;
+            ReadOv2(Simple(1, 1, "Fr\xE8res") + Simple(1, 1, EncodeWindows1252(name)), t, u'.');
+            EXPECT_EQ(t.field(2, FieldDescription), name);
+        }
+    }
 }
 
 TEST(Ov2Read, DamagedFilesEndCleanly)
@@ -109,7 +134,6 @@ TEST(Ov2Read, DamagedFilesEndCleanly)
     const QList<QByteArray> tails = {
         QByteArray(1, '\0') + U32(0),                 // length 0 would move backwards
         QByteArray(1, '\0') + U32(4),
-        QByteArray(1, '\x03') + U32(0xFFFFFFFF),      // far past the end
         QByteArray(1, '\x02') + U32(10) + U32(1) + U32(1) + "x" + QByteArray(1, '\0'),  // length before the name's end
     };
     for (const QByteArray &tail : tails) {
@@ -119,6 +143,17 @@ TEST(Ov2Read, DamagedFilesEndCleanly)
         EXPECT_TRUE(r.truncated);
         EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("kept"));
         EXPECT_EQ(t.lastRow(), 1);
+    }
+    // A length far past the end: a record whose fixed part and name are there
+    // is kept (an extended one takes its POI number), and the reading ends.
+    for (const char type : {'\x02', '\x03'}) {
+        PoiTable t;
+        const ReadResult r = ReadOv2(good + QByteArray(1, type) + U32(0xFFFFFFFF) + U32(1) + U32(1) + "last" +
+                                         QByteArray(1, '\0') + Simple(2, 2, "after"), t, u'.');
+        EXPECT_EQ(r.counter, 2);
+        EXPECT_TRUE(r.truncated);
+        EXPECT_EQ(t.lastRow(), type == '\x02' ? 2 : 1);
+        EXPECT_EQ(t.field(2, FieldDescription), type == '\x02' ? QStringLiteral("last") : QString());
     }
     // Files that end inside a record.
     for (const QByteArray &tail : {QByteArray(1, '\x02') + U32(30) + U32(1) + U32(1) + "no zero", QByteArray(1, '\x02') + U32(14),
@@ -187,6 +222,29 @@ TEST(Ov2Write, NamesRoundTripInBothEncodings)
     ReadOv2(b, back, u'.');
     for (int r = 1; r <= 3; ++r)
         EXPECT_EQ(back.field(r, FieldDescription), t.field(r, FieldDescription));
+}
+
+TEST(Ov2Write, Windows1252ThatWouldReadAsOtherUtf8IsWrittenAsUtf8)
+{
+    // "CAFÉ–BAR" in Windows-1252 is C9 96, UTF-8 for "ɖ": the writer must not produce it.
+    QList<QStringList> rows = {{"1", "1", "CAFÉ–BAR"}, {"2", "2", "Aebi Frères"}, {"3", "3", "Café"},
+                               {"4", "4", "Метро"}, {"5", "5", "À« °C »"}};
+    auto roundTrip = [](const PoiTable &t) {
+        PoiTable back;
+        ReadOv2(Ov2FileBytes(t, 1, t.lastRow(), u'.'), back, u'.');
+        for (int r = 1; r <= t.lastRow(); ++r)
+            EXPECT_EQ(back.field(r, FieldDescription), t.field(r, FieldDescription)) << r;
+    };
+    const PoiTable t = TableOfRows(rows);
+    const QByteArray b = Ov2FileBytes(t, 1, t.lastRow(), u'.');
+    EXPECT_TRUE(b.contains("CAF\xC3\x89\xE2\x80\x93" "BAR"));
+    EXPECT_TRUE(b.contains("Caf\xE9"));  // still Windows-1252 where that reads back
+    roundTrip(t);
+    // A lone "ɖ" would read as "É–" beside Windows-1252 names: then every name is UTF-8.
+    rows.append({"6", "6", "ɖ"});
+    const PoiTable u = TableOfRows(rows);
+    EXPECT_TRUE(Ov2FileBytes(u, 1, u.lastRow(), u'.').contains("Caf\xC3\xA9"));
+    roundTrip(u);
 }
 
 TEST(Ov2Write, FailingDeviceIsReported)

@@ -59,6 +59,9 @@ TEST(ConverterResult, EntriesOutsideTheNormalRangeAreComputed)
     EXPECT_EQ(ConverterResultText("48", "59,9999", false, u','), QStringLiteral("49,00000"));
     EXPECT_EQ(ConverterResultText("48", "-30", false, u','), QStringLiteral("47,50000"));
     EXPECT_EQ(ConverterResultText("-48", "30", false, u','), QStringLiteral("-48,50000"));
+    // A typed minus and the S/W hemisphere both say south/west: they never cancel out.
+    EXPECT_EQ(ConverterResultText("-48", "30", true, u','), QStringLiteral("-48,50000"));
+    EXPECT_EQ(ConverterResultText("-0", "30", false, u'.'), QStringLiteral("-0.50000"));
     EXPECT_EQ(ConverterResultText("48,5", "30", false, u','), QStringLiteral("49,00000"));
     EXPECT_EQ(ConverterResultText("48", "60", true, u'.'), QStringLiteral("-49.00000"));
 }

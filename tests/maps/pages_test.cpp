@@ -137,6 +137,12 @@ TEST(Pages, InjectionThroughPoiTexts)
     EXPECT_TRUE(SinglePoiPage(kAddresses, "48", "2", "Станция").contains("\\u0421"));
 }
 
+TEST(PageText, ControlCharactersBecomeSpaces)
+{
+    EXPECT_EQ(JsString(QString::fromUtf16(u"a\u0001b\u001Bc\uFFFF")), QStringLiteral("a b c "));
+    EXPECT_EQ(JsString("a\nb"), QStringLiteral("a\\nb"));
+}
+
 TEST(Pages, BlanksAroundCoordinatesAreTrimmedInEveryPageType)
 {
     // Number entry takes "48,8531 " as 48.8531; a page must not draw it at 0.
