@@ -239,7 +239,7 @@ private:
         for (int k = 0; k < 4; ++k)
             p[k] = {number(2 * k), number(2 * k + 1)};
         const Crossing c = RouteCrossing(p[0], p[1], p[2], p[3]);
-        if (c.status == Crossing::Status::DivisionByZero || c.status == Crossing::Status::InvalidOperation) {
+        if (c.status != Crossing::Status::Crossing && c.status != Crossing::Status::Parallel) {
             std::fprintf(stderr, "%s\n", CrossingErrorText(c.status).toUtf8().constData());
             return 1;
         }

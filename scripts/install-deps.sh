@@ -3,9 +3,9 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev
+  qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
-  xvfb xauth
+  xvfb xauth poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,6 +16,7 @@ int main(int argc, char **argv)
     orvalis::RegisterMapScheme();
     orvalis::OrvalisApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Orvalis"));
+    orvalis::InstallQtFrench(&app);
     app.setDesktopFileName(QStringLiteral("org.orvalis.Orvalis"));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral("orvalis"), QIcon(QStringLiteral(":/orvalis.svg"))));
 

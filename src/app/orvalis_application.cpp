@@ -2,6 +2,8 @@
 
 #include "app/dialogs.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 namespace orvalis {
@@ -21,6 +23,17 @@ bool OrvalisApplication::notify(QObject *receiver, QEvent *event)
     if (dialogs_)
         dialogs_->error(activeWindow(), report);
     return false;
+}
+
+QObject *InstallQtFrench(QCoreApplication *app)
+{
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 }  // namespace orvalis

@@ -19,4 +19,10 @@ private:
     Dialogs *dialogs_ = nullptr;
 };
 
+// Loads Qt's own French texts (file dialogs, context menus, buttons) whatever
+// the user's locale, since the whole interface is French. Returns the
+// installed translator (owned by the application), or null when Qt's French
+// catalogue is not installed.
+QObject *InstallQtFrench(QCoreApplication *app);
+
 }  // namespace orvalis

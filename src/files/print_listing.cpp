@@ -4,9 +4,11 @@ namespace orvalis {
 
 namespace {
 constexpr int kColumnX[] = {50, 250, 650, 1050, 2900};
+constexpr int kColumnGap = 20;
 constexpr int kRowsPerPage = 60;
+constexpr int kLine = 120;
 
-PrintOp Text(int x, int y, const QString &text, PrintOp::Colour color = PrintOp::Black)
+PrintOp Text(int x, int y, const QString &text, PrintOp::Colour color = PrintOp::Black, int width = 0)
 {
     PrintOp op;
     op.kind = PrintOp::Text;
@@ -14,7 +16,14 @@ PrintOp Text(int x, int y, const QString &text, PrintOp::Colour color = PrintOp:
     op.y = y;
     op.text = text;
     op.color = color;
+    op.width = width;
     return op;
+}
+
+// A cell of column c, cut where the next column starts so the two never overprint.
+PrintOp Cell(int c, int y, const QString &text)
+{
+    return Text(kColumnX[c], y, text, PrintOp::Black, c + 1 < 5 ? kColumnX[c + 1] - kColumnX[c] - kColumnGap : 0);
 }
 
 PrintOp Rule(int y)
@@ -30,6 +39,12 @@ PrintOp Rule(int y)
 }
 }  // namespace
 
+int ListingPageHeight()
+{
+    // The footer's last line below the 59th row of a page, and its own height.
+    return 560 + kLine * (kRowsPerPage - 1) + kLine;
+}
+
 std::vector<PrintOp> ListingOperations(const PoiTable &table, int top, int bottom, const QString &caption,
                                        const QString &poiCount)
 {
@@ -37,16 +52,16 @@ std::vector<PrintOp> ListingOperations(const PoiTable &table, int top, int botto
     const QString titles[] = {QStringLiteral("Repère"), QStringLiteral("Latitude"), QStringLiteral("Longitude"),
                               QStringLiteral("Description"), QStringLiteral("Distance")};
     for (int c = 0; c < 5; ++c)
-        ops.push_back(Text(kColumnX[c], 80, titles[c]));
+        ops.push_back(Cell(c, 80, titles[c]));
     ops.push_back(Rule(200));
     int k = 0;
     for (int row = top; row <= bottom; ++row) {
         const int y = 320 + 120 * k;
-        ops.push_back(Text(kColumnX[0], y, table.field(row, FieldNumber)));
-        ops.push_back(Text(kColumnX[1], y, table.field(row, FieldLatitude)));
-        ops.push_back(Text(kColumnX[2], y, table.field(row, FieldLongitude)));
-        ops.push_back(Text(kColumnX[3], y, table.field(row, FieldDescription).left(40)));
-        ops.push_back(Text(kColumnX[4], y, table.field(row, FieldDistance)));
+        ops.push_back(Cell(0, y, table.field(row, FieldNumber)));
+        ops.push_back(Cell(1, y, table.field(row, FieldLatitude)));
+        ops.push_back(Cell(2, y, table.field(row, FieldLongitude)));
+        ops.push_back(Cell(3, y, table.field(row, FieldDescription).left(40)));
+        ops.push_back(Cell(4, y, table.field(row, FieldDistance)));
         if (++k == kRowsPerPage) {
             ops.push_back(PrintOp{PrintOp::NewPage});
             k = 0;

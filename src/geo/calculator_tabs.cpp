@@ -121,7 +121,8 @@ void TwoPoiTab::BitBtn1Click()
     const float lon1 = ReadDecimal(Edit2->text(), sep);
     const float lat2 = ReadDecimal(Edit3->text(), sep);
     const float lon2 = ReadDecimal(Edit4->text(), sep);
-    if (!CheckFilled(ctx_.dialogs, this, {Edit1, Edit2, Edit3, Edit4}, kFourFieldsMessage))
+    if (!CheckFilled(ctx_.dialogs, this, {Edit1, Edit2, Edit3, Edit4}, kFourFieldsMessage) ||
+        !CheckFloatRange(ctx_.dialogs, this, {Edit1, Edit2, Edit3, Edit4}, sep))
         return;
     const int32_t d = SphericalDistance(lat1, lon1, lat2, lon2);
     ctx_.mapScaleDistance = d;
@@ -214,7 +215,8 @@ void DestinationTab::BitBtn5Click()
     const float lon1 = ReadDecimal(Edit8->text(), sep);
     const float bearing = ReadDecimal(Edit9->text(), sep);
     const float distance = ReadDecimal(Edit10->text(), sep);
-    if (!CheckFilled(ctx_.dialogs, this, {Edit7, Edit8, Edit9, Edit10}, kFourFieldsMessage))
+    if (!CheckFilled(ctx_.dialogs, this, {Edit7, Edit8, Edit9, Edit10}, kFourFieldsMessage) ||
+        !CheckFloatRange(ctx_.dialogs, this, {Edit7, Edit8, Edit9, Edit10}, sep))
         return;
     const LatLon dest = DestinationPoint(lat1, lon1, bearing, distance);
     Edit11->setText(FormatCoordinate(dest.lat, sep));
@@ -338,15 +340,15 @@ void CrossingTab::takeCoordinates(const QString &latitude, const QString &longit
 void CrossingTab::BitBtn13Click()
 {
     const QList<QLineEdit *> inputs = {Edit15, Edit16, Edit17, Edit18, Edit19, Edit20, Edit21, Edit22};
-    if (!CheckFilled(ctx_.dialogs, this, inputs, kEightFieldsMessage))
-        return;
     const QChar sep = ctx_.env.separator;
+    if (!CheckFilled(ctx_.dialogs, this, inputs, kEightFieldsMessage) || !CheckFloatRange(ctx_.dialogs, this, inputs, sep))
+        return;
     LatLon p[4];
     for (int k = 0; k < 4; ++k)
         p[k] = {ReadDecimal(inputs[2 * k]->text(), sep), ReadDecimal(inputs[2 * k + 1]->text(), sep)};
     const Crossing c = RouteCrossing(p[0], p[1], p[2], p[3]);
-    if (c.status == Crossing::Status::DivisionByZero || c.status == Crossing::Status::InvalidOperation) {
-        // A route along a meridian has no slope: nothing changes on the tab.
+    if (c.status != Crossing::Status::Crossing && c.status != Crossing::Status::Parallel) {
+        // A route along a meridian has no slope, a slope may overflow: nothing changes on the tab.
         ctx_.dialogs.error(this, CrossingErrorText(c.status));
         return;
     }

@@ -92,6 +92,12 @@ std::optional<long double> ParseDecimal(QStringView text, QChar separator)
     return value;
 }
 
+bool ExceedsFloat(QStringView text, QChar separator)
+{
+    const auto v = ParseDecimal(text, separator);
+    return v && std::fabs(*v) > FLT_MAX;
+}
+
 float ReadDecimal(const QString &text, QChar separator)
 {
     return ReadDecimal(QStringView(text), separator);

@@ -11,6 +11,9 @@ namespace orvalis {
 // number. Kept independent of the process locale on purpose.
 std::optional<long double> ParseDecimal(const QString &text, QChar separator);
 std::optional<long double> ParseDecimal(QStringView text, QChar separator);
+// True for a number too large for a 32-bit float ("1e39"): ReadDecimal gives 0
+// for it, which must not pass for the value typed.
+bool ExceedsFloat(QStringView text, QChar separator);
 // The number as a 32-bit float; 0 when the text is not a number.
 float ReadDecimal(const QString &text, QChar separator);
 float ReadDecimal(QStringView text, QChar separator);

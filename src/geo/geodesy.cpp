@@ -118,13 +118,25 @@ Crossing RouteCrossing(LatLon p1, LatLon p2, LatLon p3, LatLon p4)
     using L = long double;
     c.m1 = static_cast<float>((L(p2.lat) - p1.lat) / (L(p2.lon) - p1.lon));
     c.m2 = static_cast<float>((L(p4.lat) - p3.lat) / (L(p4.lon) - p3.lon));
+    // A slope a float cannot hold would make every result 0 or nonsense.
+    if (!std::isfinite(c.m1) || !std::isfinite(c.m2)) {
+        c.status = Crossing::Status::Overflow;
+        return c;
+    }
     if (c.m1 == c.m2) {
         c.status = Crossing::Status::Parallel;
         return c;
     }
     c.lon = static_cast<float>((L(p1.lat) - L(p1.lon) * c.m1 - p3.lat + L(p3.lon) * c.m2) / (L(c.m2) - c.m1));
     c.lat = static_cast<float>(L(p1.lat) - L(p1.lon) * c.m1 + L(c.m1) * c.lon);
+    if (!std::isfinite(c.lat) || !std::isfinite(c.lon))
+        c.status = Crossing::Status::Overflow;
     return c;
+}
+
+QString FloatOverflowText()
+{
+    return QStringLiteral("Débordement de capacité en virgule flottante.");
 }
 
 QString CrossingErrorText(Crossing::Status status)
@@ -134,6 +146,8 @@ QString CrossingErrorText(Crossing::Status status)
         return QStringLiteral("Division par zéro en virgule flottante.");
     case Crossing::Status::InvalidOperation:
         return QStringLiteral("Opération en virgule flottante incorrecte.");
+    case Crossing::Status::Overflow:
+        return FloatOverflowText();
     default:
         return {};
     }

@@ -43,7 +43,7 @@ LatLon DestinationPoint(float lat1, float lon1, float bearing, float distance);
 
 // Crossing of two straight lines in the (longitude, latitude) plane.
 struct Crossing {
-    enum class Status { Crossing, Parallel, DivisionByZero, InvalidOperation };
+    enum class Status { Crossing, Parallel, DivisionByZero, InvalidOperation, Overflow };
     Status status = Status::Crossing;
     float m1 = 0;
     float m2 = 0;
@@ -51,6 +51,8 @@ struct Crossing {
     float lon = 0;
 };
 Crossing RouteCrossing(LatLon p1, LatLon p2, LatLon p3, LatLon p4);
+// The French report of a number or a result too large for a float.
+QString FloatOverflowText();
 // The French report of a crossing that could not be computed.
 QString CrossingErrorText(Crossing::Status status);
 

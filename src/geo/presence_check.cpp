@@ -1,5 +1,8 @@
 #include "geo/presence_check.h"
 
+#include "geo/decimal_entry.h"
+#include "geo/geodesy.h"
+
 #include "app/dialogs.h"
 
 #include <QLineEdit>
@@ -11,6 +14,17 @@ bool CheckFilled(Dialogs &dialogs, QWidget *parent, const QList<QLineEdit *> &bo
     for (QLineEdit *box : boxes) {
         if (box->text().isEmpty()) {
             dialogs.error(parent, message);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckFloatRange(Dialogs &dialogs, QWidget *parent, const QList<QLineEdit *> &boxes, QChar separator)
+{
+    for (QLineEdit *box : boxes) {
+        if (ExceedsFloat(box->text(), separator)) {
+            dialogs.error(parent, FloatOverflowText());
             return false;
         }
     }

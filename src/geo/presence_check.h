@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QList>
 #include <QString>
 
@@ -15,5 +16,8 @@ inline const QString kEightFieldsMessage = QStringLiteral("Les huit champs doive
 
 // True when every box holds some text; otherwise shows `message` as an error and returns false.
 bool CheckFilled(Dialogs &dialogs, QWidget *parent, const QList<QLineEdit *> &boxes, const QString &message);
+// True when no box holds a number too large for a float; otherwise shows the
+// floating-point overflow error and returns false, so that nothing changes.
+bool CheckFloatRange(Dialogs &dialogs, QWidget *parent, const QList<QLineEdit *> &boxes, QChar separator);
 
 }  // namespace orvalis

@@ -91,6 +91,19 @@ TEST(TwoPoiTab, PresenceCheckAndBlankBoxes)
     c.set("Edit1", "48.8531");
     c.click("BitBtn1");
     EXPECT_EQ(c.dialogs.texts("error").size(), 1);
+    // A number too large for a float is not taken for 0.
+    c.set("Edit5", "avant");
+    c.set("Edit3", "1e39");
+    c.click("BitBtn1");
+    EXPECT_EQ(c.dialogs.texts("error").last(), QStringLiteral("Débordement de capacité en virgule flottante."));
+    EXPECT_EQ(c.text("Edit5"), QStringLiteral("avant"));
+    c.set("Edit7", "48");
+    c.set("Edit8", "2");
+    c.set("Edit9", "90");
+    c.set("Edit10", "-1E40");
+    c.find<QPushButton>("BitBtn5")->click();
+    EXPECT_EQ(c.dialogs.texts("error").size(), 3);
+    EXPECT_TRUE(c.text("Edit11").isEmpty());
     c.click("BitBtn2");
     for (const char *n : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit14"})
         EXPECT_TRUE(c.text(n).isEmpty()) << n;
@@ -178,6 +191,12 @@ TEST(CrossingTab, MeridianRouteIsReportedAndChangesNothing)
     c.set("Edit17", "47");  // the same POI twice
     c.click("BitBtn13");
     EXPECT_EQ(c.dialogs.texts("error").last(), QStringLiteral("Opération en virgule flottante incorrecte."));
+    // A slope no float can hold gives no crossing of 0, 0.
+    c.crossing({"-3e38", "0", "3e38", "1e-38", "0", "1", "1", "2"});
+    c.click("BitBtn13");
+    EXPECT_EQ(c.dialogs.texts("error").last(), QStringLiteral("Débordement de capacité en virgule flottante."));
+    EXPECT_TRUE(c.text("Edit23").isEmpty());
+    EXPECT_TRUE(c.text("Edit26").isEmpty());
     c.set("Edit22", "");
     c.click("BitBtn13");
     EXPECT_EQ(c.dialogs.texts("error").last(), QStringLiteral("Les huit champs doivent être renseignés."));

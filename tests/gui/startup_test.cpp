@@ -1,5 +1,6 @@
 #include "support/app_fixture.h"
 
+#include "app/orvalis_application.h"
 #include "maps/map_publisher.h"
 #include "table/poi_grid.h"
 
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -210,4 +212,14 @@ TEST(MapMode, EnterAndLeaveShowExactlyTheListedControls)
     EXPECT_TRUE(app.find("BitBtn12")->isHidden());
     EXPECT_TRUE(app.find("BitBtn20")->isHidden());
     EXPECT_EQ(app.find("CppWebBrowser3")->height(), 0);
+}
+
+TEST(Translations, QtsOwnTextsAreFrench)
+{
+    QObject *translator = InstallQtFrench(QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "Qt's French catalogue (qt6-translations-l10n) is missing";
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("&Annuler"));
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
+    QCoreApplication::removeTranslator(static_cast<QTranslator *>(translator));
+    delete translator;
 }
