@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test deps build clean bench asan fuzz
+.PHONY: run test deps build clean bench asan fuzz package
 
 deps:
 	@./scripts/install-deps.sh
@@ -30,6 +30,10 @@ asan: deps
 FUZZ_SECONDS ?= 300
 fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# A .deb of the program (build/orvalis_<version>_amd64.deb).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)

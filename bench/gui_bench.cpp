@@ -19,7 +19,7 @@ namespace {
 class FileDialogs : public QtDialogs {
 public:
     explicit FileDialogs(QString file) : file_(std::move(file)) {}
-    QString openFileName(QWidget *, const QString &, const QString &) override { return file_; }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return file_; }
     void message(QWidget *, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
 
 private:

@@ -1,4 +1,5 @@
 // orvalis-cli: the program's engine without a window.
+#include "app/version.h"
 #include "files/csv_format.h"
 #include "files/gpx_format.h"
 #include "files/ov2_format.h"
@@ -22,6 +23,7 @@ namespace {
 
 const char *kHelp =
     "Usage: orvalis-cli COMMAND ARGUMENTS\n"
+    "       orvalis-cli --help | --version\n"
     "\n"
     "Numbers are read and written with the decimal separator of your locale\n"
     "(LC_ALL=fr_FR.UTF-8 gives ',', LC_ALL=C gives '.'); a text that is not a\n"
@@ -73,6 +75,10 @@ public:
         if (args_.isEmpty() || args_.first() == "--help" || args_.first() == "-h") {
             std::fputs(kHelp, args_.isEmpty() ? stderr : stdout);
             return args_.isEmpty() ? 2 : 0;
+        }
+        if (args_.first() == "--version") {
+            Out(QStringLiteral("orvalis-cli ") + Version());
+            return 0;
         }
         const QString command = args_.takeFirst();
         if (command == "convert")

@@ -1,6 +1,7 @@
-# Leaflet, pinned, from the npm registry at configure time (npm checks the
-# package's integrity); it is built into the program as resources.
+# Leaflet, pinned by version and by content, from the npm registry at configure
+# time; it is built into the program as resources.
 set(LEAFLET_VERSION 1.9.4)
+set(LEAFLET_SHA256 84c65a256e50657896f54c33bd857b6849ebe94c817803be818bf32a3dde0b77)
 set(LEAFLET_ROOT ${CMAKE_BINARY_DIR}/third_party/leaflet-${LEAFLET_VERSION})
 set(LEAFLET_DIST ${LEAFLET_ROOT}/package/dist)
 if(NOT EXISTS ${LEAFLET_DIST}/leaflet.js)
@@ -14,6 +15,13 @@ if(NOT EXISTS ${LEAFLET_DIST}/leaflet.js)
                   WORKING_DIRECTORY ${download} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
   if(NOT rc EQUAL 0 OR NOT EXISTS ${download}/leaflet-${LEAFLET_VERSION}.tgz)
     message(FATAL_ERROR "could not fetch Leaflet ${LEAFLET_VERSION} from the npm registry: ${err}")
+  endif()
+  file(SHA256 ${download}/leaflet-${LEAFLET_VERSION}.tgz leaflet_sha256)
+  if(NOT leaflet_sha256 STREQUAL LEAFLET_SHA256)
+    file(REMOVE ${download}/leaflet-${LEAFLET_VERSION}.tgz)
+    message(FATAL_ERROR "Leaflet ${LEAFLET_VERSION} from the npm registry is not the reviewed package:\n"
+                        "  SHA-256 ${leaflet_sha256}\n  expected ${LEAFLET_SHA256}\n"
+                        "The build stops rather than build it into the program.")
   endif()
   file(ARCHIVE_EXTRACT INPUT ${download}/leaflet-${LEAFLET_VERSION}.tgz DESTINATION ${LEAFLET_ROOT})
 endif()

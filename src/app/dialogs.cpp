@@ -70,9 +70,10 @@ void QtDialogs::message(QWidget *parent, const QString &text)
     show(parent, QMessageBox::NoIcon, QStringLiteral("Orvalis"), text);
 }
 
-QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &filter)
+QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &startFolder,
+                                const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), QtFilterFromBars(filter));
+    return QFileDialog::getOpenFileName(parent, title, startFolder, QtFilterFromBars(filter));
 }
 
 QString QtDialogs::saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,

@@ -27,7 +27,8 @@ public:
 
     // File dialogs; an empty result means cancelled. Filters are written as
     // "Description|patterns|Description|patterns".
-    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &title, const QString &startFolder,
+                                 const QString &filter) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,
                                  const QString &defaultSuffix) = 0;
 };
@@ -44,7 +45,8 @@ public:
     void information(QWidget *parent, const QString &text) override;
     void error(QWidget *parent, const QString &text) override;
     void message(QWidget *parent, const QString &text) override;
-    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &startFolder,
+                         const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,
                          const QString &defaultSuffix) override;
 };

@@ -1,5 +1,7 @@
 #include "app/help_tab.h"
 
+#include "app/version.h"
+
 #include "app/widgets_util.h"
 
 #include <QDesktopServices>
@@ -114,7 +116,7 @@ void FillHelpText(QTextEdit *box)
     chars.setForeground(Qt::red);
     chars.setFontPointSize(base + 6);
     addLine(QString());
-    addLine(u"Orvalis (Version 8.3)"_s);
+    addLine(u"Orvalis (Version "_s + Version() + u")"_s);
     for (int i = 0; i < 3; ++i)
         addLine(QString());
 

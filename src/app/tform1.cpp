@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/help_tab.h"
+#include "app/version.h"
 #include "app/widgets_util.h"
 #include "geo/calculator_tabs.h"
 #include "geo/converter_window.h"
@@ -11,10 +12,14 @@
 #include "maps/system_services.h"
 #include "table/poi_table_tab.h"
 
+#include "files/poi_file.h"
+
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -22,13 +27,24 @@
 
 namespace orvalis {
 
+namespace {
+constexpr int kWindowWidth = 860;
+constexpr int kWindowHeight = 608;
+constexpr int kTitleBarAllowance = 32;  // the frame the window manager adds above
+}  // namespace
+
 TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &system, QWidget *parent)
     : QWidget(parent), ctx_{dialogs, env}, system_(system)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Orvalis   V8.3"));
+    setWindowTitle(QStringLiteral("Orvalis   V") + Version());
     setWindowIcon(QIcon::fromTheme(QStringLiteral("orvalis"), QIcon(QStringLiteral(":/orvalis.svg"))));
-    resize(860, 608);
+    // The documented size, within the screen's available area: on a smaller
+    // screen the window fits it and its content scrolls.
+    QSize size(kWindowWidth, kWindowHeight);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(0, kTitleBarAllowance));
+    resize(size);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center());
 
@@ -62,9 +78,15 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
         page->setAutoFillBackground(true);
         page->setPalette(pal);
     }
+    PageControl1->setMinimumSize(kWindowWidth, kWindowHeight);
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ScrollBox1"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(PageControl1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageControl1);
+    layout->addWidget(scroll);
 
     publisher_ = std::make_unique<MapPublisher>(dialogs, system, this, ctx_.env.tempDir,
                                                 [this] { return tab1_->embeddedBrowserChosen(); });
@@ -76,6 +98,11 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
 
     for (EmbeddedBrowser *browser : findChildren<EmbeddedBrowser *>())
         openLinksOutside(browser);
+    // An .ov2 or .gpx file dropped anywhere on the window is loaded, even on a text box.
+    setAcceptDrops(true);
+    for (QWidget *w : findChildren<QWidget *>())
+        if (w->acceptDrops())
+            w->installEventFilter(this);
     connect(tab1_, &PoiTableTab::coordinatesClicked, this, &TForm1::handOffCoordinates);
     connect(tab5_, &HelpTab::forumClicked, this, [this] { system_.openUrl(QUrl(kForumAddress)); });
 
@@ -97,6 +124,63 @@ void TForm1::setCompanions(TForm2 *mapWindow, TForm3 *converter)
                 [this](int column, const QString &lat, const QString &lon) { converter_->open(column, lat, lon, ctx_.env.separator); });
         connect(converter_, &TForm3::resultReady, tab1_, &PoiTableTab::writeConverterResult);
     }
+}
+
+QString TForm1::droppedPoiFile(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().first().isLocalFile())
+        return {};
+    const QString path = mime->urls().first().toLocalFile();
+    return FileKind(path) == PoiFileKind::Other ? QString() : path;
+}
+
+bool TForm1::handleDrop(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDropEvent *>(event);
+        if (droppedPoiFile(drag->mimeData()).isEmpty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QString path = droppedPoiFile(drop->mimeData());
+        if (path.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        PageControl1->setCurrentIndex(0);
+        tab1_->loadDroppedFile(path);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    return handleDrop(event) || QWidget::eventFilter(watched, event);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!handleDrop(event))
+        event->ignore();  // anything else: the cursor says no
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!handleDrop(event))
+        event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    if (!handleDrop(event))
+        event->ignore();
 }
 
 void TForm1::openLinksOutside(EmbeddedBrowser *browser)

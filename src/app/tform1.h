@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class QMimeData;
 class QTabWidget;
 
 namespace orvalis {
@@ -39,6 +40,10 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormShow();
@@ -46,6 +51,9 @@ private:
     void FormClose();
     void handOffCoordinates(const QString &latitude, const QString &longitude);
     void openLinksOutside(EmbeddedBrowser *browser);
+    // The one .ov2 or .gpx file a drag carries, or nothing.
+    static QString droppedPoiFile(const QMimeData *mime);
+    bool handleDrop(QEvent *event);
 
     AppContext ctx_;
     SystemServices &system_;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,11 +50,30 @@ QPushButton *MakeButton(QWidget *parent, const QString &name, const QString &cap
     return b;
 }
 
+QIcon WithGreyedDisabled(const QIcon &icon, QSize size)
+{
+    // Icons drawn from SVG keep their colours when their button is disabled:
+    // give them a grey, faded look of their own.
+    QIcon out = icon;
+    for (const int scale : {1, 2}) {
+        QImage image = icon.pixmap(size * scale, QIcon::Normal).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = 128 + qGray(line[x]) / 2;
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 2 / 5);
+            }
+        }
+        out.addPixmap(QPixmap::fromImage(image), QIcon::Disabled);
+    }
+    return out;
+}
+
 QPushButton *MakeGlyphButton(QWidget *parent, const QString &name, const QString &themeIcon,
                              const QString &bundledIcon, const QString &hint)
 {
     QPushButton *b = MakeButton(parent, name, QString(), hint);
-    b->setIcon(ThemeIcon(themeIcon, bundledIcon));
+    b->setIcon(WithGreyedDisabled(ThemeIcon(themeIcon, bundledIcon), QSize(22, 22)));
     b->setIconSize(QSize(22, 22));
     b->setFixedSize(34, 30);
     if (hint.isEmpty())

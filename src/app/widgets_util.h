@@ -23,6 +23,8 @@ void SetHint(QWidget *w, const QString &hint);
 // The desktop theme's icon when it has one, else the program's own drawing.
 QIcon ThemeIcon(const QString &themeName, const QString &bundled);
 void SetBold(QWidget *w, bool bold = true);
+// The icon with a grey, faded drawing for disabled buttons.
+QIcon WithGreyedDisabled(const QIcon &icon, QSize size);
 // Registers the program's icons and map files.
 void InitUiResources();
 // Lets the window repaint in the middle of a command.

@@ -1,5 +1,7 @@
 #include "maps/embedded_browser.h"
 
+#include "app/version.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
@@ -169,7 +171,8 @@ QWebEngineView *EmbeddedBrowser::view()
         // Map tile servers ask to know which program fetches their tiles.
         QWebEngineProfile *profile = view_->page()->profile();
         if (!profile->httpUserAgent().contains(QStringLiteral("Orvalis/")))
-            profile->setHttpUserAgent(profile->httpUserAgent() + QStringLiteral(" Orvalis/8.3 (+http://forum.orvalis.org)"));
+            profile->setHttpUserAgent(profile->httpUserAgent() + QStringLiteral(" Orvalis/") + Version() +
+                                      QStringLiteral(" (+http://forum.orvalis.org)"));
         connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
             loading_ = false;
             lastLoadOk_ = ok;

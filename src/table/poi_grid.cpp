@@ -1,5 +1,7 @@
 #include "table/poi_grid.h"
 
+#include <QKeyEvent>
+
 #include "table/poi_table.h"
 #include "table/poi_table_model.h"
 
@@ -33,7 +35,11 @@ void PoiGrid::setPoiModel(PoiTableModel *model)
 {
     model_ = model;
     setModel(model);
-    const int widths[] = {40, 70, 70, 360, 60, 0, 60};
+    int widths[] = {40, 70, 70, 360, 60, 0, 60};
+    // Coordinates such as "-158,58900" whole, never narrower than the layout's widths.
+    const int coordinate = fontMetrics().horizontalAdvance(QStringLiteral("-188,88888")) + 12;
+    widths[FieldLatitude] = std::max(widths[FieldLatitude], coordinate);
+    widths[FieldLongitude] = std::max(widths[FieldLongitude], coordinate);
     for (int c = 0; c < kFieldCount; ++c)
         setColumnWidth(c, widths[c]);
     setColumnHidden(FieldKey, true);
@@ -115,6 +121,16 @@ std::pair<int, int> PoiGrid::cellAt(const QPoint &viewportPos) const
     if (col < 0 || row < 0)
         return {-1, -1};
     return {col, row + 1};
+}
+
+void PoiGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        event->accept();
+        emit menuKeyPressed();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void PoiGrid::mousePressEvent(QMouseEvent *event)

@@ -35,8 +35,11 @@ public:
 signals:
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int col, int row, QPoint globalPos);
     void selectCell(int col, int row);
+    // The Menu key or Shift+F10: the row menu on the current row.
+    void menuKeyPressed();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

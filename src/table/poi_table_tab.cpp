@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace orvalis {
@@ -50,6 +51,7 @@ PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
     model_ = new PoiTableModel(table_, this);
     buildControls();
     buildPopupMenu();
+    buildShortcuts();
 }
 
 PoiTableTab::~PoiTableTab() = default;
@@ -288,6 +290,34 @@ void PoiTableTab::showTabBrowser()
     CppWebBrowser3->setGeometry(gridArea_->geometry());
     CppWebBrowser3->show();
     CppWebBrowser3->raise();
+}
+
+void PoiTableTab::buildShortcuts()
+{
+    // Active while the first tab is shown.
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, &PoiTableTab::BitBtn3Click);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (Edit13->isVisible())
+            Edit13->setFocus(Qt::ShortcutFocusReason);
+    });
+    auto *next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, [this] {
+        if (BitBtn9->isVisible())
+            BitBtn9Click();
+    });
+    connect(SG1, &PoiGrid::menuKeyPressed, this, &PoiTableTab::openRowMenuFromKeyboard);
+}
+
+void PoiTableTab::openRowMenuFromKeyboard()
+{
+    const QModelIndex current = SG1->currentIndex();
+    if (!current.isValid())
+        return;
+    const int col = std::max(current.column(), 1);
+    const QRect cell = SG1->visualRect(model_->index(current.row(), col));
+    SG1MouseUp(Qt::RightButton, Qt::NoModifier, col, current.row() + 1, SG1->viewport()->mapToGlobal(cell.center()));
 }
 
 void PoiTableTab::resizeEvent(QResizeEvent *event)

@@ -65,6 +65,10 @@ public:
 
     // Commands.
     void BitBtn3Click();   // load
+    // A file dropped on the window: the load, without the open dialog.
+    void loadDroppedFile(const QString &path);
+    // Keyboard: the row menu on the current row (Menu key, Shift+F10).
+    void openRowMenuFromKeyboard();
     void BitBtn4Click();   // distance run
     void Edit6Change();
     void SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int col, int row, QPoint globalPos);
@@ -101,6 +105,9 @@ signals:
 
 private:
     void buildControls();
+    void buildShortcuts();
+    bool mayReplaceTable();
+    void loadFile(const QString &path);
     void buildPopupMenu();
     void setBusy(bool busy);
     void setCommandButtonsEnabled(bool enabled);

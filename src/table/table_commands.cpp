@@ -75,16 +75,33 @@ void PoiTableTab::setEdit6(const QString &text)
         Edit6->setText(text);
 }
 
+bool PoiTableTab::mayReplaceTable()
+{
+    return !isModified() ||
+           ctx_.dialogs.askOkCancel(this, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
+                                                         "sauvegardées.\n\nCharger quand même ?"));
+}
+
 void PoiTableTab::BitBtn3Click()
 {
-    if (isModified() &&
-        !ctx_.dialogs.askOkCancel(this, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
-                                                       "sauvegardées.\n\nCharger quand même ?")))
+    if (!mayReplaceTable())
         return;
-    const QString path = ctx_.dialogs.openFileName(this, QStringLiteral("Choix du fichier à importer"), kOpenFilter);
+    // The folder of the last load, the home folder the first time.
+    const QString start = importFolder_.isEmpty() ? QDir::homePath() : importFolder_;
+    const QString path = ctx_.dialogs.openFileName(this, QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
     if (path.isEmpty())
         return;  // the table stays as it was
+    loadFile(path);
+}
 
+void PoiTableTab::loadDroppedFile(const QString &path)
+{
+    if (mayReplaceTable())
+        loadFile(path);
+}
+
+void PoiTableTab::loadFile(const QString &path)
+{
     // Open first: a file that cannot be read leaves the window untouched.
     const PoiFileKind kind = FileKind(path);
     FileBytes file;

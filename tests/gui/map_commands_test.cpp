@@ -175,8 +175,9 @@ TEST(MapCommands, PlantedPageFoldersAreNeverShownAndOursGoesOnClose)
     const QString planted = temp.filePath("orvalis-" + CurrentUserName());
     QDir().mkpath(planted);
     WriteFile(planted + "/Orvalis.htm", "<script>planted()</script>");
-    if (getuid() == 0)
+    if (getuid() == 0) {
         ASSERT_EQ(chown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+    }
     ASSERT_TRUE(QFile::link(planted, temp.filePath("orvalis-" + CurrentUserName() + "-XXXXXX")));
     std::unique_ptr<MapApp> app = std::make_unique<MapApp>("firefox.desktop", temp.path());
     app->find<QCheckBox>("CheckBox1")->setChecked(true);

@@ -125,9 +125,11 @@ TEST(Startup, HelpTextBeginsWithAnEmptyLineThenTheRedCentredTitle)
     EXPECT_EQ(title.begin().fragment().charFormat().foreground().color(), QColor(Qt::red));
     EXPECT_TRUE(box->toPlainText().contains(QStringLiteral("  * Appuyez sur le bouton \"Calculer\"")));
     // Section titles are underlined.
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-        if (b.text() == QStringLiteral("CROISEMENT") || b.text().startsWith(QStringLiteral("DISTANCE ET GISEMENT")))
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b.text() == QStringLiteral("CROISEMENT") || b.text().startsWith(QStringLiteral("DISTANCE ET GISEMENT"))) {
             EXPECT_TRUE(b.begin().fragment().charFormat().fontUnderline());
+        }
+    }
     EXPECT_EQ(app.find<QLabel>("Label18")->text(), QStringLiteral("Forum d'aide : "));
     EXPECT_EQ(app.find<QLabel>("Label19")->text(), QStringLiteral("http://forum.orvalis.org/phpBB2/index.php"));
 }

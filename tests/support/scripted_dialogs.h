@@ -16,6 +16,7 @@ public:
         QString kind;  // "okcancel", "yescancel", "warning", "information", "error", "message", "open", "save"
         QString text;
         QString extra;  // start folder / filter
+        QString folder;  // start folder of the open dialog
     };
     std::vector<Shown> shown;
     std::deque<bool> answers;
@@ -23,18 +24,18 @@ public:
 
     bool askOkCancel(QWidget *, const QString &text) override { return answer("okcancel", text); }
     bool askYesCancel(QWidget *, const QString &text) override { return answer("yescancel", text); }
-    void warning(QWidget *, const QString &text) override { shown.push_back({"warning", text, {}}); }
-    void information(QWidget *, const QString &text) override { shown.push_back({"information", text, {}}); }
-    void error(QWidget *, const QString &text) override { shown.push_back({"error", text, {}}); }
-    void message(QWidget *, const QString &text) override { shown.push_back({"message", text, {}}); }
-    QString openFileName(QWidget *, const QString &title, const QString &filter) override
+    void warning(QWidget *, const QString &text) override { shown.push_back({"warning", text, {}, {}}); }
+    void information(QWidget *, const QString &text) override { shown.push_back({"information", text, {}, {}}); }
+    void error(QWidget *, const QString &text) override { shown.push_back({"error", text, {}, {}}); }
+    void message(QWidget *, const QString &text) override { shown.push_back({"message", text, {}, {}}); }
+    QString openFileName(QWidget *, const QString &title, const QString &startFolder, const QString &filter) override
     {
-        shown.push_back({"open", title, filter});
+        shown.push_back({"open", title, filter, startFolder});
         return nextFile();
     }
     QString saveFileName(QWidget *, const QString &startFolder, const QString &filter, const QString &suffix) override
     {
-        shown.push_back({"save", startFolder, filter + QStringLiteral("#") + suffix});
+        shown.push_back({"save", startFolder, filter + QStringLiteral("#") + suffix, {}});
         QString name = nextFile();
         if (!name.isEmpty() && !name.section(u'/', -1).contains(u'.'))
             name += u'.' + suffix;  // as the platform dialog adds the default suffix
@@ -54,7 +55,7 @@ public:
 private:
     bool answer(const char *kind, const QString &text)
     {
-        shown.push_back({kind, text, {}});
+        shown.push_back({kind, text, {}, {}});
         if (answers.empty())
             return false;
         const bool a = answers.front();

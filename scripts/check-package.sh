@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the .deb and checks it: unpacked into a fresh folder, it holds the
+# programs, desktop entry, AppStream data, icon, man pages and licences, it
+# declares its dependencies, and its orvalis-cli runs.
+set -euo pipefail
+build=${1:-build}
+cd "$(dirname "$0")/.."
+rm -f "$build"/orvalis_*.deb
+make package BUILD="$build" >/dev/null
+deb=$(ls "$build"/orvalis_*.deb)
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+version=$(sed -n 's/^project(Orvalis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+status=0
+for f in usr/bin/orvalis usr/bin/orvalis-cli \
+         usr/share/applications/org.orvalis.Orvalis.desktop \
+         usr/share/metainfo/org.orvalis.Orvalis.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/orvalis.svg \
+         usr/share/man/man1/orvalis.1 usr/share/man/man1/orvalis-cli.1 \
+         usr/share/doc/orvalis/LICENSE usr/share/doc/orvalis/LICENSE-leaflet; do
+  [ -e "$root/$f" ] || { echo "missing from the package: $f"; status=1; }
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6webenginewidgets6 libqt6printsupport6 qt6-translations-l10n libqt6svg6; do
+  grep -q "$d" <<<"$depends" || { echo "not a declared dependency: $d"; status=1; }
+done
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "package version is not $version"; status=1; }
+out=$("$root/usr/bin/orvalis-cli" --version)
+[ "$out" = "orvalis-cli $version" ] || { echo "orvalis-cli --version printed: $out"; status=1; }
+[ $status -eq 0 ] && echo "package $(basename "$deb"): files, dependencies and orvalis-cli checked"
+exit $status
