@@ -30,7 +30,9 @@ namespace orvalis {
 namespace {
 constexpr int kWindowWidth = 860;
 constexpr int kWindowHeight = 608;
-constexpr int kTitleBarAllowance = 32;  // the frame the window manager adds above
+// The frame a window manager draws around the window, title bar included.
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 32;
 }  // namespace
 
 TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &system, QWidget *parent)
@@ -43,7 +45,7 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     // screen the window fits it and its content scrolls.
     QSize size(kWindowWidth, kWindowHeight);
     if (QScreen *screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(0, kTitleBarAllowance));
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight));
     resize(size);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center());
