@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb and checks it: unpacked into a fresh folder, it holds the
 # programs, desktop entry, AppStream data, icon, man pages and licences, it
-# declares its dependencies, and its orvalis-cli runs.
+# declares its dependencies, its desktop entry and AppStream data validate, and
+# its orvalis-cli runs.
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
@@ -26,6 +27,9 @@ for d in libqt6webenginewidgets6 libqt6printsupport6 qt6-translations-l10n libqt
   grep -q "$d" <<<"$depends" || { echo "not a declared dependency: $d"; status=1; }
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "package version is not $version"; status=1; }
+desktop-file-validate "$root/usr/share/applications/org.orvalis.Orvalis.desktop" || status=1
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.orvalis.Orvalis.metainfo.xml" >/dev/null ||
+  { appstreamcli validate --no-net "$root/usr/share/metainfo/org.orvalis.Orvalis.metainfo.xml" || status=1; }
 out=$("$root/usr/bin/orvalis-cli" --version)
 [ "$out" = "orvalis-cli $version" ] || { echo "orvalis-cli --version printed: $out"; status=1; }
 [ $status -eq 0 ] && echo "package $(basename "$deb"): files, dependencies and orvalis-cli checked"
