@@ -124,6 +124,8 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
       // Without descriptions a key holds the field and two coordinates: 31 bytes are plenty.
       stride_(k == FieldDescription ? kKeyBytes : 31)
 {
+    compareTies_ = collator.compare(QStringLiteral("a"), QStringLiteral("A")) == 0 &&
+                   collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("A"))) != 0;
     const FastRanks ranks = BuildRanks(collator);
     const uint8_t bar = ranks.rank[u'|'];
     const int n = table.lastRow();
@@ -181,7 +183,7 @@ bool RecordOrder::itemLess(const Item &a, const Item &b) const
             const int at = half * 8 + std::countl_zero(a.prefix[half] ^ b.prefix[half]) / 8;
             if (at < common)
                 return a.prefix[half] < b.prefix[half];
-            return fullKey(a.row).compare(fullKey(b.row)) < 0;
+            return tieLess(a.row, b.row);
         }
     }
     if (common > 16) {
@@ -191,7 +193,22 @@ bool RecordOrder::itemLess(const Item &a, const Item &b) const
         if (c != 0)
             return c < 0;
     }
-    return fullKey(a.row).compare(fullKey(b.row)) < 0;
+    return tieLess(a.row, b.row);
+}
+
+bool RecordOrder::tieLess(int rowA, int rowB) const
+{
+    if (compareTies_)
+        return collator_.compare(record(rowA), record(rowB)) < 0;
+    return fullKey(rowA).compare(fullKey(rowB)) < 0;
+}
+
+const QString &RecordOrder::record(int row) const
+{
+    auto it = records_.find(row);
+    if (it == records_.end())
+        it = records_.emplace(row, SortRecord(table_, row, k_)).first;
+    return it->second;
 }
 
 bool RecordOrder::less(int rowA, int rowB) const

@@ -34,7 +34,10 @@ public:
 private:
     struct Item;
     bool itemLess(const Item &a, const Item &b) const;
+    // Records whose fast keys tie, in the collator's own order.
+    bool tieLess(int rowA, int rowB) const;
     const QCollatorSortKey &fullKey(int row) const;
+    const QString &record(int row) const;
 
     const PoiTable &table_;
     int k_;
@@ -43,6 +46,10 @@ private:
     std::vector<Item> items_;
     std::vector<uint8_t> keys_;
     mutable std::unordered_map<int, QCollatorSortKey> full_;
+    // The C locale's sort keys ignore the case setting that compare() honours:
+    // there ties are settled by compare() on the records.
+    bool compareTies_ = false;
+    mutable std::unordered_map<int, QString> records_;
 };
 
 // Sorts rows 1..n by their records under the collator. Rows are moved whole

@@ -76,7 +76,7 @@ TEST(SortByField, MatchesReferenceComparisonInSeveralLocales)
                                "", "a|b", "Œuvre", "oeuvre", "Straße", "strasse", "ñandú", "nz", "ø", "Ł", "l"};
     for (const QLocale &locale : {QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Czech),
                                   QLocale(QLocale::German), QLocale(QLocale::Swedish), QLocale(QLocale::Spanish),
-                                  QLocale(QLocale::Danish), QLocale(QLocale::Lithuanian)}) {
+                                  QLocale(QLocale::Danish), QLocale(QLocale::Lithuanian), QLocale::c()}) {
         QRandomGenerator rng(99);
         QList<QStringList> rows;
         for (int i = 0; i < 1500; ++i) {
@@ -102,6 +102,17 @@ TEST(SortByField, MatchesReferenceComparisonInSeveralLocales)
             }
         }
     }
+}
+
+TEST(SortByField, CaseIsIgnoredInTheCLocaleToo)
+{
+    // There the collator's sort keys keep the case that compare() ignores.
+    PoiTable t = TableOfRows({{"1", "1", "alpha"}, {"1", "1", "Zulu"}, {"1", "1", "ALPHA"}, {"1", "1", "Alpha"}, {"1", "1", "beta"}});
+    SortByField(t, FieldDescription, TableCollator(QLocale::c()));
+    QStringList order;
+    for (int r = 1; r <= t.lastRow(); ++r)
+        order << t.field(r, FieldDescription).toLower();
+    EXPECT_EQ(order, (QStringList{"alpha", "alpha", "alpha", "beta", "zulu"}));
 }
 
 TEST(SortByField, MatchesReferenceComparisonOnThousandRows)
