@@ -2,7 +2,6 @@
 
 #include "app/dialogs.h"
 #include "app/help_tab.h"
-#include "app/version.h"
 #include "app/widgets_util.h"
 #include "geo/calculator_tabs.h"
 #include "geo/converter_window.h"
@@ -39,7 +38,7 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     : QWidget(parent), ctx_{dialogs, env}, system_(system)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Orvalis   V") + Version());
+
     setWindowIcon(QIcon::fromTheme(QStringLiteral("orvalis"), QIcon(QStringLiteral(":/orvalis.svg"))));
     // The documented size, within the screen's available area: on a smaller
     // screen the window fits it and its content scrolls.
@@ -105,6 +104,9 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     for (QWidget *w : findChildren<QWidget *>())
         if (w->acceptDrops())
             w->installEventFilter(this);
+    // The caption names the file loaded or saved last.
+    setWindowTitle(tab1_->document().caption());
+    connect(&tab1_->document(), &PoiDocument::captionChanged, this, &QWidget::setWindowTitle);
     connect(tab1_, &PoiTableTab::coordinatesClicked, this, &TForm1::handOffCoordinates);
     connect(tab5_, &HelpTab::forumClicked, this, [this] { system_.openUrl(QUrl(kForumAddress)); });
 

@@ -36,7 +36,7 @@ void PoiTableTab::selectCurrentRowCells()
         SG1->selectCells(click_.currentRow, 1, kFieldCount - 1);
 }
 
-void PoiTableTab::showOnTabBrowser(const QString &page, char pinMode)
+void PoiTableTab::showOnTabBrowser(const QString &page, PinMode pinMode)
 {
     EnterMapMode();
     if (CheckBox1->isChecked())
@@ -45,7 +45,7 @@ void PoiTableTab::showOnTabBrowser(const QString &page, char pinMode)
         return;
     const bool written = publisher_->writePage(page);
     publisher_->show(CppWebBrowser3);
-    pinMode_ = pinMode;
+    doc_.setPinMode(pinMode);
     // Only a page shown in the tab browser can be read back from it.
     pinPageInTabBrowser_ = written && CheckBox1->isChecked();
 }
@@ -85,7 +85,7 @@ void PoiTableTab::VisualisercePoisurlacarte1Click()
 {
     if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(SinglePoiPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), 'V');
+        showOnTabBrowser(SinglePoiPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), PinMode::View);
     }
     selectCurrentRowCells();
 }
@@ -102,7 +102,7 @@ void PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click()
     const SelectionView view = SelectionCentreAndZoom(table_, first, last, ctx_.env.separator);
     Edit34->setText(view.zoom);
     const QString page = SelectionPageStart(addresses, view) + markerPieces(first, last) + SelectionPageEnd();
-    showOnMapWindow(page, window()->windowTitle());
+    showOnMapWindow(page, doc_.caption());
 }
 
 void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
@@ -117,7 +117,7 @@ void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
     const QString page = CirclePageStart(addresses, click_.contextLatitude, click_.contextLongitude, radius, zoom) +
                          markerPieces(1, table_.lastRow()) + CirclePageEnd();
-    showOnMapWindow(page, window()->windowTitle() + QStringLiteral("                      Rayon cercle = ") +
+    showOnMapWindow(page, doc_.caption() + QStringLiteral("                      Rayon cercle = ") +
                               Edit35->text() + QStringLiteral(" km"));
 }
 
@@ -125,7 +125,7 @@ void PoiTableTab::DplacercePoisurlacarte1Click()
 {
     if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(MovePinPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), 'M');
+        showOnTabBrowser(MovePinPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), PinMode::Move);
     }
     selectCurrentRowCells();
 }
@@ -140,13 +140,14 @@ void PoiTableTab::AjouterdesPoi1Click()
         return;
     selectCurrentRowCells();
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    showOnTabBrowser(AddPinPage(addresses), 'A');
+    showOnTabBrowser(AddPinPage(addresses), PinMode::Add);
 }
 
 void PoiTableTab::BitBtn12Click()
 {
     LeaveMapMode();
-    if (pinMode_ != 'M' && pinMode_ != 'A')
+    const PinMode mode = doc_.pinMode();
+    if (mode == PinMode::View)
         return;
     // A page shown in the external browser cannot be read: the tab browser
     // would only give an older page's coordinates.
@@ -155,8 +156,8 @@ void PoiTableTab::BitBtn12Click()
     const QString text = CppWebBrowser3->hasDocument() ? ReadBackText(CppWebBrowser3->bodyText()) : QString();
     Memo1->setPlainText(text);
     ProcessPendingMessages();
-    PinReading reading = pinMode_ == 'A' ? ScanAddPage(text) : ScanMovePage(text);
-    if (pinMode_ == 'M' && !HasMoveAnchor(text)) {
+    PinReading reading = mode == PinMode::Add ? ScanAddPage(text) : ScanMovePage(text);
+    if (mode == PinMode::Move && !HasMoveAnchor(text)) {
         // The map's own texts changed: take the position from the page's panel.
         const QString info = CppWebBrowser3->evaluate(
             QStringLiteral("(function(){var e=document.getElementById('info');return e?e.textContent:'';})()"));
@@ -165,14 +166,14 @@ void PoiTableTab::BitBtn12Click()
     const std::optional<PinReading> read = FinishReading(reading, ctx_.env.separator);
     if (!read)
         return;
-    if (pinMode_ == 'M') {
+    if (mode == PinMode::Move) {
         if (table_.isValidRow(click_.currentRow)) {
             table_.setField(click_.currentRow, FieldLatitude, read->latitude);
             table_.setField(click_.currentRow, FieldLongitude, read->longitude);
-            model_->rowsChanged(click_.currentRow, click_.currentRow);
+            doc_.rowsChanged(click_.currentRow, click_.currentRow);
         }
         setModified(true);
-        pinMode_ = 'V';
+        doc_.setPinMode(PinMode::View);
         return;
     }
     addPoiRow(read->latitude, read->longitude);
@@ -183,24 +184,22 @@ void PoiTableTab::addPoiRow(const QString &latitude, const QString &longitude)
     int largest = 0;
     for (int row = 1; row <= table_.lastRow(); ++row)
         largest = std::max(largest, table_.number(row));
-    if (!table_.isEmptyForAdd())
-        table_.setRowCount(table_.rowCount() + 1);
-    const int row = table_.lastRow();
+    const int row = doc_.appendRow();
     table_.setNumber(row, largest + 1);
     table_.setField(row, FieldLatitude, latitude);
     table_.setField(row, FieldLongitude, longitude);
     table_.setField(row, FieldDescription, QStringLiteral("*** Nouveau Poi ***"));
-    refreshTable();
+    doc_.rowsChanged(row, row);
     SG1->selectCells(row, 1, kFieldCount - 1);
     SG1->scrollRowToTop(table_.rowCount() < 25 ? 1 : table_.rowCount() - 23);
     Panel1->show();
     setCommandButtonsEnabled(true);
     setModified(true);
-    pinMode_ = 'V';
+    doc_.setPinMode(PinMode::View);
     // In-place editing of the new description, without edit mode itself.
     SG1->setEditOptions(true);
     SG1->setCurrentIndex(model_->index(row - 1, FieldDescription));
-    Label9->setText(QString::number(ReadWholeNumber(Label9->text(), 0) + 1));
+    doc_.setPoiCount(std::max(doc_.poiCount(), 0) + 1);
 }
 
 void PoiTableTab::BitBtn17Click()

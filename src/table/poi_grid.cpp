@@ -52,7 +52,8 @@ void PoiGrid::selectRows(int top, int bottom)
     top = std::clamp(top, 1, model_->rowCount());
     bottom = std::clamp(bottom, top, model_->rowCount());
     const QItemSelection sel(model_->index(top - 1, 1), model_->index(bottom - 1, kFieldCount - 1));
-    selectionModel()->setCurrentIndex(model_->index(top - 1, 1), QItemSelectionModel::NoUpdate);
+    // Through the view, so the top row is also where a Shift-click extends from.
+    setCurrentIndex(model_->index(top - 1, 1));
     selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
 }
 

@@ -8,7 +8,20 @@ namespace {
 const QColor kBusyGrey(128, 128, 128);
 }
 
-PoiTableModel::PoiTableModel(PoiTable &table, QObject *parent) : QAbstractTableModel(parent), table_(table) {}
+PoiTableModel::PoiTableModel(PoiDocument &document, QObject *parent)
+    : QAbstractTableModel(parent), table_(document.table())
+{
+    connect(&document, &PoiDocument::aboutToResetTable, this, [this] { beginResetModel(); });
+    connect(&document, &PoiDocument::tableWasReset, this, [this] { endResetModel(); });
+    // Rows rearranged in place: persistent indexes, and so the selection, keep their row numbers.
+    connect(&document, &PoiDocument::aboutToRearrange, this, [this] { emit layoutAboutToBeChanged(); });
+    connect(&document, &PoiDocument::rearranged, this, [this] { emit layoutChanged(); });
+    connect(&document, &PoiDocument::aboutToRemoveRow, this, [this](int row) { beginRemoveRows({}, row - 1, row - 1); });
+    connect(&document, &PoiDocument::rowWasRemoved, this, [this] { endRemoveRows(); });
+    connect(&document, &PoiDocument::aboutToAppendRow, this, [this](int row) { beginInsertRows({}, row - 1, row - 1); });
+    connect(&document, &PoiDocument::rowWasAppended, this, [this] { endInsertRows(); });
+    connect(&document, &PoiDocument::rowsWereChanged, this, &PoiTableModel::rowsChanged);
+}
 
 QStringList PoiTableModel::titles()
 {
@@ -50,7 +63,10 @@ bool PoiTableModel::setData(const QModelIndex &index, const QVariant &value, int
     if (!index.isValid() || role != Qt::EditRole || index.column() == FieldNumber)
         return false;
     const int row = index.row() + 1;
-    table_.setField(row, index.column(), value.toString());
+    const QString text = value.toString();
+    if (table_.field(row, index.column()) == text)
+        return true;  // the editor closed on the same text: nothing changed
+    table_.setField(row, index.column(), text);
     emit dataChanged(index, index);
     emit cellEdited(row, index.column());
     return true;

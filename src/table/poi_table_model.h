@@ -1,19 +1,20 @@
 #pragma once
 
-#include "table/poi_table.h"
+#include "table/poi_document.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
 
 namespace orvalis {
 
-// Qt model over the table store: model row r-1 is table row r, the titles are
-// the horizontal header. Commands change the store directly and then call
-// tableReset() or rowsChanged() so the view follows.
+// Qt model over the document's table: model row r-1 is table row r, the titles
+// are the horizontal header. It forwards the document's changes as they are
+// (rows removed or added, rows changed, rows rearranged in place), so a view
+// keeps its selection; only a new table resets it.
 class PoiTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit PoiTableModel(PoiTable &table, QObject *parent = nullptr);
+    explicit PoiTableModel(PoiDocument &document, QObject *parent = nullptr);
 
     static QStringList titles();
 
@@ -26,6 +27,7 @@ public:
 
     PoiTable &table() { return table_; }
 
+    // For a table changed behind the document's back (tests): the view starts afresh.
     void tableReset();
     void rowsChanged(int firstRow, int lastRow);
 
@@ -37,7 +39,7 @@ public:
     bool busy() const { return busy_; }
 
 signals:
-    // A cell was changed by the in-place editor.
+    // A cell's text was changed by the in-place editor.
     void cellEdited(int row, int field);
 
 private:

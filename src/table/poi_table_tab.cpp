@@ -1,5 +1,7 @@
 #include "table/poi_table_tab.h"
 
+#include "app/version.h"
+
 #include "app/app_context.h"
 #include "app/widgets_util.h"
 #include "maps/embedded_browser.h"
@@ -45,13 +47,15 @@ private:
 }  // namespace
 
 PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
-    : QWidget(parent), ctx_(ctx), collator_(TableCollator(ctx.env.locale))
+    : QWidget(parent), ctx_(ctx), doc_(QStringLiteral("Orvalis   V") + Version()), table_(doc_.table()),
+      collator_(TableCollator(ctx.env.locale))
 {
     setObjectName(QStringLiteral("TabSheet1"));
-    model_ = new PoiTableModel(table_, this);
+    model_ = new PoiTableModel(doc_, this);
     buildControls();
     buildPopupMenu();
     buildShortcuts();
+    bindDocument();
 }
 
 PoiTableTab::~PoiTableTab() = default;
@@ -242,14 +246,31 @@ void PoiTableTab::firstDisplay()
     SG1->setFixedColor(Qt::yellow);
 }
 
+void PoiTableTab::bindDocument()
+{
+    connect(&doc_, &PoiDocument::modifiedChanged, Label26, &QWidget::setVisible);
+    connect(&doc_, &PoiDocument::poiCountChanged, Label9, &QLabel::setText);
+    connect(&doc_, &PoiDocument::rowsMoved, this, &PoiTableTab::refreshBasePanel);
+    // An edit shows the mark at once: closing or loading then asks first.
+    connect(model_, &PoiTableModel::cellEdited, this, [this] { doc_.setModified(true); });
+}
+
+void PoiTableTab::refreshBasePanel()
+{
+    if (doc_.baseNumber() > table_.lastRow())
+        setEdit6(QStringLiteral("1"));
+    else
+        Edit6Change();
+}
+
 bool PoiTableTab::isModified() const
 {
-    return !Label26->isHidden();
+    return doc_.modified();
 }
 
 void PoiTableTab::setModified(bool modified)
 {
-    Label26->setVisible(modified);
+    doc_.setModified(modified);
 }
 
 bool PoiTableTab::embeddedBrowserChosen() const
@@ -345,12 +366,7 @@ void PoiTableTab::setCommandButtonsEnabled(bool enabled)
 
 QString PoiTableTab::poiCount() const
 {
-    return Label9->text();
-}
-
-void PoiTableTab::refreshTable()
-{
-    model_->tableReset();
+    return doc_.poiCountText();
 }
 
 }  // namespace orvalis

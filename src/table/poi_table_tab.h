@@ -1,5 +1,6 @@
 #pragma once
 
+#include "table/poi_document.h"
 #include "table/poi_table.h"
 
 #include <QCollator>
@@ -41,6 +42,7 @@ public:
     // Where printing goes; the system's default printer unless a test says otherwise.
     void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory) { printerFactory_ = std::move(factory); }
 
+    PoiDocument &document() { return doc_; }
     PoiTable &table() { return table_; }
     // The text of the POI count label.
     QString poiCount() const;
@@ -49,8 +51,8 @@ public:
     EmbeddedBrowser *tabBrowser() const { return CppWebBrowser3; }
     ClickState &clickState() { return click_; }
     bool editMode() const { return editMode_; }
-    char pinMode() const { return pinMode_; }
-    QString importFolder() const { return importFolder_; }
+    PinMode pinMode() const { return doc_.pinMode(); }
+    QString importFolder() const { return doc_.importFolder(); }
     bool isModified() const;
     void setModified(bool modified);
     bool embeddedBrowserChosen() const;
@@ -112,7 +114,6 @@ private:
     void setBusy(bool busy);
     void setCommandButtonsEnabled(bool enabled);
     std::array<QWidget *, 9> tableModeControls() const;
-    void refreshTable();
     int baseRow() const;
     int rowSearch(int from, const QString &pattern);
     void OpenConverter(int col, int row);
@@ -121,7 +122,10 @@ private:
     bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate);
     void selectCurrentRowCells();
     void setEdit6(const QString &text);
-    void showOnTabBrowser(const QString &page, char pinMode);
+    void showOnTabBrowser(const QString &page, PinMode pinMode);
+    void bindDocument();
+    // Row numbers moved or shrank: the base panel names the POI now at its number.
+    void refreshBasePanel();
     void prepareMapWindow();
     void showOnMapWindow(const QString &page, const QString &caption);
     void addPoiRow(const QString &latitude, const QString &longitude);
@@ -129,13 +133,12 @@ private:
     void resizeEvent(QResizeEvent *event) override;
 
     AppContext &ctx_;
-    PoiTable table_;
+    PoiDocument doc_;
+    PoiTable &table_;
     PoiTableModel *model_ = nullptr;
     QCollator collator_;
     ClickState click_;
     bool editMode_ = false;
-    char pinMode_ = 'V';
-    QString importFolder_;
     int searchPosition_ = 0;
     bool movingEditedRow_ = false;
     bool pinPageInTabBrowser_ = false;

@@ -44,7 +44,7 @@ FormatInfo Info(Format f)
 
 bool PoiTableTab::askSavePath(const QString &filter, const QString &suffix, QString *path)
 {
-    *path = ctx_.dialogs.saveFileName(this, importFolder_, filter, suffix);
+    *path = ctx_.dialogs.saveFileName(this, doc_.importFolder(), filter, suffix);
     if (path->isEmpty())
         return false;
     if (QFileInfo::exists(*path) &&
@@ -80,7 +80,7 @@ void PoiTableTab::saveFamily(bool gpx, bool selectionOnly)
     ctx_.dialogs.information(this, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.\n\nIl contient ") +
                                        QString::number(count) + QStringLiteral(" POIs"));
-    window()->setWindowTitle(QDir::toNativeSeparators(path));
+    doc_.setCaption(QDir::toNativeSeparators(path));
     setModified(false);
 }
 
@@ -123,7 +123,7 @@ void PoiTableTab::BitBtn10Click()
     if (top == bottom && !ctx_.dialogs.askYesCancel(this, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
         return;
     std::unique_ptr<QPrinter> printer = printerFactory_ ? printerFactory_() : DefaultPrinter();
-    const auto ops = ListingOperations(table_, top, bottom, window()->windowTitle(), Label9->text());
+    const auto ops = ListingOperations(table_, top, bottom, doc_.caption(), doc_.poiCountText());
     if (!printer || !PaintListing(*printer, ops))
         ctx_.dialogs.message(this, QStringLiteral("Aucune imprimante n'est disponible."));
 }

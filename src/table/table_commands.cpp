@@ -64,7 +64,7 @@ private:
 
 int PoiTableTab::baseRow() const
 {
-    return std::max(ReadWholeNumber(Edit6->text(), 1), 1);
+    return doc_.baseNumber();
 }
 
 void PoiTableTab::setEdit6(const QString &text)
@@ -87,7 +87,7 @@ void PoiTableTab::BitBtn3Click()
     if (!mayReplaceTable())
         return;
     // The folder of the last load, the home folder the first time.
-    const QString start = importFolder_.isEmpty() ? QDir::homePath() : importFolder_;
+    const QString start = doc_.importFolder().isEmpty() ? QDir::homePath() : doc_.importFolder();
     const QString path = ctx_.dialogs.openFileName(this, QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
     if (path.isEmpty())
         return;  // the table stays as it was
@@ -124,25 +124,26 @@ void PoiTableTab::loadFile(const QString &path)
         setBusy(true);
         ProcessPendingMessages();
 
-        table_.blankAll();
         ReadResult read;
-        if (kind != PoiFileKind::Other) {
-            Label9->clear();
-            window()->setWindowTitle(QDir::toNativeSeparators(path));
-            ProcessPendingMessages();
-        }
-        read = ReadPoiData(kind, file.data(), table_, ctx_.env.separator);
+        doc_.resetTable([&](PoiTable &table) {
+            table.blankAll();
+            if (kind != PoiFileKind::Other) {
+                doc_.setPoiCount(-1);
+                doc_.setCaption(QDir::toNativeSeparators(path));
+                ProcessPendingMessages();
+            }
+            read = ReadPoiData(kind, file.data(), table, ctx_.env.separator);
+            SortByField(table, FieldDistance, collator_);
+        });
         // Unknown bytes beep once, however many the file holds.
         if (read.unknownBytes > 0)
             QApplication::beep();
-        Label9->setText(QString::number(read.counter));
-        SortByField(table_, FieldDistance, collator_);
-        refreshTable();
+        doc_.setPoiCount(read.counter);
     }
 
     Panel1->show();
     setCommandButtonsEnabled(true);
-    importFolder_ = FolderOf(path);
+    doc_.setImportFolder(FolderOf(path));
     setModified(false);
     setEdit6(QStringLiteral("1"));
     editMode_ = false;
@@ -156,11 +157,12 @@ void PoiTableTab::BitBtn4Click()
 {
     BusyIndicator busy(this, table_.lastRow() > kLongTable);
     const int base = baseRow();
-    ComputeDistances(table_, base, ctx_.env.separator);
-    Label11->setText(table_.field(base, FieldDescription));
-    ProcessPendingMessages();
-    SortByField(table_, FieldKey, collator_);
-    refreshTable();
+    doc_.rearrange([&](PoiTable &table) {
+        ComputeDistances(table, base, ctx_.env.separator);
+        Label11->setText(table.field(base, FieldDescription));
+        ProcessPendingMessages();
+        SortByField(table, FieldKey, collator_);
+    });
     setEdit6(QStringLiteral("1"));
     SG1->scrollRowToTop(1);
     SG1->selectRows(1, 1);
@@ -168,6 +170,7 @@ void PoiTableTab::BitBtn4Click()
 
 void PoiTableTab::Edit6Change()
 {
+    doc_.setBaseNumber(ReadWholeNumber(Edit6->text(), 1));
     Label11->setText(table_.field(baseRow(), FieldDescription));
     ProcessPendingMessages();
     BitBtn17->setVisible(Label11->text().startsWith(QStringLiteral("GC")) && !Panel1->isHidden());
@@ -183,10 +186,9 @@ void PoiTableTab::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int 
         ProcessPendingMessages();
         if (editMode_)
             LeaveEditMode();
-        if (col >= 1 && col < kFieldCount) {
-            SortByField(table_, col, collator_);
-            refreshTable();
-        }
+        // The selection keeps its row numbers; the base panel names the POI now at its number.
+        if (col >= 1 && col < kFieldCount)
+            doc_.rearrange([&](PoiTable &table) { SortByField(table, col, collator_); });
         if (const int base = FindBaseRow(table_))
             setEdit6(table_.field(base, FieldNumber));
         setBusy(false);
@@ -307,10 +309,8 @@ void PoiTableTab::SupprimercePoi1Click()
 {
     if (!table_.isValidRow(click_.currentRow))
         return;
-    table_.deleteRow(click_.currentRow);
-    refreshTable();
-    Label9->setText(QString::number(ReadWholeNumber(Label9->text(), 0) - 1));
-    setModified(true);
+    // The selection shrinks when the row was in it, and follows its rows otherwise.
+    doc_.removeRow(click_.currentRow);
 }
 
 }  // namespace orvalis

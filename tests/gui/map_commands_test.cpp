@@ -60,7 +60,7 @@ TEST(MapCommands, SinglePoiEntersMapModeAndLaunchesTheDefaultBrowser)
     EXPECT_TRUE(app.page().contains("title: '" + app.tab()->table().field(2, FieldDescription) + "'"));
     ASSERT_EQ(app.system.started.size(), 1);
     EXPECT_EQ(app.system.started.first(), "firefox|-url|" + app.form1->publisher()->pagePath() + "|-fullscreen");
-    EXPECT_EQ(app.tab()->pinMode(), 'V');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::View);
     EXPECT_EQ(app.tab()->grid()->selectedRange(), std::make_pair(2, 2));
     // A left click on a POI row goes back to the table.
     ClickCell(app.tab()->grid(), 3, 3);
@@ -235,5 +235,5 @@ TEST(EmbeddedBrowser, TabBrowserLoadsThePageOfflineAndGivesItsText)
     EXPECT_EQ(browser->requestedFile(), app.form1->publisher()->pagePath());
     browser->waitForLoad(20000);
     EXPECT_TRUE(browser->bodyText(10000).contains(QStringLiteral("Déplacez la punaise à l'aide de la souris")));
-    EXPECT_EQ(app.tab()->pinMode(), 'M');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Move);
 }

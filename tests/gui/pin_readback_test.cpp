@@ -65,7 +65,7 @@ TEST(PinAdd, DraggedPinBecomesANewRow)
 {
     PinApp app;
     app.menu(2, "AjouterdesPoi1");
-    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Add);
     ASSERT_TRUE(app.mapReady());
     app.js("orvalisMaps.clickMap(0, 48.8532, 2.3489)");
     EXPECT_EQ(app.js("String(orvalisMaps.markers.length)"), "1");
@@ -78,7 +78,7 @@ TEST(PinAdd, DraggedPinBecomesANewRow)
     EXPECT_EQ(app.cell(6, FieldDescription), QStringLiteral("*** Nouveau Poi ***"));
     EXPECT_EQ(app.find<QLabel>("Label9")->text(), QStringLiteral("6"));
     EXPECT_TRUE(app.tab()->isModified());
-    EXPECT_EQ(app.tab()->pinMode(), 'V');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::View);
     EXPECT_FALSE(app.tab()->editMode());
     EXPECT_EQ(app.tab()->grid()->currentIndex().row(), 5);
     EXPECT_EQ(app.tab()->grid()->currentIndex().column(), FieldDescription);
@@ -94,7 +94,7 @@ TEST(PinAdd, NoDragWritesNothing)
     app.js("orvalisMaps.clickMap(0, 48.8532, 2.3489)");  // placed, not dragged
     app.valider();
     EXPECT_EQ(app.tab()->table().lastRow(), 5);
-    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Add);
     EXPECT_FALSE(app.tab()->isModified());
 }
 
@@ -120,7 +120,7 @@ TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
     const QString description = app.cell(3, FieldDescription);
     app.tab()->table().setField(3, FieldDistance, QStringLiteral("12 km"));
     app.menu(3, "DplacercePoisurlacarte1");
-    EXPECT_EQ(app.tab()->pinMode(), 'M');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Move);
     ASSERT_TRUE(app.mapReady());
     EXPECT_TRUE(app.browser()->bodyText().contains(QStringLiteral("Légendes")));
     app.js("orvalisMaps.dragMarker(0, -33.868820, 151.209296)");
@@ -130,7 +130,7 @@ TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
     EXPECT_EQ(app.cell(3, FieldDescription), description);
     EXPECT_EQ(app.cell(3, FieldDistance), QStringLiteral("12 km"));
     EXPECT_TRUE(app.tab()->isModified());
-    EXPECT_EQ(app.tab()->pinMode(), 'V');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::View);
 }
 
 TEST(PinMove, WithoutTheAnchorThePanelIsRead)
@@ -158,12 +158,12 @@ TEST(PinReadBack, OnlyFromThePageThatSetTheMode)
     app.menu(1, "AjouterdesPoi1");
     app.valider();
     EXPECT_EQ(app.tab()->table().lastRow(), 5);
-    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Add);
     // "Abandon" leaves map mode and reads nothing.
     app.menu(1, "AjouterdesPoi1");
     app.find<QPushButton>("BitBtn20")->click();
     EXPECT_TRUE(app.find("BitBtn12")->isHidden());
-    EXPECT_EQ(app.tab()->pinMode(), 'A');
+    EXPECT_EQ(app.tab()->pinMode(), PinMode::Add);
 }
 
 TEST(Adapter, SelectionAndCirclePagesDrawWithoutScriptErrors)

@@ -1,0 +1,107 @@
+#include "table/poi_document.h"
+
+namespace orvalis {
+
+PoiDocument::PoiDocument(const QString &programCaption, QObject *parent) : QObject(parent), caption_(programCaption) {}
+
+void PoiDocument::setModified(bool modified)
+{
+    if (modified_ == modified)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}
+
+void PoiDocument::setCaption(const QString &caption)
+{
+    if (caption_ == caption)
+        return;
+    caption_ = caption;
+    emit captionChanged(caption);
+}
+
+void PoiDocument::setImportFolder(const QString &folder)
+{
+    if (importFolder_ == folder)
+        return;
+    importFolder_ = folder;
+    emit importFolderChanged(folder);
+}
+
+void PoiDocument::setPoiCount(int count)
+{
+    if (poiCount_ == count)
+        return;
+    poiCount_ = count;
+    emit poiCountChanged(poiCountText());
+}
+
+void PoiDocument::setBaseNumber(int number)
+{
+    number = std::max(number, 1);
+    if (baseNumber_ == number)
+        return;
+    baseNumber_ = number;
+    emit baseNumberChanged(number);
+}
+
+void PoiDocument::setPinMode(PinMode mode)
+{
+    if (pinMode_ == mode)
+        return;
+    pinMode_ = mode;
+    emit pinModeChanged(mode);
+}
+
+void PoiDocument::resetTable(const std::function<void(PoiTable &)> &change)
+{
+    emit aboutToResetTable();
+    change(table_);
+    emit tableWasReset();
+    emit rowsMoved();
+}
+
+void PoiDocument::rearrange(const std::function<void(PoiTable &)> &change)
+{
+    emit aboutToRearrange();
+    change(table_);
+    emit rearranged();
+    emit rowsMoved();
+}
+
+void PoiDocument::removeRow(int row)
+{
+    if (!table_.isValidRow(row))
+        return;
+    if (table_.lastRow() == 1) {
+        table_.deleteRow(row);  // the only POI: a blank row stays
+        emit rowsWereChanged(1, 1);
+    } else {
+        emit aboutToRemoveRow(row);
+        table_.deleteRow(row);
+        emit rowWasRemoved(row);
+        // The N° column is positional: the numbers below shifted too.
+        emit rowsWereChanged(row, table_.lastRow());
+    }
+    setPoiCount(std::max(poiCount_, 1) - 1);
+    setModified(true);
+    emit rowsMoved();
+}
+
+int PoiDocument::appendRow()
+{
+    if (table_.isEmptyForAdd())
+        return table_.lastRow();
+    const int row = table_.lastRow() + 1;
+    emit aboutToAppendRow(row);
+    table_.setRowCount(table_.rowCount() + 1);
+    emit rowWasAppended(row);
+    return row;
+}
+
+void PoiDocument::rowsChanged(int first, int last)
+{
+    emit rowsWereChanged(first, last);
+}
+
+}  // namespace orvalis

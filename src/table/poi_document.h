@@ -1,0 +1,84 @@
+#pragma once
+
+#include "table/poi_table.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace orvalis {
+
+// What "Valider" reads back from the tab browser: nothing, a moved pin, an added one.
+enum class PinMode { View, Move, Add };
+
+// The first tab's state: the POI table and what is known about it. Windows
+// show it and commands change it through these functions, whose signals let
+// every view follow; nothing is read back from a widget.
+class PoiDocument : public QObject {
+    Q_OBJECT
+public:
+    explicit PoiDocument(const QString &programCaption, QObject *parent = nullptr);
+
+    PoiTable &table() { return table_; }
+    const PoiTable &table() const { return table_; }
+
+    // Unsaved changes (the "*" mark).
+    bool modified() const { return modified_; }
+    void setModified(bool modified);
+    // The window caption: the file loaded or saved last, the program's name before.
+    QString caption() const { return caption_; }
+    void setCaption(const QString &caption);
+    // The folder of the last file loaded, where the open and save dialogs start.
+    QString importFolder() const { return importFolder_; }
+    void setImportFolder(const QString &folder);
+    // The POI count shown beside the grid; empty before the first load.
+    QString poiCountText() const { return poiCount_ < 0 ? QString() : QString::number(poiCount_); }
+    int poiCount() const { return poiCount_; }
+    void setPoiCount(int count);
+    // The row the distances are measured from (the number in the base box).
+    int baseNumber() const { return baseNumber_; }
+    void setBaseNumber(int number);
+    PinMode pinMode() const { return pinMode_; }
+    void setPinMode(PinMode mode);
+
+    // Changes of the table, announced before and after so the grid keeps its selection.
+    void resetTable(const std::function<void(PoiTable &)> &change);
+    // Rows keep their places on screen: a selection stays on the same row numbers.
+    void rearrange(const std::function<void(PoiTable &)> &change);
+    // Removes a POI (the only one leaves a blank row): one fewer, and a change.
+    void removeRow(int row);
+    // Appends a row for a new POI, or fills the blank row of an empty table; returns its row.
+    int appendRow();
+    void rowsChanged(int first, int last);
+
+signals:
+    void modifiedChanged(bool modified);
+    void captionChanged(const QString &caption);
+    void importFolderChanged(const QString &folder);
+    void poiCountChanged(const QString &text);
+    void baseNumberChanged(int number);
+    void pinModeChanged(PinMode mode);
+    // The rows moved or shrank: whatever shows a row by its number must look again.
+    void rowsMoved();
+
+    void aboutToResetTable();
+    void tableWasReset();
+    void aboutToRearrange();
+    void rearranged();
+    void aboutToRemoveRow(int row);
+    void rowWasRemoved(int row);
+    void aboutToAppendRow(int row);
+    void rowWasAppended(int row);
+    void rowsWereChanged(int first, int last);
+
+private:
+    PoiTable table_;
+    bool modified_ = false;
+    QString caption_;
+    QString importFolder_;
+    int poiCount_ = -1;
+    int baseNumber_ = 1;
+    PinMode pinMode_ = PinMode::View;
+};
+
+}  // namespace orvalis
