@@ -136,8 +136,9 @@ void PoiGrid::keyPressEvent(QKeyEvent *event)
 
 void PoiGrid::mousePressEvent(QMouseEvent *event)
 {
-    // The right button opens the menu on release and never moves the selection.
-    if (event->button() == Qt::RightButton) {
+    // The right button opens the menu on release and never moves the selection;
+    // a press outside every cell (below the last row, right of the last column) changes nothing.
+    if (event->button() == Qt::RightButton || !indexAt(event->position().toPoint()).isValid()) {
         event->accept();
         return;
     }

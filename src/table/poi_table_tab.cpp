@@ -26,22 +26,33 @@ namespace orvalis {
 
 namespace {
 
-// Runs `onEnter` when Enter is released in the search box.
+// Runs `onEnter` when Enter is released in the search box after being pressed
+// there: the Enter that closes a "not found" message is released in the box
+// too, and must not search again (and again).
 class EnterReleaseFilter : public QObject {
 public:
     EnterReleaseFilter(QObject *parent, std::function<void()> onEnter) : QObject(parent), onEnter_(std::move(onEnter)) {}
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::KeyRelease) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter)
-                onEnter_();
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+                if (event->type() == QEvent::KeyPress) {
+                    pressed_ = true;
+                } else if (pressed_) {
+                    pressed_ = false;
+                    onEnter_();
+                }
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            pressed_ = false;
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     std::function<void()> onEnter_;
+    bool pressed_ = false;
 };
 
 }  // namespace
