@@ -18,24 +18,48 @@ QString QtFilterFromBars(const QString &filter)
     return entries.join(QStringLiteral(";;"));
 }
 
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget *parent, const QString &text, const QString &acceptText)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Avertissement"), text,
+                                             QMessageBox::NoButton, parent);
+    QPushButton *accept = box->addButton(acceptText, QMessageBox::AcceptRole);
+    QPushButton *cancel = box->addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    box->setDefaultButton(accept);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                            const QString &text)
+{
+    auto box = std::make_unique<QMessageBox>(icon, title, text, QMessageBox::NoButton, parent);
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    return box;
+}
+
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget *parent, const QString &startFolder, const QString &filter,
+                                            const QString &defaultSuffix)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, QString(), startFolder, QtFilterFromBars(filter));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(defaultSuffix);
+    // The overwrite question is the command's own, in French: the dialog must not ask too.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    return dialog;
+}
+
 namespace {
 
 bool ask(QWidget *parent, const QString &text, const QString &acceptText)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Avertissement"), text, QMessageBox::NoButton, parent);
-    QPushButton *accept = box.addButton(acceptText, QMessageBox::AcceptRole);
-    QPushButton *cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
-    box.setDefaultButton(accept);
-    box.setEscapeButton(cancel);
-    box.exec();
-    return box.clickedButton() == accept;
+    const auto box = MakeQuestionBox(parent, text, acceptText);
+    box->exec();
+    return box->clickedButton() == box->defaultButton();
 }
 
 void show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.exec();
+    MakeMessageBox(parent, icon, title, text)->exec();
 }
 
 }  // namespace
@@ -79,14 +103,10 @@ QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QSt
 QString QtDialogs::saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,
                                 const QString &defaultSuffix)
 {
-    QFileDialog dialog(parent, QString(), startFolder, QtFilterFromBars(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(defaultSuffix);
-    // The overwrite question is the command's own, in French.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const auto dialog = MakeSaveDialog(parent, startFolder, filter, defaultSuffix);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    return dialog->selectedFiles().first();
 }
 
 }  // namespace orvalis

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
+#include <memory>
 
+class QFileDialog;
 class QWidget;
 
 namespace orvalis {
@@ -35,6 +38,16 @@ public:
 
 // Turns "Desc|*.a;*.b|Desc2|*.c" into Qt's "Desc (*.a *.b);;Desc2 (*.c)".
 QString QtFilterFromBars(const QString &filter);
+
+// The dialogs QtDialogs shows, built apart so their settings can be checked.
+// A warning "Avertissement" with acceptText (default) and "Annuler" (escape).
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget *parent, const QString &text, const QString &acceptText);
+// A message with a single "OK".
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                            const QString &text);
+// The save dialog: no overwrite question of its own, the default suffix added.
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget *parent, const QString &startFolder, const QString &filter,
+                                            const QString &defaultSuffix);
 
 // The Qt implementation with the program's French titles and buttons.
 class QtDialogs : public Dialogs {

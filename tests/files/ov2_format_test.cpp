@@ -113,6 +113,15 @@ TEST(Ov2Read, NamesInUtf8AndInWindows1252)
     EXPECT_EQ(m.field(7, FieldDescription), QStringLiteral("CAFÉ–BAR"));
 }
 
+TEST(Ov2Read, StrictUtf8RefusesSurrogatesOverlongsAndStrays)
+{
+    for (const QByteArray &bad : {QByteArray("\xED\xA0\x80"), QByteArray("\xC0\xAF"), QByteArray("\x80"), QByteArray("\xF4\x90\x80\x80")})
+        EXPECT_FALSE(DecodeUtf8Strict(bad, nullptr)) << bad.toHex().toStdString();
+    EXPECT_EQ(DecodeFileText("\xED\xA0\x80"), QString::fromUtf16(u"\u00ED\u00A0\u20AC"));  // read as Windows-1252
+    QString ok;
+    EXPECT_TRUE(DecodeUtf8Strict("\xF0\x9F\x9A\x97", &ok));
+}
+
 TEST(Ov2Read, Windows1252CapitalsBeforePunctuationInFilesOfOtherPrograms)
 {
     // Each pair is valid UTF-8 for some other letter; next to a name that is

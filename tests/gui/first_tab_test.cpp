@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QProgressDialog>
 #include <QTest>
+#include <QHeaderView>
+#include <QSignalSpy>
 #include <QTimer>
 #include <sys/stat.h>
 #include <gtest/gtest.h>
@@ -30,7 +32,17 @@ struct LoadedApp : AppFixture {
     }
     void click(const char *button) { find<QPushButton>(button)->click(); }
     PoiGrid *grid() const { return tab()->grid(); }
-    QString cell(int row, int f) const { return tab()->table().field(row, f); }
+    // A cell as the grid shows it.
+    QString cell(int row, int f) const { return grid()->model()->index(row - 1, f).data().toString(); }
+    // The rows the view knows of: it learns of removals and additions only when told.
+    int viewRows() const { return grid()->verticalHeader()->count(); }
+    std::pair<int, int> selected() const { return grid()->selectedRange(); }
+    void rightClickAndTrigger(int row, const char *action)
+    {
+        ClickCell(grid(), row, 3, Qt::RightButton);
+        find<QMenu>("PopupMenu1")->hide();
+        find<QAction>(action)->trigger();
+    }
     QString label(const char *name) const { return find<QLabel>(name)->text(); }
     // Rows are sorted after a load, so tests find POIs by name.
     int rowOf(const QString &description) const
@@ -180,6 +192,10 @@ TEST(GeocacheButton, ShownForGcDescriptionsOnly)
     app.tab()->table().setField(2, FieldDescription, QStringLiteral("gc lower"));
     ClickCell(app.grid(), 2, 3);
     EXPECT_TRUE(app.find("BitBtn17")->isHidden());
+    // Never without the panel: a load hides the panel while it reads.
+    app.find("Panel1")->hide();
+    ClickCell(app.grid(), app.rowOf("GC1ABCD Versailles"), 3);
+    EXPECT_TRUE(app.find("BitBtn17")->isHidden());
 }
 
 TEST(HeaderSort, DistanceAsTextAndTheBaseFoundAgain)
@@ -266,10 +282,8 @@ TEST(Delete, ShiftsRowsRenumbersAndCounts)
     const QString four = app.temp.filePath("four.ov2");
     WriteOv2File(four, {{"1", "1", "a"}, {"2", "2", "b"}, {"3", "3", "c"}, {"4", "4", "d"}});
     app.load(four);
-    ClickCell(app.grid(), 2, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.find<QAction>("SupprimercePoi1")->trigger();
-    ASSERT_EQ(app.tab()->table().lastRow(), 3);
+    app.rightClickAndTrigger(2, "SupprimercePoi1");
+    ASSERT_EQ(app.viewRows(), 3);
     EXPECT_EQ((QStringList{app.cell(1, 3), app.cell(2, 3), app.cell(3, 3)}), (QStringList{"a", "c", "d"}));
     EXPECT_EQ((QStringList{app.cell(1, 0), app.cell(2, 0), app.cell(3, 0)}), (QStringList{"1", "2", "3"}));
     EXPECT_EQ(app.label("Label9"), QStringLiteral("3"));
@@ -409,4 +423,139 @@ TEST(LongWork, CalculerAndHeaderSortsOnAMillionRowsShowTheProgressWindow)
     EXPECT_TRUE(progressShownDuring([&] { app.click("BitBtn4"); }));
     EXPECT_TRUE(progressShownDuring([&] { ClickCell(app.grid(), 0, FieldDescription); }));
     EXPECT_EQ(app.label("Label9"), QString::number(n));
+}
+
+TEST(Selection, SurvivesDeletesSortsAndClicksOutsideTheCells)
+{
+    LoadedApp app;
+    const QString six = app.temp.filePath("six.ov2");
+    WriteOv2File(six, {{"1", "1", "a"}, {"2", "2", "b"}, {"3", "3", "c"}, {"4", "4", "d"}, {"5", "5", "e"}, {"6", "6", "f"}});
+    app.load(six);
+    ClickCell(app.grid(), 2, 3);
+    ClickCell(app.grid(), 5, 3, Qt::LeftButton, Qt::ShiftModifier);
+    ASSERT_EQ(app.selected(), std::make_pair(2, 5));
+    // A delete inside the range shrinks it by one.
+    app.rightClickAndTrigger(3, "SupprimercePoi1");
+    EXPECT_EQ(app.selected(), std::make_pair(2, 4));
+    EXPECT_EQ(app.viewRows(), 5);
+    // A delete above it shifts it with its rows; below it leaves it alone.
+    app.rightClickAndTrigger(1, "SupprimercePoi1");
+    EXPECT_EQ(app.selected(), std::make_pair(1, 3));
+    app.rightClickAndTrigger(4, "SupprimercePoi1");
+    EXPECT_EQ(app.selected(), std::make_pair(1, 3));
+    EXPECT_EQ((QStringList{app.cell(1, 3), app.cell(2, 3), app.cell(3, 3)}), (QStringList{"b", "d", "e"}));
+    // A header sort keeps the same row numbers selected.
+    ClickCell(app.grid(), 0, FieldLatitude);
+    EXPECT_EQ(app.selected(), std::make_pair(1, 3));
+    // A click below the last row or right of the last column changes nothing.
+    const QPoint below(20, app.grid()->viewport()->height() - 5);
+    QTest::mouseClick(app.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    const QPoint right(app.grid()->viewport()->width() - 5, 5);
+    QTest::mouseClick(app.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, right);
+    EXPECT_EQ(app.selected(), std::make_pair(1, 3));
+    EXPECT_EQ(app.grid()->selectionModel()->selectedRows(1).size(), 3);
+}
+
+TEST(Selection, ShiftClickAfterASearchExtendsFromTheHit)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 1, 3);
+    app.find<QLineEdit>("Edit13")->setText(app.cell(5, FieldDescription));
+    app.click("BitBtn8");
+    ASSERT_EQ(app.selected(), std::make_pair(5, 5));
+    ClickCell(app.grid(), 3, 3, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(app.selected(), std::make_pair(3, 5));
+}
+
+TEST(BasePanel, AlwaysNamesThePoiThatCalculerMeasuresFrom)
+{
+    LoadedApp app;
+    app.load(app.path);
+    // A sort before any run keeps the number; the panel names the POI now there.
+    ClickCell(app.grid(), 0, FieldDescription);
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_EQ(app.label("Label11"), app.cell(1, FieldDescription));
+    // Deleting the base row or one above it: the panel follows.
+    ClickCell(app.grid(), 3, 3);
+    app.rightClickAndTrigger(2, "SupprimercePoi1");
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("3"));
+    EXPECT_EQ(app.label("Label11"), app.cell(3, FieldDescription));
+    // A number past the last row falls back to 1.
+    ClickCell(app.grid(), 4, 3);
+    app.rightClickAndTrigger(4, "SupprimercePoi1");
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    const QString named = app.label("Label11");
+    EXPECT_EQ(named, app.cell(1, FieldDescription));
+    app.click("BitBtn4");
+    EXPECT_EQ(app.cell(1, FieldDescription), named);
+    EXPECT_EQ(app.cell(1, FieldDistance), QStringLiteral("0 m"));
+}
+
+TEST(EditMode, AnEditShowsTheMarkAtOnceAndIsNeverLostSilently)
+{
+    LoadedApp app;
+    app.load(app.path);
+    app.rightClickAndTrigger(2, "ModifierletextedecePoi1");
+    ASSERT_TRUE(app.tab()->editMode());
+    // Cells are editable in edit mode only.
+    const QModelIndex description = app.grid()->model()->index(1, FieldDescription);
+    EXPECT_TRUE(description.flags() & Qt::ItemIsEditable);
+    // The editor closed on the same text changes nothing.
+    app.grid()->model()->setData(description, description.data());
+    EXPECT_TRUE(app.find("Label26")->isHidden());
+    app.grid()->setCurrentIndex(description);
+    app.grid()->edit(description);
+    auto *editor = qobject_cast<QLineEdit *>(app.grid()->indexWidget(description));
+    if (!editor)
+        editor = app.grid()->viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Renommé"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the editor commits on a queued call
+    EXPECT_EQ(app.cell(2, FieldDescription), QStringLiteral("Renommé"));
+    EXPECT_TRUE(app.tab()->editMode());
+    EXPECT_FALSE(app.find("Label26")->isHidden());
+    // Loading now asks first; "Annuler" keeps the edit.
+    app.dialogs.answers = {false};
+    app.load(app.path);
+    EXPECT_EQ(app.dialogs.texts("okcancel").size(), 1);
+    EXPECT_EQ(app.cell(2, FieldDescription), QStringLiteral("Renommé"));
+    // Out of edit mode nothing is editable.
+    ClickCell(app.grid(), 4, 3);
+    EXPECT_FALSE(app.tab()->editMode());
+    EXPECT_FALSE(app.grid()->model()->index(1, FieldDescription).flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(app.find("Label26")->isHidden());
+}
+
+TEST(Search, TheEnterThatClosesNotFoundDoesNotSearchAgain)
+{
+    LoadedApp app;
+    app.load(app.path);
+    auto *edit = app.find<QLineEdit>("Edit13");
+    edit->setFocus();
+    edit->setText(QStringLiteral("zzz"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(app.dialogs.texts("information").size(), 1);
+    // The Enter pressed in the message box is released in the search box.
+    QTest::keyRelease(edit, Qt::Key_Return);
+    QTest::keyRelease(edit, Qt::Key_Return);
+    EXPECT_EQ(app.dialogs.texts("information").size(), 1);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    EXPECT_EQ(app.dialogs.texts("information").size(), 2);
+}
+
+TEST(ViewUpdates, ConverterResultsAndAddedRowsReachTheGrid)
+{
+    LoadedApp app;
+    app.load(app.path);
+    QSignalSpy changed(app.grid()->model(), &QAbstractItemModel::dataChanged);
+    ClickCell(app.grid(), 2, FieldLatitude);
+    app.tab()->writeConverterResult(FieldLatitude, QStringLiteral("12,50000"));
+    EXPECT_EQ(app.cell(2, FieldLatitude), QStringLiteral("12,50000"));
+    ASSERT_FALSE(changed.isEmpty());
+    const auto topLeft = changed.last().at(0).value<QModelIndex>(), bottomRight = changed.last().at(1).value<QModelIndex>();
+    EXPECT_LE(topLeft.row(), 1);
+    EXPECT_GE(bottomRight.row(), 1);
+    EXPECT_FALSE(app.find("Label26")->isHidden());
 }

@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QSignalSpy>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
@@ -56,7 +58,8 @@ struct PinApp : AppFixture {
     }
     QString js(const QString &script) { return browser()->evaluate(script); }
     void valider() { find<QPushButton>("BitBtn12")->click(); }
-    QString cell(int row, int f) const { return tab()->table().field(row, f); }
+    // A cell as the grid shows it.
+    QString cell(int row, int f) const { return tab()->grid()->model()->index(row - 1, f).data().toString(); }
 };
 
 }  // namespace
@@ -71,7 +74,7 @@ TEST(PinAdd, DraggedPinBecomesANewRow)
     EXPECT_EQ(app.js("String(orvalisMaps.markers.length)"), "1");
     app.js("orvalisMaps.dragMarker(0, 48.8532, 2.3489)");
     app.valider();
-    ASSERT_EQ(app.tab()->table().lastRow(), 6);
+    ASSERT_EQ(app.tab()->grid()->verticalHeader()->count(), 6);  // the view knows of the new row
     EXPECT_EQ(app.cell(6, FieldNumber), QStringLiteral("6"));
     EXPECT_EQ(app.cell(6, FieldLatitude), QStringLiteral("48,85320"));
     EXPECT_EQ(app.cell(6, FieldLongitude), QStringLiteral("2,348900"));
@@ -124,7 +127,11 @@ TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
     ASSERT_TRUE(app.mapReady());
     EXPECT_TRUE(app.browser()->bodyText().contains(QStringLiteral("Légendes")));
     app.js("orvalisMaps.dragMarker(0, -33.868820, 151.209296)");
+    QSignalSpy repainted(app.tab()->grid()->model(), &QAbstractItemModel::dataChanged);
     app.valider();
+    ASSERT_FALSE(repainted.isEmpty());  // the grid was told, not only the table
+    EXPECT_LE(repainted.last().at(0).value<QModelIndex>().row(), 2);
+    EXPECT_GE(repainted.last().at(1).value<QModelIndex>().row(), 2);
     EXPECT_EQ(app.cell(3, FieldLatitude), QStringLiteral("-33,8688"));  // cut, not rounded
     EXPECT_EQ(app.cell(3, FieldLongitude), QStringLiteral("151,2092"));
     EXPECT_EQ(app.cell(3, FieldDescription), description);

@@ -133,10 +133,13 @@ TEST(Csv, ExportMessageWithoutCountAndNoCaptionChange)
     SaveApp app;
     const QString title = app.form1->windowTitle();
     const QString out = app.temp.filePath("export.csv");
+    app.tab()->setModified(true);
+    ASSERT_FALSE(app.find("Label26")->isHidden());
     app.dialogs.fileNames = {out};
     app.click("BitBtn18");
     EXPECT_EQ(app.dialogs.texts("information"), QStringList{"Le fichier\n" + out + "\na été correctement créé."});
     EXPECT_EQ(app.form1->windowTitle(), title);
+    EXPECT_TRUE(app.find("Label26")->isHidden());  // the export counts as saving
     EXPECT_TRUE(app.read(out).startsWith("41.00000; 1.00000; a; ; ; \r\n"));
     EXPECT_EQ(app.dialogs.shown[app.dialogs.shown.size() - 2].extra, QStringLiteral("Fichiers CSV|*.csv#csv"));
 }

@@ -4,7 +4,12 @@
 #include "maps/map_publisher.h"
 #include "table/poi_grid.h"
 
+#include "app/dialogs.h"
+
 #include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <stdexcept>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -224,4 +229,50 @@ TEST(Translations, QtsOwnTextsAreFrench)
     EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
     QCoreApplication::removeTranslator(static_cast<QTranslator *>(translator));
     delete translator;
+}
+
+TEST(Seams, QtDialogsHaveTheFrenchTitlesButtonsAndOptions)
+{
+    const auto question = MakeQuestionBox(nullptr, QStringLiteral("Charger quand même ?"), QStringLiteral("&Oui"));
+    EXPECT_EQ(question->windowTitle(), QStringLiteral("Avertissement"));
+    EXPECT_EQ(question->icon(), QMessageBox::Warning);
+    ASSERT_EQ(question->buttons().size(), 2);
+    EXPECT_EQ(question->defaultButton()->text(), QStringLiteral("&Oui"));
+    EXPECT_EQ(question->escapeButton()->property("text").toString(), QStringLiteral("Annuler"));
+    const auto error = MakeMessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("x"));
+    EXPECT_EQ(error->windowTitle(), QStringLiteral("Erreur"));
+    ASSERT_EQ(error->buttons().size(), 1);
+    EXPECT_EQ(error->buttons().first()->text(), QStringLiteral("OK"));
+    // The overwrite question is the command's own: the dialog must not ask it a second time.
+    const auto save = MakeSaveDialog(nullptr, QDir::tempPath(), QStringLiteral("Fichiers GPX|*.gpx"), QStringLiteral("gpx"));
+    EXPECT_TRUE(save->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(save->defaultSuffix(), QStringLiteral("gpx"));
+    EXPECT_EQ(save->nameFilters(), QStringList{"Fichiers GPX (*.gpx)"});
+    EXPECT_EQ(QDir(save->directory()).canonicalPath(), QDir(QDir::tempPath()).canonicalPath());
+}
+
+namespace {
+class Thrower : public QObject {
+public:
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("Division par zéro en virgule flottante.");
+        return QObject::event(e);
+    }
+};
+}  // namespace
+
+TEST(Seams, AnExceptionEscapingAHandlerIsReportedAndTheProgramGoesOn)
+{
+    auto *app = dynamic_cast<OrvalisApplication *>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    ScriptedDialogs dialogs;
+    app->setDialogs(&dialogs);
+    Thrower thrower;
+    QEvent event(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
+    app->setDialogs(nullptr);
+    EXPECT_EQ(dialogs.texts("error"), QStringList{"Division par zéro en virgule flottante."});
 }

@@ -116,6 +116,24 @@ TEST(Search, AsciiCapitalsOverJoinedFields)
     EXPECT_EQ(RowSearch(t, 1, AsciiUpper("é")), 0);  // "É" is not "é"
     EXPECT_EQ(RowSearch(t, 1, AsciiUpper("É")), 2);
     EXPECT_EQ(RowSearch(t, 99, AsciiUpper("paris")), 0);
+    t.setField(4, FieldCap, QStringLiteral("NNE"));
+    EXPECT_EQ(RowSearch(t, 1, AsciiUpper("nne")), 4);  // the Cap column counts too
+}
+
+TEST(NearSelection, APoiExactlyAtTheRadiusIsIn)
+{
+    PoiTable t;
+    t.setRowCount(3);
+    for (int r = 1; r <= 2; ++r)
+        t.setNumber(r, r);
+    t.setField(1, FieldLatitude, "48");
+    t.setField(1, FieldLongitude, "2");
+    t.setField(2, FieldLatitude, "48,5");
+    t.setField(2, FieldLongitude, "2,5");
+    const int32_t d = SphericalDistance(48.0f, 2.0f, 48.5f, 2.5f);
+    PoiTable at = t, below = t;
+    EXPECT_EQ(NearSelection(at, 1, d, u',', French()).size(), 2u);
+    EXPECT_EQ(NearSelection(below, 1, d - 1, u',', French()).size(), 1u);
 }
 
 TEST(NearSelection, SameRowsAsLoadSortRunAndShiftClick)
