@@ -192,8 +192,7 @@ void PoiTableTab::addPoiRow(const QString &latitude, const QString &longitude)
     doc_.rowsChanged(row, row);
     SG1->selectCells(row, 1, kFieldCount - 1);
     SG1->scrollRowToTop(table_.rowCount() < 25 ? 1 : table_.rowCount() - 23);
-    Panel1->show();
-    setCommandButtonsEnabled(true);
+    doc_.setReady(true);
     setModified(true);
     doc_.setPinMode(PinMode::View);
     // In-place editing of the new description, without edit mode itself.
@@ -206,7 +205,8 @@ void PoiTableTab::BitBtn17Click()
 {
     if (!system_)
         return;
-    const int result = system_->openUrl(QUrl(GeocacheAddress(Label11->text()), QUrl::TolerantMode));
+    const QString base = table_.field(baseRow(), FieldDescription);
+    const int result = system_->openUrl(QUrl(GeocacheAddress(base), QUrl::TolerantMode));
     const QString message = ShellErrorMessage(result);
     if (!message.isEmpty())
         ctx_.dialogs.error(this, message);

@@ -53,6 +53,14 @@ void PoiDocument::setPinMode(PinMode mode)
     emit pinModeChanged(mode);
 }
 
+void PoiDocument::setReady(bool ready)
+{
+    if (ready_ == ready)
+        return;
+    ready_ = ready;
+    emit readyChanged(ready);
+}
+
 void PoiDocument::resetTable(const std::function<void(PoiTable &)> &change)
 {
     emit aboutToResetTable();

@@ -40,6 +40,9 @@ public:
     void setBaseNumber(int number);
     PinMode pinMode() const { return pinMode_; }
     void setPinMode(PinMode mode);
+    // A table is there to measure from: the base panel and the commands show.
+    bool ready() const { return ready_; }
+    void setReady(bool ready);
 
     // Changes of the table, announced before and after so the grid keeps its selection.
     void resetTable(const std::function<void(PoiTable &)> &change);
@@ -58,6 +61,7 @@ signals:
     void poiCountChanged(const QString &text);
     void baseNumberChanged(int number);
     void pinModeChanged(PinMode mode);
+    void readyChanged(bool ready);
     // The rows moved or shrank: whatever shows a row by its number must look again.
     void rowsMoved();
 
@@ -79,6 +83,7 @@ private:
     int poiCount_ = -1;
     int baseNumber_ = 1;
     PinMode pinMode_ = PinMode::View;
+    bool ready_ = false;
 };
 
 }  // namespace orvalis

@@ -262,6 +262,12 @@ void PoiTableTab::bindDocument()
     connect(&doc_, &PoiDocument::modifiedChanged, Label26, &QWidget::setVisible);
     connect(&doc_, &PoiDocument::poiCountChanged, Label9, &QLabel::setText);
     connect(&doc_, &PoiDocument::rowsMoved, this, &PoiTableTab::refreshBasePanel);
+    connect(&doc_, &PoiDocument::readyChanged, this, [this](bool ready) {
+        Panel1->setVisible(ready);
+        setCommandButtonsEnabled(ready);
+        if (!ready)
+            BitBtn17->hide();
+    });
     // An edit shows the mark at once: closing or loading then asks first.
     connect(model_, &PoiTableModel::cellEdited, this, [this] { doc_.setModified(true); });
 }

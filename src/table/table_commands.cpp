@@ -119,8 +119,7 @@ void PoiTableTab::loadFile(const QString &path)
 
     {
         BusyIndicator busy(this, file.data().size() > kLongFile);
-        Panel1->hide();
-        setCommandButtonsEnabled(false);
+        doc_.setReady(false);
         setBusy(true);
         ProcessPendingMessages();
 
@@ -141,8 +140,7 @@ void PoiTableTab::loadFile(const QString &path)
         doc_.setPoiCount(read.counter);
     }
 
-    Panel1->show();
-    setCommandButtonsEnabled(true);
+    doc_.setReady(true);
     doc_.setImportFolder(FolderOf(path));
     setModified(false);
     setEdit6(QStringLiteral("1"));
@@ -171,9 +169,10 @@ void PoiTableTab::BitBtn4Click()
 void PoiTableTab::Edit6Change()
 {
     doc_.setBaseNumber(ReadWholeNumber(Edit6->text(), 1));
-    Label11->setText(table_.field(baseRow(), FieldDescription));
+    const QString base = table_.field(baseRow(), FieldDescription);
+    Label11->setText(base);
     ProcessPendingMessages();
-    BitBtn17->setVisible(Label11->text().startsWith(QStringLiteral("GC")) && !Panel1->isHidden());
+    BitBtn17->setVisible(base.startsWith(QStringLiteral("GC")) && doc_.ready());
 }
 
 void PoiTableTab::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int col, int row, QPoint globalPos)

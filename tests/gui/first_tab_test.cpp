@@ -193,7 +193,10 @@ TEST(GeocacheButton, ShownForGcDescriptionsOnly)
     ClickCell(app.grid(), 2, 3);
     EXPECT_TRUE(app.find("BitBtn17")->isHidden());
     // Never without the panel: a load hides the panel while it reads.
-    app.find("Panel1")->hide();
+    ClickCell(app.grid(), app.rowOf("GC1ABCD Versailles"), 3);
+    app.tab()->document().setReady(false);
+    EXPECT_TRUE(app.find("Panel1")->isHidden());
+    EXPECT_TRUE(app.find("BitBtn17")->isHidden());
     ClickCell(app.grid(), app.rowOf("GC1ABCD Versailles"), 3);
     EXPECT_TRUE(app.find("BitBtn17")->isHidden());
 }
