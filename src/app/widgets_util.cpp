@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -122,6 +123,26 @@ void SetBold(QWidget *w, bool bold)
     QFont f = w->font();
     f.setBold(bold);
     w->setFont(f);
+}
+
+BusyIndicator::BusyIndicator(QWidget *parent, bool longWork)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (longWork) {
+        auto *progress = new QProgressDialog(QStringLiteral("Traitement en cours…"), QString(), 0, 0, parent);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setCancelButton(nullptr);
+        progress->show();
+        progress_ = progress;
+    }
+    ProcessPendingMessages();
+}
+
+BusyIndicator::~BusyIndicator()
+{
+    delete progress_;
+    QApplication::restoreOverrideCursor();
 }
 
 void ProcessPendingMessages()

@@ -30,4 +30,17 @@ void InitUiResources();
 // Lets the window repaint in the middle of a command.
 void ProcessPendingMessages();
 
+// Wait cursor for the time it lives, and a progress window for work long
+// enough to need a sign of life (about a second or more).
+class BusyIndicator {
+public:
+    BusyIndicator(QWidget *parent, bool longWork);
+    ~BusyIndicator();
+    BusyIndicator(const BusyIndicator &) = delete;
+    BusyIndicator &operator=(const BusyIndicator &) = delete;
+
+private:
+    QWidget *progress_ = nullptr;
+};
+
 }  // namespace orvalis
