@@ -25,9 +25,10 @@ const char *kHelp =
     "Usage: orvalis-cli COMMAND ARGUMENTS\n"
     "       orvalis-cli --help | --version\n"
     "\n"
-    "Numbers are read and written with the decimal separator of your locale\n"
-    "(LC_ALL=fr_FR.UTF-8 gives ',', LC_ALL=C gives '.'); a text that is not a\n"
-    "number counts as 0. Files are chosen by extension: .ov2 and .gpx to read,\n"
+    "A number argument may use '.' or ',' as its decimal separator; anything that\n"
+    "is not a number stops the command (exit 2). Numbers are written with the\n"
+    "separator of your locale (LC_ALL=fr_FR.UTF-8 gives ',', LC_ALL=C gives '.').\n"
+    "Files are chosen by extension: .ov2 and .gpx to read,\n"
     ".ov2, .gpx and .csv to write. An existing output file is replaced only by a\n"
     "complete one.\n"
     "\n"
@@ -48,7 +49,8 @@ const char *kHelp =
     "                                        \"parallel\" then \"L1 L2\" for parallel routes\n"
     "\n"
     "Exit codes: 0 done, 1 no crossing can be computed (a route along a meridian),\n"
-    "2 bad arguments or a file that cannot be read or written.\n";
+    "2 bad arguments (a number that is not one, --base past the last row, a .gpx\n"
+    "file that holds no GPX) or a file that cannot be read or written.\n";
 
 struct Failure {
     QString message;
@@ -114,7 +116,19 @@ private:
         if (args_.size() != n)
             throw Failure{QStringLiteral("expected %1 arguments, got %2 (see --help)").arg(n).arg(args_.size())};
     }
-    float number(qsizetype i) const { return ReadDecimal(args_.at(i), sep_); }
+    // An argument is one number, so either separator reads it; anything else stops the command.
+    static float Number(const QString &text, const QString &what)
+    {
+        std::optional<long double> v = ParseDecimal(text, u'.');
+        if (!v)
+            v = ParseDecimal(text, u',');
+        if (!v)
+            throw Failure{QStringLiteral("%1 (\"%2\") is not a number").arg(what, text)};
+        if (ExceedsFloat(text, text.contains(u',') ? u',' : u'.'))
+            throw Failure{QStringLiteral("%1 (\"%2\") is too large").arg(what, text)};
+        return static_cast<float>(*v);
+    }
+    float number(qsizetype i) const { return Number(args_.at(i), QStringLiteral("argument %1").arg(i + 1)); }
 
     int load(const QString &path, bool sorted = true)
     {
@@ -124,6 +138,8 @@ private:
         FileBytes bytes;
         if (!bytes.open(path))
             throw Failure{QStringLiteral("%1: cannot read the file").arg(path)};
+        if (kind == PoiFileKind::Gpx && !IsGpxDocument(bytes.data()))
+            throw Failure{QStringLiteral("%1: not a GPX file").arg(path)};
         const int counter = ReadPoiData(kind, bytes.data(), table_, sep_).counter;
         if (sorted)
             SortByField(table_, FieldDistance, collator_);
@@ -137,6 +153,13 @@ private:
         if (!ok || row < 1)
             throw Failure{QStringLiteral("--base takes a row number from 1")};
         return row;
+    }
+    // A base row the loaded table has: measuring from a row that is not there would give nonsense.
+    void checkBaseRow(int row) const
+    {
+        const int rows = table_.isEmptyForAdd() ? 0 : table_.lastRow();
+        if (row > rows)
+            throw Failure{QStringLiteral("--base %1: the file has %2 rows").arg(row).arg(rows)};
     }
 
     void checkWritable(const QString &path)
@@ -181,8 +204,10 @@ private:
         const std::optional<QString> base = option("--base");
         expectCount(1);
         load(args_[0]);
-        if (base)
+        if (base) {
+            checkBaseRow(BaseRow(*base));
             RunDistances(table_, BaseRow(*base), sep_, collator_);
+        }
         for (int r = 1; r <= table_.lastRow(); ++r) {
             QStringList fields;
             for (int f = 0; f < kFieldCount; ++f) {
@@ -207,8 +232,9 @@ private:
         checkWritable(args_[1]);
         const int baseRow = BaseRow(*base);
         // The same rows a load, "Calculer" and a Shift-click would give, without sorting everything twice.
+        const long double limit = static_cast<long double>(Number(*radius, QStringLiteral("--radius-km"))) * 1000.0L;
         load(args_[0], false);
-        const long double limit = static_cast<long double>(ReadDecimal(*radius, sep_)) * 1000.0L;
+        checkBaseRow(baseRow);
         const std::vector<int> rows = NearSelection(table_, baseRow, limit, sep_, collator_);
         PoiTable selected;
         selected.setRowCount(static_cast<int>(rows.size()) + 1);

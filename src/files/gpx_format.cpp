@@ -351,6 +351,27 @@ static std::optional<QByteArray> GpxAsUtf8(QByteArrayView data)
     return QString(decoder(data)).toUtf8();
 }
 
+bool IsGpxDocument(QByteArrayView data)
+{
+    const std::optional<QByteArray> transcoded = GpxAsUtf8(data);
+    const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
+    for (qsizetype at = c.find(0, "gpx"); at >= 0; at = c.find(at + 3, "gpx")) {
+        const char after = c.at(at + 3);
+        if (!(IsSpace(after) || after == '>' || after == '/'))
+            continue;
+        // "<gpx", or "<prefix:gpx".
+        qsizetype i = at - 1;
+        if (i >= 0 && c.at(i) == ':') {
+            --i;
+            while (i >= 0 && IsNameChar(c.at(i)) && c.at(i) != ':')
+                --i;
+        }
+        if (i >= 0 && c.at(i) == '<' && (i == at - 1 || c.at(i + 1) != ':'))
+            return true;
+    }
+    return false;
+}
+
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;

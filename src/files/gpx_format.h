@@ -14,6 +14,10 @@ namespace orvalis {
 // it holds; route and track points are not waypoints.
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
 
+// True when the file has a gpx element (with or without a namespace prefix),
+// in whatever encoding it declares.
+bool IsGpxDocument(QByteArrayView data);
+
 // The number of "<wpt" start tags: at most the rows the file can give.
 int CountGpxWaypoints(QByteArrayView data);
 

@@ -43,8 +43,44 @@ TEST(Cli, DistanceInBothLocales)
               QStringLiteral("506 km  et  242 m\n266,58\n"));
     EXPECT_EQ(RunCli("C", {"distance", "48.8531", "2.34912", "48.3781", "-4.49448"}).out,
               QStringLiteral("506 km  et  242 m\n266.58\n"));
-    // The other notation reads as 0, as in the window.
-    EXPECT_EQ(RunCli("C", {"distance", "48,8531", "0", "0", "0"}).out, QStringLiteral("0 m\n0.00\n"));
+    // An argument is one number: either separator reads it, the output keeps the locale's.
+    EXPECT_EQ(RunCli("C", {"distance", "48,8531", "2,34912", "48.3781", "-4,49448"}).out,
+              QStringLiteral("506 km  et  242 m\n266.58\n"));
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"destination", "48.7175", "1.970333", "300.5", "736.5"}).out,
+              QStringLiteral("48,720860 1,961692\n"));
+}
+
+TEST(Cli, BadArgumentsNeverGiveAnAnswer)
+{
+    for (const QStringList &args : {QStringList{"distance", "48,8531", "abc", "0", "0"},
+                                    QStringList{"destination", "1.000,5", "0", "0", "0"},
+                                    QStringList{"distance", "1e39", "0", "0", "0"},
+                                    QStringList{"crossing", "0", "0", "1", "1", "0", "1", "1", ""}}) {
+        const Result r = RunCli("C", args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains("argument")) << r.err.toStdString();
+    }
+    EXPECT_TRUE(RunCli("C", {"distance", "48,8531", "abc", "0", "0"}).err.contains("argument 2 (\"abc\") is not a number"));
+    QTemporaryDir temp;
+    const QString in = temp.filePath("three.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Paris"}, {"48.39040", "-4.48610", "Brest"}, {"47.21840", "-1.55360", "Nantes"}});
+    // A base row past the last one.
+    const Result table = RunCli("C", {"table", in, "--base", "4"});
+    EXPECT_EQ(table.code, 2);
+    EXPECT_TRUE(table.err.contains("the file has 3 rows")) << table.err.toStdString();
+    const Result near = RunCli("C", {"near", in, "--base", "9", "--radius-km", "50", temp.filePath("near.ov2")});
+    EXPECT_EQ(near.code, 2);
+    EXPECT_FALSE(QFile::exists(temp.filePath("near.ov2")));
+    EXPECT_EQ(RunCli("C", {"near", in, "--base", "1", "--radius-km", "x", temp.filePath("near.ov2")}).code, 2);
+    // A .gpx that holds no GPX.
+    WriteFile(temp.filePath("notes.gpx"), "just some text\n");
+    const Result notGpx = RunCli("C", {"convert", temp.filePath("notes.gpx"), temp.filePath("out.ov2")});
+    EXPECT_EQ(notGpx.code, 2);
+    EXPECT_TRUE(notGpx.err.contains("not a GPX file"));
+    WriteFile(temp.filePath("prefixed.gpx"), "<g:gpx xmlns:g=\"x\"><g:wpt lat=\"1\" lon=\"2\"/></g:gpx>");
+    EXPECT_EQ(RunCli("C", {"convert", temp.filePath("prefixed.gpx"), temp.filePath("out.ov2")}).out, QStringLiteral("1 POIs\n"));
+    EXPECT_EQ(RunCli("C", {"--version"}).out, QStringLiteral("orvalis-cli 8.3\n"));
 }
 
 TEST(Cli, DestinationAndCrossing)

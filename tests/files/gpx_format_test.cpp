@@ -97,6 +97,18 @@ TEST(GpxRead, DeclaredEncodingsAndByteOrderMarks)
               QStringLiteral("Café - "));
 }
 
+TEST(GpxRead, WhatIsAGpxDocument)
+{
+    EXPECT_TRUE(IsGpxDocument(Gpx("")));
+    EXPECT_TRUE(IsGpxDocument("<gpx>"));
+    EXPECT_TRUE(IsGpxDocument("<?xml version='1.0'?><topo:gpx xmlns:topo='x'/>"));
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const QByteArray wide = utf16(QStringLiteral("<?xml version=\"1.0\"?><gpx version=\"1.1\"></gpx>"));
+    EXPECT_TRUE(IsGpxDocument(wide));
+    for (const char *not_gpx : {"", "gpx", "<gpxx>", "plain text about gpx files", "<kml><Placemark/></kml>", "x:gpx>"})
+        EXPECT_FALSE(IsGpxDocument(not_gpx)) << not_gpx;
+}
+
 TEST(GpxRead, Windows1252FilesWhoseNamesLookLikeUtf8)
 {
     // A file with a name that is not UTF-8 is Windows-1252; "É–" stays itself, Cyrillic stays Cyrillic.
