@@ -1,0 +1,235 @@
+// The tolerant scanning the XML readers share (GPX waypoints, routes and tracks;
+// KML placemarks): a byte walker that never reads past the end, never searches
+// past the element it is in, and takes what a damaged file still holds.
+#include "files/xml_scan.h"
+
+#include "files/gpx_format.h"
+#include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
+
+#include <QStringDecoder>
+#include <cstring>
+
+namespace orvalis::xml {
+
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+QByteArrayView LocalName(QByteArrayView qualified)
+{
+    const qsizetype colon = qualified.lastIndexOf(':');
+    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+}
+
+// A start tag at `lt` (the '<'): its qualified name and where the tag ends.
+Tag ReadTagName(const Cursor &c, qsizetype lt)
+{
+    Tag t;
+    qsizetype i = lt + 1;
+    while (i < c.size() && IsNameChar(c.at(i)))
+        ++i;
+    t.name = c.slice(lt + 1, i);
+    t.nameEnd = i;
+    return t;
+}
+
+// Attributes up to the end of the start tag; returns the position after '>'
+// (the end of the file when the tag is cut short) and whether it closed itself.
+qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing)
+{
+    *selfClosing = false;
+    while (i < c.size()) {
+        const char ch = c.at(i);
+        if (ch == '>')
+            return i + 1;
+        if (ch == '/' && c.at(i + 1) == '>') {
+            *selfClosing = true;
+            return i + 2;
+        }
+        if (IsSpace(ch)) {
+            ++i;
+            continue;
+        }
+        const qsizetype nameStart = i;
+        while (i < c.size() && IsNameChar(c.at(i)))
+            ++i;
+        const QByteArrayView name = LocalName(c.slice(nameStart, i));
+        if (i == nameStart) {
+            ++i;  // stray character
+            continue;
+        }
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        if (c.at(i) != '=')
+            continue;
+        ++i;
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        const char quote = c.at(i);
+        if (quote != '"' && quote != '\'')
+            continue;
+        const qsizetype valueStart = i + 1;
+        qsizetype valueEnd = valueStart;
+        while (valueEnd < c.size() && c.at(valueEnd) != quote)
+            ++valueEnd;
+        const QByteArrayView value = c.slice(valueStart, valueEnd);
+        if (name == "lat")
+            *lat = value;
+        else if (name == "lon")
+            *lon = value;
+        i = valueEnd + 1;
+    }
+    return c.size();
+}
+
+static QString CoordinateText(const QByteArray &value, QChar separator)
+{
+    return ToLocaleSeparator(QString::fromLatin1(value).trimmed(), separator).left(9);
+}
+
+// The text of the element whose start tag begins at `lt`, up to its end tag:
+// CDATA taken as text, comments dropped, entities resolved.
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed)
+{
+    qsizetype gt = nameEnd;
+    while (gt < to && c.at(gt) != '>')
+        ++gt;
+    if (gt >= to || c.at(gt - 1) == '/')
+        return {};  // cut short, or <name/>
+    QString text;
+    qsizetype j = gt + 1;
+    while (j < to) {
+        const qsizetype lt = c.find(j, "<", to);
+        const qsizetype stop = lt < 0 ? to : lt;
+        if (stop > j)
+            text += DecodeXmlText(DecodeFileText(c.slice(j, stop), mixed));
+        if (stop >= to)
+            break;
+        if (c.startsWith(stop, "<![CDATA[")) {
+            const qsizetype end = c.find(stop + 9, "]]>", to);
+            const qsizetype cdataEnd = end < 0 ? to : end;
+            text += DecodeFileText(c.slice(stop + 9, cdataEnd), mixed);
+            j = cdataEnd + 3;
+        } else if (c.startsWith(stop, "<!--")) {
+            const qsizetype end = c.find(stop + 4, "-->", to);
+            j = end < 0 ? to : end + 3;
+        } else {
+            break;  // the end tag, or another element
+        }
+    }
+    return text;
+}
+
+// The first name and desc elements inside [from, to), in one pass over the tags.
+void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixed, const char *descTag, QString *name,
+                        QString *desc)
+{
+    bool haveName = false, haveDesc = false;
+    qsizetype i = from;
+    while (i < to && !(haveName && haveDesc)) {
+        const qsizetype lt = c.find(i, "<", to);
+        if (lt < 0)
+            return;
+        if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
+            const bool comment = c.at(lt + 1) == '!' && c.at(lt + 2) == '-';
+            const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>", to);
+            i = end < 0 ? to : end + 3;
+            continue;
+        }
+        const Tag tag = ReadTagName(c, lt);
+        const QByteArrayView local = LocalName(tag.name);
+        if (!haveName && local == "name") {
+            *name = ElementTextAt(c, tag.nameEnd, to, mixed);
+            haveName = true;
+        } else if (!haveDesc && local == descTag) {
+            *desc = ElementTextAt(c, tag.nameEnd, to, mixed);
+            haveDesc = true;
+        }
+        i = lt + 1;
+    }
+}
+
+// A coordinate cell: the attribute's text with the locale's separator, cut to 9 characters.
+void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QChar separator)
+{
+    while (!value.isEmpty() && IsSpace(value.front()))
+        value = value.sliced(1);
+    while (!value.isEmpty() && IsSpace(value.back()))
+        value.chop(1);
+    if (separator.unicode() >= 128) {
+        table.setField(row, field, CoordinateText(value.toByteArray(), separator));
+        return;
+    }
+    const char sep = static_cast<char>(separator.unicode());
+    char buf[9];
+    const int n = static_cast<int>(std::min<qsizetype>(value.size(), 9));
+    for (int k = 0; k < n; ++k) {
+        const char ch = value[k];
+        buf[k] = (ch == '.' || ch == ',') && sep == ',' ? ',' : (ch == ',' || ch == '.') && sep == '.' ? '.' : ch;
+    }
+    table.setFieldLatin1(row, field, buf, n);
+}
+
+
+
+std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
+{
+    const auto starts = [&](const char *prefix, qsizetype n) { return data.size() >= n && std::memcmp(data.data(), prefix, size_t(n)) == 0; };
+    auto decode = [&](QStringConverter::Encoding e, qsizetype skip) {
+        QStringDecoder decoder(e);
+        return std::optional<QByteArray>(QString(decoder(data.sliced(skip))).toUtf8());
+    };
+    if (starts("\xFF\xFE", 2))
+        return decode(QStringConverter::Utf16LE, 2);
+    if (starts("\xFE\xFF", 2))
+        return decode(QStringConverter::Utf16BE, 2);
+    if (starts("<\0?\0", 4))
+        return decode(QStringConverter::Utf16LE, 0);
+    if (starts("\0<\0?", 4))
+        return decode(QStringConverter::Utf16BE, 0);
+    if (starts("\xEF\xBB\xBF", 3))
+        return std::nullopt;
+    // The XML declaration: <?xml ... encoding="NAME" ... ?> at the very start.
+    qsizetype i = 0;
+    while (i < data.size() && IsSpace(data[i]))
+        ++i;
+    if (!data.sliced(i).startsWith("<?xml"))
+        return std::nullopt;
+    const qsizetype end = data.indexOf("?>", i);
+    if (end < 0 || end - i > 1024)
+        return std::nullopt;
+    const QByteArrayView decl = data.sliced(i, end - i);
+    const qsizetype at = decl.indexOf("encoding");
+    if (at < 0)
+        return std::nullopt;
+    qsizetype q = at + 8;
+    while (q < decl.size() && (IsSpace(decl[q]) || decl[q] == '='))
+        ++q;
+    if (q >= decl.size() || (decl[q] != '"' && decl[q] != '\''))
+        return std::nullopt;
+    const qsizetype close = decl.indexOf(decl[q], q + 1);
+    if (close < 0)
+        return std::nullopt;
+    const QByteArray name = decl.sliced(q + 1, close - q - 1).toByteArray().trimmed().toLower();
+    if (name == "utf-8" || name == "utf8" || name.isEmpty())
+        return std::nullopt;
+    if (name == "windows-1252" || name == "cp1252" || name == "iso-8859-1" || name == "latin1" || name == "us-ascii" ||
+        name == "ascii")
+        return DecodeWindows1252(data).toUtf8();  // Latin-1 as its Windows superset, as browsers do
+    QStringDecoder decoder(name.constData());
+    if (!decoder.isValid())
+        return std::nullopt;  // unknown: read as files that declare nothing
+    return QString(decoder(data)).toUtf8();
+}
+
+
+}  // namespace orvalis::xml

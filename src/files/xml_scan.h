@@ -1,0 +1,88 @@
+#pragma once
+
+#include "table/poi_table.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace orvalis::xml {
+
+bool IsSpace(char c);
+bool IsNameChar(char c);
+// "gpx:wpt" -> "wpt".
+QByteArrayView LocalName(QByteArrayView qualified);
+
+// Byte walker over the file, never past its end.
+class Cursor {
+public:
+    explicit Cursor(QByteArrayView data) : d_(data.data()), n_(data.size()) {}
+    qsizetype pos = 0;
+    bool atEnd() const { return pos >= n_; }
+    char at(qsizetype i) const { return i < n_ ? d_[i] : '\0'; }
+    bool startsWith(qsizetype i, const char *s) const
+    {
+        const qsizetype len = static_cast<qsizetype>(std::strlen(s));
+        return i + len <= n_ && std::memcmp(d_ + i, s, static_cast<size_t>(len)) == 0;
+    }
+    // The first `s` that lies wholly before `limit` (the end of the file by
+    // default). Searches inside a waypoint are bounded by its end, so that a
+    // comment never closed in every waypoint costs its waypoint, not the file.
+    qsizetype find(qsizetype from, const char *s, qsizetype limit = -1) const
+    {
+        const qsizetype len = static_cast<qsizetype>(std::strlen(s));
+        const qsizetype end = limit < 0 ? n_ : std::min(limit, n_);
+        if (from >= end)
+            return -1;
+        // The first byte by memchr, the rest compared where it is found.
+        for (qsizetype at = from; at + len <= end;) {
+            const void *hit = std::memchr(d_ + at, s[0], static_cast<size_t>(end - at));
+            if (!hit)
+                return -1;
+            const qsizetype i = static_cast<const char *>(hit) - d_;
+            if (i + len > end)
+                return -1;
+            if (std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
+                return i;
+            at = i + 1;
+        }
+        return -1;
+    }
+    QByteArrayView slice(qsizetype from, qsizetype to) const
+    {
+        from = std::clamp<qsizetype>(from, 0, n_);
+        to = std::clamp<qsizetype>(to, from, n_);
+        return QByteArrayView(d_ + from, to - from);
+    }
+    qsizetype size() const { return n_; }
+
+private:
+    const char *d_;
+    qsizetype n_;
+};
+
+struct Tag {
+    QByteArrayView name;
+    qsizetype nameEnd = 0;
+};
+
+Tag ReadTagName(const Cursor &c, qsizetype lt);
+// Attributes up to the end of the start tag; returns the position after '>'
+// (the end of the file when the tag is cut short) and whether it closed itself.
+qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing);
+// The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
+// taken as text, comments dropped, entities resolved; `mixed`: see DecodeFileText.
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed);
+// The first "name" and `descTag` elements inside [from, to), in one pass over the tags.
+void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixed, const char *descTag, QString *name,
+                        QString *desc);
+// A coordinate cell: the text with the locale's separator, cut to 9 characters.
+void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QChar separator);
+// A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
+// nothing for files in UTF-8 or declaring nothing.
+std::optional<QByteArray> XmlAsUtf8(QByteArrayView data);
+
+}  // namespace orvalis::xml
