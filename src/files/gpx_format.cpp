@@ -118,55 +118,20 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
-    qsizetype i = 0;
-    while (i < c.size()) {
-        const qsizetype lt = c.find(i, "<");
-        if (lt < 0)
-            break;
-        if (c.startsWith(lt, "<!--")) {
-            const qsizetype end = c.find(lt + 4, "-->");
-            i = end < 0 ? c.size() : end + 3;
-            continue;
-        }
-        if (c.startsWith(lt, "<![CDATA[")) {
-            const qsizetype end = c.find(lt + 9, "]]>");
-            i = end < 0 ? c.size() : end + 3;
-            continue;
-        }
-        const Tag tag = ReadTagName(c, lt);
-        const char after = c.at(tag.nameEnd);
-        if (LocalName(tag.name) != "wpt" || !(IsSpace(after) || after == '>' || after == '/' || tag.nameEnd >= c.size())) {
-            i = lt + 1;
-            continue;
-        }
-        // A waypoint.
-        QByteArrayView lat, lon;
-        bool selfClosing = false;
-        const qsizetype contentStart = ReadAttributes(c, tag.nameEnd, &lat, &lon, &selfClosing);
-        qsizetype contentEnd = contentStart;
-        qsizetype next = contentStart;
-        if (!selfClosing) {
-            // The end tag: "</" and the same qualified name, not followed by more name.
-            qsizetype e = c.find(contentStart, "</");
-            while (e >= 0 && !(c.slice(e + 2, e + 2 + tag.name.size()) == tag.name &&
-                               !IsNameChar(c.at(e + 2 + tag.name.size()))))
-                e = c.find(e + 2, "</");
-            contentEnd = e < 0 ? c.size() : e;
-            next = e < 0 ? c.size() : e + 2 + tag.name.size();
-        }
+    ForEachElement(c, {"wpt"}, [&](const Element &e) {
         QString name, desc;
-        NameAndDescription(c, contentStart, contentEnd, mixed, "desc", &name, &desc);
+        NameAndDescription(c, e.contentStart, e.contentEnd, mixed, "desc", &name, &desc);
         if (result.counter == INT32_MAX - 1)
-            break;
+            return false;
         ++result.counter;
         table.setRowCount(result.counter + 1);
         const int row = result.counter;
         table.setNumber(row, result.counter);
-        SetCoordinate(table, row, FieldLatitude, lat, separator);
-        SetCoordinate(table, row, FieldLongitude, lon, separator);
+        SetCoordinate(table, row, FieldLatitude, e.lat, separator);
+        SetCoordinate(table, row, FieldLongitude, e.lon, separator);
         table.setField(row, FieldDescription, name + QStringLiteral(" - ") + desc);
-        i = std::max(next, lt + 1);
-    }
+        return true;
+    });
     return result;
 }
 

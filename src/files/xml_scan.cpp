@@ -8,6 +8,7 @@
 #include "geo/decimal_entry.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 
 namespace orvalis::xml {
@@ -180,6 +181,65 @@ void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QC
 }
 
 
+
+void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
+                    const std::function<bool(const Element &)> &visit)
+{
+    qsizetype i = 0;
+    while (i < c.size()) {
+        const qsizetype lt = c.find(i, "<");
+        if (lt < 0)
+            break;
+        if (c.startsWith(lt, "<!--")) {
+            const qsizetype end = c.find(lt + 4, "-->");
+            i = end < 0 ? c.size() : end + 3;
+            continue;
+        }
+        if (c.startsWith(lt, "<![CDATA[")) {
+            const qsizetype end = c.find(lt + 9, "]]>");
+            i = end < 0 ? c.size() : end + 3;
+            continue;
+        }
+        const Tag tag = ReadTagName(c, lt);
+        const char after = c.at(tag.nameEnd);
+        const QByteArrayView local = LocalName(tag.name);
+        const bool wanted = std::any_of(localNames.begin(), localNames.end(), [&](const char *n) { return local == n; });
+        if (!wanted || !(IsSpace(after) || after == '>' || after == '/' || tag.nameEnd >= c.size())) {
+            i = lt + 1;
+            continue;
+        }
+        Element e;
+        e.name = local;
+        bool selfClosing = false;
+        e.contentStart = ReadAttributes(c, tag.nameEnd, &e.lat, &e.lon, &selfClosing);
+        e.contentEnd = e.contentStart;
+        qsizetype next = e.contentStart;
+        if (!selfClosing) {
+            // The end tag: "</" and the same qualified name, not followed by more name.
+            qsizetype end = c.find(e.contentStart, "</");
+            while (end >= 0 && !(c.slice(end + 2, end + 2 + tag.name.size()) == tag.name &&
+                                 !IsNameChar(c.at(end + 2 + tag.name.size()))))
+                end = c.find(end + 2, "</");
+            e.contentEnd = end < 0 ? c.size() : end;
+            next = end < 0 ? c.size() : end + 2 + tag.name.size();
+        }
+        if (!visit(e))
+            return;
+        i = std::max(next, lt + 1);
+    }
+}
+
+qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd)
+{
+    for (qsizetype lt = c.find(from, "<", to); lt >= 0; lt = c.find(lt + 1, "<", to)) {
+        const Tag tag = ReadTagName(c, lt);
+        if (LocalName(tag.name) == localName) {
+            *nameEnd = tag.nameEnd;
+            return lt;
+        }
+    }
+    return -1;
+}
 
 std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
 {

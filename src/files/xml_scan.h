@@ -7,6 +7,8 @@
 #include <QString>
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 
 namespace orvalis::xml {
@@ -81,6 +83,22 @@ void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixe
                         QString *desc);
 // A coordinate cell: the text with the locale's separator, cut to 9 characters.
 void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QChar separator);
+// An element met by ForEachElement: its local name, the lat and lon
+// attributes, and its content up to the end tag (the end of the file when cut).
+struct Element {
+    QByteArrayView name;
+    QByteArrayView lat, lon;
+    qsizetype contentStart = 0;
+    qsizetype contentEnd = 0;
+};
+// Visits every element with one of the local names, in file order, outside
+// comments and CDATA, not looking inside a visited element; `visit` returns
+// false to stop. Linear in the file's size.
+void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
+                    const std::function<bool(const Element &)> &visit);
+// The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
+qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
+
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
 // nothing for files in UTF-8 or declaring nothing.
 std::optional<QByteArray> XmlAsUtf8(QByteArrayView data);

@@ -211,6 +211,7 @@ TEST(HostileFiles, NamesThatAreNotUtf8AreFound)
     EXPECT_EQ(ReadPoiData(FileKind(shown), bytes.data(), t, u'.').counter, 1);
     EXPECT_EQ(NativeFileName(shown), raw);
     EXPECT_TRUE(bytes.openNative(raw));
+    ::unlink(raw.constData());  // a name the folder's removal cannot spell
 }
 
 TEST(HostileFiles, LoadsThatWouldNotFitInMemoryAreEstimated)
