@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
-  xvfb xauth poppler-utils dpkg-dev desktop-file-utils appstream
+  xvfb xauth poppler-utils dpkg-dev desktop-file-utils appstream libxml2-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "files/csv_format.h"
 
 #include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
 
 #include <QIODevice>
 
@@ -24,6 +25,120 @@ QByteArray CsvFileBytes(const PoiTable &table)
     if (FitsWindows1252(text))
         return EncodeWindows1252(text);
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+namespace {
+
+// The records of a CSV text, fields unquoted.
+QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
+{
+    QList<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool quoted = false, any = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (quoted) {
+            if (ch == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (ch == u'"') {
+                quoted = false;
+            } else {
+                field += ch;
+            }
+        } else if (ch == u'"' && field.isEmpty()) {
+            quoted = true;  // only at a field's start: elsewhere a quote is text
+            any = true;
+        } else if (ch == delimiter) {
+            fields << field;
+            field.clear();
+            any = true;
+        } else if (ch == u'\n' || ch == u'\r') {
+            if (any || !field.isEmpty()) {
+                fields << field;
+                records << fields;
+            }
+            fields.clear();
+            field.clear();
+            any = false;
+            if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            field += ch;
+            any = true;
+        }
+    }
+    if (any || !field.isEmpty()) {
+        fields << field;
+        records << fields;
+    }
+    return records;
+}
+
+int ColumnOf(const QStringList &header, std::initializer_list<const char *> names)
+{
+    for (int i = 0; i < header.size(); ++i)
+        for (const char *n : names)
+            if (header[i].trimmed().compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+                return i;
+    return -1;
+}
+
+}  // namespace
+
+ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    ReadResult result;
+    QString text;
+    if (data.startsWith("\xEF\xBB\xBF"))
+        text = QString::fromUtf8(data.sliced(3));
+    else
+        text = DecodeFileText(data);
+    const QString firstLine = text.left(text.indexOf(u'\n'));
+    const QChar delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
+    QList<QStringList> records = CsvRecords(text, delimiter);
+    int lat = -1, lon = -1, name = -1, desc = -1;
+    if (!records.isEmpty()) {
+        const QStringList &header = records.first();
+        lat = ColumnOf(header, {"lat", "latitude"});
+        lon = ColumnOf(header, {"lon", "lng", "long", "longitude"});
+        name = ColumnOf(header, {"name", "title", "label"});
+        desc = ColumnOf(header, {"desc", "description", "comment", "cmt"});
+    }
+    const bool header = lat >= 0 && lon >= 0;
+    const bool ownLayout = !header && delimiter == u';';
+    if (header) {
+        records.removeFirst();
+    } else if (delimiter == u',') {
+        lon = 0, lat = 1, name = 2, desc = 3;
+    } else {
+        lat = 0, lon = 1, name = 2, desc = -1;
+    }
+    table.reserveRows(static_cast<int>(records.size()) + 1);
+    for (const QStringList &r : records) {
+        const QString latText = r.value(lat).trimmed(), lonText = r.value(lon).trimmed();
+        const bool latOk = ParseDecimal(latText, u'.') || ParseDecimal(latText, u',');
+        const bool lonOk = ParseDecimal(lonText, u'.') || ParseDecimal(lonText, u',');
+        if (!latOk || !lonOk || result.counter == INT32_MAX - 1)
+            continue;
+        const int row = ++result.counter;
+        table.setRowCount(row + 1);
+        table.setNumber(row, row);
+        table.setField(row, FieldLatitude, ToLocaleSeparator(latText, separator).left(9));
+        table.setField(row, FieldLongitude, ToLocaleSeparator(lonText, separator).left(9));
+        // This program's own files put "; " between fields: one space belongs to the separator.
+        auto text = [&](int column) {
+            QString t = column >= 0 ? r.value(column) : QString();
+            if (ownLayout && t.startsWith(u' '))
+                t.remove(0, 1);
+            return t;
+        };
+        const QString n = text(name);
+        const QString d = desc != name ? text(desc) : QString();
+        table.setField(row, FieldDescription, d.isEmpty() ? n : n + QStringLiteral(" - ") + d);
+    }
+    return result;
 }
 
 bool WriteCsv(QIODevice &device, const PoiTable &table)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/ov2_format.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -12,6 +13,15 @@ namespace orvalis {
 // lat; lon; description; distance; compass; CR LF, coordinates with periods.
 // Windows-1252 when every character fits, otherwise UTF-8 with a byte-order mark.
 QByteArray CsvFileBytes(const PoiTable &table);
+
+// Fills rows from 1 with the POIs of a CSV text (RFC 4180 quoting; ',' or
+// ';' between fields, the one the first line has more of). With a header
+// naming latitude and longitude columns (lat/latitude, lon/lng/long/longitude,
+// and name/title, desc/description/comment), those columns; without one,
+// ',' files are the navigators' "longitude,latitude,name[,comment]" and ';'
+// files this program's own "lat; lon; description; ...". Records without two
+// numbers for coordinates are skipped. UTF-8 (with or without BOM), else Windows-1252.
+ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator);
 bool WriteCsv(QIODevice &device, const PoiTable &table);
 
 }  // namespace orvalis

@@ -106,12 +106,8 @@ bool IsGpxDocument(QByteArrayView data)
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
-    // A file in another encoding is read as UTF-8 once transcoded; in a file
-    // that declares none, texts that are not UTF-8 are Windows-1252.
-    const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
-    if (transcoded)
-        data = *transcoded;
-    const bool mixed = !transcoded && !IsStrictUtf8(data);
+    const XmlText text = PrepareXml(data);
+    data = text.data;
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
     const int waypoints = CountGpxWaypoints(data);
@@ -120,17 +116,8 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
     ForEachElement(c, {"wpt"}, [&](const Element &e) {
         QString name, desc;
-        NameAndDescription(c, e.contentStart, e.contentEnd, mixed, "desc", &name, &desc);
-        if (result.counter == INT32_MAX - 1)
-            return false;
-        ++result.counter;
-        table.setRowCount(result.counter + 1);
-        const int row = result.counter;
-        table.setNumber(row, result.counter);
-        SetCoordinate(table, row, FieldLatitude, e.lat, separator);
-        SetCoordinate(table, row, FieldLongitude, e.lon, separator);
-        table.setField(row, FieldDescription, name + QStringLiteral(" - ") + desc);
-        return true;
+        NameAndDescription(c, e.contentStart, e.contentEnd, text.mixed, "desc", &name, &desc);
+        return AppendPoi(table, result, e.lat, e.lon, name + QStringLiteral(" - ") + desc, separator);
     });
     return result;
 }

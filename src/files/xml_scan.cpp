@@ -241,6 +241,30 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
     return -1;
 }
 
+XmlText PrepareXml(QByteArrayView data)
+{
+    XmlText text;
+    text.transcoded = XmlAsUtf8(data);
+    text.data = text.transcoded ? QByteArrayView(*text.transcoded) : data;
+    // In a file that declares no other encoding, texts that are not UTF-8 are Windows-1252.
+    text.mixed = !text.transcoded && !IsStrictUtf8(data);
+    return text;
+}
+
+bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArrayView lon, const QString &description,
+               QChar separator)
+{
+    if (result.counter == INT32_MAX - 1)
+        return false;
+    const int row = ++result.counter;
+    table.setRowCount(row + 1);
+    table.setNumber(row, row);
+    SetCoordinate(table, row, FieldLatitude, lat, separator);
+    SetCoordinate(table, row, FieldLongitude, lon, separator);
+    table.setField(row, FieldDescription, description);
+    return true;
+}
+
 std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
 {
     const auto starts = [&](const char *prefix, qsizetype n) { return data.size() >= n && std::memcmp(data.data(), prefix, size_t(n)) == 0; };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/ov2_format.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -98,6 +99,19 @@ void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNa
                     const std::function<bool(const Element &)> &visit);
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
+
+// The text a reader walks: UTF-8 (transcoded when the file is in another
+// encoding), and whether it mixes Windows-1252 texts in (see DecodeFileText).
+struct XmlText {
+    std::optional<QByteArray> transcoded;
+    QByteArrayView data;
+    bool mixed = false;
+};
+XmlText PrepareXml(QByteArrayView data);
+// Appends a POI row with its number, coordinates and description; false when
+// the table cannot take one more.
+bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArrayView lon, const QString &description,
+               QChar separator);
 
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
 // nothing for files in UTF-8 or declaring nothing.

@@ -167,7 +167,10 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
         {"frobnicate"},
         {"convert", temp.filePath("missing.ov2"), out},
         {"convert", temp.filePath("in.txt"), out},
-        {"convert", in, temp.filePath("out.kml")},
+        {"convert", in, temp.filePath("out.txt")},
+        {"convert", in, "-"},
+        {"convert", in, out, "--to", "shp"},
+        {"convert", in, out, "--bogus"},
         {"convert", in, temp.filePath("no/such/folder.ov2")},
         {"near", in, "--base", "1", out},
         {"near", in, "--base", "x", "--radius-km", "5", out},
@@ -181,7 +184,11 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
         EXPECT_TRUE(r.out.isEmpty()) << args.join(' ').toStdString();
     }
     EXPECT_EQ(Read(out), QByteArray("old"));
-    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN --base N --radius-km R OUT"));
+    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN OUT --base N --radius-km R"));
+    // Each command has its own help.
+    const Result help = RunCli("C", {"dedupe", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: orvalis-cli dedupe IN OUT --within-m M"));
 }
 
 TEST(Cli, OnlyRegularFilesAndNamesAsTheyLieOnDisk)

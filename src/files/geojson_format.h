@@ -1,0 +1,19 @@
+#pragma once
+
+#include "files/ov2_format.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace orvalis {
+
+// Fills rows from 1 with the Point features of a GeoJSON text (a
+// FeatureCollection, a single Feature, or a bare Point): "name - desc"
+// from the properties (the name alone without desc). False when the text
+// is no GeoJSON object.
+bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result);
+
+// A FeatureCollection of Point features with a "name" property, compact UTF-8.
+QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
+
+}  // namespace orvalis

@@ -1,0 +1,88 @@
+#include "files/kml_format.h"
+
+#include "files/gpx_format.h"
+#include "files/text_codecs.h"
+#include "files/xml_scan.h"
+
+namespace orvalis {
+
+using namespace xml;
+
+namespace {
+
+// The first "lon,lat[,alt]" of a coordinates text.
+bool SplitCoordinates(const Cursor &c, qsizetype from, qsizetype to, QByteArrayView *lon, QByteArrayView *lat)
+{
+    qsizetype i = from;
+    while (i < to && IsSpace(c.at(i)))
+        ++i;
+    const qsizetype lonStart = i;
+    while (i < to && c.at(i) != ',' && !IsSpace(c.at(i)) && c.at(i) != '<')
+        ++i;
+    if (i >= to || c.at(i) != ',')
+        return false;
+    *lon = c.slice(lonStart, i);
+    const qsizetype latStart = ++i;
+    while (i < to && c.at(i) != ',' && !IsSpace(c.at(i)) && c.at(i) != '<')
+        ++i;
+    *lat = c.slice(latStart, i);
+    return !lon->isEmpty() && !lat->isEmpty();
+}
+
+}  // namespace
+
+bool IsKmlDocument(QByteArrayView data)
+{
+    const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
+    const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
+    qsizetype nameEnd = 0;
+    return FindElement(c, 0, c.size(), "kml", &nameEnd) >= 0;
+}
+
+ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    ReadResult result;
+    const XmlText text = PrepareXml(data);
+    const Cursor c(text.data);
+    ForEachElement(c, {"Placemark"}, [&](const Element &e) {
+        qsizetype nameEnd = 0;
+        const qsizetype point = FindElement(c, e.contentStart, e.contentEnd, "Point", &nameEnd);
+        if (point < 0)
+            return true;
+        const qsizetype coordinates = FindElement(c, nameEnd, e.contentEnd, "coordinates", &nameEnd);
+        if (coordinates < 0)
+            return true;
+        qsizetype textStart = nameEnd;
+        while (textStart < e.contentEnd && c.at(textStart) != '>')
+            ++textStart;
+        QByteArrayView lon, lat;
+        if (!SplitCoordinates(c, textStart + 1, e.contentEnd, &lon, &lat))
+            return true;
+        QString name, description;
+        NameAndDescription(c, e.contentStart, e.contentEnd, text.mixed, "description", &name, &description);
+        return AppendPoi(table, result, lat, lon, description.isEmpty() ? name : name + QStringLiteral(" - ") + description,
+                         separator);
+    });
+    return result;
+}
+
+QByteArray KmlFileBytes(const PoiTable &table, int first, int last)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    for (int row = first; row <= last; ++row) {
+        QString lat = table.field(row, FieldLatitude), lon = table.field(row, FieldLongitude);
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        lat.replace(u',', u'.');
+        lon.replace(u',', u'.');
+        out += "<Placemark><name>" + EscapeXml(table.field(row, FieldDescription)).toUtf8() + "</name><Point><coordinates>" +
+               EscapeXml(lon).toUtf8() + ',' + EscapeXml(lat).toUtf8() + "</coordinates></Point></Placemark>\n";
+    }
+    out += "</Document>\n</kml>\n";
+    return out;
+}
+
+}  // namespace orvalis

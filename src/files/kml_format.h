@@ -1,0 +1,20 @@
+#pragma once
+
+#include "files/ov2_format.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace orvalis {
+
+// Fills rows from 1 with the point placemarks of a KML file: the first
+// "lon,lat" of their coordinates, "name - description" (the name alone when
+// there is no description). Tolerant as the GPX reader: a cut file keeps
+// what it holds; placemarks without a point are skipped.
+ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator);
+bool IsKmlDocument(QByteArrayView data);
+
+// KML 2.2 in UTF-8: one Placemark with a name and a Point per usable row.
+QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
+
+}  // namespace orvalis

@@ -1,0 +1,165 @@
+#include "table/along_route.h"
+
+#include "geo/decimal_entry.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+
+namespace orvalis {
+
+namespace {
+
+constexpr double kRadius = static_cast<double>(kEarthRadius);
+const double kDegree = static_cast<double>(kPi) / 180.0;
+
+struct Vec {
+    double x, y, z;
+};
+Vec ToVec(double lat, double lon)
+{
+    const double p = lat * kDegree, l = lon * kDegree;
+    return {std::cos(p) * std::cos(l), std::cos(p) * std::sin(l), std::sin(p)};
+}
+double Dot(const Vec &a, const Vec &b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec Cross(const Vec &a, const Vec &b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Angle(const Vec &a, const Vec &b)
+{
+    // atan2 of |a x b| and a.b: accurate for small and large angles alike.
+    const Vec c = Cross(a, b);
+    return std::atan2(std::sqrt(Dot(c, c)), Dot(a, b));
+}
+
+struct Segment {
+    Vec a, b, normal;  // normal: unit, perpendicular to the great circle through a and b
+    double length = 0;  // radians
+    double start = 0;   // metres along the route to a
+    bool point = false;
+};
+
+// Distance (radians) from p to the segment, and how far along it the nearest point is.
+void Measure(const Segment &s, const Vec &p, double *across, double *along)
+{
+    const double toA = Angle(s.a, p);
+    if (s.point) {
+        *across = toA;
+        *along = 0;
+        return;
+    }
+    const double sinCross = std::clamp(Dot(p, s.normal), -1.0, 1.0);
+    const double cross = std::asin(sinCross);
+    // The foot of the perpendicular, and whether it lies between a and b.
+    Vec foot{p.x - sinCross * s.normal.x, p.y - sinCross * s.normal.y, p.z - sinCross * s.normal.z};
+    const double n = std::sqrt(Dot(foot, foot));
+    if (n > 1e-15) {
+        foot = {foot.x / n, foot.y / n, foot.z / n};
+        const double fromA = Angle(s.a, foot), fromB = Angle(foot, s.b);
+        if (fromA + fromB <= s.length + 1e-12) {
+            *across = std::fabs(cross);
+            *along = fromA;
+            return;
+        }
+    }
+    const double toB = Angle(s.b, p);
+    *across = std::min(toA, toB);
+    *along = toA <= toB ? 0 : s.length;
+}
+
+}  // namespace
+
+std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table, double withinMetres,
+                                        QChar separator)
+{
+    std::vector<RouteOffset> out;
+    if (route.empty() || table.isEmptyForAdd())
+        return out;
+    // The segments, with their grid cells: boxes grown by the limit.
+    std::vector<Segment> segments;
+    const double margin = withinMetres / (kRadius * kDegree) + 1e-9;  // degrees of latitude
+    const double cell = std::max(margin * 2.0, 0.05);
+    QHash<qint64, std::vector<int>> grid;
+    std::vector<int> everywhere;
+    auto key = [](int i, int j) { return (static_cast<qint64>(i) << 32) | static_cast<quint32>(j); };
+    double along = 0;
+    const size_t count = route.size() == 1 ? 1 : route.size() - 1;
+    for (size_t k = 0; k < count; ++k) {
+        const LatLon &p = route[k];
+        const LatLon &q = route.size() == 1 ? route[k] : route[k + 1];
+        Segment s;
+        s.a = ToVec(p.lat, p.lon);
+        s.b = ToVec(q.lat, q.lon);
+        const Vec c = Cross(s.a, s.b);
+        const double n = std::sqrt(Dot(c, c));
+        s.point = n < 1e-15;
+        if (!s.point)
+            s.normal = {c.x / n, c.y / n, c.z / n};
+        s.length = s.point ? 0 : Angle(s.a, s.b);
+        s.start = along;
+        along += s.length * kRadius;
+        const int index = static_cast<int>(segments.size());
+        segments.push_back(s);
+        // A great-circle arc bulges poleward of its ends: grow the box by the bulge too.
+        const double latLo = std::min(p.lat, q.lat) - margin - s.length / kDegree / 4.0;
+        const double latHi = std::max(p.lat, q.lat) + margin + s.length / kDegree / 4.0;
+        const double lonSpan = std::fabs(double(q.lon) - double(p.lon));
+        const double poleward = std::max(std::fabs(latLo), std::fabs(latHi));
+        if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / cell > 2000) {
+            everywhere.push_back(index);
+            continue;
+        }
+        const double lonMargin = margin / std::cos(poleward * kDegree);
+        const double lonLo = std::min(p.lon, q.lon) - lonMargin, lonHi = std::max(p.lon, q.lon) + lonMargin;
+        if ((lonHi - lonLo) / cell > 2000) {
+            everywhere.push_back(index);
+            continue;
+        }
+        for (int i = int(std::floor(latLo / cell)); i <= int(std::floor(latHi / cell)); ++i)
+            for (int j = int(std::floor(lonLo / cell)); j <= int(std::floor(lonHi / cell)); ++j)
+                grid[key(i, j)].push_back(index);
+    }
+    const double limit = withinMetres / kRadius;
+    std::vector<int> candidates;
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        const auto lat = ParseDecimal(table.field(row, FieldLatitude), separator);
+        const auto lon = ParseDecimal(table.field(row, FieldLongitude), separator);
+        if (!lat || !lon)
+            continue;
+        // Coordinates as the rest of the program holds them: floats.
+        const double la = static_cast<float>(*lat), lo = static_cast<float>(*lon);
+        const Vec p = ToVec(la, lo);
+        candidates = everywhere;
+        // Longitudes outside [-180, 180] are looked up where the route's are.
+        const double wrapped = lo - 360.0 * std::floor((lo + 180.0) / 360.0);
+        for (const double l : {lo, wrapped, wrapped - 360.0, wrapped + 360.0}) {
+            const auto it = grid.constFind(key(int(std::floor(la / cell)), int(std::floor(l / cell))));
+            if (it != grid.constEnd())
+                candidates.insert(candidates.end(), it->begin(), it->end());
+        }
+        double best = 0, bestAlong = 0;
+        bool found = false;
+        for (const int index : candidates) {
+            double across = 0, at = 0;
+            Measure(segments[static_cast<size_t>(index)], p, &across, &at);
+            const double position = segments[static_cast<size_t>(index)].start + at * kRadius;
+            if (!found || across < best || (across == best && position < bestAlong)) {
+                best = across;
+                bestAlong = position;
+                found = true;
+            }
+        }
+        if (found && best <= limit * (1 + 1e-12))
+            out.push_back({row, bestAlong, best * kRadius});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const RouteOffset &a, const RouteOffset &b) {
+        return a.along != b.along ? a.along < b.along : a.across < b.across;
+    });
+    return out;
+}
+
+}  // namespace orvalis

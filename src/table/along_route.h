@@ -1,0 +1,29 @@
+#pragma once
+
+#include "geo/geodesy.h"
+#include "table/poi_table.h"
+
+#include <QChar>
+#include <vector>
+
+namespace orvalis {
+
+// Where a POI lies from a route: metres along it to the nearest point, and
+// metres from it (to a segment, or to its nearer end when the foot of the
+// perpendicular falls outside it).
+struct RouteOffset {
+    int row = 0;
+    double along = 0;
+    double across = 0;
+};
+
+// The rows within `withinMetres` of the polyline `route` on the program's
+// sphere (cross-track distance to each great-circle segment, clamped to its
+// ends), ordered along the route, then by distance from it. A route of one
+// point is a point. Segments are found through a grid of their boxes, so
+// long tracks and large tables stay fast; segments across the antimeridian or
+// near a pole are checked for every POI.
+std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table, double withinMetres,
+                                        QChar separator);
+
+}  // namespace orvalis

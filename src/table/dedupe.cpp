@@ -1,0 +1,115 @@
+#include "table/dedupe.h"
+
+#include "geo/decimal_entry.h"
+#include "geo/geodesy.h"
+
+#include <QHash>
+#include <cmath>
+#include <optional>
+
+namespace orvalis {
+
+namespace {
+
+// Metres in a degree of latitude on the program's sphere.
+const double kMetresPerDegree = static_cast<double>(kEarthRadius) * static_cast<double>(kPi) / 180.0;
+
+QString Folded(const QString &text)
+{
+    QString out;
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    out.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    return out.toCaseFolded();
+}
+
+// Cells of `size` degrees in latitude; in longitude, wider towards the poles so
+// that a cell is never narrower than the limit, and a whole band near them.
+class Grid {
+public:
+    explicit Grid(double withinMetres) : size_(std::max(withinMetres / kMetresPerDegree, 1e-6)) {}
+
+    int band(double lat) const { return static_cast<int>(std::floor((lat + 90.0) / size_)); }
+    int columns(int band) const
+    {
+        // Widths from the latitude one band beyond the band's poleward edge, so
+        // that a neighbour within the limit is never more than one column away.
+        const double lo = -90.0 + band * size_, hi = lo + size_;
+        const double poleward = std::min(90.0, std::max(std::fabs(lo), std::fabs(hi)) + size_);
+        const double c = std::cos(poleward * static_cast<double>(kPi) / 180.0);
+        const double width = c > 1e-9 ? size_ / c : 360.0;
+        return width >= 120.0 ? 1 : static_cast<int>(360.0 / width);
+    }
+    int column(int band, double lon) const
+    {
+        const int n = columns(band);
+        const double wrapped = lon - 360.0 * std::floor((lon + 180.0) / 360.0);
+        return std::clamp(static_cast<int>((wrapped + 180.0) / 360.0 * n), 0, n - 1);
+    }
+    static qint64 key(int band, int column) { return (static_cast<qint64>(band) << 32) | static_cast<quint32>(column); }
+
+private:
+    double size_;
+};
+
+}  // namespace
+
+std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetres, bool sameName, QChar separator)
+{
+    std::vector<int> kept;
+    if (table.isEmptyForAdd())
+        return kept;
+    struct Point {
+        float lat, lon;
+        int row;
+    };
+    const Grid grid(withinMetres);
+    QHash<qint64, std::vector<Point>> cells;
+    QHash<int, QString> names;
+    auto nameOf = [&](int row) -> const QString & {
+        auto it = names.find(row);
+        if (it == names.end())
+            it = names.insert(row, Folded(table.field(row, FieldDescription)));
+        return *it;
+    };
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        const auto lat = ParseDecimal(table.field(row, FieldLatitude), separator);
+        const auto lon = ParseDecimal(table.field(row, FieldLongitude), separator);
+        if (!lat || !lon || std::fabs(*lat) > 90) {
+            kept.push_back(row);
+            continue;
+        }
+        const Point p{static_cast<float>(*lat), static_cast<float>(*lon), row};
+        const int band = grid.band(p.lat);
+        bool duplicate = false;
+        for (int b = band - 1; b <= band + 1 && !duplicate; ++b) {
+            const int n = grid.columns(b);
+            const int centre = grid.column(b, p.lon);
+            // The column and its neighbours, wrapping at the antimeridian, each once.
+            const int near[3] = {centre, (centre + 1) % n, (centre + n - 1) % n};
+            const int count = n >= 3 ? 3 : n;
+            for (int k = 0; k < count && !duplicate; ++k) {
+                const auto it = cells.constFind(Grid::key(b, near[k]));
+                if (it == cells.constEnd())
+                    continue;
+                for (const Point &q : *it) {
+                    if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) > withinMetres)
+                        continue;
+                    if (sameName && nameOf(q.row) != nameOf(row))
+                        continue;
+                    duplicate = true;
+                    break;
+                }
+            }
+        }
+        if (duplicate)
+            continue;
+        kept.push_back(row);
+        cells[Grid::key(band, grid.column(band, p.lon))].push_back(p);
+    }
+    return kept;
+}
+
+}  // namespace orvalis
