@@ -1,6 +1,9 @@
 #include "support/poi_files.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -207,4 +210,65 @@ TEST(Cli, OnlyRegularFilesAndNamesAsTheyLieOnDisk)
     EXPECT_EQ(latin1.code, 0) << latin1.err.toStdString();
     EXPECT_EQ(latin1.out, QStringLiteral("5 POIs\n"));
     ::unlink(raw.constData());  // a name the folder's removal cannot spell
+}
+
+TEST(Cli, MergeDedupeAndAlong)
+{
+    QTemporaryDir temp;
+    const QString a = temp.filePath("a.ov2"), b = temp.filePath("b.geojson"), merged = temp.filePath("all.kml");
+    WriteOv2File(a, {{"48.85661", "2.35222", "Paris"}, {"48.39040", "-4.48610", "Brest"}});
+    WriteFile(b, R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.35230,48.85665]},"properties":{"name":"paris"}}]})");
+    Result r = RunCli("C", {"merge", a, b, merged});
+    EXPECT_EQ(r.out, QStringLiteral("3 POIs\n")) << r.err.toStdString();
+    // The first of two POIs 6 m apart is kept; with --same-name only when the names agree.
+    r = RunCli("C", {"dedupe", merged, temp.filePath("d.csv"), "--within-m", "50"});
+    EXPECT_EQ(r.out, QStringLiteral("1 duplicates removed, 2 POIs\n"));
+    r = RunCli("C", {"dedupe", merged, temp.filePath("d.csv"), "--within-m", "50", "--same-name"});
+    EXPECT_EQ(r.out, QStringLiteral("1 duplicates removed, 2 POIs\n"));  // "Paris" and "paris"
+    EXPECT_EQ(RunCli("C", {"dedupe", merged, temp.filePath("d.csv"), "--within-m", "2"}).out,
+              QStringLiteral("0 duplicates removed, 3 POIs\n"));
+    EXPECT_EQ(RunCli("C", {"dedupe", merged, temp.filePath("d.csv"), "--within-m", "-1"}).code, 2);
+    // POIs along a track from Paris towards Brest, in route order.
+    WriteFile(temp.filePath("route.gpx"), "<gpx><trk><trkseg><trkpt lat='48.85' lon='2.35'/><trkpt lat='48.39' lon='-4.48'/>"
+                                          "</trkseg></trk></gpx>");
+    WriteOv2File(temp.filePath("pois.ov2"), {{"48.39040", "-4.48610", "Brest"}, {"48.11730", "-1.67780", "Rennes"},
+                                             {"48.70", "-1.0", "Near the line"}, {"48.85661", "2.35222", "Paris"}});
+    r = RunCli("C", {"along", temp.filePath("route.gpx"), temp.filePath("pois.ov2"), "-", "--within-km", "30", "--to", "csv"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("3 POIs\n"));  // the count goes to stderr when the rows go to stdout
+    const QStringList lines = r.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].contains("Paris"));
+    EXPECT_TRUE(lines[1].contains("Near the line"));
+    EXPECT_TRUE(lines[2].contains("Brest"));
+    // A route file without route points is taken as a polyline of its POIs.
+    EXPECT_EQ(RunCli("C", {"along", a, temp.filePath("pois.ov2"), temp.filePath("x.gpx"), "--within-km", "30"}).out,
+              QStringLiteral("3 POIs\n"));
+    EXPECT_EQ(RunCli("C", {"along", a, temp.filePath("pois.ov2"), temp.filePath("x.gpx")}).code, 2);
+}
+
+TEST(Cli, StandardInputOutputAndJson)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Paris"}, {"48.39040", "-4.48610", "Brest"}});
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ORVALIS_CLI), {"convert", "-", "-", "--from", "ov2", "--to", "geojson"});
+    p.write(Read(in));
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QJsonDocument doc = QJsonDocument::fromJson(p.readAllStandardOutput());
+    ASSERT_TRUE(doc.isObject());
+    EXPECT_EQ(doc.object().value("features").toArray().size(), 2);
+    const Result json = RunCli("C", {"table", in, "--base", "1", "--json"});
+    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject().value("description").toString(), QStringLiteral("Brest"));
+    EXPECT_EQ(rows[0].toObject().value("distance").toString(), QStringLiteral("0 m"));
+    const Result near = RunCli("C", {"near", in, temp.filePath("n.gpx"), "--base", "1", "--radius-km", "1", "--json"});
+    EXPECT_EQ(QJsonDocument::fromJson(near.out.toUtf8()).array().size(), 1);
 }
