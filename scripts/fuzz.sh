@@ -21,13 +21,17 @@ cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text}
+mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats}
 cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 if [ -d "$shared" ]; then
   cp -n "$shared"/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
   cp -n "$shared"/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 fi
+printf 'name,lat,lon,desc\n"A, b",48.5,2.5,"x ""y"""\n2.35,48.85,Nord,c\n' > "$corpus/cli_formats/csv"
+printf '{"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.3,48.8]},"properties":{"name":"a"}}]}' > "$corpus/cli_formats/geojson"
+printf '<kml><Placemark><name>a &amp; b</name><Point><coordinates>2.3,48.8,0</coordinates></Point></Placemark></kml>' > "$corpus/cli_formats/kml"
+printf '<gpx><trk><trkseg><trkpt lat="1" lon="2"/></trkseg></trk></gpx>' > "$corpus/cli_formats/route"
 i=0
 for s in "48,8531" "-4.49448" " 1e5 " "+0,5" "1.000,5" "12 km" "9999999999999999999999,5" "1E-400"; do
   printf '%s' "$s" > "$corpus/read_decimal/seed$i"; i=$((i+1))
@@ -39,7 +43,7 @@ printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/pa
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text; do
+for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats; do
   log=$build/$t.log
   extra=()
   # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.

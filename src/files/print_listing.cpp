@@ -63,7 +63,9 @@ std::vector<PrintOp> ListingOperations(const PoiTable &table, int top, int botto
         ops.push_back(Cell(3, y, table.field(row, FieldDescription).left(40)));
         ops.push_back(Cell(4, y, table.field(row, FieldDistance)));
         if (++k == kRowsPerPage) {
-            ops.push_back(PrintOp{PrintOp::NewPage});
+            PrintOp page;
+            page.kind = PrintOp::NewPage;
+            ops.push_back(page);
             k = 0;
         }
     }
