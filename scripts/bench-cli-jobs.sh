@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 data=$build/bench-data
 cli=$build/cli/orvalis-cli
 out=$root/bench/README.md
-limit=600  # seconds GPSBabel is given for one job
+limit=${GPSBABEL_LIMIT:-600}  # seconds GPSBabel is given for one job
 export LC_ALL=C
 mkdir -p "$data"
 

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <cmath>
 
 namespace orvalis {
 
@@ -45,6 +47,50 @@ void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, Re
     table.setField(row, FieldDescription, desc.isEmpty() ? name : name + QStringLiteral(" - ") + desc);
 }
 
+// A coordinate cell as a JSON number: its own text when JSON accepts it, empty when it is no number.
+QByteArray JsonNumber(const QString &cell)
+{
+    const QString text = PointDecimal(cell).trimmed();
+    const auto value = ParseDecimal(text, u'.');
+    if (!value || !std::isfinite(static_cast<double>(*value)))
+        return {};
+    static const QRegularExpression json(QStringLiteral("\\A-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?\\z"));
+    if (json.match(text).hasMatch())
+        return text.toLatin1();
+    return QByteArray::number(static_cast<double>(*value), 'g', 17);
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+QByteArray JsonString(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t u = text[i].unicode();
+        if (u >= 0x80) {
+            // A run of non-ASCII characters at once, so surrogate pairs stay together.
+            qsizetype end = i + 1;
+            while (end < text.size() && text[end].unicode() >= 0x80)
+                ++end;
+            out += QStringView(text).sliced(i, end - i).toUtf8();
+            i = end;
+            continue;
+        }
+        if (u == u'"' || u == u'\\') {
+            out += '\\';
+            out += static_cast<char>(u);
+        } else if (u < 0x20) {
+            out += QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
+        } else {
+            out += static_cast<char>(u);
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
 }  // namespace
 
 bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result)
@@ -71,23 +117,23 @@ bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResu
 
 QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last)
 {
-    QJsonArray features;
+    // Written by hand: a JSON document built in memory costs several times the file.
+    QByteArray out = R"({"type":"FeatureCollection","features":[)";
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
+    bool any = false;
     for (int row = first; row <= last; ++row) {
-        const auto lat = ParseDecimal(PointDecimal(table.field(row, FieldLatitude)), u'.');
-        const auto lon = ParseDecimal(PointDecimal(table.field(row, FieldLongitude)), u'.');
-        if (!lat || !lon)
+        const QByteArray lat = JsonNumber(table.field(row, FieldLatitude));
+        const QByteArray lon = JsonNumber(table.field(row, FieldLongitude));
+        if (lat.isEmpty() || lon.isEmpty())
             continue;
-        QJsonObject geometry{{QStringLiteral("type"), QStringLiteral("Point")},
-                             {QStringLiteral("coordinates"), QJsonArray{double(*lon), double(*lat)}}};
-        features.append(QJsonObject{{QStringLiteral("type"), QStringLiteral("Feature")},
-                                    {QStringLiteral("geometry"), geometry},
-                                    {QStringLiteral("properties"),
-                                     QJsonObject{{QStringLiteral("name"), table.field(row, FieldDescription)}}}});
+        out += any ? ",\n" : "\n";
+        any = true;
+        out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
+               R"(]},"properties":{"name":)" + JsonString(table.field(row, FieldDescription)) + "}}";
     }
-    const QJsonObject root{{QStringLiteral("type"), QStringLiteral("FeatureCollection")}, {QStringLiteral("features"), features}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
+    out += "\n]}\n";
+    return out;
 }
 
 }  // namespace orvalis

@@ -38,11 +38,12 @@ TEST(Formats, NamesKeepEveryCharacterThroughEveryFormat)
     const PoiTable t = TableOfRows({{"48.85661", "2.35222", "Tour Eiffel & \"Champ\" <de> Mars"},
                                     {"55.7558", "37.6173", "Москва – Красная площадь"},
                                     {"-33.86882", "151.2093", "Sydney 🚗 Ωμέγα 東京"},
-                                    {"0", "-179.99", "Aebi Frères, 1 km"}});
+                                    {"0", "-179.99", "Aebi Frères, 1 km"},
+                                    {"1", "1", "Back\\slash\tand tab"}});
     for (const PoiFormat format : {PoiFormat::Ov2, PoiFormat::Gpx, PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
         const PoiTable back = Read(format, PoiFormatBytes(format, t, 1, t.lastRow(), {}));
-        ASSERT_EQ(back.lastRow(), 4) << int(format);
-        for (int r = 1; r <= 4; ++r) {
+        ASSERT_EQ(back.lastRow(), 5) << int(format);
+        for (int r = 1; r <= 5; ++r) {
             QString description = back.field(r, FieldDescription);
             if (format == PoiFormat::Gpx)
                 description.chop(3);  // the GPX reader joins "name - desc"
