@@ -23,6 +23,8 @@ timed() {
 }
 ratio() { [[ $2 == ">"* ]] && echo "≥$(echo "${2#>} / $1" | bc -l | xargs printf '%.0f')×" || echo "$(echo "$2 / $1" | bc -l | xargs printf '%.1f')×"; }
 wpts() { grep -c '<wpt' "$1" 2>/dev/null || echo 0; }
+# GPSBabel's count, or "–" when it did not finish.
+gbwpts() { [[ $1 == ">"* ]] && echo "–" || wpts "$2"; }
 
 # A winding 10,000-point track across the generated area, as GPX and as an arc file.
 if [ ! -f "$data/route.gpx" ]; then
@@ -43,15 +45,16 @@ fi
 } >> "$out"
 for n in ${sizes[@]}; do
   in=$data/$n.gpx
+  rm -f "$data"/dd-gb.gpx "$data"/al-gb.gpx
   [ -f "$in" ] || "$build/bench/generate_pois" "$n" "$data/$n.ov2" "$in"
   # dedupe within 50 m / position filter
   t1=$(timed "$cli" dedupe "$in" "$data/dd.gpx" --within-m 50)
   t2=$(timed gpsbabel -i gpx -f "$in" -x position,distance=50m -o gpx -F "$data/dd-gb.gpx")
-  echo "| $n | dedupe 50 m / \`-x position,distance=50m\` | $t1 s | $t2 s | $(ratio "$t1" "$t2") | $(wpts "$data/dd.gpx") / $(wpts "$data/dd-gb.gpx") |" >> "$out"
+  echo "| $n | dedupe 50 m / \`-x position,distance=50m\` | $t1 s | $t2 s | $(ratio "$t1" "$t2") | $(wpts "$data/dd.gpx") / $(gbwpts "$t2" "$data/dd-gb.gpx") |" >> "$out"
   # along a 10,000-point track within 1 km / arc filter
   t1=$(timed "$cli" along "$data/route.gpx" "$in" "$data/al.gpx" --within-km 1)
   t2=$(timed gpsbabel -i gpx -f "$in" -x arc,file="$data/route.arc",distance=1k -o gpx -F "$data/al-gb.gpx")
-  echo "| $n | along 1 km of a 10,000-point track / \`-x arc\` | $t1 s | $t2 s | $(ratio "$t1" "$t2") | $(wpts "$data/al.gpx") / $(wpts "$data/al-gb.gpx") |" >> "$out"
+  echo "| $n | along 1 km of a 10,000-point track / \`-x arc\` | $t1 s | $t2 s | $(ratio "$t1" "$t2") | $(wpts "$data/al.gpx") / $(gbwpts "$t2" "$data/al-gb.gpx") |" >> "$out"
   # conversions between the new formats
   "$cli" convert "$in" "$data/c.csv" >/dev/null
   t1=$(timed "$cli" convert "$in" "$data/c.kml")
