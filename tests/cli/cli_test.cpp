@@ -245,6 +245,14 @@ TEST(Cli, MergeDedupeAndAlong)
     EXPECT_EQ(RunCli("C", {"along", a, temp.filePath("pois.ov2"), temp.filePath("x.gpx"), "--within-km", "30"}).out,
               QStringLiteral("3 POIs\n"));
     EXPECT_EQ(RunCli("C", {"along", a, temp.filePath("pois.ov2"), temp.filePath("x.gpx")}).code, 2);
+    // Empty inputs give empty outputs, and an empty route is an error.
+    WriteFile(temp.filePath("empty.csv"), "");
+    EXPECT_EQ(RunCli("C", {"merge", temp.filePath("empty.csv"), a, temp.filePath("m.ov2")}).out, QStringLiteral("2 POIs\n"));
+    EXPECT_EQ(RunCli("C", {"dedupe", temp.filePath("empty.csv"), temp.filePath("d.ov2"), "--within-m", "5"}).out,
+              QStringLiteral("0 duplicates removed, 0 POIs\n"));
+    const Result noRoute = RunCli("C", {"along", temp.filePath("empty.csv"), a, temp.filePath("x.gpx"), "--within-km", "5"});
+    EXPECT_EQ(noRoute.code, 2);
+    EXPECT_TRUE(noRoute.err.contains("the route has no point"));
 }
 
 TEST(Cli, StandardInputOutputAndJson)
