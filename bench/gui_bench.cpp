@@ -4,7 +4,9 @@
 #include "app/tform1.h"
 #include "maps/system_services.h"
 #include "table/poi_grid.h"
+#include "files/file_commands.h"
 #include "table/poi_table_tab.h"
+#include "table/table_commands.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,12 +52,12 @@ int main(int argc, char **argv)
         QApplication::processEvents();
         std::printf("%-34s %8.1f ms\n", name, t.nsecsElapsed() / 1e6);
     };
-    time("load into the grid", [&] { tab->BitBtn3Click(); });
+    time("load into the grid", [&] { tab->files().BitBtn3Click(); });
     std::printf("%-34s %8d\n", "rows", tab->table().lastRow());
-    time("distance run (Calculer)", [&] { tab->BitBtn4Click(); });
-    time("header sort (Description)", [&] { tab->SG1MouseUp(Qt::LeftButton, {}, 3, 0, {}); });
+    time("distance run (Calculer)", [&] { tab->tableCommands().BitBtn4Click(); });
+    time("header sort (Description)", [&] { tab->tableCommands().SG1MouseUp(Qt::LeftButton, {}, 3, 0, {}); });
     time("scroll to the end", [&] { tab->grid()->scrollToBottom(); });
-    time("click a row", [&] { tab->SG1MouseUp(Qt::LeftButton, {}, 3, tab->table().lastRow() - 5, {}); });
+    time("click a row", [&] { tab->tableCommands().SG1MouseUp(Qt::LeftButton, {}, 3, tab->table().lastRow() - 5, {}); });
     time("select to the end", [&] { tab->grid()->selectRows(1, tab->table().lastRow()); });
     return 0;
 }

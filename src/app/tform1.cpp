@@ -9,6 +9,8 @@
 #include "maps/map_publisher.h"
 #include "maps/map_window.h"
 #include "maps/system_services.h"
+#include "files/file_commands.h"
+#include "table/edit_commands.h"
 #include "table/poi_table_tab.h"
 
 #include "files/poi_file.h"
@@ -126,7 +128,8 @@ void TForm1::setCompanions(TForm2 *mapWindow, TForm3 *converter)
     if (converter_) {
         connect(tab1_, &PoiTableTab::converterRequested, converter_,
                 [this](int column, const QString &lat, const QString &lon) { converter_->open(column, lat, lon, ctx_.env.separator); });
-        connect(converter_, &TForm3::resultReady, tab1_, &PoiTableTab::writeConverterResult);
+        connect(converter_, &TForm3::resultReady, tab1_,
+                [this](int column, const QString &text) { tab1_->edits().writeConverterResult(column, text); });
     }
 }
 
@@ -156,7 +159,7 @@ bool TForm1::handleDrop(QEvent *event)
             return false;
         drop->acceptProposedAction();
         PageControl1->setCurrentIndex(0);
-        tab1_->loadDroppedFile(path);
+        tab1_->files().loadDroppedFile(path);
         return true;
     }
     default:

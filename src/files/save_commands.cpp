@@ -1,4 +1,6 @@
 // Saving the table (OV2, GPX, CSV) and printing the selection.
+#include "files/file_commands.h"
+
 #include "table/poi_table_tab.h"
 
 #include "app/app_context.h"
@@ -42,90 +44,90 @@ FormatInfo Info(Format f)
 
 }  // namespace
 
-bool PoiTableTab::askSavePath(const QString &filter, const QString &suffix, QString *path)
+bool FileCommands::askSavePath(const QString &filter, const QString &suffix, QString *path)
 {
-    *path = ctx_.dialogs.saveFileName(this, doc_.importFolder(), filter, suffix);
+    *path = tab_.ctx_.dialogs.saveFileName(&tab_, tab_.doc_.importFolder(), filter, suffix);
     if (path->isEmpty())
         return false;
     if (QFileInfo::exists(*path) &&
-        !ctx_.dialogs.askYesCancel(this, QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
+        !tab_.ctx_.dialogs.askYesCancel(&tab_, QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
                                              QStringLiteral("\nexiste déja. \n\nL'écraser ?")))
         return false;
     return true;
 }
 
-bool PoiTableTab::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate)
+bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate)
 {
     // An existing file is only ever replaced by a complete one.
     if (!SaveFileBytes(path, bytes)) {
-        ctx_.dialogs.message(this, cannotCreate);
+        tab_.ctx_.dialogs.message(&tab_, cannotCreate);
         return false;
     }
     return true;
 }
 
-void PoiTableTab::saveFamily(bool gpx, bool selectionOnly)
+void FileCommands::saveFamily(bool gpx, bool selectionOnly)
 {
-    int first = 1, last = table_.lastRow();
+    int first = 1, last = tab_.table_.lastRow();
     if (selectionOnly)
-        std::tie(first, last) = SG1->selectedRange();
-    const int count = selectionOnly ? last - first + 1 : table_.rowCount() - 1;
+        std::tie(first, last) = tab_.SG1->selectedRange();
+    const int count = selectionOnly ? last - first + 1 : tab_.table_.rowCount() - 1;
     const FormatInfo info = Info(gpx ? Format::Gpx : Format::Ov2);
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    const QByteArray bytes = gpx ? GpxFileBytes(table_, first, last) : Ov2FileBytes(table_, first, last, ctx_.env.separator);
+    const QByteArray bytes = gpx ? GpxFileBytes(tab_.table_, first, last) : Ov2FileBytes(tab_.table_, first, last, tab_.ctx_.env.separator);
     if (!writeWhole(path, bytes, info.cannotCreate))
         return;  // the changes are not saved: the mark stays
-    ctx_.dialogs.information(this, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.\n\nIl contient ") +
                                        QString::number(count) + QStringLiteral(" POIs"));
-    doc_.setCaption(QDir::toNativeSeparators(path));
-    setModified(false);
+    tab_.doc_.setCaption(QDir::toNativeSeparators(path));
+    tab_.setModified(false);
 }
 
-void PoiTableTab::BitBtn11Click()
+void FileCommands::BitBtn11Click()
 {
     saveFamily(false, false);
 }
 
-void PoiTableTab::BitBtn7Click()
+void FileCommands::BitBtn7Click()
 {
     saveFamily(false, true);
 }
 
-void PoiTableTab::BitBtn15Click()
+void FileCommands::BitBtn15Click()
 {
     saveFamily(true, false);
 }
 
-void PoiTableTab::BitBtn16Click()
+void FileCommands::BitBtn16Click()
 {
     saveFamily(true, true);
 }
 
-void PoiTableTab::BitBtn18Click()
+void FileCommands::BitBtn18Click()
 {
     const FormatInfo info = Info(Format::Csv);
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    if (!writeWhole(path, CsvFileBytes(table_), info.cannotCreate))
+    if (!writeWhole(path, CsvFileBytes(tab_.table_), info.cannotCreate))
         return;
-    ctx_.dialogs.information(this, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé."));
-    setModified(false);
+    tab_.setModified(false);
 }
 
-void PoiTableTab::BitBtn10Click()
+void FileCommands::BitBtn10Click()
 {
-    const auto [top, bottom] = SG1->selectedRange();
-    if (top == bottom && !ctx_.dialogs.askYesCancel(this, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
+    const auto [top, bottom] = tab_.SG1->selectedRange();
+    if (top == bottom && !tab_.ctx_.dialogs.askYesCancel(&tab_, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
         return;
-    std::unique_ptr<QPrinter> printer = printerFactory_ ? printerFactory_() : DefaultPrinter();
-    const auto ops = ListingOperations(table_, top, bottom, doc_.caption(), doc_.poiCountText());
+    std::unique_ptr<QPrinter> printer = tab_.printerFactory_ ? tab_.printerFactory_() : DefaultPrinter();
+    const auto ops = ListingOperations(tab_.table_, top, bottom, tab_.doc_.caption(), tab_.doc_.poiCountText());
     if (!printer || !PaintListing(*printer, ops))
-        ctx_.dialogs.message(this, QStringLiteral("Aucune imprimante n'est disponible."));
+        tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Aucune imprimante n'est disponible."));
 }
 
 }  // namespace orvalis

@@ -1,5 +1,7 @@
 // The first tab's map commands: one POI, the selection, the circle, the pin
 // pages and their read-back, and the geocache link.
+#include "maps/map_commands.h"
+
 #include "table/poi_table_tab.h"
 
 #include "app/app_context.h"
@@ -30,38 +32,40 @@ namespace {
 constexpr int kSelectionMapRows = 50000;
 }
 
-void PoiTableTab::selectCurrentRowCells()
+MapCommands::MapCommands(PoiTableTab &tab) : tab_(tab) {}
+
+void MapCommands::selectCurrentRowCells()
 {
-    if (table_.isValidRow(click_.currentRow))
-        SG1->selectCells(click_.currentRow, 1, kFieldCount - 1);
+    if (tab_.table_.isValidRow(tab_.click_.currentRow))
+        tab_.SG1->selectCells(tab_.click_.currentRow, 1, kFieldCount - 1);
 }
 
-void PoiTableTab::showOnTabBrowser(const QString &page, PinMode pinMode)
+void MapCommands::showOnTabBrowser(const QString &page, PinMode pinMode)
 {
-    EnterMapMode();
-    if (CheckBox1->isChecked())
-        showTabBrowser();
+    tab_.EnterMapMode();
+    if (tab_.CheckBox1->isChecked())
+        tab_.showTabBrowser();
     if (!publisher_)
         return;
     const bool written = publisher_->writePage(page);
-    publisher_->show(CppWebBrowser3);
-    doc_.setPinMode(pinMode);
+    publisher_->show(tab_.CppWebBrowser3);
+    tab_.doc_.setPinMode(pinMode);
     // Only a page shown in the tab browser can be read back from it.
-    pinPageInTabBrowser_ = written && CheckBox1->isChecked();
+    pinPageInTabBrowser_ = written && tab_.CheckBox1->isChecked();
 }
 
-void PoiTableTab::prepareMapWindow()
+void MapCommands::prepareMapWindow()
 {
     if (!mapWindow_)
         return;
-    if (CheckBox1->isChecked()) {
+    if (tab_.CheckBox1->isChecked()) {
         mapWindow_->show();
         mapWindow_->raise();
     }
     mapWindow_->prepareSize();
 }
 
-void PoiTableTab::showOnMapWindow(const QString &page, const QString &caption)
+void MapCommands::showOnMapWindow(const QString &page, const QString &caption)
 {
     if (!publisher_)
         return;
@@ -72,144 +76,144 @@ void PoiTableTab::showOnMapWindow(const QString &page, const QString &caption)
     publisher_->show(mapWindow_ ? mapWindow_->browser() : nullptr);
 }
 
-QString PoiTableTab::markerPieces(int first, int last) const
+QString MapCommands::markerPieces(int first, int last) const
 {
     QString pieces;
     for (int row = first; row <= last; ++row)
-        pieces += MarkerPiece(table_.field(row, FieldLatitude), table_.field(row, FieldLongitude),
-                              table_.field(row, FieldDescription), IconFor(row, table_.lastRow()));
+        pieces += MarkerPiece(tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude),
+                              tab_.table_.field(row, FieldDescription), IconFor(row, tab_.table_.lastRow()));
     return pieces;
 }
 
-void PoiTableTab::VisualisercePoisurlacarte1Click()
+void MapCommands::VisualisercePoisurlacarte1Click()
 {
-    if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
+    if (!tab_.click_.contextLatitude.isEmpty() && !tab_.click_.contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(SinglePoiPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), PinMode::View);
+        showOnTabBrowser(SinglePoiPage(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, tab_.click_.contextDescription), PinMode::View);
     }
     selectCurrentRowCells();
 }
 
-void PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click()
+void MapCommands::VisualiserlesPoiselectionnssurlacarte1Click()
 {
-    auto [first, last] = SG1->selectedRange();
+    auto [first, last] = tab_.SG1->selectedRange();
     prepareMapWindow();
     if (last >= kSelectionMapRows) {
-        ctx_.dialogs.message(this, QStringLiteral("Tableau limité à 50.000 lignes"));
+        tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Tableau limité à 50.000 lignes"));
         last = std::min(last, first + kSelectionMapRows - 1);  // the first 50,000 rows are drawn
     }
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    const SelectionView view = SelectionCentreAndZoom(table_, first, last, ctx_.env.separator);
-    Edit34->setText(view.zoom);
+    const SelectionView view = SelectionCentreAndZoom(tab_.table_, first, last, tab_.ctx_.env.separator);
+    tab_.Edit34->setText(view.zoom);
     const QString page = SelectionPageStart(addresses, view) + markerPieces(first, last) + SelectionPageEnd();
-    showOnMapWindow(page, doc_.caption());
+    showOnMapWindow(page, tab_.doc_.caption());
 }
 
-void PoiTableTab::TraceruncercleunedistancedunPoi1Click()
+void MapCommands::TraceruncercleunedistancedunPoi1Click()
 {
-    if (click_.contextLatitude.isEmpty() || click_.contextLongitude.isEmpty())
+    if (tab_.click_.contextLatitude.isEmpty() || tab_.click_.contextLongitude.isEmpty())
         return;
     prepareMapWindow();
     selectCurrentRowCells();
-    const int radius = ReadWholeNumber(Edit35->text(), 100);
+    const int radius = ReadWholeNumber(tab_.Edit35->text(), 100);
     const QString zoom = ZoomForRadius(radius);
-    Edit34->setText(zoom);
+    tab_.Edit34->setText(zoom);
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    const QString page = CirclePageStart(addresses, click_.contextLatitude, click_.contextLongitude, radius, zoom) +
-                         markerPieces(1, table_.lastRow()) + CirclePageEnd();
-    showOnMapWindow(page, doc_.caption() + QStringLiteral("                      Rayon cercle = ") +
-                              Edit35->text() + QStringLiteral(" km"));
+    const QString page = CirclePageStart(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, radius, zoom) +
+                         markerPieces(1, tab_.table_.lastRow()) + CirclePageEnd();
+    showOnMapWindow(page, tab_.doc_.caption() + QStringLiteral("                      Rayon cercle = ") +
+                              tab_.Edit35->text() + QStringLiteral(" km"));
 }
 
-void PoiTableTab::DplacercePoisurlacarte1Click()
+void MapCommands::DplacercePoisurlacarte1Click()
 {
-    if (!click_.contextLatitude.isEmpty() && !click_.contextLongitude.isEmpty()) {
+    if (!tab_.click_.contextLatitude.isEmpty() && !tab_.click_.contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(MovePinPage(addresses, click_.contextLatitude, click_.contextLongitude, click_.contextDescription), PinMode::Move);
+        showOnTabBrowser(MovePinPage(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, tab_.click_.contextDescription), PinMode::Move);
     }
     selectCurrentRowCells();
 }
 
-void PoiTableTab::AjouterdesPoi1Click()
+void MapCommands::AjouterdesPoi1Click()
 {
-    if (click_.contextLatitude.isEmpty() && click_.contextLongitude.isEmpty()) {
-        click_.contextLatitude = QStringLiteral("48,85320");
-        click_.contextLongitude = QStringLiteral("2,34890");
+    if (tab_.click_.contextLatitude.isEmpty() && tab_.click_.contextLongitude.isEmpty()) {
+        tab_.click_.contextLatitude = QStringLiteral("48,85320");
+        tab_.click_.contextLongitude = QStringLiteral("2,34890");
     }
-    if (click_.contextLatitude.isEmpty() || click_.contextLongitude.isEmpty())
+    if (tab_.click_.contextLatitude.isEmpty() || tab_.click_.contextLongitude.isEmpty())
         return;
     selectCurrentRowCells();
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
     showOnTabBrowser(AddPinPage(addresses), PinMode::Add);
 }
 
-void PoiTableTab::BitBtn12Click()
+void MapCommands::BitBtn12Click()
 {
-    LeaveMapMode();
-    const PinMode mode = doc_.pinMode();
+    tab_.LeaveMapMode();
+    const PinMode mode = tab_.doc_.pinMode();
     if (mode == PinMode::View)
         return;
     // A page shown in the external browser cannot be read: the tab browser
     // would only give an older page's coordinates.
     if (!pinPageInTabBrowser_)
         return;
-    const QString text = CppWebBrowser3->hasDocument() ? ReadBackText(CppWebBrowser3->bodyText()) : QString();
-    Memo1->setPlainText(text);
+    const QString text = tab_.CppWebBrowser3->hasDocument() ? ReadBackText(tab_.CppWebBrowser3->bodyText()) : QString();
+    tab_.Memo1->setPlainText(text);
     ProcessPendingMessages();
     PinReading reading = mode == PinMode::Add ? ScanAddPage(text) : ScanMovePage(text);
     if (mode == PinMode::Move && !HasMoveAnchor(text)) {
         // The map's own texts changed: take the position from the page's panel.
-        const QString info = CppWebBrowser3->evaluate(
+        const QString info = tab_.CppWebBrowser3->evaluate(
             QStringLiteral("(function(){var e=document.getElementById('info');return e?e.textContent:'';})()"));
         reading = ScanAddPage(ReadBackText(info));
     }
-    const std::optional<PinReading> read = FinishReading(reading, ctx_.env.separator);
+    const std::optional<PinReading> read = FinishReading(reading, tab_.ctx_.env.separator);
     if (!read)
         return;
     if (mode == PinMode::Move) {
-        if (table_.isValidRow(click_.currentRow)) {
-            table_.setField(click_.currentRow, FieldLatitude, read->latitude);
-            table_.setField(click_.currentRow, FieldLongitude, read->longitude);
-            doc_.rowsChanged(click_.currentRow, click_.currentRow);
+        if (tab_.table_.isValidRow(tab_.click_.currentRow)) {
+            tab_.table_.setField(tab_.click_.currentRow, FieldLatitude, read->latitude);
+            tab_.table_.setField(tab_.click_.currentRow, FieldLongitude, read->longitude);
+            tab_.doc_.rowsChanged(tab_.click_.currentRow, tab_.click_.currentRow);
         }
-        setModified(true);
-        doc_.setPinMode(PinMode::View);
+        tab_.setModified(true);
+        tab_.doc_.setPinMode(PinMode::View);
         return;
     }
     addPoiRow(read->latitude, read->longitude);
 }
 
-void PoiTableTab::addPoiRow(const QString &latitude, const QString &longitude)
+void MapCommands::addPoiRow(const QString &latitude, const QString &longitude)
 {
     int largest = 0;
-    for (int row = 1; row <= table_.lastRow(); ++row)
-        largest = std::max(largest, table_.number(row));
-    const int row = doc_.appendRow();
-    table_.setNumber(row, largest + 1);
-    table_.setField(row, FieldLatitude, latitude);
-    table_.setField(row, FieldLongitude, longitude);
-    table_.setField(row, FieldDescription, QStringLiteral("*** Nouveau Poi ***"));
-    doc_.rowsChanged(row, row);
-    SG1->selectCells(row, 1, kFieldCount - 1);
-    SG1->scrollRowToTop(table_.rowCount() < 25 ? 1 : table_.rowCount() - 23);
-    doc_.setReady(true);
-    setModified(true);
-    doc_.setPinMode(PinMode::View);
+    for (int row = 1; row <= tab_.table_.lastRow(); ++row)
+        largest = std::max(largest, tab_.table_.number(row));
+    const int row = tab_.doc_.appendRow();
+    tab_.table_.setNumber(row, largest + 1);
+    tab_.table_.setField(row, FieldLatitude, latitude);
+    tab_.table_.setField(row, FieldLongitude, longitude);
+    tab_.table_.setField(row, FieldDescription, QStringLiteral("*** Nouveau Poi ***"));
+    tab_.doc_.rowsChanged(row, row);
+    tab_.SG1->selectCells(row, 1, kFieldCount - 1);
+    tab_.SG1->scrollRowToTop(tab_.table_.rowCount() < 25 ? 1 : tab_.table_.rowCount() - 23);
+    tab_.doc_.setReady(true);
+    tab_.setModified(true);
+    tab_.doc_.setPinMode(PinMode::View);
     // In-place editing of the new description, without edit mode itself.
-    SG1->setEditOptions(true);
-    SG1->setCurrentIndex(model_->index(row - 1, FieldDescription));
-    doc_.setPoiCount(std::max(doc_.poiCount(), 0) + 1);
+    tab_.SG1->setEditOptions(true);
+    tab_.SG1->setCurrentIndex(tab_.model_->index(row - 1, FieldDescription));
+    tab_.doc_.setPoiCount(std::max(tab_.doc_.poiCount(), 0) + 1);
 }
 
-void PoiTableTab::BitBtn17Click()
+void MapCommands::BitBtn17Click()
 {
     if (!system_)
         return;
-    const QString base = table_.field(baseRow(), FieldDescription);
+    const QString base = tab_.table_.field(tab_.baseRow(), FieldDescription);
     const int result = system_->openUrl(QUrl(GeocacheAddress(base), QUrl::TolerantMode));
     const QString message = ShellErrorMessage(result);
     if (!message.isEmpty())
-        ctx_.dialogs.error(this, message);
+        tab_.ctx_.dialogs.error(&tab_, message);
 }
 
 }  // namespace orvalis

@@ -1,4 +1,6 @@
 // Edit mode, the converter's results and "Supprimer ce Poi".
+#include "table/edit_commands.h"
+
 #include "table/poi_table_tab.h"
 
 #include "table/poi_grid.h"
@@ -6,55 +8,57 @@
 
 namespace orvalis {
 
-void PoiTableTab::SG1SelectCell(int, int)
+EditCommands::EditCommands(PoiTableTab &tab) : tab_(tab) {}
+
+void EditCommands::SG1SelectCell(int, int)
 {
-    if (editMode_ && !movingEditedRow_)
+    if (tab_.editMode_ && !tab_.movingEditedRow_)
         LeaveEditMode();
 }
 
-void PoiTableTab::LeaveEditMode()
+void EditCommands::LeaveEditMode()
 {
-    setModified(true);
-    SG1->setEditOptions(false);
-    editMode_ = false;
-    SG1->setFixedColor(Qt::yellow);
+    tab_.setModified(true);
+    tab_.SG1->setEditOptions(false);
+    tab_.editMode_ = false;
+    tab_.SG1->setFixedColor(Qt::yellow);
 }
 
-void PoiTableTab::OpenConverter(int col, int row)
+void EditCommands::OpenConverter(int col, int row)
 {
-    if (!editMode_ || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !table_.isValidRow(row) ||
-        table_.field(1, FieldNumber).isEmpty())
+    if (!tab_.editMode_ || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !tab_.table_.isValidRow(row) ||
+        tab_.table_.field(1, FieldNumber).isEmpty())
         return;
-    emit converterRequested(col, table_.field(row, FieldLatitude), table_.field(row, FieldLongitude));
+    emit tab_.converterRequested(col, tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude));
 }
 
-void PoiTableTab::writeConverterResult(int column, const QString &text)
+void EditCommands::writeConverterResult(int column, const QString &text)
 {
     // The row of the last click, which may have changed while the converter was open.
-    const int row = click_.lastRow;
-    if (!table_.isValidRow(row))
+    const int row = tab_.click_.lastRow;
+    if (!tab_.table_.isValidRow(row))
         return;
-    table_.setField(row, column, text);
-    model_->rowsChanged(row, row);
-    setModified(true);
+    tab_.table_.setField(row, column, text);
+    tab_.model_->rowsChanged(row, row);
+    tab_.setModified(true);
 }
 
-void PoiTableTab::ModifierletextedecePoi1Click()
+void EditCommands::ModifierletextedecePoi1Click()
 {
-    SG1->setEditOptions(true);
-    movingEditedRow_ = true;
-    SG1->selectCells(click_.currentRow, 0, 1);
-    movingEditedRow_ = false;
-    SG1->setFixedColor(QColor(192, 192, 192));
-    editMode_ = true;
+    tab_.SG1->setEditOptions(true);
+    tab_.movingEditedRow_ = true;
+    tab_.SG1->selectCells(tab_.click_.currentRow, 0, 1);
+    tab_.movingEditedRow_ = false;
+    tab_.SG1->setFixedColor(QColor(192, 192, 192));
+    tab_.editMode_ = true;
 }
 
-void PoiTableTab::SupprimercePoi1Click()
+void EditCommands::SupprimercePoi1Click()
 {
-    if (!table_.isValidRow(click_.currentRow))
+    if (!tab_.table_.isValidRow(tab_.click_.currentRow))
         return;
     // The selection shrinks when the row was in it, and follows its rows otherwise.
-    doc_.removeRow(click_.currentRow);
+    tab_.doc_.removeRow(tab_.click_.currentRow);
 }
 
 }  // namespace orvalis

@@ -1,6 +1,12 @@
 #include "table/poi_table_tab.h"
 
 #include "app/version.h"
+#include "files/file_commands.h"
+#include "geo/decimal_entry.h"
+#include "maps/map_commands.h"
+#include "table/edit_commands.h"
+#include "table/search_commands.h"
+#include "table/table_commands.h"
 
 #include "app/app_context.h"
 #include "app/widgets_util.h"
@@ -63,6 +69,11 @@ PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
 {
     setObjectName(QStringLiteral("TabSheet1"));
     model_ = new PoiTableModel(doc_, this);
+    files_ = std::make_unique<FileCommands>(*this);
+    search_ = std::make_unique<SearchCommands>(*this);
+    edits_ = std::make_unique<EditCommands>(*this);
+    table_commands_ = std::make_unique<TableCommands>(*this);
+    maps_ = std::make_unique<MapCommands>(*this);
     buildControls();
     buildPopupMenu();
     buildShortcuts();
@@ -198,54 +209,71 @@ void PoiTableTab::buildControls()
 
     setCommandButtonsEnabled(false);
 
-    connect(BitBtn3, &QPushButton::clicked, this, &PoiTableTab::BitBtn3Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &PoiTableTab::BitBtn4Click);
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { files_->BitBtn3Click(); });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { table_commands_->BitBtn4Click(); });
     connect(Edit6, &QLineEdit::textChanged, this, &PoiTableTab::Edit6Change);
-    connect(SG1, &PoiGrid::mouseUp, this, &PoiTableTab::SG1MouseUp);
-    connect(SG1, &PoiGrid::selectCell, this, &PoiTableTab::SG1SelectCell);
-    connect(BitBtn8, &QPushButton::clicked, this, &PoiTableTab::BitBtn8Click);
-    connect(BitBtn9, &QPushButton::clicked, this, &PoiTableTab::BitBtn9Click);
-    connect(Edit13, &QLineEdit::textChanged, this, &PoiTableTab::Edit13Change);
-    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] { BitBtn8Click(); }));
-    connect(BitBtn11, &QPushButton::clicked, this, &PoiTableTab::BitBtn11Click);
-    connect(BitBtn7, &QPushButton::clicked, this, &PoiTableTab::BitBtn7Click);
-    connect(BitBtn15, &QPushButton::clicked, this, &PoiTableTab::BitBtn15Click);
-    connect(BitBtn16, &QPushButton::clicked, this, &PoiTableTab::BitBtn16Click);
-    connect(BitBtn18, &QPushButton::clicked, this, &PoiTableTab::BitBtn18Click);
-    connect(BitBtn10, &QPushButton::clicked, this, &PoiTableTab::BitBtn10Click);
-    connect(BitBtn12, &QPushButton::clicked, this, &PoiTableTab::BitBtn12Click);
+    connect(SG1, &PoiGrid::mouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers mods, int col, int row, QPoint at) {
+        table_commands_->SG1MouseUp(button, mods, col, row, at);
+    });
+    connect(SG1, &PoiGrid::selectCell, this, [this](int col, int row) { edits_->SG1SelectCell(col, row); });
+    connect(BitBtn8, &QPushButton::clicked, this, [this] { search_->BitBtn8Click(); });
+    connect(BitBtn9, &QPushButton::clicked, this, [this] { search_->BitBtn9Click(); });
+    connect(Edit13, &QLineEdit::textChanged, this, [this] { search_->Edit13Change(); });
+    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] { search_->BitBtn8Click(); }));
+    connect(BitBtn11, &QPushButton::clicked, this, [this] { files_->BitBtn11Click(); });
+    connect(BitBtn7, &QPushButton::clicked, this, [this] { files_->BitBtn7Click(); });
+    connect(BitBtn15, &QPushButton::clicked, this, [this] { files_->BitBtn15Click(); });
+    connect(BitBtn16, &QPushButton::clicked, this, [this] { files_->BitBtn16Click(); });
+    connect(BitBtn18, &QPushButton::clicked, this, [this] { files_->BitBtn18Click(); });
+    connect(BitBtn10, &QPushButton::clicked, this, [this] { files_->BitBtn10Click(); });
+    connect(BitBtn12, &QPushButton::clicked, this, [this] { maps_->BitBtn12Click(); });
     connect(BitBtn20, &QPushButton::clicked, this, &PoiTableTab::BitBtn20Click);
-    connect(BitBtn17, &QPushButton::clicked, this, &PoiTableTab::BitBtn17Click);
+    connect(BitBtn17, &QPushButton::clicked, this, [this] { maps_->BitBtn17Click(); });
 }
 
 void PoiTableTab::buildPopupMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    auto add = [this](const QString &name, const QString &caption, const QString &icon, void (PoiTableTab::*handler)()) {
+    auto add = [this](const QString &name, const QString &caption, const QString &icon, std::function<void()> handler) {
         QAction *a = PopupMenu1->addAction(QIcon::fromTheme(icon), caption);
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
     VisualisercePoisurlacarte1 = add(QStringLiteral("VisualisercePoisurlacarte1"), QStringLiteral("Visualiser ce Poi sur la carte"),
-                                     QStringLiteral("find-location"), &PoiTableTab::VisualisercePoisurlacarte1Click);
+                                     QStringLiteral("find-location"), [this] { maps_->VisualisercePoisurlacarte1Click(); });
     VisualiserlesPoiselectionnssurlacarte1 =
         add(QStringLiteral("VisualiserlesPoiselectionnssurlacarte1"), QStringLiteral("Visualiser les Poi selectionnés sur la carte"),
-            QStringLiteral("mark-location"), &PoiTableTab::VisualiserlesPoiselectionnssurlacarte1Click);
+            QStringLiteral("mark-location"), [this] { maps_->VisualiserlesPoiselectionnssurlacarte1Click(); });
     TraceruncercleunedistancedunPoi1 =
         add(QStringLiteral("TraceruncercleunedistancedunPoi1"), QStringLiteral("Tracer un cercle à distance donnée d'un Poi"),
-            QStringLiteral("draw-circle"), &PoiTableTab::TraceruncercleunedistancedunPoi1Click);
+            QStringLiteral("draw-circle"), [this] { maps_->TraceruncercleunedistancedunPoi1Click(); });
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     DplacercePoisurlacarte1 = add(QStringLiteral("DplacercePoisurlacarte1"), QStringLiteral("Déplacer la punaise de ce Poi sur la carte"),
-                                  QStringLiteral("transform-move"), &PoiTableTab::DplacercePoisurlacarte1Click);
+                                  QStringLiteral("transform-move"), [this] { maps_->DplacercePoisurlacarte1Click(); });
     AjouterdesPoi1 = add(QStringLiteral("AjouterdesPoi1"), QStringLiteral("Ajouter une nouvelle punaise (Nouveau Poi)"),
-                         QStringLiteral("list-add"), &PoiTableTab::AjouterdesPoi1Click);
+                         QStringLiteral("list-add"), [this] { maps_->AjouterdesPoi1Click(); });
     ModifierletextedecePoi1 = add(QStringLiteral("ModifierletextedecePoi1"), QStringLiteral("Modifier le texte de ce Poi"),
-                                  QStringLiteral("document-edit"), &PoiTableTab::ModifierletextedecePoi1Click);
+                                  QStringLiteral("document-edit"), [this] { edits_->ModifierletextedecePoi1Click(); });
     SupprimercePoi1 = add(QStringLiteral("SupprimercePoi1"), QStringLiteral("Supprimer ce Poi"), QStringLiteral("edit-delete"),
-                          &PoiTableTab::SupprimercePoi1Click);
+                          [this] { edits_->SupprimercePoi1Click(); });
+}
+
+void PoiTableTab::setMapWindow(TForm2 *window)
+{
+    maps_->setMapWindow(window);
+}
+
+void PoiTableTab::setMapPublisher(MapPublisher *publisher)
+{
+    maps_->setMapPublisher(publisher);
+}
+
+void PoiTableTab::setSystemServices(SystemServices *system)
+{
+    maps_->setSystemServices(system);
 }
 
 void PoiTableTab::firstDisplay()
@@ -255,6 +283,28 @@ void PoiTableTab::firstDisplay()
     editMode_ = false;
     SG1->setEditOptions(false);
     SG1->setFixedColor(Qt::yellow);
+}
+
+int PoiTableTab::baseRow() const
+{
+    return doc_.baseNumber();
+}
+
+void PoiTableTab::setEdit6(const QString &text)
+{
+    if (Edit6->text() == text)
+        Edit6Change();  // the change handler runs even when the number stays
+    else
+        Edit6->setText(text);
+}
+
+void PoiTableTab::Edit6Change()
+{
+    doc_.setBaseNumber(ReadWholeNumber(Edit6->text(), 1));
+    const QString base = table_.field(baseRow(), FieldDescription);
+    Label11->setText(base);
+    ProcessPendingMessages();
+    BitBtn17->setVisible(base.startsWith(QStringLiteral("GC")) && doc_.ready());
 }
 
 void PoiTableTab::bindDocument()
@@ -334,7 +384,7 @@ void PoiTableTab::buildShortcuts()
 {
     // Active while the first tab is shown.
     auto *open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, &PoiTableTab::BitBtn3Click);
+    connect(open, &QShortcut::activated, this, [this] { files_->BitBtn3Click(); });
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         if (Edit13->isVisible())
@@ -343,7 +393,7 @@ void PoiTableTab::buildShortcuts()
     auto *next = new QShortcut(QKeySequence(Qt::Key_F3), this);
     connect(next, &QShortcut::activated, this, [this] {
         if (BitBtn9->isVisible())
-            BitBtn9Click();
+            search_->BitBtn9Click();
     });
     connect(SG1, &PoiGrid::menuKeyPressed, this, &PoiTableTab::openRowMenuFromKeyboard);
 }
@@ -355,7 +405,8 @@ void PoiTableTab::openRowMenuFromKeyboard()
         return;
     const int col = std::max(current.column(), 1);
     const QRect cell = SG1->visualRect(model_->index(current.row(), col));
-    SG1MouseUp(Qt::RightButton, Qt::NoModifier, col, current.row() + 1, SG1->viewport()->mapToGlobal(cell.center()));
+    table_commands_->SG1MouseUp(Qt::RightButton, Qt::NoModifier, col, current.row() + 1,
+                                SG1->viewport()->mapToGlobal(cell.center()));
 }
 
 void PoiTableTab::resizeEvent(QResizeEvent *event)

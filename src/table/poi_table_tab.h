@@ -22,7 +22,12 @@ class QPushButton;
 namespace orvalis {
 
 struct AppContext;
+class EditCommands;
 class EmbeddedBrowser;
+class FileCommands;
+class MapCommands;
+class SearchCommands;
+class TableCommands;
 class MapPublisher;
 class PoiGrid;
 class PoiTableModel;
@@ -36,9 +41,9 @@ public:
     PoiTableTab(AppContext &ctx, QWidget *parent = nullptr);
     ~PoiTableTab() override;
 
-    void setMapWindow(TForm2 *window) { mapWindow_ = window; }
-    void setMapPublisher(MapPublisher *publisher) { publisher_ = publisher; }
-    void setSystemServices(SystemServices *system) { system_ = system; }
+    void setMapWindow(TForm2 *window);
+    void setMapPublisher(MapPublisher *publisher);
+    void setSystemServices(SystemServices *system);
     // Where printing goes; the system's default printer unless a test says otherwise.
     void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory) { printerFactory_ = std::move(factory); }
 
@@ -57,6 +62,13 @@ public:
     void setModified(bool modified);
     bool embeddedBrowserChosen() const;
 
+    // The commands, by concern; the tab holds the controls, their layout and their wiring.
+    FileCommands &files() { return *files_; }
+    SearchCommands &search() { return *search_; }
+    EditCommands &edits() { return *edits_; }
+    TableCommands &tableCommands() { return *table_commands_; }
+    MapCommands &maps() { return *maps_; }
+
     // Start-up settings of the first display.
     void firstDisplay();
 
@@ -64,40 +76,10 @@ public:
     void EnterMapMode();
     void LeaveMapMode();
     void showTabBrowser();
-
-    // Commands.
-    void BitBtn3Click();   // load
-    // A file dropped on the window: the load, without the open dialog.
-    void loadDroppedFile(const QString &path);
+    void BitBtn20Click();  // "Abandon"
+    void Edit6Change();
     // Keyboard: the row menu on the current row (Menu key, Shift+F10).
     void openRowMenuFromKeyboard();
-    void BitBtn4Click();   // distance run
-    void Edit6Change();
-    void SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int col, int row, QPoint globalPos);
-    void SG1SelectCell(int col, int row);
-    void BitBtn8Click();   // search from the top
-    void BitBtn9Click();   // find next
-    void Edit13Change();
-    void ModifierletextedecePoi1Click();
-    void SupprimercePoi1Click();
-    void LeaveEditMode();
-    void BitBtn11Click();  // save all, OV2
-    void BitBtn7Click();   // save selection, OV2
-    void BitBtn15Click();  // save all, GPX
-    void BitBtn16Click();  // save selection, GPX
-    void BitBtn18Click();  // CSV export
-    void BitBtn10Click();  // print
-    void BitBtn12Click();  // "Valider": pin read-back
-    void BitBtn20Click();  // "Abandon"
-    void BitBtn17Click();  // geocache details
-    void VisualisercePoisurlacarte1Click();
-    void VisualiserlesPoiselectionnssurlacarte1Click();
-    void TraceruncercleunedistancedunPoi1Click();
-    void DplacercePoisurlacarte1Click();
-    void AjouterdesPoi1Click();
-
-    // Writes a converter result into the row last clicked.
-    void writeConverterResult(int column, const QString &text);
 
 signals:
     // A left click on a POI row hands its coordinates to the calculator tabs.
@@ -106,30 +88,23 @@ signals:
     void converterRequested(int column, const QString &latitude, const QString &longitude);
 
 private:
+    friend class FileCommands;
+    friend class SearchCommands;
+    friend class EditCommands;
+    friend class TableCommands;
+    friend class MapCommands;
+
     void buildControls();
-    void buildShortcuts();
-    bool mayReplaceTable();
-    void loadFile(const QString &path);
     void buildPopupMenu();
+    void buildShortcuts();
+    void bindDocument();
     void setBusy(bool busy);
     void setCommandButtonsEnabled(bool enabled);
     std::array<QWidget *, 9> tableModeControls() const;
     int baseRow() const;
-    int rowSearch(int from, const QString &pattern);
-    void OpenConverter(int col, int row);
-    void saveFamily(bool gpx, bool selectionOnly);
-    bool askSavePath(const QString &filter, const QString &suffix, QString *path);
-    bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate);
-    void selectCurrentRowCells();
     void setEdit6(const QString &text);
-    void showOnTabBrowser(const QString &page, PinMode pinMode);
-    void bindDocument();
     // Row numbers moved or shrank: the base panel names the POI now at its number.
     void refreshBasePanel();
-    void prepareMapWindow();
-    void showOnMapWindow(const QString &page, const QString &caption);
-    void addPoiRow(const QString &latitude, const QString &longitude);
-    QString markerPieces(int first, int last) const;
     void resizeEvent(QResizeEvent *event) override;
 
     AppContext &ctx_;
@@ -139,13 +114,13 @@ private:
     QCollator collator_;
     ClickState click_;
     bool editMode_ = false;
-    int searchPosition_ = 0;
     bool movingEditedRow_ = false;
-    bool pinPageInTabBrowser_ = false;
-    TForm2 *mapWindow_ = nullptr;
-    MapPublisher *publisher_ = nullptr;
-    SystemServices *system_ = nullptr;
     std::function<std::unique_ptr<QPrinter>()> printerFactory_;
+    std::unique_ptr<FileCommands> files_;
+    std::unique_ptr<SearchCommands> search_;
+    std::unique_ptr<EditCommands> edits_;
+    std::unique_ptr<TableCommands> table_commands_;
+    std::unique_ptr<MapCommands> maps_;
 
     // Controls, by their documented names.
     QPushButton *BitBtn3;

@@ -1,4 +1,6 @@
 // The search box of the first tab: "Rechercher", "Suivant".
+#include "table/search_commands.h"
+
 #include "table/poi_table_tab.h"
 
 #include "app/app_context.h"
@@ -13,40 +15,42 @@
 
 namespace orvalis {
 
-int PoiTableTab::rowSearch(int from, const QString &pattern)
+SearchCommands::SearchCommands(PoiTableTab &tab) : tab_(tab) {}
+
+int SearchCommands::rowSearch(int from, const QString &pattern)
 {
-    const int row = RowSearch(table_, from, pattern);
+    const int row = RowSearch(tab_.table_, from, pattern);
     if (row > 0) {
-        SG1->selectRows(row, row);
-        SG1->scrollTo(model_->index(row - 1, 1));
-        BitBtn8->hide();
-        BitBtn9->show();
+        tab_.SG1->selectRows(row, row);
+        tab_.SG1->scrollTo(tab_.model_->index(row - 1, 1));
+        tab_.BitBtn8->hide();
+        tab_.BitBtn9->show();
         return row;
     }
-    ctx_.dialogs.information(this, QStringLiteral("La chaine de caractères\n\"") + Edit13->text() +
+    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("La chaine de caractères\n\"") + tab_.Edit13->text() +
                                        QStringLiteral("\"\nn'a pas été trouvée."));
-    BitBtn9->hide();
-    BitBtn8->show();
+    tab_.BitBtn9->hide();
+    tab_.BitBtn8->show();
     return row;
 }
 
-void PoiTableTab::BitBtn8Click()
+void SearchCommands::BitBtn8Click()
 {
-    if (Edit13->text().isEmpty())
+    if (tab_.Edit13->text().isEmpty())
         return;
-    searchPosition_ = rowSearch(1, AsciiUpper(Edit13->text()));
+    searchPosition_ = rowSearch(1, AsciiUpper(tab_.Edit13->text()));
     ProcessPendingMessages();
 }
 
-void PoiTableTab::BitBtn9Click()
+void SearchCommands::BitBtn9Click()
 {
-    searchPosition_ = rowSearch(searchPosition_ + 1, AsciiUpper(Edit13->text()));
+    searchPosition_ = rowSearch(searchPosition_ + 1, AsciiUpper(tab_.Edit13->text()));
 }
 
-void PoiTableTab::Edit13Change()
+void SearchCommands::Edit13Change()
 {
-    BitBtn9->hide();
-    BitBtn8->show();
+    tab_.BitBtn9->hide();
+    tab_.BitBtn8->show();
 }
 
 }  // namespace orvalis

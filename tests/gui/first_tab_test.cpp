@@ -2,6 +2,10 @@
 #include "support/grid_clicks.h"
 #include "support/poi_files.h"
 
+#include "maps/map_commands.h"
+#include "table/edit_commands.h"
+#include "table/search_commands.h"
+
 #include "table/poi_table_model.h"
 
 #include <QAction>
@@ -275,7 +279,7 @@ TEST(Search, EnterOnAnEmptyTableSearchesTheBlankRow)
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(app.dialogs.texts("information").size(), 1);
     edit->clear();
-    app.tab()->BitBtn8Click();  // empty text: nothing
+    app.tab()->search().BitBtn8Click();  // empty text: nothing
     EXPECT_EQ(app.dialogs.texts("information").size(), 1);
 }
 
@@ -301,7 +305,7 @@ TEST(Delete, TheOnlyPoiLeavesABlankRow)
     app.load(one);
     ClickCell(app.grid(), 1, 3, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->SupprimercePoi1Click();
+    app.tab()->edits().SupprimercePoi1Click();
     EXPECT_EQ(app.tab()->table().rowCount(), 2);
     EXPECT_EQ(app.cell(1, FieldDescription), QString());
     EXPECT_EQ(app.label("Label9"), QStringLiteral("0"));
@@ -313,7 +317,7 @@ TEST(EditMode, EnteredThenAnotherRowClickedShowsTheMark)
     app.load(app.path);
     ClickCell(app.grid(), 4, 3, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->ModifierletextedecePoi1Click();
+    app.tab()->edits().ModifierletextedecePoi1Click();
     EXPECT_TRUE(app.tab()->editMode());
     EXPECT_EQ(app.tab()->model()->fixedColor(), QColor(192, 192, 192));
     EXPECT_EQ(app.grid()->currentIndex().row(), 3);
@@ -334,7 +338,7 @@ TEST(EditMode, RightClickOpensTheConverterOnCoordinatesOnly)
     app.load(app.path);
     ClickCell(app.grid(), 1, 3, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->ModifierletextedecePoi1Click();
+    app.tab()->edits().ModifierletextedecePoi1Click();
     ClickCell(app.grid(), 2, 3, Qt::RightButton);  // a description: nothing
     EXPECT_FALSE(app.form3->isVisible());
     EXPECT_FALSE(app.find<QMenu>("PopupMenu1")->isVisible());
@@ -354,7 +358,7 @@ TEST(Converter, OkWritesIntoTheRowLastClicked)
     app.load(app.path);
     ClickCell(app.grid(), 1, 3, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->ModifierletextedecePoi1Click();
+    app.tab()->edits().ModifierletextedecePoi1Click();
     const int brest = app.rowOf("Brest");
     ClickCell(app.grid(), brest, 2, Qt::RightButton);  // -4,48610
     ASSERT_TRUE(app.form3->isVisible());
@@ -377,7 +381,7 @@ TEST(Converter, BothBoxesEmptyEmptiesTheCell)
     app.load(app.path);
     ClickCell(app.grid(), 1, 3, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->ModifierletextedecePoi1Click();
+    app.tab()->edits().ModifierletextedecePoi1Click();
     ClickCell(app.grid(), 1, 1, Qt::RightButton);
     app.form3->findChild<QLineEdit *>("Edit1")->clear();
     app.form3->findChild<QLineEdit *>("Edit2")->clear();
@@ -554,7 +558,7 @@ TEST(ViewUpdates, ConverterResultsAndAddedRowsReachTheGrid)
     app.load(app.path);
     QSignalSpy changed(app.grid()->model(), &QAbstractItemModel::dataChanged);
     ClickCell(app.grid(), 2, FieldLatitude);
-    app.tab()->writeConverterResult(FieldLatitude, QStringLiteral("12,50000"));
+    app.tab()->edits().writeConverterResult(FieldLatitude, QStringLiteral("12,50000"));
     EXPECT_EQ(app.cell(2, FieldLatitude), QStringLiteral("12,50000"));
     ASSERT_FALSE(changed.isEmpty());
     const auto topLeft = changed.last().at(0).value<QModelIndex>(), bottomRight = changed.last().at(1).value<QModelIndex>();

@@ -2,6 +2,10 @@
 #include "support/grid_clicks.h"
 #include "support/poi_files.h"
 
+#include "maps/map_commands.h"
+#include "table/edit_commands.h"
+#include "table/search_commands.h"
+
 #include "maps/embedded_browser.h"
 #include "maps/map_page_file.h"
 #include "maps/map_publisher.h"
@@ -145,8 +149,8 @@ TEST(MapCommands, EmptyContextDrawsNothing)
     app.show();
     ClickCell(app.tab()->grid(), 1, 2, Qt::RightButton);
     app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->VisualisercePoisurlacarte1Click();
-    app.tab()->TraceruncercleunedistancedunPoi1Click();
+    app.tab()->maps().VisualisercePoisurlacarte1Click();
+    app.tab()->maps().TraceruncercleunedistancedunPoi1Click();
     EXPECT_FALSE(app.form1->publisher()->pageWritten());
     EXPECT_TRUE(app.find("BitBtn12")->isHidden());
 }
