@@ -92,6 +92,27 @@ float BaseMeasures::bearingTo(float lat, float lon) const
     return b;
 }
 
+BaseMeasures::Both BaseMeasures::measure(float lat, float lon) const
+{
+    const long double phi = DegToRad(lat);
+    // lon - base is the exact negation of base - lon, and the cosine is even.
+    const long double dLambda = DegToRad(lon) - DegToRad(lon_);
+    const long double sinPhi = Sin(phi), cosPhi = Cos(phi), cosLambda = Cos(dLambda);
+    Both out;
+    out.distance = TruncateToInt32(Acos(cosPhi * cos_ * cosLambda + sinPhi * sin_) * static_cast<long double>(kEarthRadius));
+    if (lat == lat_ && lon == lon_) {
+        out.bearing = 0.0f;
+        return out;
+    }
+    const long double y = Sin(dLambda) * cosPhi;
+    const long double x = cos_ * sinPhi - sin_ * cosPhi * cosLambda;
+    float b = static_cast<float>(RadToDeg(Atan2(y, x)));
+    if (b < 0)
+        b = static_cast<float>(static_cast<long double>(b) + 360.0L);
+    out.bearing = b;
+    return out;
+}
+
 LatLon DestinationPoint(float lat1, float lon1, float bearing, float distance)
 {
     const long double phi1 = DegToRad(lat1);

@@ -27,6 +27,13 @@ public:
     BaseMeasures(float baseLat, float baseLon);
     int32_t distanceTo(float lat, float lon) const;
     float bearingTo(float lat, float lon) const;
+    // Both at once, each point's sines and cosines computed once: the same
+    // values as distanceTo and bearingTo, to the bit.
+    struct Both {
+        int32_t distance;
+        float bearing;
+    };
+    Both measure(float lat, float lon) const;
 
 private:
     float lat_, lon_;

@@ -105,14 +105,17 @@ void Measure(PoiTable &table, int baseRow, QChar separator, const Rows &rows, Di
     for (const int row : rows) {
         const float lat = ReadCoordinate(table, row, FieldLatitude, separator);
         const float lon = ReadCoordinate(table, row, FieldLongitude, separator);
-        const int32_t d = base.distanceTo(lat, lon);
-        table.setFieldLatin1(row, FieldKey, buf, DistanceKeyChars(d, buf));
-        if (fields == DistanceFields::KeyOnly)
+        if (fields == DistanceFields::KeyOnly) {
+            const int32_t d = base.distanceTo(lat, lon);
+            table.setFieldLatin1(row, FieldKey, buf, DistanceKeyChars(d, buf));
             continue;
-        table.setFieldLatin1(row, FieldDistance, buf, DistanceTextChars(d, buf));
+        }
+        const BaseMeasures::Both m = base.measure(lat, lon);
+        table.setFieldLatin1(row, FieldKey, buf, DistanceKeyChars(m.distance, buf));
+        table.setFieldLatin1(row, FieldDistance, buf, DistanceTextChars(m.distance, buf));
         // A POI due north, south, east or west still gets its true direction;
         // only the base's own position has none ("N").
-        const char *cap = CompassChars(base.bearingTo(lat, lon));
+        const char *cap = CompassChars(m.bearing);
         table.setFieldLatin1(row, FieldCap, cap, static_cast<int>(std::strlen(cap)));
     }
 }

@@ -1,6 +1,8 @@
 #include "geo/geodesy.h"
 
 #include <cmath>
+#include <QRandomGenerator>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -177,5 +179,21 @@ TEST(BaseMeasures, SameValuesAsTheSingleCalls)
             ASSERT_EQ(m.bearingTo(lat, lon), InitialBearing(bLat, bLon, lat, lon));
         }
         EXPECT_EQ(m.distanceTo(bLat, bLon), 0);
+    }
+}
+
+TEST(BaseMeasures, BothAtOnceGiveTheSameBitsAsEachAlone)
+{
+    QRandomGenerator rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        const float baseLat = static_cast<float>(rng.bounded(-90.0)) + 45.0f, baseLon = static_cast<float>(rng.bounded(360.0)) - 180.0f;
+        const BaseMeasures base(baseLat, baseLon);
+        const bool same = i % 100 == 0;
+        const float lat = same ? baseLat : static_cast<float>(rng.bounded(180.0)) - 90.0f;
+        const float lon = same ? baseLon : (i % 7 == 0 ? baseLon : static_cast<float>(rng.bounded(360.0)) - 180.0f);
+        const BaseMeasures::Both both = base.measure(lat, lon);
+        ASSERT_EQ(both.distance, base.distanceTo(lat, lon)) << i;
+        const float alone = base.bearingTo(lat, lon);
+        ASSERT_EQ(std::memcmp(&both.bearing, &alone, sizeof(float)), 0) << i;
     }
 }
