@@ -164,6 +164,8 @@ QWebEngineView *EmbeddedBrowser::view()
         view_ = new QWebEngineView(this);
         view_->setPage(new RecordingPage(&errors_, this, view_));
         view_->setObjectName(objectName() + QStringLiteral("View"));
+        // A file dropped on a map is for the window's load command, not a page to replace the map with.
+        view_->setAcceptDrops(false);
         // A page must be allowed to load the maps script from the web...
         view_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         // ...but never read local files: a page's script could send them anywhere.

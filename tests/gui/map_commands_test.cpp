@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QWebEngineView>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QLabel>
@@ -240,4 +241,5 @@ TEST(EmbeddedBrowser, TabBrowserLoadsThePageOfflineAndGivesItsText)
     browser->waitForLoad(20000);
     EXPECT_TRUE(browser->bodyText(10000).contains(QStringLiteral("Déplacez la punaise à l'aide de la souris")));
     EXPECT_EQ(app.tab()->pinMode(), PinMode::Move);
+    EXPECT_FALSE(browser->view()->acceptDrops());  // a dropped file goes to the window's load
 }
