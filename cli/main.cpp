@@ -234,7 +234,7 @@ private:
         FileBytes bytes;
         if (!bytes.open(path))
             throw Failure{QStringLiteral("%1: cannot read the file").arg(path)};
-        return bytes.data().toByteArray();
+        return bytes.take();
     }
 
     // Reads IN into `into` (appended after its rows when `append`); returns the POI count.

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <utility>
 #include <QString>
 
 namespace orvalis {
@@ -41,6 +42,8 @@ public:
     bool readAll();
 
     QByteArrayView data() const { return QByteArrayView(bytes_); }
+    // The bytes themselves, for a caller that keeps them (no copy).
+    QByteArray take() { return std::move(bytes_); }
 
 private:
     int fd_ = -1;
