@@ -6,6 +6,7 @@
 #include "files/poi_file.h"
 #include "table/distance_run.h"
 #include "table/sort_by_field.h"
+#include "process_stats.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,27 +18,9 @@
 #include <vector>
 
 using namespace orvalis;
+using namespace orvalis::bench;
 
 namespace {
-
-long StatusKiB(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').first().toLong();
-    return 0;
-}
-long PeakKiB()
-{
-    return StatusKiB("VmHWM:");
-}
-long RssKiB()
-{
-    return StatusKiB("VmRSS:");
-}
 
 double Median(std::vector<double> v)
 {

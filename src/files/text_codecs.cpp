@@ -1,5 +1,7 @@
 #include "files/text_codecs.h"
 
+#include "table/cp1252.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -7,24 +9,9 @@ namespace orvalis {
 
 namespace {
 
-// Code points of bytes 0x80..0x9F; 0 marks the five unassigned bytes, which
-// decode to the C1 control of the same value.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 int EncodeChar(char16_t u)
 {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return u;
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] != 0 && kHigh[i] == u)
-            return 0x80 + i;
-    if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] == 0)
-        return u;  // unassigned bytes round-trip as C1 controls
-    return -1;
+    return cp1252::Encode(u);
 }
 
 }  // namespace
@@ -34,11 +21,7 @@ QString DecodeWindows1252(QByteArrayView bytes)
     QString out(bytes.size(), Qt::Uninitialized);
     QChar *d = out.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        char16_t u = b;
-        if (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] != 0)
-            u = kHigh[b - 0x80];
-        d[i] = QChar(u);
+        d[i] = QChar(cp1252::Decode(static_cast<unsigned char>(bytes[i])));
     }
     return out;
 }

@@ -1,15 +1,23 @@
 #pragma once
 
+#include "table/cp1252.h"
+
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace orvalis {
 
-// A table field in 16 bytes: texts of up to 15 Latin-1 characters (every
-// coordinate, distance, key and compass text) are kept inline, anything
-// else in a heap QString. A million rows then cost no allocation per field.
+// A table field in 16 bytes. Text that Windows-1252 can hold (French,
+// German, Spanish… with œ, €, ’ and –) is kept one byte a character: up to
+// 15 characters inline (every coordinate, distance, key and compass text),
+// longer in a block of its own. Anything else is a heap QString. A million
+// rows then cost no allocation per short field and half the memory for
+// descriptions.
 class CompactText {
 public:
     CompactText() { clearInline(); }
@@ -41,78 +49,123 @@ public:
     void set(QStringView text)
     {
         release();
-        if (text.size() <= kInline) {
-            bool latin1 = true;
-            for (QChar c : text)
-                latin1 = latin1 && c.unicode() < 256;
-            if (latin1) {
-                raw_[0] = static_cast<unsigned char>(text.size());
-                for (qsizetype i = 0; i < text.size(); ++i)
-                    raw_[1 + i] = static_cast<unsigned char>(text[i].unicode());
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i)
+            if (cp1252::Encode(text[i].unicode()) < 0) {
+                setHeap(new QString(text.toString()));
                 return;
             }
-        }
-        setHeap(new QString(text.toString()));
+        char *out = allocateNarrow(n);
+        for (qsizetype i = 0; i < n; ++i)
+            out[i] = static_cast<char>(cp1252::Encode(text[i].unicode()));
     }
+    // Latin-1 characters (coordinate texts).
     void setLatin1(const char *chars, int length)
     {
         release();
-        if (length <= kInline) {
-            raw_[0] = static_cast<unsigned char>(length);
-            std::memcpy(raw_ + 1, chars, static_cast<size_t>(length));
-            return;
+        for (int i = 0; i < length; ++i) {
+            const auto b = static_cast<unsigned char>(chars[i]);
+            if (b >= 0x80 && b < 0xA0 && cp1252::kHigh[b - 0x80] != 0) {  // a C1 control the code page lacks
+                setHeap(new QString(QString::fromLatin1(chars, length)));
+                return;
+            }
         }
-        setHeap(new QString(QString::fromLatin1(chars, length)));
+        std::memcpy(allocateNarrow(length), chars, static_cast<size_t>(length));
     }
 
-    bool isEmpty() const { return isHeap() ? heap()->isEmpty() : raw_[0] == 0; }
+    bool isEmpty() const { return isWide() ? wide()->isEmpty() : raw_[0] == 0; }
     QString toString() const
     {
-        if (isHeap())
-            return *heap();
-        return QString::fromLatin1(reinterpret_cast<const char *>(raw_ + 1), raw_[0]);
+        if (isWide())
+            return *wide();
+        const char *bytes = narrowBytes();
+        const qsizetype n = narrowSize();
+        QString out(n, Qt::Uninitialized);
+        char16_t *d = reinterpret_cast<char16_t *>(out.data());
+        for (qsizetype i = 0; i < n; ++i)
+            d[i] = cp1252::Decode(static_cast<unsigned char>(bytes[i]));
+        return out;
     }
-    // Calls fn with a view of the text, without allocating.
+    // Calls fn with a view of the text; allocates only for long 8-bit texts.
     template <typename Fn>
     decltype(auto) visit(Fn &&fn) const
     {
-        if (isHeap())
-            return fn(QStringView(*heap()));
-        char16_t buf[kInline];
-        for (int i = 0; i < raw_[0]; ++i)
-            buf[i] = raw_[1 + i];
-        return fn(QStringView(buf, raw_[0]));
+        if (isWide())
+            return fn(QStringView(*wide()));
+        const char *bytes = narrowBytes();
+        const qsizetype n = narrowSize();
+        QVarLengthArray<char16_t, 512> buf(n);
+        for (qsizetype i = 0; i < n; ++i)
+            buf[i] = cp1252::Decode(static_cast<unsigned char>(bytes[i]));
+        return fn(QStringView(buf.data(), n));
     }
 
 private:
     static constexpr int kInline = 15;
-    static constexpr unsigned char kHeapTag = 0xFF;
+    static constexpr unsigned char kWideTag = 0xFF;    // a heap QString
+    static constexpr unsigned char kNarrowTag = 0xFE;  // a heap block of 8-bit text, its size at raw_[4]
 
-    bool isHeap() const { return raw_[0] == kHeapTag; }
-    QString *heap() const
+    bool isWide() const { return raw_[0] == kWideTag; }
+    bool isNarrowHeap() const { return raw_[0] == kNarrowTag; }
+    template <typename T>
+    T *pointer() const
     {
-        QString *p;
+        T *p;
         std::memcpy(&p, raw_ + 8, sizeof p);
         return p;
     }
-    void setHeap(QString *p)
+    void setPointer(unsigned char tag, void *p)
     {
-        raw_[0] = kHeapTag;
+        raw_[0] = tag;
         std::memcpy(raw_ + 8, &p, sizeof p);
+    }
+    QString *wide() const { return pointer<QString>(); }
+    void setHeap(QString *p) { setPointer(kWideTag, p); }
+    qsizetype narrowSize() const
+    {
+        if (!isNarrowHeap())
+            return raw_[0];
+        uint32_t n;
+        std::memcpy(&n, raw_ + 4, sizeof n);
+        return n;
+    }
+    const char *narrowBytes() const
+    {
+        return isNarrowHeap() ? pointer<const char>() : reinterpret_cast<const char *>(raw_ + 1);
+    }
+    char *allocateNarrow(qsizetype n)
+    {
+        if (n <= kInline) {
+            raw_[0] = static_cast<unsigned char>(n);
+            return reinterpret_cast<char *>(raw_ + 1);
+        }
+        auto *block = static_cast<char *>(std::malloc(static_cast<size_t>(n)));
+        if (!block)
+            throw std::bad_alloc();
+        const auto size = static_cast<uint32_t>(n);
+        std::memcpy(raw_ + 4, &size, sizeof size);
+        setPointer(kNarrowTag, block);
+        return block;
     }
     void clearInline() { raw_[0] = 0; }
     void release()
     {
-        if (isHeap())
-            delete heap();
+        if (isWide())
+            delete wide();
+        else if (isNarrowHeap())
+            std::free(pointer<char>());
         clearInline();
     }
     void copyFrom(const CompactText &other)
     {
-        if (other.isHeap())
-            setHeap(new QString(*other.heap()));
-        else
+        if (other.isWide()) {
+            setHeap(new QString(*other.wide()));
+        } else if (other.isNarrowHeap()) {
+            const qsizetype n = other.narrowSize();
+            std::memcpy(allocateNarrow(n), other.narrowBytes(), static_cast<size_t>(n));
+        } else {
             std::memcpy(raw_, other.raw_, sizeof raw_);
+        }
     }
 
     alignas(8) unsigned char raw_[16];

@@ -15,8 +15,7 @@ QString PoiTable::field(int row, int f) const
         const int n = number(row);
         return n == 0 ? QString() : QString::number(n);
     }
-    const Row &r = rows_[static_cast<size_t>(row - 1)];
-    return f == FieldDescription ? r.description : r.shortFields[ShortIndex(f)].toString();
+    return rows_[static_cast<size_t>(row - 1)][f].toString();
 }
 
 bool PoiTable::fieldIsEmpty(int row, int f) const
@@ -25,19 +24,14 @@ bool PoiTable::fieldIsEmpty(int row, int f) const
         return true;
     if (f == FieldNumber)
         return number(row) == 0;
-    const Row &r = rows_[static_cast<size_t>(row - 1)];
-    return f == FieldDescription ? r.description.isEmpty() : r.shortFields[ShortIndex(f)].isEmpty();
+    return rows_[static_cast<size_t>(row - 1)][f].isEmpty();
 }
 
 void PoiTable::setFieldLatin1(int row, int f, const char *chars, int length)
 {
     if (!isValidRow(row) || f <= FieldNumber || f >= kFieldCount)
         return;
-    Row &r = rows_[static_cast<size_t>(row - 1)];
-    if (f == FieldDescription)
-        r.description = QString::fromLatin1(chars, length);
-    else
-        r.shortFields[ShortIndex(f)].setLatin1(chars, length);
+    rows_[static_cast<size_t>(row - 1)][f].setLatin1(chars, length);
 }
 
 void PoiTable::setField(int row, int f, const QString &text)
@@ -50,11 +44,7 @@ void PoiTable::setField(int row, int f, const QString &text)
         setNumber(row, ok && n > 0 ? n : 0);
         return;
     }
-    Row &r = rows_[static_cast<size_t>(row - 1)];
-    if (f == FieldDescription)
-        r.description = text;
-    else
-        r.shortFields[ShortIndex(f)].set(text);
+    rows_[static_cast<size_t>(row - 1)][f].set(text);
 }
 
 void PoiTable::setRowCount(int count)

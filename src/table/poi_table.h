@@ -59,10 +59,7 @@ public:
                 buf[i] = rev[n - 1 - i];
             return fn(QStringView(buf, n));
         }
-        const Row &r = rows_[static_cast<size_t>(row - 1)];
-        if (f == FieldDescription)
-            return fn(QStringView(r.description));
-        return r.shortFields[ShortIndex(f)].visit(fn);
+        return rows_[static_cast<size_t>(row - 1)].fields[static_cast<size_t>(f - 1)].visit(fn);
     }
     int number(int row) const { return numbers_[static_cast<size_t>(row - 1)]; }
     void setNumber(int row, int n) { numbers_[static_cast<size_t>(row - 1)] = n; }
@@ -87,12 +84,12 @@ public:
     bool isEmptyForAdd() const;
 
 private:
-    // Fields 1..6 of a row: the description as a string, the others compact.
+    // Fields 1..6 of a row.
     struct Row {
-        std::array<CompactText, 5> shortFields;  // latitude, longitude, distance, key, compass
-        QString description;
+        std::array<CompactText, kFieldCount - 1> fields;
+        CompactText &operator[](int f) { return fields[static_cast<size_t>(f - 1)]; }
+        const CompactText &operator[](int f) const { return fields[static_cast<size_t>(f - 1)]; }
     };
-    static size_t ShortIndex(int f) { return static_cast<size_t>(f < FieldDescription ? f - 1 : f - 2); }
 
     std::vector<int> numbers_;
     std::vector<Row> rows_;

@@ -82,3 +82,63 @@ TEST(PoiTable, EmptinessRules)
     t.setNumber(1, 1);
     EXPECT_FALSE(t.isEmptyForAdd());
 }
+
+// Fields are stored one byte a character where Windows-1252 can hold them:
+// every text must come back exactly, through field(), visitField() and
+// copies, on both sides of the inline size and of the stack buffer.
+TEST(PoiTable, EveryTextComesBackAsItWasStored)
+{
+    const QString samples[] = {
+        QString(),
+        QStringLiteral("48,85320"),
+        QStringLiteral("123456789012345"),   // the longest inline text
+        QStringLiteral("1234567890123456"),  // the shortest in a block
+        QStringLiteral("Œuvre – l’été à 5 € … « fin »"),
+        QString(QChar(0x81)) + QChar(0x9D) + QChar(0xA0) + QChar(0xFF),  // unassigned bytes stand for themselves
+        QString(QChar(0x80)) + QStringLiteral("x"),                      // a C1 control the code page replaces by €
+        QStringLiteral("Москва – Café"),
+        QStringLiteral("東京 🗼"),
+        QString(600, QChar(u'é')),  // past the view's stack buffer
+        QString(600, QChar(u'Ж')),
+    };
+    PoiTable t;
+    t.setRowCount(std::size(samples) + 1);
+    int row = 1;
+    for (const QString &s : samples) {
+        for (int f = FieldLatitude; f < kFieldCount; ++f)
+            t.setField(row, f, s);
+        ++row;
+    }
+    const PoiTable copy = t;
+    row = 1;
+    for (const QString &s : samples) {
+        for (int f = FieldLatitude; f < kFieldCount; ++f) {
+            EXPECT_EQ(t.field(row, f), s) << row << ' ' << f;
+            EXPECT_EQ(copy.field(row, f), s) << row << ' ' << f;
+            EXPECT_EQ(t.visitField(row, f, [](QStringView v) { return v.toString(); }), s);
+            EXPECT_EQ(t.fieldIsEmpty(row, f), s.isEmpty());
+        }
+        ++row;
+    }
+    // Latin-1 bytes keep their meaning, 0x80 included.
+    const char latin1[] = "\x80\xE9";
+    t.setFieldLatin1(1, FieldLatitude, latin1, 2);
+    EXPECT_EQ(t.field(1, FieldLatitude), QString(QChar(0x80)) + QChar(0xE9));
+}
+
+TEST(PoiTable, SortingAndDeletingMoveStoredTexts)
+{
+    PoiTable t;
+    t.setRowCount(4);
+    t.setField(1, FieldDescription, QString(40, QChar(u'a')));
+    t.setField(2, FieldDescription, QStringLiteral("Санкт-Петербург"));
+    t.setField(3, FieldDescription, QStringLiteral("court"));
+    t.permuteContent({3, 1, 2});
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("court"));
+    EXPECT_EQ(t.field(2, FieldDescription), QString(40, QChar(u'a')));
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("Санкт-Петербург"));
+    t.deleteRow(2);
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Санкт-Петербург"));
+    t.setField(2, FieldDescription, QStringLiteral("rewritten"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("rewritten"));
+}
