@@ -5,6 +5,7 @@
 #include "geo/geodesy.h"
 
 #include <QIODevice>
+#include <QVarLengthArray>
 #include <QtEndian>
 #include <bit>
 #include <cmath>
@@ -116,6 +117,30 @@ std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 
     if (!zero)
         return std::nullopt;
     return QByteArrayView(bytes + nameStart, static_cast<const char *>(zero) - (bytes + nameStart));
+}
+
+// The description of a record as DecodeFileText reads it, kept as 8-bit text
+// when it fits without building a QString.
+void StoreFileText(PoiTable &table, int row, QByteArrayView name, bool mixedFile)
+{
+    if (!mixedFile) {
+        QVarLengthArray<char, 1024> buf(name.size());
+        qsizetype length = 0;
+        switch (Utf8AsWindows1252(name, buf.data(), &length)) {
+        case Utf8Text::Windows1252:
+            table.setFieldWindows1252(row, FieldDescription, QByteArrayView(buf.data(), length));
+            return;
+        case Utf8Text::Wide:
+            table.setField(row, FieldDescription, QString::fromUtf8(name));
+            return;
+        case Utf8Text::Invalid:
+            break;
+        }
+    }
+    if (ReadsAsWindows1252(name, mixedFile))
+        table.setFieldWindows1252(row, FieldDescription, name);
+    else
+        table.setField(row, FieldDescription, QString::fromUtf8(name));
 }
 
 }  // namespace
@@ -237,7 +262,7 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
                 table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
                 table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
             }
-            table.setField(row, FieldDescription, DecodeFileText(*name, survey.nonUtf8Names));
+            StoreFileText(table, row, *name, survey.nonUtf8Names);
             if (cut) {
                 result.truncated = true;
                 return result;

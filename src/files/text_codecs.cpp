@@ -100,6 +100,51 @@ bool IsStrictUtf8(QByteArrayView bytes)
     return true;
 }
 
+Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0, o = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            std::memcpy(out + o, &word, 8);
+            i += 8;
+            o += 8;
+        }
+        if (i >= n)
+            break;
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out[o++] = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        char32_t cp;
+        if ((b & 0xE0) == 0xC0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80 && b >= 0xC2) {
+            cp = (char32_t(b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            i += 2;
+        } else if ((b & 0xF0) == 0xE0 && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+            cp = (char32_t(b & 0x0F) << 12) | (char32_t(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                return Utf8Text::Invalid;
+            i += 3;
+        } else {
+            // Four-byte sequences never fit; the rest are not UTF-8.
+            return IsStrictUtf8(bytes.sliced(i)) ? Utf8Text::Wide : Utf8Text::Invalid;
+        }
+        const int e = cp1252::Encode(static_cast<char16_t>(cp));
+        if (e < 0)
+            return IsStrictUtf8(bytes.sliced(i)) ? Utf8Text::Wide : Utf8Text::Invalid;
+        out[o++] = static_cast<char>(e);
+    }
+    *length = o;
+    return Utf8Text::Windows1252;
+}
+
 namespace {
 
 bool IsAscii(QByteArrayView bytes)
@@ -140,21 +185,24 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
     return true;
 }
 
-QString DecodeFileText(QByteArrayView bytes, bool mixedFile)
+bool ReadsAsWindows1252(QByteArrayView bytes, bool mixedFile)
 {
     // Plain ASCII is by far the most common case.
-    if (IsAscii(bytes))
-        return QString::fromLatin1(bytes.data(), bytes.size());
-    if (!IsStrictUtf8(bytes))
-        return DecodeWindows1252(bytes);
-    QString text = QString::fromUtf8(bytes);
-    if (!mixedFile || EvidentlyUtf8(bytes, text))
-        return text;
+    if (IsAscii(bytes) || !IsStrictUtf8(bytes))
+        return true;
+    if (!mixedFile)
+        return false;
+    const QString text = QString::fromUtf8(bytes);
+    if (EvidentlyUtf8(bytes, text))
+        return false;
     // Text that fits Windows-1252 is written as UTF-8 by this program only when
     // its Windows-1252 bytes would be valid UTF-8: such a file reads back as it was.
-    if (FitsWindows1252(text) && IsStrictUtf8(EncodeWindows1252(text)))
-        return text;
-    return DecodeWindows1252(bytes);
+    return !(FitsWindows1252(text) && IsStrictUtf8(EncodeWindows1252(text)));
+}
+
+QString DecodeFileText(QByteArrayView bytes, bool mixedFile)
+{
+    return ReadsAsWindows1252(bytes, mixedFile) ? DecodeWindows1252(bytes) : QString::fromUtf8(bytes);
 }
 
 bool NeedsWindows1252(const QString &text)

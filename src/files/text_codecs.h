@@ -20,6 +20,12 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out);
 
 bool IsStrictUtf8(QByteArrayView bytes);
 
+// Strict UTF-8 read straight into Windows-1252 bytes (at most as many as
+// `bytes`) when every character fits: one pass instead of three for the
+// names of a file.
+enum class Utf8Text { Invalid, Windows1252, Wide };
+Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length);
+
 // False for the characters XML 1.0 forbids: controls other than tab, line
 // feed and carriage return, and U+FFFE/U+FFFF.
 inline bool IsXmlChar(QChar c)
@@ -36,6 +42,8 @@ inline bool IsXmlChar(QChar c)
 // script Windows-1252 lacks, like Cyrillic), or where this program would have
 // written it (MixedFileBytes).
 QString DecodeFileText(QByteArrayView bytes, bool mixedFile = false);
+// True when DecodeFileText reads the bytes as Windows-1252 (ASCII included).
+bool ReadsAsWindows1252(QByteArrayView bytes, bool mixedFile);
 
 // The bytes of a name in a file that mixes Windows-1252 and UTF-8 texts:
 // Windows-1252 unless the text does not fit it, or its Windows-1252 bytes

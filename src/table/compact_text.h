@@ -73,6 +73,13 @@ public:
         std::memcpy(allocateNarrow(length), chars, static_cast<size_t>(length));
     }
 
+    // Windows-1252 bytes, stored as they are.
+    void setWindows1252(const char *bytes, qsizetype length)
+    {
+        release();
+        std::memcpy(allocateNarrow(length), bytes, static_cast<size_t>(length));
+    }
+
     bool isEmpty() const { return isWide() ? wide()->isEmpty() : raw_[0] == 0; }
     QString toString() const
     {

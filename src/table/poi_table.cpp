@@ -34,6 +34,12 @@ void PoiTable::setFieldLatin1(int row, int f, const char *chars, int length)
     rows_[static_cast<size_t>(row - 1)][f].setLatin1(chars, length);
 }
 
+void PoiTable::setFieldWindows1252(int row, int f, QByteArrayView bytes)
+{
+    if (isValidRow(row) && f > FieldNumber && f < kFieldCount)
+        rows_[static_cast<size_t>(row - 1)][f].setWindows1252(bytes.data(), bytes.size());
+}
+
 void PoiTable::setField(int row, int f, const QString &text)
 {
     if (!isValidRow(row) || f < 0 || f >= kFieldCount)

@@ -2,6 +2,7 @@
 
 #include "table/compact_text.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 #include <vector>
@@ -38,6 +39,7 @@ public:
     QString field(int row, int f) const;
     void setField(int row, int f, const QString &text);
     void setFieldLatin1(int row, int f, const char *chars, int length);
+    void setFieldWindows1252(int row, int f, QByteArrayView bytes);
     bool fieldIsEmpty(int row, int f) const;
     // Calls fn(QStringView) with the field's text without copying it; rows
     // that do not exist read as empty.

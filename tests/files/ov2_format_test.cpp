@@ -1,6 +1,7 @@
 #include "files/ov2_format.h"
 #include "files/text_codecs.h"
 #include "geo/geodesy.h"
+#include "table/cp1252.h"
 
 #include <QBuffer>
 #include <QtEndian>
@@ -120,6 +121,40 @@ TEST(Ov2Read, StrictUtf8RefusesSurrogatesOverlongsAndStrays)
     EXPECT_EQ(DecodeFileText("\xED\xA0\x80"), QString::fromUtf16(u"\u00ED\u00A0\u20AC"));  // read as Windows-1252
     QString ok;
     EXPECT_TRUE(DecodeUtf8Strict("\xF0\x9F\x9A\x97", &ok));
+}
+
+// Names are read straight from UTF-8 into 8-bit text: every character and
+// every broken sequence must be judged as the strict check and the
+// decoder judge them, and every byte of the code page must map back.
+TEST(Ov2Read, OnePassUtf8DecodingAgreesWithTheStrictCheck)
+{
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(cp1252::Encode(cp1252::Decode(static_cast<unsigned char>(b))), b);
+    for (char32_t u = 0; u < 0x10000; ++u) {
+        const int e = cp1252::Encode(static_cast<char16_t>(u));
+        ASSERT_EQ(e >= 0, e >= 0 && cp1252::Decode(static_cast<unsigned char>(e)) == u) << static_cast<uint32_t>(u);
+    }
+    std::vector<QByteArray> inputs = {"", "ascii only, longer than eight", "\xED\xA0\x80", "\xC0\xAF", "\x80",
+                                      "\xF4\x90\x80\x80", "\xE2\x82", "abc\xC3", "\xC3\xA9t\xC3\xA9 \xE2\x80\x99",
+                                      "\xF0\x9F\x9A\x97 car", "\xE0\x80\xAF", "\xC3\xA9\xFF"};
+    for (char32_t cp = 1; cp <= 0x10FFFF; cp += (cp < 0x3000 ? 1 : 97)) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        inputs.push_back("Caf" + QString::fromUcs4(&cp, 1).toUtf8() + " des Sports");
+    }
+    for (const QByteArray &in : inputs) {
+        QByteArray out(in.size(), '\0');
+        qsizetype length = -1;
+        const Utf8Text kind = Utf8AsWindows1252(in, out.data(), &length);
+        if (!IsStrictUtf8(in)) {
+            EXPECT_EQ(kind, Utf8Text::Invalid) << in.toHex().toStdString();
+            continue;
+        }
+        const QString text = QString::fromUtf8(in);
+        ASSERT_EQ(kind, FitsWindows1252(text) ? Utf8Text::Windows1252 : Utf8Text::Wide) << in.toHex().toStdString();
+        if (kind == Utf8Text::Windows1252)
+            EXPECT_EQ(out.left(length), EncodeWindows1252(text)) << in.toHex().toStdString();
+    }
 }
 
 TEST(Ov2Read, Windows1252CapitalsBeforePunctuationInFilesOfOtherPrograms)
