@@ -120,8 +120,9 @@ std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 
 }
 
 // The description of a record as DecodeFileText reads it, kept as 8-bit text
-// when it fits without building a QString.
-void StoreFileText(PoiTable &table, int row, QByteArrayView name, bool mixedFile)
+// when it fits without building a QString. False for a name that is not UTF-8
+// in a file not known to mix the two.
+bool StoreFileText(PoiTable &table, int row, QByteArrayView name, bool mixedFile)
 {
     if (!mixedFile) {
         QVarLengthArray<char, 1024> buf(name.size());
@@ -129,23 +130,24 @@ void StoreFileText(PoiTable &table, int row, QByteArrayView name, bool mixedFile
         switch (Utf8AsWindows1252(name, buf.data(), &length)) {
         case Utf8Text::Windows1252:
             table.setFieldWindows1252(row, FieldDescription, QByteArrayView(buf.data(), length));
-            return;
+            return true;
         case Utf8Text::Wide:
             table.setField(row, FieldDescription, QString::fromUtf8(name));
-            return;
+            return true;
         case Utf8Text::Invalid:
-            break;
+            return false;
         }
     }
     if (ReadsAsWindows1252(name, mixedFile))
         table.setFieldWindows1252(row, FieldDescription, name);
     else
         table.setField(row, FieldDescription, QString::fromUtf8(name));
+    return true;
 }
 
 }  // namespace
 
-Ov2Survey SurveyOv2(QByteArrayView data)
+Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -164,7 +166,7 @@ Ov2Survey SurveyOv2(QByteArrayView data)
                 break;
             if (type == 2) {
                 ++survey.records;
-                if (!survey.nonUtf8Names) {
+                if (checkNames && !survey.nonUtf8Names) {
                     const auto name = RecordName(bytes, size, start, length);
                     survey.nonUtf8Names = name && !IsStrictUtf8(*name);
                 }
@@ -177,17 +179,19 @@ Ov2Survey SurveyOv2(QByteArrayView data)
 
 int CountOv2Records(QByteArrayView data)
 {
-    return SurveyOv2(data).records;
+    return SurveyOv2(data, false).records;
 }
 
-ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
+namespace {
+
+// Reads the file as one whose names are all UTF-8, or as one that mixes
+// UTF-8 and Windows-1252 names. In the first way, false at the first name
+// that is not UTF-8: the file must then be read the second way.
+bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mixedFile, ReadResult &result)
 {
-    ReadResult result;
     const char *bytes = data.data();
     const qint64 size = data.size();
     qint64 pos = 0;
-    const Ov2Survey survey = SurveyOv2(data);
-    table.reserveRows(survey.records + 1);
     while (pos < size) {
         const qint64 start = pos;
         const auto type = static_cast<unsigned char>(bytes[pos++]);
@@ -196,13 +200,13 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
         case 3: {
             if (size - pos < 4) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             const qint64 length = U32(bytes + pos);
             // A length below 5 would move backwards.
             if (length < 5) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             if (start + length > size) {
                 // Cut short: an extended record whose fixed part and name are
@@ -210,7 +214,7 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
                 if (type == 3 && RecordName(bytes, size, start, length))
                     ++result.counter;
                 result.truncated = true;
-                return result;
+                return true;
             }
             pos = start + length;
             if (type == 3)
@@ -220,14 +224,14 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
         case 1:
             if (size - pos < 20) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             pos += 20;  // the records it encloses are read one by one
             break;
         case 2: {
             if (size - pos < 12) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             const qint64 length = U32(bytes + pos);
             const auto lon = static_cast<int32_t>(U32(bytes + pos + 4));
@@ -235,20 +239,20 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
             const auto name = RecordName(bytes, size, start, length);
             if (!name) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             const qint64 nameStart = pos + 12;
             const qint64 nameEnd = nameStart + name->size();
             const qint64 recordEnd = start + length;
             if (recordEnd < nameEnd + 1) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             // A length past the end of the file (a cut or damaged file) keeps this
             // complete POI and ends the reading.
             const bool cut = recordEnd > size;
             if (result.counter == INT32_MAX - 1)
-                return result;
+                return true;
             ++result.counter;
             table.setRowCount(result.counter + 1);
             const int row = result.counter;
@@ -262,10 +266,11 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
                 table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
                 table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
             }
-            StoreFileText(table, row, *name, survey.nonUtf8Names);
+            if (!StoreFileText(table, row, *name, mixedFile))
+                return false;
             if (cut) {
                 result.truncated = true;
-                return result;
+                return true;
             }
             pos = recordEnd;
             break;
@@ -275,6 +280,23 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
             break;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    // Names are checked as they are read: a file's first name that is not
+    // UTF-8 starts the reading again, for a file that mixes the two.
+    table.reserveRows(SurveyOv2(data, false).records + 1);
+    ReadResult result;
+    if (ReadOv2Names(data, table, separator, false, result))
+        return result;
+    table.blankAll();
+    table.setRowCount(2);
+    result = ReadResult();
+    ReadOv2Names(data, table, separator, true, result);
     return result;
 }
 

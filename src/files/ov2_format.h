@@ -26,7 +26,7 @@ struct Ov2Survey {
     int records = 0;
     bool nonUtf8Names = false;
 };
-Ov2Survey SurveyOv2(QByteArrayView data);
+Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames = true);
 // The number of POI records a file holds, by their lengths alone.
 int CountOv2Records(QByteArrayView data);
 

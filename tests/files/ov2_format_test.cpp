@@ -112,6 +112,16 @@ TEST(Ov2Read, NamesInUtf8AndInWindows1252)
     EXPECT_EQ(m.field(5, FieldDescription), QStringLiteral("À¯ overlong"));
     EXPECT_EQ(m.field(6, FieldDescription), QStringLiteral("€€ stray"));
     EXPECT_EQ(m.field(7, FieldDescription), QStringLiteral("CAFÉ–BAR"));
+
+    // The first name that is not UTF-8 may come last: the names before it are
+    // read again as those of a mixed file, and no row is counted twice.
+    PoiTable late;
+    const ReadResult r = ReadOv2(Simple(1, 1, "CAF\xC9\x96" "BAR") + Simple(2, 2, "Caf\xC3\xA9") + Simple(3, 3, "Fr\xE8res"), late, u'.');
+    EXPECT_EQ(r.counter, 3);
+    EXPECT_EQ(late.lastRow(), 3);
+    EXPECT_EQ(late.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR"));
+    EXPECT_EQ(late.field(2, FieldDescription), QStringLiteral("CafÃ©"));
+    EXPECT_EQ(late.field(3, FieldDescription), QStringLiteral("Frères"));
 }
 
 TEST(Ov2Read, StrictUtf8RefusesSurrogatesOverlongsAndStrays)
@@ -152,8 +162,9 @@ TEST(Ov2Read, OnePassUtf8DecodingAgreesWithTheStrictCheck)
         }
         const QString text = QString::fromUtf8(in);
         ASSERT_EQ(kind, FitsWindows1252(text) ? Utf8Text::Windows1252 : Utf8Text::Wide) << in.toHex().toStdString();
-        if (kind == Utf8Text::Windows1252)
+        if (kind == Utf8Text::Windows1252) {
             EXPECT_EQ(out.left(length), EncodeWindows1252(text)) << in.toHex().toStdString();
+        }
     }
 }
 
