@@ -115,9 +115,7 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
     ForEachElement(c, {"wpt"}, [&](const Element &e) {
-        QString name, desc;
-        NameAndDescription(c, e.contentStart, e.contentEnd, text.mixed, "desc", &name, &desc);
-        return AppendPoi(table, result, e.lat, e.lon, name + QStringLiteral(" - ") + desc, separator);
+        return AppendNamedPoi(table, result, c, e, text.mixed, "desc", true, separator);
     });
     return result;
 }

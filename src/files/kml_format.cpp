@@ -58,10 +58,10 @@ ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
         QByteArrayView lon, lat;
         if (!SplitCoordinates(c, textStart + 1, e.contentEnd, &lon, &lat))
             return true;
-        QString name, description;
-        NameAndDescription(c, e.contentStart, e.contentEnd, text.mixed, "description", &name, &description);
-        return AppendPoi(table, result, lat, lon, description.isEmpty() ? name : name + QStringLiteral(" - ") + description,
-                         separator);
+        Element placemark = e;
+        placemark.lat = lat;
+        placemark.lon = lon;
+        return AppendNamedPoi(table, result, c, placemark, text.mixed, "description", false, separator);
     });
     return result;
 }

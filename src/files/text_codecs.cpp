@@ -73,6 +73,11 @@ bool IsStrictUtf8(QByteArrayView bytes)
             ++i;
             continue;
         }
+        // Accented Latin letters: a two-byte sequence that is never overlong.
+        if (b >= 0xC2 && b < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            i += 2;
+            continue;
+        }
         int len;
         char32_t cp;
         char32_t min;

@@ -8,6 +8,7 @@
 #include "geo/decimal_entry.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cstring>
 
@@ -130,16 +131,16 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mix
     return text;
 }
 
-// The first name and desc elements inside [from, to), in one pass over the tags.
-void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixed, const char *descTag, QString *name,
-                        QString *desc)
+// Where the first name and desc elements inside [from, to) have their names
+// end, in one pass over the tags; -1 for one that is not there.
+NamePositions FindNameAndDescription(const Cursor &c, qsizetype from, qsizetype to, const char *descTag)
 {
-    bool haveName = false, haveDesc = false;
+    NamePositions at;
     qsizetype i = from;
-    while (i < to && !(haveName && haveDesc)) {
+    while (i < to && (at.name < 0 || at.desc < 0)) {
         const qsizetype lt = c.find(i, "<", to);
         if (lt < 0)
-            return;
+            break;
         if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
             const bool comment = c.at(lt + 1) == '!' && c.at(lt + 2) == '-';
             const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>", to);
@@ -148,15 +149,78 @@ void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixe
         }
         const Tag tag = ReadTagName(c, lt);
         const QByteArrayView local = LocalName(tag.name);
-        if (!haveName && local == "name") {
-            *name = ElementTextAt(c, tag.nameEnd, to, mixed);
-            haveName = true;
-        } else if (!haveDesc && local == descTag) {
-            *desc = ElementTextAt(c, tag.nameEnd, to, mixed);
-            haveDesc = true;
-        }
+        if (at.name < 0 && local == "name")
+            at.name = tag.nameEnd;
+        else if (at.desc < 0 && local == descTag)
+            at.desc = tag.nameEnd;
         i = lt + 1;
     }
+    return at;
+}
+
+namespace {
+
+// The bytes of an element's text when they are the whole of it, as
+// ElementTextAt reads it: one run with no reference, ended by a tag that is
+// neither CDATA nor a comment. Empty for an element that is not there.
+std::optional<QByteArrayView> PlainElementText(const Cursor &c, qsizetype nameEnd, qsizetype to)
+{
+    if (nameEnd < 0)
+        return QByteArrayView();
+    qsizetype gt = nameEnd;
+    while (gt < to && c.at(gt) != '>')
+        ++gt;
+    if (gt >= to || c.at(gt - 1) == '/')
+        return QByteArrayView();
+    const qsizetype lt = c.find(gt + 1, "<", to);
+    const qsizetype stop = lt < 0 ? to : lt;
+    if (lt >= 0 && (c.startsWith(lt, "<![CDATA[") || c.startsWith(lt, "<!--")))
+        return std::nullopt;
+    const QByteArrayView text = c.slice(gt + 1, stop);
+    if (text.contains('&'))
+        return std::nullopt;
+    return text;
+}
+
+// name + joint + desc as Windows-1252 bytes, when both are plain UTF-8 text
+// the code page holds.
+bool PlainDescription(QByteArrayView name, QByteArrayView joint, QByteArrayView desc, QVarLengthArray<char, 1024> &out)
+{
+    out.resize(name.size() + joint.size() + desc.size());
+    qsizetype n = 0, d = 0;
+    if (Utf8AsWindows1252(name, out.data(), &n) != Utf8Text::Windows1252)
+        return false;
+    std::memcpy(out.data() + n, joint.data(), static_cast<size_t>(joint.size()));
+    n += joint.size();
+    if (Utf8AsWindows1252(desc, out.data() + n, &d) != Utf8Text::Windows1252)
+        return false;
+    out.resize(n + d);
+    return true;
+}
+
+}  // namespace
+
+bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
+                    bool jointWhenEmpty, QChar separator)
+{
+    const NamePositions at = FindNameAndDescription(c, e.contentStart, e.contentEnd, descTag);
+    if (!mixed) {
+        // Most waypoints: plain text that fits 8 bits, stored without a QString.
+        const auto name = PlainElementText(c, at.name, e.contentEnd);
+        const auto desc = PlainElementText(c, at.desc, e.contentEnd);
+        QVarLengthArray<char, 1024> bytes;
+        if (name && desc &&
+            PlainDescription(*name, jointWhenEmpty || !desc->isEmpty() ? " - " : "", *desc, bytes)) {
+            if (!AppendPoi(table, result, e.lat, e.lon, QString(), separator))
+                return false;
+            table.setFieldWindows1252(result.counter, FieldDescription, QByteArrayView(bytes.data(), bytes.size()));
+            return true;
+        }
+    }
+    const QString name = at.name >= 0 ? ElementTextAt(c, at.name, e.contentEnd, mixed) : QString();
+    const QString desc = at.desc >= 0 ? ElementTextAt(c, at.desc, e.contentEnd, mixed) : QString();
+    return AppendPoi(table, result, e.lat, e.lon,
+                     jointWhenEmpty || !desc.isEmpty() ? name + QStringLiteral(" - ") + desc : name, separator);
 }
 
 // A coordinate cell: the attribute's text with the locale's separator, cut to 9 characters.

@@ -79,9 +79,13 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
 // taken as text, comments dropped, entities resolved; `mixed`: see DecodeFileText.
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed);
-// The first "name" and `descTag` elements inside [from, to), in one pass over the tags.
-void NameAndDescription(const Cursor &c, qsizetype from, qsizetype to, bool mixed, const char *descTag, QString *name,
-                        QString *desc);
+// Where the first "name" and `descTag` elements inside [from, to) have their
+// names end (-1 when absent), in one pass over the tags.
+struct NamePositions {
+    qsizetype name = -1;
+    qsizetype desc = -1;
+};
+NamePositions FindNameAndDescription(const Cursor &c, qsizetype from, qsizetype to, const char *descTag);
 // A coordinate cell: the text with the locale's separator, cut to 9 characters.
 void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QChar separator);
 // An element met by ForEachElement: its local name, the lat and lon
@@ -112,6 +116,10 @@ XmlText PrepareXml(QByteArrayView data);
 // the table cannot take one more.
 bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArrayView lon, const QString &description,
                QChar separator);
+// Appends the POI of a waypoint or placemark: its name, and " - " and its
+// `descTag` text (with `jointWhenEmpty`, " - " also when there is none).
+bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
+                    bool jointWhenEmpty, QChar separator);
 
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
 // nothing for files in UTF-8 or declaring nothing.

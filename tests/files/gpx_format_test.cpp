@@ -1,4 +1,5 @@
 #include "files/gpx_format.h"
+#include "files/xml_scan.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -70,6 +71,43 @@ TEST(GpxRead, EntitiesCdataCommentsAndEncodings)
     EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("A & B <x> é€ &bogus; &amp; - <b>bold</b> & co end"));
     EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Frères - Ме"));
     EXPECT_EQ(t.lastRow(), 2);
+}
+
+// Plain waypoints are stored without building their text twice; each shape
+// here must read as the general reader of element texts reads it.
+TEST(GpxRead, EveryShapeOfNameAndDescriptionReadsAsTheGeneralReader)
+{
+    const QByteArray bodies[] = {
+        "<name>Café</name><desc>l’été – 5 €</desc>",
+        "<name>Caf\xC3\xA9</name>",
+        "<desc>only</desc>",
+        "<name/><desc/>",
+        "<name></name><desc></desc>",
+        "<name>a &amp; b</name><desc>x</desc>",
+        "<name><![CDATA[x<y]]></name>",
+        "<name>a<!-- c -->b</name><desc>d<!---->e</desc>",
+        "<name>Москва</name><desc>été</desc>",
+        "<name>été</name><desc>Москва</desc>",
+        "<name>x<b>y</b></name><desc>z</desc>",
+        "<desc>d</desc><name>n</name>",
+        "<name>emoji \xF0\x9F\x9A\x97</name><desc>ok</desc>",
+        "<name>tab\tand\nnewline</name>",
+        "<name>first</name><name>second</name><desc>one</desc><desc>two</desc>",
+        "<gpx:name xmlns:gpx=\"x\">prefixed</gpx:name>",
+        "<name>\xC2\x80 control</name><desc>\xC2\xA0nbsp</desc>",
+        "<name>cut short",
+    };
+    for (const QByteArray &body : bodies) {
+        const QByteArray data = Gpx("<wpt lat=\"1\" lon=\"2\">" + body + "</wpt>");
+        const xml::Cursor c(data);
+        const qsizetype start = data.indexOf("<wpt");
+        const qsizetype from = data.indexOf('>', start) + 1;
+        const qsizetype to = data.lastIndexOf("</wpt>");
+        const xml::NamePositions at = xml::FindNameAndDescription(c, from, to, "desc");
+        const QString name = at.name >= 0 ? xml::ElementTextAt(c, at.name, to, false) : QString();
+        const QString desc = at.desc >= 0 ? xml::ElementTextAt(c, at.desc, to, false) : QString();
+        EXPECT_EQ(Read(data).field(1, FieldDescription), name + QStringLiteral(" - ") + desc) << body.toStdString();
+    }
 }
 
 TEST(GpxRead, DeclaredEncodingsAndByteOrderMarks)
