@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QStringDecoder>
 #include <cstring>
+#include <future>
 #include <optional>
 
 namespace orvalis {
@@ -105,18 +106,37 @@ bool IsGpxDocument(QByteArrayView data)
 
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
-    ReadResult result;
-    const XmlText text = PrepareXml(data);
+    XmlText text = PrepareXml(data, false);
     data = text.data;
+    // Whether some bytes are not UTF-8 (a file that mixes in Windows-1252) is
+    // learnt on the other core while the waypoints are read as UTF-8; the
+    // rare file that mixes is then read again.
+    std::future<bool> strict;
+    const bool checkAside = !text.transcoded && data.size() >= (1 << 20);
+    if (checkAside)
+        strict = std::async(std::launch::async, [data] { return IsStrictUtf8(data); });
+    else if (!text.transcoded)
+        text.mixed = !IsStrictUtf8(data);
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
     const int waypoints = CountGpxWaypoints(data);
     // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
-    ForEachElement(c, {"wpt"}, [&](const Element &e) {
-        return AppendNamedPoi(table, result, c, e, text.mixed, "desc", true, separator);
-    });
+    auto read = [&] {
+        ReadResult result;
+        ForEachElement(c, {"wpt"}, [&](const Element &e) {
+            return AppendNamedPoi(table, result, c, e, text.mixed, "desc", true, separator);
+        });
+        return result;
+    };
+    ReadResult result = read();
+    if (checkAside && !strict.get()) {
+        text.mixed = true;
+        table.blankAll();
+        table.setRowCount(2);
+        result = read();
+    }
     return result;
 }
 

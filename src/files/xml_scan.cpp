@@ -305,13 +305,13 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
     return -1;
 }
 
-XmlText PrepareXml(QByteArrayView data)
+XmlText PrepareXml(QByteArrayView data, bool checkMixed)
 {
     XmlText text;
     text.transcoded = XmlAsUtf8(data);
     text.data = text.transcoded ? QByteArrayView(*text.transcoded) : data;
     // In a file that declares no other encoding, texts that are not UTF-8 are Windows-1252.
-    text.mixed = !text.transcoded && !IsStrictUtf8(data);
+    text.mixed = checkMixed && !text.transcoded && !IsStrictUtf8(data);
     return text;
 }
 

@@ -111,7 +111,8 @@ struct XmlText {
     QByteArrayView data;
     bool mixed = false;
 };
-XmlText PrepareXml(QByteArrayView data);
+// With `checkMixed`, whether a file in UTF-8 mixes in other bytes (a pass over the file).
+XmlText PrepareXml(QByteArrayView data, bool checkMixed = true);
 // Appends a POI row with its number, coordinates and description; false when
 // the table cannot take one more.
 bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArrayView lon, const QString &description,
