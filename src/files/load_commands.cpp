@@ -83,6 +83,7 @@ void FileCommands::loadFile(const QString &path)
                 ProcessPendingMessages();
             }
             read = ReadPoiData(kind, file.data(), table, tab_.ctx_.env.separator);
+            file.release();  // the sort needs the room
             SortByField(table, FieldDistance, tab_.collator_);
         });
         // Unknown bytes beep once, however many the file holds.

@@ -44,6 +44,8 @@ public:
     QByteArrayView data() const { return QByteArrayView(bytes_); }
     // The bytes themselves, for a caller that keeps them (no copy).
     QByteArray take() { return std::move(bytes_); }
+    // Gives the memory back once the bytes have been read.
+    void release() { bytes_ = QByteArray(); }
 
 private:
     int fd_ = -1;

@@ -42,69 +42,201 @@ namespace {
 // the first primary difference decides a collation; equal rank strings say
 // nothing and the collation itself is asked. Characters the checks cannot
 // vouch for get 0 and end the fast key.
-constexpr char16_t kRankedChars = 0x180;  // ASCII, Latin-1 and Latin Extended-A
+//
+// Ranked: ASCII, the Greek and Cyrillic letters, and accented Latin letters
+// equal to their base. A rank is left free wherever the script changes and
+// after the last one: a character that falls strictly inside such a gap (a
+// Japanese or Chinese one after Cyrillic) takes the free rank and ends its
+// key there, so rows starting with it need the collation only among
+// themselves.
+constexpr char16_t kRankedChars = 0x460;  // up to the end of basic Cyrillic
 
-struct FastRanks {
-    std::array<uint8_t, kRankedChars> rank{};
+class FastRanks {
+public:
+    explicit FastRanks(const QCollator &collator);
+
+    // The rank of a character, and whether the key may go on after it.
+    uint8_t rank(char16_t u, bool *goesOn) const
+    {
+        *goesOn = true;
+        if (u < kRankedChars && rank_[u] != 0)
+            return rank_[u];
+        return classify(u, goesOn);
+    }
+    uint8_t bar() const { return rank_[u'|']; }
+
+private:
+    static QString Str(char16_t c) { return QString(QChar(c)); }
+    // b is above a at the primary level when no following character can make up for it.
+    bool primaryBelow(const QString &a, const QString &b) const
+    {
+        return collator_.compare(a, b) < 0 && collator_.compare(a + highest_, b + lowest_) < 0;
+    }
+    // Equal at the primary level, and neither one an expansion of the other ("ä" as "ae").
+    bool primaryEqual(const QString &a, const QString &b) const
+    {
+        return collator_.compare(a + highest_, b + lowest_) > 0 && collator_.compare(b + highest_, a + lowest_) > 0 &&
+               collator_.compare(a + lowest_, b + lowest_ + lowest_) < 0 &&
+               collator_.compare(b + lowest_, a + lowest_ + lowest_) < 0;
+    }
+    // Letters of scripts whose rank strings are trusted (no contraction, no
+    // reordering), met outside the ranked set.
+    bool classifiable(char16_t u) const
+    {
+        if (!classify_ || (u < kRankedChars && settled_[u]))
+            return false;
+        return (u >= 0xC0 && u < 0x250) || (u >= 0x3041 && u <= 0x30FA) || (u >= 0x4E00 && u <= 0x9FFF);
+    }
+    uint8_t classify(char16_t u, bool *goesOn) const;
+    void rankBaseCharacters();
+    void checkPairs(char16_t from, char16_t to, bool ascii);
+    void rankAccentedLetters();
+
+    const QCollator &collator_;
+    std::array<uint8_t, kRankedChars> rank_{};
+    std::array<bool, kRankedChars> settled_{};  // decided here, classify() must not revisit
+    QString lowest_, highest_;
+    std::vector<char16_t> leaders_;  // one character per rank, in order
+    std::array<bool, 256> free_{};   // ranks left free for characters in between
+    bool classify_ = true;
+    mutable std::vector<uint16_t> classified_;  // per character: rank | goes-on << 8; 0xFFFF not yet known
 };
 
-FastRanks BuildRanks(const QCollator &collator)
+FastRanks::FastRanks(const QCollator &collator) : collator_(collator)
 {
-    FastRanks out;
-    auto str = [](char16_t c) { return QString(QChar(c)); };
+    rankBaseCharacters();
+    if (leaders_.size() < 2)
+        return;
+    checkPairs(u'a', u'z', true);
+    checkPairs(0x3B1, 0x3C9, false);  // Greek
+    checkPairs(0x430, 0x45F, false);  // Cyrillic
+    rankAccentedLetters();
+}
+
+void FastRanks::rankBaseCharacters()
+{
     std::vector<char16_t> chars;
-    for (char16_t c = 0x20; c < 0x7F; ++c)
-        if (collator.compare(str(c), QString()) != 0)  // ignorable characters are left out
+    auto candidate = [&](char16_t c) {
+        settled_[c] = true;
+        if (collator_.compare(Str(c), QString()) != 0)  // ignorable characters are left out
             chars.push_back(c);
-    std::stable_sort(chars.begin(), chars.end(),
-                     [&](char16_t a, char16_t b) { return collator.compare(str(a), str(b)) < 0; });
-    if (chars.size() < 2)
-        return out;
-    const QString lowest = str(chars.front());
-    const QString highest = str(chars.back());
-    // b is above a at the primary level when no following character can make up for it.
-    auto primaryBelow = [&](const QString &a, const QString &b) {
-        return collator.compare(a, b) < 0 && collator.compare(a + highest, b + lowest) < 0;
     };
-    uint8_t rank = 1;
-    out.rank[chars[0]] = rank;
-    for (size_t i = 1; i < chars.size(); ++i) {
-        if (primaryBelow(str(chars[i - 1]), str(chars[i])))
-            ++rank;
-        out.rank[chars[i]] = rank;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        candidate(c);
+    // Greek and Cyrillic letters that are no accented form of another.
+    for (char16_t c = 0x391; c < kRankedChars; ++c) {
+        const QChar ch(c);
+        if (ch.isLetter() && ch.decompositionTag() == QChar::NoDecomposition &&
+            (ch.script() == QChar::Script_Greek || ch.script() == QChar::Script_Cyrillic))
+            candidate(c);
     }
-    // Letters must not form contractions (as "ch" does in Czech): two-letter
-    // strings must sort as their rank pairs do.
-    std::vector<QString> pairs;
-    for (char16_t x = u'a'; x <= u'z'; ++x)
-        for (char16_t y = u'a'; y <= u'z'; ++y)
-            pairs.push_back(str(x) + QChar(y));
-    auto pairRank = [&](const QString &p) { return out.rank[p[0].unicode()] * 256 + out.rank[p[1].unicode()]; };
-    std::stable_sort(pairs.begin(), pairs.end(), [&](const QString &p, const QString &q) { return pairRank(p) < pairRank(q); });
-    for (size_t i = 1; i < pairs.size(); ++i) {
-        if (collator.compare(pairs[i - 1], pairs[i]) > 0) {
-            for (char16_t c = 0x20; c < 0x7F; ++c)
-                if (QChar(c).isLetter())
-                    out.rank[c] = 0;
-            return out;
+    std::stable_sort(chars.begin(), chars.end(),
+                     [&](char16_t a, char16_t b) { return collator_.compare(Str(a), Str(b)) < 0; });
+    if (chars.size() < 2)
+        return;
+    lowest_ = Str(chars.front());
+    highest_ = Str(chars.back());
+    int rank = 1;
+    char16_t last = chars[0];
+    rank_[last] = 1;
+    leaders_.push_back(last);
+    for (size_t i = 1; i < chars.size(); ++i) {
+        const char16_t c = chars[i];
+        const bool ascii = c < 0x80 && last < 0x80;
+        if (primaryBelow(Str(last), Str(c))) {
+            // A free rank where the script changes, for what falls in between.
+            const int next = rank + (QChar(c).script() != QChar(last).script() ? 2 : 1);
+            if (next > 253)
+                break;  // what is left ends the keys
+            if (next == rank + 2)
+                free_[static_cast<size_t>(rank + 1)] = true;
+            rank = next;
+            rank_[c] = static_cast<uint8_t>(rank);
+            leaders_.push_back(c);
+            last = c;
+        } else if (ascii || primaryEqual(Str(last), Str(c))) {
+            rank_[c] = static_cast<uint8_t>(rank);
         }
     }
-    // Accented Latin letters share the rank of their base letter when they
-    // differ from it only below the primary level and are no expansion
-    // (as a German "ä" sorted as "ae" would be).
+    free_[static_cast<size_t>(rank + 1)] = true;
+}
+
+// Letters must not form contractions (as "ch" does in Czech): two-letter
+// strings must sort as their rank pairs do. A script that has some loses
+// its letters' ranks.
+void FastRanks::checkPairs(char16_t from, char16_t to, bool ascii)
+{
+    std::vector<char16_t> letters;
+    for (char16_t c = from; c <= to; ++c)
+        if (rank_[c] != 0 && QChar(c).isLetter())
+            letters.push_back(c);
+    std::vector<QString> pairs;
+    for (char16_t x : letters)
+        for (char16_t y : letters)
+            pairs.push_back(Str(x) + QChar(y));
+    auto pairRank = [&](const QString &p) { return rank_[p[0].unicode()] * 256 + rank_[p[1].unicode()]; };
+    std::stable_sort(pairs.begin(), pairs.end(), [&](const QString &p, const QString &q) { return pairRank(p) < pairRank(q); });
+    for (size_t i = 1; i < pairs.size(); ++i) {
+        if (collator_.compare(pairs[i - 1], pairs[i]) > 0) {
+            const QChar::Script script = QChar(from).script();
+            for (char16_t c = ascii ? 0x20 : from; c < (ascii ? 0x7F : kRankedChars); ++c)
+                if (QChar(c).isLetter() && (ascii || QChar(c).script() == script))
+                    rank_[c] = 0;
+            if (ascii)
+                classify_ = false;  // single letters no longer tell where a text goes
+            return;
+        }
+    }
+}
+
+// Accented letters share the rank of their base letter when they differ
+// from it only below the primary level and are no expansion (as a German
+// "ä" sorted as "ae" would be).
+void FastRanks::rankAccentedLetters()
+{
     for (char16_t c = 0xC0; c < kRankedChars; ++c) {
         const QString decomposition = QChar(c).decomposition();
         if (QChar(c).decompositionTag() != QChar::Canonical || decomposition.size() < 2)
             continue;
         const char16_t base = decomposition[0].unicode();
-        if (base >= 0x7F || out.rank[base] == 0)
+        if (base >= kRankedChars || rank_[base] == 0)
             continue;
-        const QString b = str(base), a = str(c);
-        if (collator.compare(a + highest, b + lowest) > 0 && collator.compare(b + highest, a + lowest) > 0 &&
-            collator.compare(a + lowest, b + lowest + lowest) < 0)
-            out.rank[c] = out.rank[base];
+        settled_[c] = true;
+        const QString b = Str(base), a = Str(c);
+        if (collator_.compare(a + highest_, b + lowest_) > 0 && collator_.compare(b + highest_, a + lowest_) > 0 &&
+            collator_.compare(a + lowest_, b + lowest_ + lowest_) < 0)
+            rank_[c] = rank_[base];
     }
-    return out;
+}
+
+uint8_t FastRanks::classify(char16_t u, bool *goesOn) const
+{
+    *goesOn = false;
+    if (!classifiable(u))
+        return 0;
+    if (classified_.empty())
+        classified_.assign(0x10000, 0xFFFF);
+    uint16_t &known = classified_[u];
+    if (known == 0xFFFF) {
+        known = 0;
+        const QString c = Str(u);
+        // The first rank whose character sorts after u.
+        const auto after = std::upper_bound(leaders_.begin(), leaders_.end(), u, [&](char16_t x, char16_t leader) {
+            return collator_.compare(Str(x), Str(leader)) < 0;
+        });
+        const bool hasBelow = after != leaders_.begin();
+        const char16_t below = hasBelow ? *(after - 1) : 0;
+        if (hasBelow && primaryEqual(Str(below), c)) {
+            known = rank_[below] | 0x100;
+        } else if (after != leaders_.end() && primaryEqual(Str(*after), c)) {
+            known = rank_[*after] | 0x100;
+        } else if (hasBelow && primaryBelow(Str(below), c) && free_[rank_[below] + 1u] &&
+                   (after == leaders_.end() || primaryBelow(c, Str(*after)))) {
+            known = static_cast<uint16_t>(rank_[below] + 1);  // in the free rank: the key ends
+        }
+    }
+    *goesOn = (known & 0x100) != 0;
+    return static_cast<uint8_t>(known & 0xFF);
 }
 
 constexpr int kKeyBytes = 59;
@@ -126,8 +258,8 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
 {
     compareTies_ = collator.compare(QStringLiteral("a"), QStringLiteral("A")) == 0 &&
                    collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("A"))) != 0;
-    const FastRanks ranks = BuildRanks(collator);
-    const uint8_t bar = ranks.rank[u'|'];
+    const FastRanks ranks(collator);
+    const uint8_t bar = ranks.bar();
     const int n = table.lastRow();
     keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
@@ -140,13 +272,17 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                 return;
             table.visitField(row, f, [&](QStringView v) {
                 for (QChar c : v) {
-                    const char16_t u = c.unicode();
-                    const uint8_t r = u < kRankedChars ? ranks.rank[u] : 0;
+                    bool goesOn = true;
+                    const uint8_t r = ranks.rank(c.unicode(), &goesOn);
                     if (r == 0 || len == stride_) {
                         open = false;
                         return;
                     }
                     key[len++] = r;
+                    if (!goesOn) {
+                        open = false;  // a character in a free rank: only its place is known
+                        return;
+                    }
                 }
             });
             if (open && len < stride_ && bar != 0)

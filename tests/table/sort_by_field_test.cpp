@@ -73,10 +73,18 @@ TEST(SortByField, MatchesReferenceComparisonInSeveralLocales)
     const QStringList words = {"Gare", "gare", "École", "ecole", "Église", "église", "Zoo", "aire", "Aire de repos", "Pont",
                                "pont-neuf", "Chateau", "Château", "cote", "côte", "coté", "côté", "Hotel", "chalet", "cz",
                                "Öl", "oel", "Ärger", "aerger", "Москва", "Мост", "東京", "Ωmega", "1 km", "100 m", "2 km",
-                               "", "a|b", "Œuvre", "oeuvre", "Straße", "strasse", "ñandú", "nz", "ø", "Ł", "l"};
+                               "", "a|b", "Œuvre", "oeuvre", "Straße", "strasse", "ñandú", "nz", "ø", "Ł", "l",
+                               // Greek, Cyrillic with its own letters and accents, and scripts ranked only by
+                               // where they fall: the keys must agree with the collation for all of them.
+                               "Ёлка", "елка", "Йошкар", "иволга", "Їжак", "ґанок", "Ђорђе", "љубав", "Ω", "ω",
+                               "Άλφα", "αλφα", "ς", "σίγμα", "Æble", "Åse", "aa", "Đak", "dz", "Þór", "ı", "ß",
+                               "大阪", "カフェ", "かふぇ", "한국", "ไทย", "เก", "ꙮ", "Ǆ", "ǅ", "ŉ", "ĳ", "ij"};
     for (const QLocale &locale : {QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Czech),
                                   QLocale(QLocale::German), QLocale(QLocale::Swedish), QLocale(QLocale::Spanish),
-                                  QLocale(QLocale::Danish), QLocale(QLocale::Lithuanian), QLocale::c()}) {
+                                  QLocale(QLocale::Danish), QLocale(QLocale::Lithuanian), QLocale::c(),
+                                  QLocale(QLocale::Russian), QLocale(QLocale::Ukrainian), QLocale(QLocale::Serbian),
+                                  QLocale(QLocale::Greek), QLocale(QLocale::Japanese), QLocale(QLocale::Chinese),
+                                  QLocale(QLocale::Turkish), QLocale(QLocale::Thai)}) {
         QRandomGenerator rng(99);
         QList<QStringList> rows;
         for (int i = 0; i < 1500; ++i) {
