@@ -55,13 +55,28 @@ class FastRanks {
 public:
     explicit FastRanks(const QCollator &collator);
 
-    // The rank of a character, and whether the key may go on after it.
-    uint8_t rank(char16_t u, bool *goesOn) const
+    // The ranks of a character into out (two for a letter the collation
+    // expands, as "œ" is "oe"); their number, 0 when the key must end there;
+    // and whether the key may go on after it.
+    int ranks(char16_t u, uint8_t *out, bool *goesOn) const
     {
         *goesOn = true;
-        if (u < kRankedChars && rank_[u] != 0)
-            return rank_[u];
-        return classify(u, goesOn);
+        if (u < kRankedChars && rank_[u] != 0) {
+            out[0] = rank_[u];
+            return 1;
+        }
+        if (u >= 0x2010 && u < 0x2010 + kPunctuation && punctuation_[u - 0x2010] != 0) {
+            out[0] = punctuation_[u - 0x2010];
+            return 1;
+        }
+        for (const Expansion &e : expansions_)
+            if (e.c == u) {
+                out[0] = e.r[0];
+                out[1] = e.r[1];
+                return 2;
+            }
+        out[0] = classify(u, goesOn);
+        return out[0] != 0 ? 1 : 0;
     }
     uint8_t bar() const { return rank_[u'|']; }
 
@@ -91,9 +106,20 @@ private:
     void rankBaseCharacters();
     void checkPairs(char16_t from, char16_t to, bool ascii);
     void rankAccentedLetters();
+    void rankExpansions();
+    uint8_t &slot(char16_t c) { return c < kRankedChars ? rank_[c] : punctuation_[c - 0x2010]; }
+    uint8_t at(char16_t c) const { return c < kRankedChars ? rank_[c] : punctuation_[c - 0x2010]; }
+
+    static constexpr char16_t kPunctuation = 0x4F;  // General Punctuation up to U+205E
+    struct Expansion {
+        char16_t c;
+        uint8_t r[2];
+    };
 
     const QCollator &collator_;
     std::array<uint8_t, kRankedChars> rank_{};
+    std::array<uint8_t, kPunctuation> punctuation_{};  // dashes, quotes, ellipsis…
+    std::vector<Expansion> expansions_;
     std::array<bool, kRankedChars> settled_{};  // decided here, classify() must not revisit
     QString lowest_, highest_;
     std::vector<char16_t> leaders_;  // one character per rank, in order
@@ -111,6 +137,7 @@ FastRanks::FastRanks(const QCollator &collator) : collator_(collator)
     checkPairs(0x3B1, 0x3C9, false);  // Greek
     checkPairs(0x430, 0x45F, false);  // Cyrillic
     rankAccentedLetters();
+    rankExpansions();
 }
 
 void FastRanks::rankBaseCharacters()
@@ -118,11 +145,19 @@ void FastRanks::rankBaseCharacters()
     std::vector<char16_t> chars;
     auto candidate = [&](char16_t c) {
         settled_[c] = true;
-        if (collator_.compare(Str(c), QString()) != 0)  // ignorable characters are left out
-            chars.push_back(c);
+        chars.push_back(c);
     };
     for (char16_t c = 0x20; c < 0x7F; ++c)
         candidate(c);
+    // Punctuation and symbols of French texts: « » ° – ’ …; those the
+    // collation expands (¼, …) are caught below and end the keys.
+    for (char16_t c = 0xA1; c < 0xC0; ++c)
+        candidate(c);
+    candidate(0xD7);
+    candidate(0xF7);
+    for (char16_t c = 0x2010; c < 0x2010 + kPunctuation; ++c)
+        if (!QChar(c).isSpace())
+            chars.push_back(c);  // ignorable ones are left out below
     // Greek and Cyrillic letters that are no accented form of another.
     for (char16_t c = 0x391; c < kRankedChars; ++c) {
         const QChar ch(c);
@@ -130,6 +165,13 @@ void FastRanks::rankBaseCharacters()
             (ch.script() == QChar::Script_Greek || ch.script() == QChar::Script_Cyrillic))
             candidate(c);
     }
+    // Characters without a primary weight (the soft hyphen, controls) are
+    // left out: c + "b" sorts above "az" and c + "a" below "b" only when c
+    // weighs nothing.
+    const QString az = QStringLiteral("az"), b = QStringLiteral("b");
+    std::erase_if(chars, [&](char16_t c) {
+        return collator_.compare(Str(c) + u'b', az) > 0 && collator_.compare(Str(c) + u'a', b) < 0;
+    });
     std::stable_sort(chars.begin(), chars.end(),
                      [&](char16_t a, char16_t b) { return collator_.compare(Str(a), Str(b)) < 0; });
     if (chars.size() < 2)
@@ -138,7 +180,7 @@ void FastRanks::rankBaseCharacters()
     highest_ = Str(chars.back());
     int rank = 1;
     char16_t last = chars[0];
-    rank_[last] = 1;
+    slot(last) = 1;
     leaders_.push_back(last);
     for (size_t i = 1; i < chars.size(); ++i) {
         const char16_t c = chars[i];
@@ -151,11 +193,11 @@ void FastRanks::rankBaseCharacters()
             if (next == rank + 2)
                 free_[static_cast<size_t>(rank + 1)] = true;
             rank = next;
-            rank_[c] = static_cast<uint8_t>(rank);
+            slot(c) = static_cast<uint8_t>(rank);
             leaders_.push_back(c);
             last = c;
         } else if (ascii || primaryEqual(Str(last), Str(c))) {
-            rank_[c] = static_cast<uint8_t>(rank);
+            slot(c) = static_cast<uint8_t>(rank);
         }
     }
     free_[static_cast<size_t>(rank + 1)] = true;
@@ -209,6 +251,26 @@ void FastRanks::rankAccentedLetters()
     }
 }
 
+// Ligatures the collation reads as two letters ("œ" as "oe"): two ranks,
+// when the collator confirms it.
+void FastRanks::rankExpansions()
+{
+    static const char16_t kLigatures[][3] = {{0x153, u'o', u'e'}, {0x152, u'O', u'E'}, {0xE6, u'a', u'e'},
+                                             {0xC6, u'A', u'E'}, {0xDF, u's', u's'}, {0x133, u'i', u'j'},
+                                             {0x132, u'I', u'J'}};
+    for (const auto &l : kLigatures) {
+        if (rank_[l[0]] != 0 || rank_[l[1]] == 0 || rank_[l[2]] == 0)
+            continue;
+        const QString c = Str(l[0]), pair = Str(l[1]) + QChar(l[2]);
+        if (collator_.compare(c + highest_, pair + lowest_) > 0 && collator_.compare(pair + highest_, c + lowest_) > 0 &&
+            collator_.compare(c + lowest_, pair + lowest_ + lowest_) < 0 &&
+            collator_.compare(pair + lowest_, c + lowest_ + lowest_) < 0) {
+            expansions_.push_back({l[0], {rank_[l[1]], rank_[l[2]]}});
+            settled_[l[0]] = true;
+        }
+    }
+}
+
 uint8_t FastRanks::classify(char16_t u, bool *goesOn) const
 {
     *goesOn = false;
@@ -226,13 +288,13 @@ uint8_t FastRanks::classify(char16_t u, bool *goesOn) const
         });
         const bool hasBelow = after != leaders_.begin();
         const char16_t below = hasBelow ? *(after - 1) : 0;
-        if (hasBelow && primaryEqual(Str(below), c)) {
-            known = rank_[below] | 0x100;
-        } else if (after != leaders_.end() && primaryEqual(Str(*after), c)) {
-            known = rank_[*after] | 0x100;
-        } else if (hasBelow && primaryBelow(Str(below), c) && free_[rank_[below] + 1u] &&
+        if (hasBelow && at(below) != 0 && primaryEqual(Str(below), c)) {
+            known = at(below) | 0x100;
+        } else if (after != leaders_.end() && at(*after) != 0 && primaryEqual(Str(*after), c)) {
+            known = at(*after) | 0x100;
+        } else if (hasBelow && at(below) != 0 && primaryBelow(Str(below), c) && free_[at(below) + 1u] &&
                    (after == leaders_.end() || primaryBelow(c, Str(*after)))) {
-            known = static_cast<uint16_t>(rank_[below] + 1);  // in the free rank: the key ends
+            known = static_cast<uint16_t>(at(below) + 1);  // in the free rank: the key ends
         }
     }
     *goesOn = (known & 0x100) != 0;
@@ -273,12 +335,14 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
             table.visitField(row, f, [&](QStringView v) {
                 for (QChar c : v) {
                     bool goesOn = true;
-                    const uint8_t r = ranks.rank(c.unicode(), &goesOn);
-                    if (r == 0 || len == stride_) {
+                    uint8_t r[2];
+                    const int n = ranks.ranks(c.unicode(), r, &goesOn);
+                    if (n == 0 || len + n > stride_) {
                         open = false;
                         return;
                     }
-                    key[len++] = r;
+                    for (int i = 0; i < n; ++i)
+                        key[len++] = r[i];
                     if (!goesOn) {
                         open = false;  // a character in a free rank: only its place is known
                         return;
