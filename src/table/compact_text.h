@@ -107,6 +107,17 @@ public:
         return fn(QStringView(buf.data(), n));
     }
 
+    // Calls narrow(const char *, qsizetype) with the Windows-1252 bytes of an
+    // 8-bit text, wide(QStringView) otherwise; no copy either way.
+    template <typename Narrow, typename Wide>
+    void visitRaw(Narrow &&narrow, Wide &&wide) const
+    {
+        if (isWide())
+            wide(QStringView(*this->wide()));
+        else
+            narrow(narrowBytes(), narrowSize());
+    }
+
 private:
     static constexpr int kInline = 15;
     static constexpr unsigned char kWideTag = 0xFF;    // a heap QString

@@ -63,6 +63,15 @@ public:
         }
         return rows_[static_cast<size_t>(row - 1)].fields[static_cast<size_t>(f - 1)].visit(fn);
     }
+    // The stored form of field f >= 1: Windows-1252 bytes or a view of UTF-16 text.
+    template <typename Narrow, typename Wide>
+    void visitFieldRaw(int row, int f, Narrow &&narrow, Wide &&wide) const
+    {
+        if (isValidRow(row) && f > FieldNumber && f < kFieldCount)
+            rows_[static_cast<size_t>(row - 1)].fields[static_cast<size_t>(f - 1)].visitRaw(narrow, wide);
+        else
+            narrow("", 0);
+    }
     int number(int row) const { return numbers_[static_cast<size_t>(row - 1)]; }
     void setNumber(int row, int n) { numbers_[static_cast<size_t>(row - 1)] = n; }
 

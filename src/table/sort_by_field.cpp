@@ -51,6 +51,14 @@ namespace {
 // themselves.
 constexpr char16_t kRankedChars = 0x460;  // up to the end of basic Cyrillic
 
+// What a character puts into a fast key: one or two ranks (none: the key
+// ends before it), and whether the key may go on after it.
+struct CharRanks {
+    uint8_t rank[2] = {0, 0};
+    uint8_t count = 0;
+    bool goesOn = false;
+};
+
 class FastRanks {
 public:
     explicit FastRanks(const QCollator &collator);
@@ -77,6 +85,12 @@ public:
             }
         out[0] = classify(u, goesOn);
         return out[0] != 0 ? 1 : 0;
+    }
+    CharRanks ranksOf(char16_t u) const
+    {
+        CharRanks c;
+        c.count = static_cast<uint8_t>(ranks(u, c.rank, &c.goesOn));
+        return c;
     }
     uint8_t bar() const { return rank_[u'|']; }
 
@@ -322,6 +336,10 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                    collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("A"))) != 0;
     const FastRanks ranks(collator);
     const uint8_t bar = ranks.bar();
+    // 8-bit texts are ranked byte by byte.
+    std::array<CharRanks, 256> byteRanks;
+    for (int b = 0; b < 256; ++b)
+        byteRanks[static_cast<size_t>(b)] = ranks.ranksOf(cp1252::Decode(static_cast<unsigned char>(b)));
     const int n = table.lastRow();
     keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
@@ -332,23 +350,27 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
         auto add = [&](int f) {
             if (!open)
                 return;
-            table.visitField(row, f, [&](QStringView v) {
-                for (QChar c : v) {
-                    bool goesOn = true;
-                    uint8_t r[2];
-                    const int n = ranks.ranks(c.unicode(), r, &goesOn);
-                    if (n == 0 || len + n > stride_) {
-                        open = false;
-                        return;
+            // Ranks of one character; false when the key ends with it.
+            auto put = [&](const CharRanks &c) {
+                if (c.count == 0 || len + c.count > stride_)
+                    return open = false;
+                key[len++] = c.rank[0];
+                if (c.count == 2)
+                    key[len++] = c.rank[1];
+                if (!c.goesOn)
+                    open = false;  // a character in a free rank: only its place is known
+                return open;
+            };
+            table.visitFieldRaw(
+                row, f,
+                [&](const char *bytes, qsizetype size) {
+                    for (qsizetype i = 0; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
                     }
-                    for (int i = 0; i < n; ++i)
-                        key[len++] = r[i];
-                    if (!goesOn) {
-                        open = false;  // a character in a free rank: only its place is known
-                        return;
+                },
+                [&](QStringView v) {
+                    for (qsizetype i = 0; i < v.size() && put(ranks.ranksOf(v[i].unicode())); ++i) {
                     }
-                }
-            });
+                });
             if (open && len < stride_ && bar != 0)
                 key[len++] = bar;
             else
