@@ -2,6 +2,7 @@
 
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
+#include "table/cp1252.h"
 #include "geo/decimal_entry.h"
 
 #include <QIODevice>
@@ -72,6 +73,31 @@ QString EscapeXml(const QString &text)
         }
     }
     return out;
+}
+
+void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252)
+{
+    for (const char ch : windows1252) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x80) {
+            const char16_t u = cp1252::Decode(b);
+            if (u < 0x800) {
+                out += static_cast<char>(0xC0 | (u >> 6));
+            } else {
+                out += static_cast<char>(0xE0 | (u >> 12));
+                out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            }
+            out += static_cast<char>(0x80 | (u & 0x3F));
+            continue;
+        }
+        switch (ch) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += IsXmlChar(QChar(char16_t(b))) ? ch : ' ';
+        }
+    }
 }
 
 int CountGpxWaypoints(QByteArrayView data)
@@ -158,7 +184,9 @@ QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
         out += "\" lon=\"";
         out += EscapeXml(lon).toUtf8();
         out += "\"><name>";
-        out += EscapeXml(table.field(row, FieldDescription)).toUtf8();
+        table.visitFieldRaw(
+            row, FieldDescription, [&](const char *bytes, qsizetype size) { AppendEscapedXml(out, QByteArrayView(bytes, size)); },
+            [&](QStringView text) { out += EscapeXml(text.toString()).toUtf8(); });
         out += "</name></wpt>\r\n";
     }
     out += "</gpx>\r\n";

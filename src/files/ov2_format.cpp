@@ -313,9 +313,15 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
     // every name go out as UTF-8, so that all read back as they were.
     bool mixed = false, unsure = false;
     for (int row = first; row <= last && !(mixed && unsure); ++row) {
-        const QString description = table.field(row, FieldDescription);
-        mixed = mixed || NeedsWindows1252(description);
-        unsure = unsure || !ReadsBackInMixedFile(description);
+        table.visitFieldRaw(
+            row, FieldDescription,
+            // Stored 8-bit: it fits Windows-1252 and reads back.
+            [&](const char *bytes, qsizetype size) { mixed = mixed || !IsStrictUtf8(QByteArrayView(bytes, size)); },
+            [&](QStringView text) {
+                const QString description = text.toString();
+                mixed = mixed || NeedsWindows1252(description);
+                unsure = unsure || !ReadsBackInMixedFile(description);
+            });
     }
     const bool allUtf8 = mixed && unsure;
     for (int row = first; row <= last; ++row) {
@@ -323,9 +329,21 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
         const QString lonText = table.field(row, FieldLongitude);
         if (latText.isEmpty() || lonText.isEmpty())
             continue;
-        const QString description = table.field(row, FieldDescription);
-        QByteArray name = allUtf8 ? description.toUtf8() : MixedFileBytes(description);
-        name.replace('\0', ' ');  // a zero ends the name in the record
+        QByteArray name;
+        table.visitFieldRaw(
+            row, FieldDescription,
+            [&](const char *bytes, qsizetype size) {
+                // The stored bytes are what MixedFileBytes gives, unless they would read as other UTF-8.
+                const QByteArrayView stored(bytes, size);
+                name = allUtf8 || (IsStrictUtf8(stored) && !IsAscii(stored)) ? DecodeWindows1252(stored).toUtf8()
+                                                                            : stored.toByteArray();
+            },
+            [&](QStringView text) {
+                const QString description = text.toString();
+                name = allUtf8 ? description.toUtf8() : MixedFileBytes(description);
+            });
+        if (name.contains('\0'))
+            name.replace('\0', ' ');  // a zero ends the name in the record
         const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
         total += length;
         const int32_t lon = Ov2CoordinateValue(lonText, separator);

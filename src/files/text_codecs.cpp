@@ -150,8 +150,6 @@ Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
     return Utf8Text::Windows1252;
 }
 
-namespace {
-
 bool IsAscii(QByteArrayView bytes)
 {
     for (char c : bytes)
@@ -159,6 +157,8 @@ bool IsAscii(QByteArrayView bytes)
             return false;
     return true;
 }
+
+namespace {
 
 // Windows-1252 text reads as valid UTF-8 mostly where an accented capital is
 // followed by punctuation or a symbol ("É–" is C9 96, "ɖ"): two-byte sequences.

@@ -19,6 +19,7 @@ QByteArray EncodeWindows1252(const QString &text);
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out);
 
 bool IsStrictUtf8(QByteArrayView bytes);
+bool IsAscii(QByteArrayView bytes);
 
 // Strict UTF-8 read straight into Windows-1252 bytes (at most as many as
 // `bytes`) when every character fits: one pass instead of three for the

@@ -1,4 +1,5 @@
 #include "files/gpx_format.h"
+#include "files/text_codecs.h"
 #include "files/xml_scan.h"
 
 #include <QStringDecoder>
@@ -234,4 +235,18 @@ TEST(GpxWrite, OneLinePerUsableRowEscapedAndUtf8)
     EXPECT_EQ(back.field(1, FieldDescription), QStringLiteral("Café & \"bar\" <1> - "));
     EXPECT_EQ(back.field(2, FieldDescription), QStringLiteral("Метро - "));
     EXPECT_EQ(back.field(1, FieldLatitude), QStringLiteral("48,85661"));
+}
+
+// Descriptions stored as 8-bit text are escaped and encoded in one step:
+// every byte must come out as the general escaping would write it.
+TEST(GpxWrite, EightBitTextsEscapeAsTheirCharactersDo)
+{
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    for (const QByteArray &text : {all, QByteArray("Caf\xE9 & \x93quotes\x94 <b> \x80 5"), QByteArray()}) {
+        QByteArray out;
+        AppendEscapedXml(out, text);
+        EXPECT_EQ(out, EscapeXml(DecodeWindows1252(text)).toUtf8());
+    }
 }
