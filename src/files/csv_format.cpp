@@ -2,29 +2,59 @@
 
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
+#include "table/cp1252.h"
 
 #include <QIODevice>
 
 namespace orvalis {
 
-QByteArray CsvFileBytes(const PoiTable &table)
+QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
 {
-    QString text;
-    for (int row = 1; row <= table.lastRow(); ++row) {
-        const QString lon = table.field(row, FieldLongitude);
-        QString description = table.field(row, FieldDescription);
-        if (lon.isEmpty() || description.isEmpty())
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    auto usable = [&](int row) {
+        return !table.fieldIsEmpty(row, FieldLongitude) && !table.fieldIsEmpty(row, FieldDescription);
+    };
+    static constexpr int kColumns[] = {FieldLatitude, FieldLongitude, FieldDescription, FieldDistance, FieldCap};
+    // The file is Windows-1252 when every text fits it; 8-bit texts always do.
+    bool fits = true;
+    for (int row = first; row <= last && fits; ++row)
+        if (usable(row))
+            for (int f : kColumns)
+                table.visitFieldRaw(row, f, [](const char *, qsizetype) {},
+                                    [&](QStringView text) { fits = fits && FitsWindows1252(text.toString()); });
+    QByteArray out;
+    if (!fits)
+        out = "\xEF\xBB\xBF";
+    for (int row = first; row <= last; ++row) {
+        if (!usable(row))
             continue;
-        QString lat = table.field(row, FieldLatitude);
-        lat.replace(u',', u'.');
-        description.replace(u';', u' ');
-        text += lat + QStringLiteral("; ") + QString(lon).replace(u',', u'.') + QStringLiteral("; ") + description +
-                QStringLiteral("; ") + table.field(row, FieldDistance) + QStringLiteral("; ") + table.field(row, FieldCap) +
-                QStringLiteral("; \r\n");
+        for (int f : kColumns) {
+            // Coordinates with a point; no ';' inside a description.
+            const char from = f == FieldDescription ? ';' : f <= FieldLongitude ? ',' : '\0';
+            const char to = f == FieldDescription ? ' ' : '.';
+            table.visitFieldRaw(
+                row, f,
+                [&](const char *bytes, qsizetype size) {
+                    for (qsizetype i = 0; i < size; ++i) {
+                        const char b = bytes[i] == from && from != '\0' ? to : bytes[i];
+                        if (fits)
+                            out += b;
+                        else
+                            AppendUtf8(out, cp1252::Decode(static_cast<unsigned char>(b)));
+                    }
+                },
+                [&](QStringView view) {
+                    QString text = view.toString();
+                    if (from != '\0')
+                        text.replace(QLatin1Char(from), QLatin1Char(to));
+                    out += fits ? EncodeWindows1252(text) : text.toUtf8();
+                });
+            out += "; ";
+        }
+        out += "\r\n";
     }
-    if (FitsWindows1252(text))
-        return EncodeWindows1252(text);
-    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    return out;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "table/poi_table.h"
 
 #include <QByteArray>
+#include <climits>
 
 class QIODevice;
 
@@ -12,7 +13,7 @@ namespace orvalis {
 // One line per row that has a longitude and a description:
 // lat; lon; description; distance; compass; CR LF, coordinates with periods.
 // Windows-1252 when every character fits, otherwise UTF-8 with a byte-order mark.
-QByteArray CsvFileBytes(const PoiTable &table);
+QByteArray CsvFileBytes(const PoiTable &table, int first = 1, int last = INT_MAX);
 
 // Fills rows from 1 with the POIs of a CSV text (RFC 4180 quoting; ',' or
 // ';' between fields, the one the first line has more of). With a header

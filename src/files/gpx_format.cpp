@@ -80,14 +80,7 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252)
     for (const char ch : windows1252) {
         const auto b = static_cast<unsigned char>(ch);
         if (b >= 0x80) {
-            const char16_t u = cp1252::Decode(b);
-            if (u < 0x800) {
-                out += static_cast<char>(0xC0 | (u >> 6));
-            } else {
-                out += static_cast<char>(0xE0 | (u >> 12));
-                out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            }
-            out += static_cast<char>(0x80 | (u & 0x3F));
+            AppendUtf8(out, cp1252::Decode(b));
             continue;
         }
         switch (ch) {

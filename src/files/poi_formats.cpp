@@ -111,14 +111,8 @@ QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, in
         return Ov2FileBytes(table, first, last, options.separator);
     case PoiFormat::Gpx:
         return options.gpx11 ? Gpx11Bytes(table, first, last) : GpxFileBytes(table, first, last);
-    case PoiFormat::Csv: {
-        PoiTable rows;  // the CSV export writes a whole table: give it the rows asked for
-        rows.setRowCount(std::max(last - first + 1, 1) + 1);
-        for (int r = first; r <= last; ++r)
-            for (int f = 0; f < kFieldCount; ++f)
-                rows.setField(r - first + 1, f, table.field(r, f));
-        return CsvFileBytes(rows);
-    }
+    case PoiFormat::Csv:
+        return CsvFileBytes(table, first, last);
     case PoiFormat::GeoJson:
         return GeoJsonFileBytes(table, first, last);
     case PoiFormat::Kml:

@@ -14,6 +14,22 @@ bool FitsWindows1252(const QString &text);
 // Characters outside the code page become '?'.
 QByteArray EncodeWindows1252(const QString &text);
 
+// A character of the Basic Multilingual Plane as UTF-8 (no surrogates come from Windows-1252).
+inline void AppendUtf8(QByteArray &out, char16_t u)
+{
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+        return;
+    }
+    if (u < 0x800) {
+        out += static_cast<char>(0xC0 | (u >> 6));
+    } else {
+        out += static_cast<char>(0xE0 | (u >> 12));
+        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (u & 0x3F));
+}
+
 // Strict UTF-8: sequences of one to four bytes, no overlong forms, no
 // surrogates, nothing above U+10FFFF. Returns false on any fault.
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out);

@@ -52,6 +52,10 @@ TEST(Csv, Windows1252WhenItFitsUtf8WithBomOtherwise)
     const QByteArray utf8 = CsvFileBytes(TableOfRows({{"1", "2", "Château"}, {"1", "2", "Метро"}}));
     EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(utf8.contains("Ch\xC3\xA2teau"));
+    // 8-bit and UTF-16 texts get the same replacements, in either encoding; a range writes its rows only.
+    const PoiTable t = TableOfRows({{"1,5", "2,5", "l’a;b", "3 km", "0003000", "N"}, {"1,5", "2,5", "Мет;ро", "", "", "S"}, {"9", "9", "x"}});
+    EXPECT_EQ(CsvFileBytes(t, 1, 2), QByteArray("\xEF\xBB\xBF" "1.5; 2.5; l\xE2\x80\x99" "a b; 3 km; N; \r\n1.5; 2.5; Мет ро; ; S; \r\n"));
+    EXPECT_EQ(CsvFileBytes(t, 1, 1), QByteArray("1.5; 2.5; l\x92" "a b; 3 km; N; \r\n"));
 }
 
 TEST(Writers, ReportADeviceThatFailsMidway)
