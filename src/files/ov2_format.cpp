@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <optional>
 
 namespace orvalis {
@@ -152,9 +153,14 @@ Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
     const char *bytes = data.data();
     const qint64 size = data.size();
     Ov2Survey survey;
+    int numbers = 0;
     qint64 pos = 0;
     while (pos < size) {
         const qint64 start = pos;
+        if (survey.middle < 0 && start >= size / 2 && start > 0) {
+            survey.middle = start;
+            survey.numbersBeforeMiddle = numbers;
+        }
         const auto type = static_cast<unsigned char>(bytes[pos++]);
         if (type == 1) {
             pos += 20;
@@ -164,8 +170,11 @@ Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
             const qint64 length = U32(bytes + pos);
             if (length < 5)
                 break;
+            if (type == 2 || type == 3)
+                ++numbers;
             if (type == 2) {
                 ++survey.records;
+                survey.lastPoiNumber = numbers;
                 if (checkNames && !survey.nonUtf8Names) {
                     const auto name = RecordName(bytes, size, start, length);
                     survey.nonUtf8Names = name && !IsStrictUtf8(*name);
@@ -187,7 +196,16 @@ namespace {
 // Reads the file as one whose names are all UTF-8, or as one that mixes
 // UTF-8 and Windows-1252 names. In the first way, false at the first name
 // that is not UTF-8: the file must then be read the second way.
-bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mixedFile, ReadResult &result)
+// Where a reading puts its rows: after `offset` POI numbers, into rows the
+// table already has when `presized` (two readers fill one table at once).
+struct Placement {
+    int offset = 0;
+    bool presized = false;
+    int lastRow = 0;  // the last row filled
+};
+
+bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mixedFile, ReadResult &result,
+                  Placement &placement)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -254,9 +272,11 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mi
             if (result.counter == INT32_MAX - 1)
                 return true;
             ++result.counter;
-            table.setRowCount(result.counter + 1);
-            const int row = result.counter;
-            table.setNumber(row, result.counter);
+            const int row = placement.offset + result.counter;
+            if (!placement.presized)
+                table.setRowCount(row + 1);
+            table.setNumber(row, row);
+            placement.lastRow = row;
             if (separator.unicode() < 128) {
                 char buf[32];
                 const char sep = static_cast<char>(separator.unicode());
@@ -285,19 +305,62 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mi
 
 }  // namespace
 
+namespace {
+
+constexpr qint64 kTwoReadersBytes = 4 << 20;
+
+// The two halves of a big file read at once, into rows made beforehand;
+// nothing when a name is not UTF-8 or the halves do not join.
+std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QChar separator, const Ov2Survey &survey)
+{
+    table.setRowCount(std::max(survey.lastPoiNumber, 1) + 1);
+    ReadResult first, second;
+    Placement firstRows{0, true}, secondRows{survey.numbersBeforeMiddle, true};
+    auto aside = std::async(std::launch::async, [&] {
+        return ReadOv2Names(data.sliced(survey.middle), table, separator, false, second, secondRows);
+    });
+    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, false, first, firstRows);
+    const bool secondOk = aside.get();
+    if (!firstOk || !secondOk || (!first.truncated && first.counter != survey.numbersBeforeMiddle))
+        return std::nullopt;
+    ReadResult result = first;
+    int lastRow = firstRows.lastRow;
+    if (!first.truncated) {  // a damaged record ends the reading: nothing after it counts
+        result.counter += second.counter;
+        result.unknownBytes += second.unknownBytes;
+        result.truncated = second.truncated;
+        lastRow = std::max(lastRow, secondRows.lastRow);
+    }
+    table.setRowCount(std::max(lastRow, 1) + 1);
+    if (lastRow == 0)
+        table.blankAll();
+    return result;
+}
+
+}  // namespace
+
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {
     // Names are checked as they are read: a file's first name that is not
     // UTF-8 starts the reading again, for a file that mixes the two.
-    table.reserveRows(SurveyOv2(data, false).records + 1);
-    ReadResult result;
-    if (ReadOv2Names(data, table, separator, false, result))
-        return result;
-    table.blankAll();
-    table.setRowCount(2);
-    result = ReadResult();
-    ReadOv2Names(data, table, separator, true, result);
-    return result;
+    const Ov2Survey survey = SurveyOv2(data, false);
+    table.reserveRows(survey.records + 1);
+    // Big files on two cores.
+    if (data.size() >= kTwoReadersBytes && survey.middle > 0) {
+        if (const std::optional<ReadResult> halves = ReadOv2Halves(data, table, separator, survey))
+            return *halves;
+        table.blankAll();
+        table.setRowCount(2);
+    }
+    for (const bool mixedFile : {false, true}) {
+        ReadResult result;
+        Placement rows;
+        if (ReadOv2Names(data, table, separator, mixedFile, result, rows))
+            return result;
+        table.blankAll();
+        table.setRowCount(2);
+    }
+    return {};  // not reached: a mixed reading takes every name
 }
 
 QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator)

@@ -25,6 +25,11 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
 struct Ov2Survey {
     int records = 0;
     bool nonUtf8Names = false;
+    // Where a second reader may start: the first record at or past the middle
+    // of the file (-1 when none), and the POI numbers taken before it.
+    qint64 middle = -1;
+    int numbersBeforeMiddle = 0;
+    int lastPoiNumber = 0;  // of the last simple record: the rows a reading can fill
 };
 Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames = true);
 // The number of POI records a file holds, by their lengths alone.

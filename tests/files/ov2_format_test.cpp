@@ -331,3 +331,82 @@ TEST(Ov2Read, FastCoordinateTextMatchesTheGeneralFormatting)
     EXPECT_EQ(Ov2CoordinateText(0, u'.'), QStringLiteral("0.00000"));
     EXPECT_EQ(Ov2CoordinateText(INT32_MIN, u'.'), FormatFixed(static_cast<double>(static_cast<float>(INT32_MIN * 0.00001L)), 7, 5, u'.'));
 }
+
+namespace {
+
+// A file of more than 4 MiB, read by two readers at once: simple records
+// named by their POI number, an extended record every 997, a skipper now
+// and then; `damageAt` replaces that record by one without its zero.
+QByteArray BigOv2(int records, int damageAt = -1, const QByteArray &lastName = {})
+{
+    QByteArray data;
+    int number = 0;
+    for (int i = 0; i < records; ++i) {
+        ++number;
+        if (i % 997 == 5) {
+            data += Extended("extended");
+            continue;
+        }
+        if (i % 5003 == 7)
+            data += Skipper(21 + 2 * 40);
+        QByteArray name = "POI " + QByteArray::number(number) + " \xC3\xA9t\xC3\xA9 " + QByteArray(8, 'x');
+        if (i == damageAt)
+            data += QByteArray(1, '\x02') + U32(14) + U32(1) + U32(2) + "no zero";
+        else
+            data += Simple(number, -number, i == records - 1 && !lastName.isEmpty() ? lastName : name);
+    }
+    return data;
+}
+
+}  // namespace
+
+TEST(Ov2Read, BigFilesReadOnTwoCoresGiveEveryRowInItsPlace)
+{
+    const int n = 150000;
+    PoiTable t;
+    const QByteArray data = BigOv2(n) + Extended("trailing") + Extended("trailing");
+    ASSERT_GT(data.size(), 4 << 20);
+    const ReadResult r = ReadOv2(data, t, u'.');
+    EXPECT_EQ(r.counter, n + 2);  // trailing extended records take numbers, and no rows
+    EXPECT_EQ(t.lastRow(), n);
+    EXPECT_FALSE(r.truncated);
+    int checked = 0;
+    for (int row = 1; row <= n; ++row) {
+        if ((row - 1) % 997 == 5) {
+            EXPECT_TRUE(t.fieldIsEmpty(row, FieldDescription));
+            EXPECT_EQ(t.number(row), 0);
+            continue;
+        }
+        if (t.number(row) != row ||
+            t.field(row, FieldDescription) != QStringLiteral("POI %1 été xxxxxxxx").arg(row) ||
+            t.field(row, FieldLongitude) != Ov2CoordinateText(row, u'.')) {
+            ADD_FAILURE() << "row " << row << ": " << t.field(row, FieldDescription).toStdString();
+            break;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, n - n / 900);
+}
+
+TEST(Ov2Read, BigFilesStopAtADamagedRecordInEitherHalf)
+{
+    for (const int damageAt : {1000, 140000}) {
+        PoiTable t;
+        const ReadResult r = ReadOv2(BigOv2(150000, damageAt), t, u'.');
+        EXPECT_TRUE(r.truncated);
+        EXPECT_EQ(r.counter, damageAt);
+        EXPECT_EQ(t.lastRow(), damageAt);
+        EXPECT_EQ(t.field(damageAt, FieldDescription), QStringLiteral("POI %1 été xxxxxxxx").arg(damageAt));
+    }
+}
+
+TEST(Ov2Read, BigFilesWithALateWindows1252NameAreReadAsMixed)
+{
+    // Valid UTF-8 for "CAFɖBAR" early; a Windows-1252 name at the very end.
+    QByteArray data = Simple(1, 1, "CAF\xC9\x96" "BAR") + BigOv2(150000, -1, "Fr\xE8res");
+    PoiTable t;
+    const ReadResult r = ReadOv2(data, t, u'.');
+    EXPECT_EQ(r.counter, 150001);
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR"));
+    EXPECT_EQ(t.field(150001, FieldDescription), QStringLiteral("Frères"));
+}
