@@ -2,6 +2,7 @@
 
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
+#include "table/row_halves.h"
 #include "table/sort_by_field.h"
 
 #include <cstring>
@@ -120,9 +121,9 @@ void Measure(PoiTable &table, int baseRow, QChar separator, const Rows &rows, Di
     }
 }
 
-// Rows 1..n without building a list of them.
-struct AllRows {
-    int n;
+// Rows first..last without building a list of them.
+struct RowSpan {
+    int first, last;
     struct It {
         int row;
         int operator*() const { return row; }
@@ -133,15 +134,17 @@ struct AllRows {
         }
         bool operator!=(const It &o) const { return row != o.row; }
     };
-    It begin() const { return {1}; }
-    It end() const { return {n + 1}; }
+    It begin() const { return {first}; }
+    It end() const { return {last + 1}; }
 };
 
 }  // namespace
 
 void ComputeDistances(PoiTable &table, int baseRow, QChar separator)
 {
-    Measure(table, baseRow, separator, AllRows{table.lastRow()}, DistanceFields::All);
+    ForRowHalves(1, table.lastRow(), [&](int first, int last) {
+        Measure(table, baseRow, separator, RowSpan{first, last}, DistanceFields::All);
+    });
 }
 
 void ComputeDistances(PoiTable &table, int baseRow, QChar separator, const std::vector<int> &rows, DistanceFields fields)

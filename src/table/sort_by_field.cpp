@@ -1,10 +1,14 @@
 #include "table/sort_by_field.h"
 
+#include "table/row_halves.h"
+
 #include <algorithm>
 #include <bit>
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <future>
+#include <mutex>
 #include <numeric>
 #include <optional>
 
@@ -140,6 +144,7 @@ private:
     std::array<bool, 256> free_{};   // ranks left free for characters in between
     bool classify_ = true;
     mutable std::vector<uint16_t> classified_;  // per character: rank | goes-on << 8; 0xFFFF not yet known
+    mutable std::mutex classifying_;            // keys are made on two threads
 };
 
 FastRanks::FastRanks(const QCollator &collator) : collator_(collator)
@@ -290,6 +295,7 @@ uint8_t FastRanks::classify(char16_t u, bool *goesOn) const
     *goesOn = false;
     if (!classifiable(u))
         return 0;
+    const std::lock_guard<std::mutex> lock(classifying_);
     if (classified_.empty())
         classified_.assign(0x10000, 0xFFFF);
     uint16_t &known = classified_[u];
@@ -335,7 +341,6 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
     compareTies_ = collator.compare(QStringLiteral("a"), QStringLiteral("A")) == 0 &&
                    collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("A"))) != 0;
     const FastRanks ranks(collator);
-    const uint8_t bar = ranks.bar();
     // 8-bit texts are ranked byte by byte.
     std::array<CharRanks, 256> byteRanks;
     for (int b = 0; b < 256; ++b)
@@ -343,55 +348,59 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
     const int n = table.lastRow();
     keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
-    for (int row = 1; row <= n; ++row) {
-        uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * static_cast<size_t>(stride_);
-        int len = 0;
-        bool open = true;
-        auto add = [&](int f) {
-            if (!open)
-                return;
-            // Ranks of one character; false when the key ends with it.
-            auto put = [&](const CharRanks &c) {
-                if (c.count == 0 || len + c.count > stride_)
-                    return open = false;
-                key[len++] = c.rank[0];
-                if (c.count == 2)
-                    key[len++] = c.rank[1];
-                if (!c.goesOn)
-                    open = false;  // a character in a free rank: only its place is known
-                return open;
+    const uint8_t bar = ranks.bar();
+    // Big tables make their keys on two cores, each its own rows.
+    ForRowHalves(1, n, [&](int firstRow, int lastRow) {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * static_cast<size_t>(stride_);
+            int len = 0;
+            bool open = true;
+            auto add = [&](int f) {
+                if (!open)
+                    return;
+                // Ranks of one character; false when the key ends with it.
+                auto put = [&](const CharRanks &c) {
+                    if (c.count == 0 || len + c.count > stride_)
+                        return open = false;
+                    key[len++] = c.rank[0];
+                    if (c.count == 2)
+                        key[len++] = c.rank[1];
+                    if (!c.goesOn)
+                        open = false;  // a character in a free rank: only its place is known
+                    return open;
+                };
+                table.visitFieldRaw(
+                    row, f,
+                    [&](const char *bytes, qsizetype size) {
+                        for (qsizetype i = 0; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
+                        }
+                    },
+                    [&](QStringView v) {
+                        for (qsizetype i = 0; i < v.size() && put(ranks.ranksOf(v[i].unicode())); ++i) {
+                        }
+                    });
+                if (open && len < stride_ && bar != 0)
+                    key[len++] = bar;
+                else
+                    open = false;
             };
-            table.visitFieldRaw(
-                row, f,
-                [&](const char *bytes, qsizetype size) {
-                    for (qsizetype i = 0; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
-                    }
-                },
-                [&](QStringView v) {
-                    for (qsizetype i = 0; i < v.size() && put(ranks.ranksOf(v[i].unicode())); ++i) {
-                    }
-                });
-            if (open && len < stride_ && bar != 0)
-                key[len++] = bar;
-            else
-                open = false;
-        };
-        add(k);
-        // Descriptions live elsewhere in memory: reading them for every row
-        // costs more than the rare ties they would settle.
-        for (int f = 1; f < kFieldCount && (f != FieldDescription || k == FieldDescription); ++f)
-            if (f != k)
-                add(f);
-        Item &item = items_[static_cast<size_t>(row - 1)];
-        for (int half = 0; half < 2; ++half) {
-            uint64_t prefix = 0;
-            for (int b = 0; b < 8; ++b)
-                prefix = (prefix << 8) | key[half * 8 + b];  // bytes past the key are 0
-            item.prefix[half] = prefix;
+            add(k);
+            // Descriptions live elsewhere in memory: reading them for every row
+            // costs more than the rare ties they would settle.
+            for (int f = 1; f < kFieldCount && (f != FieldDescription || k == FieldDescription); ++f)
+                if (f != k)
+                    add(f);
+            Item &item = items_[static_cast<size_t>(row - 1)];
+            for (int half = 0; half < 2; ++half) {
+                uint64_t prefix = 0;
+                for (int b = 0; b < 8; ++b)
+                    prefix = (prefix << 8) | key[half * 8 + b];  // bytes past the key are 0
+                item.prefix[half] = prefix;
+            }
+            item.row = row;
+            item.length = len;
         }
-        item.row = row;
-        item.length = len;
-    }
+    });
 }
 
 RecordOrder::~RecordOrder() = default;
@@ -420,6 +429,8 @@ bool RecordOrder::itemLess(const Item &a, const Item &b) const
 
 bool RecordOrder::tieLess(int rowA, int rowB) const
 {
+    // The collator and the caches are not for two threads at once; ties are rare.
+    const std::lock_guard<std::mutex> lock(tying_);
     if (compareTies_)
         return collator_.compare(record(rowA), record(rowB)) < 0;
     return fullKey(rowA).compare(fullKey(rowB)) < 0;
@@ -451,7 +462,17 @@ const QCollatorSortKey &RecordOrder::fullKey(int row) const
 std::vector<int> RecordOrder::sortedRows()
 {
     // Records that compare equal may come out in any order, so no stable sort is needed.
-    std::sort(items_.begin(), items_.end(), [this](const Item &a, const Item &b) { return itemLess(a, b); });
+    const auto less = [this](const Item &a, const Item &b) { return itemLess(a, b); };
+    const auto middle = items_.begin() + static_cast<std::ptrdiff_t>(items_.size() / 2);
+    if (items_.size() >= 100000) {
+        // Each half on its own core, then one merge.
+        auto upper = std::async(std::launch::async, [&] { std::sort(middle, items_.end(), less); });
+        std::sort(items_.begin(), middle, less);
+        upper.get();
+        std::inplace_merge(items_.begin(), middle, items_.end(), less);
+    } else {
+        std::sort(items_.begin(), items_.end(), less);
+    }
     std::vector<int> order(items_.size());
     for (size_t i = 0; i < items_.size(); ++i)
         order[i] = items_[i].row;

@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -50,6 +51,7 @@ private:
     // there ties are settled by compare() on the records.
     bool compareTies_ = false;
     mutable std::unordered_map<int, QString> records_;
+    mutable std::mutex tying_;
 };
 
 // Sorts rows 1..n by their records under the collator. Rows are moved whole

@@ -3,6 +3,7 @@
 #include "geo/geodesy.h"
 
 #include <QRandomGenerator>
+#include <numeric>
 #include "table/sort_by_field.h"
 #include "table/table_search.h"
 
@@ -172,4 +173,30 @@ TEST(NearSelection, SameRowsAsLoadSortRunAndShiftClick)
             for (int f = 1; f < kFieldCount; ++f)
                 ASSERT_EQ(quick.field(rows[static_cast<size_t>(i)], f), full.field(i + 1, f)) << "row " << i + 1;
     }
+}
+
+// On big tables the distance run measures on two threads: every row must get
+// what measuring it alone gives.
+TEST(DistanceRun, BigTablesMeasureOnTwoThreadsAsOneByOne)
+{
+    QRandomGenerator rng(3);
+    const int n = 150000;
+    PoiTable both, alone;
+    for (PoiTable *t : {&both, &alone})
+        t->setRowCount(n + 1);
+    for (int r = 1; r <= n; ++r) {
+        const QString lat = QString::number(rng.bounded(-8900000, 8900000) / 100000.0, 'f', 5).replace(u'.', u',');
+        const QString lon = QString::number(rng.bounded(-17900000, 17900000) / 100000.0, 'f', 5).replace(u'.', u',');
+        for (PoiTable *t : {&both, &alone}) {
+            t->setField(r, FieldLatitude, lat);
+            t->setField(r, FieldLongitude, lon);
+        }
+    }
+    ComputeDistances(both, 77, u',');
+    std::vector<int> rows(n);
+    std::iota(rows.begin(), rows.end(), 1);
+    ComputeDistances(alone, 77, u',', rows, DistanceFields::All);
+    for (int r = 1; r <= n; ++r)
+        for (int f : {FieldDistance, FieldKey, FieldCap})
+            ASSERT_EQ(both.field(r, f), alone.field(r, f)) << "row " << r;
 }
