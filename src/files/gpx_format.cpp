@@ -75,22 +75,39 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
-void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252)
+void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
 {
+    // Written through a pointer: room for the longest form of each byte ("&quot;").
+    const qsizetype start = out.size();
+    out.resize(start + 6 * windows1252.size());
+    char *d = out.data() + start;
     for (const char ch : windows1252) {
         const auto b = static_cast<unsigned char>(ch);
         if (b >= 0x80) {
-            AppendUtf8(out, cp1252::Decode(b));
+            const char16_t u = cp1252::Decode(b);
+            if (u < 0x800) {
+                *d++ = static_cast<char>(0xC0 | (u >> 6));
+            } else {
+                *d++ = static_cast<char>(0xE0 | (u >> 12));
+                *d++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            }
+            *d++ = static_cast<char>(0x80 | (u & 0x3F));
             continue;
         }
+        const char *entity = nullptr;
         switch (ch) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += IsXmlChar(QChar(char16_t(b))) ? ch : ' ';
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        case ',': *d++ = comma; continue;
+        default: *d++ = IsXmlChar(QChar(char16_t(b))) ? ch : ' ';
         }
+        if (entity)
+            while (*entity)
+                *d++ = *entity++;
     }
+    out.resize(d - out.data());
 }
 
 int CountGpxWaypoints(QByteArrayView data)
@@ -165,21 +182,26 @@ QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" creator=\"Orvalis\">\r\n";
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
-    for (int row = first; row <= last; ++row) {
-        QString lat = table.field(row, FieldLatitude);
-        QString lon = table.field(row, FieldLongitude);
-        if (lat.isEmpty() || lon.isEmpty())
-            continue;
-        lat.replace(u',', u'.');
-        lon.replace(u',', u'.');
-        out += "<wpt lat=\"";
-        out += EscapeXml(lat).toUtf8();
-        out += "\" lon=\"";
-        out += EscapeXml(lon).toUtf8();
-        out += "\"><name>";
+    // Coordinates with a point.
+    auto append = [&](int row, int f, char comma) {
         table.visitFieldRaw(
-            row, FieldDescription, [&](const char *bytes, qsizetype size) { AppendEscapedXml(out, QByteArrayView(bytes, size)); },
-            [&](QStringView text) { out += EscapeXml(text.toString()).toUtf8(); });
+            row, f, [&](const char *bytes, qsizetype size) { AppendEscapedXml(out, QByteArrayView(bytes, size), comma); },
+            [&](QStringView text) {
+                QString t = text.toString();
+                if (comma == '.')
+                    t.replace(u',', u'.');
+                out += EscapeXml(t).toUtf8();
+            });
+    };
+    for (int row = first; row <= last; ++row) {
+        if (table.fieldIsEmpty(row, FieldLatitude) || table.fieldIsEmpty(row, FieldLongitude))
+            continue;
+        out += "<wpt lat=\"";
+        append(row, FieldLatitude, '.');
+        out += "\" lon=\"";
+        append(row, FieldLongitude, '.');
+        out += "\"><name>";
+        append(row, FieldDescription, ',');
         out += "</name></wpt>\r\n";
     }
     out += "</gpx>\r\n";

@@ -26,8 +26,8 @@ int CountGpxWaypoints(QByteArrayView data);
 QString DecodeXmlText(const QString &text);
 // Escapes & < > " for XML text and attribute values.
 QString EscapeXml(const QString &text);
-// The same, from Windows-1252 bytes to UTF-8 ones.
-void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252);
+// The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
+void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
 bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);

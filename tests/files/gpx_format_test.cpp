@@ -249,4 +249,7 @@ TEST(GpxWrite, EightBitTextsEscapeAsTheirCharactersDo)
         AppendEscapedXml(out, text);
         EXPECT_EQ(out, EscapeXml(DecodeWindows1252(text)).toUtf8());
     }
+    QByteArray coordinate = "x";
+    AppendEscapedXml(coordinate, "-1,5<", '.');
+    EXPECT_EQ(coordinate, QByteArray("x-1.5&lt;"));
 }
