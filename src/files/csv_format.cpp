@@ -2,9 +2,9 @@
 
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
-#include "table/cp1252.h"
 
 #include <QIODevice>
+#include <algorithm>
 
 namespace orvalis {
 
@@ -36,12 +36,13 @@ QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
             table.visitFieldRaw(
                 row, f,
                 [&](const char *bytes, qsizetype size) {
-                    for (qsizetype i = 0; i < size; ++i) {
-                        const char b = bytes[i] == from && from != '\0' ? to : bytes[i];
-                        if (fits)
-                            out += b;
-                        else
-                            AppendUtf8(out, cp1252::Decode(static_cast<unsigned char>(b)));
+                    if (fits) {
+                        const qsizetype at = out.size();
+                        out.append(bytes, size);
+                        if (from != '\0')
+                            std::replace(out.begin() + at, out.end(), from, to);
+                    } else {
+                        AppendWindows1252AsUtf8(out, QByteArrayView(bytes, size), from, to);
                     }
                 },
                 [&](QStringView view) {

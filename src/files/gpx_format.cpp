@@ -84,14 +84,7 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
     for (const char ch : windows1252) {
         const auto b = static_cast<unsigned char>(ch);
         if (b >= 0x80) {
-            const char16_t u = cp1252::Decode(b);
-            if (u < 0x800) {
-                *d++ = static_cast<char>(0xC0 | (u >> 6));
-            } else {
-                *d++ = static_cast<char>(0xE0 | (u >> 12));
-                *d++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            }
-            *d++ = static_cast<char>(0x80 | (u & 0x3F));
+            d = PutUtf8(d, cp1252::Decode(b));
             continue;
         }
         const char *entity = nullptr;

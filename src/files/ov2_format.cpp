@@ -398,8 +398,10 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
             [&](const char *bytes, qsizetype size) {
                 // The stored bytes are what MixedFileBytes gives, unless they would read as other UTF-8.
                 const QByteArrayView stored(bytes, size);
-                name = allUtf8 || (IsStrictUtf8(stored) && !IsAscii(stored)) ? DecodeWindows1252(stored).toUtf8()
-                                                                            : stored.toByteArray();
+                if (allUtf8 || (IsStrictUtf8(stored) && !IsAscii(stored)))
+                    AppendWindows1252AsUtf8(name, stored);
+                else
+                    name = stored.toByteArray();
             },
             [&](QStringView text) {
                 const QString description = text.toString();

@@ -26,6 +26,18 @@ QString DecodeWindows1252(QByteArrayView bytes)
     return out;
 }
 
+void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from, char to)
+{
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char *d = out.data() + start;
+    for (const char ch : bytes) {
+        const char b = ch == from && from != 0 ? to : ch;
+        d = PutUtf8(d, cp1252::Decode(static_cast<unsigned char>(b)));
+    }
+    out.resize(d - out.data());
+}
+
 bool FitsWindows1252(QChar c)
 {
     return EncodeChar(c.unicode()) >= 0;

@@ -14,21 +14,27 @@ bool FitsWindows1252(const QString &text);
 // Characters outside the code page become '?'.
 QByteArray EncodeWindows1252(const QString &text);
 
-// A character of the Basic Multilingual Plane as UTF-8 (no surrogates come from Windows-1252).
-inline void AppendUtf8(QByteArray &out, char16_t u)
+// A character of the Basic Multilingual Plane as UTF-8 at d (no surrogates
+// come from Windows-1252); returns the position after it.
+inline char *PutUtf8(char *d, char16_t u)
 {
     if (u < 0x80) {
-        out += static_cast<char>(u);
-        return;
+        *d++ = static_cast<char>(u);
+        return d;
     }
     if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
+        *d++ = static_cast<char>(0xC0 | (u >> 6));
     } else {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        *d++ = static_cast<char>(0xE0 | (u >> 12));
+        *d++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
     }
-    out += static_cast<char>(0x80 | (u & 0x3F));
+    *d++ = static_cast<char>(0x80 | (u & 0x3F));
+    return d;
 }
+
+// Windows-1252 bytes as UTF-8 appended to out, `from` bytes becoming `to`
+// (none when from is 0): as DecodeWindows1252(bytes).toUtf8() but direct.
+void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from = 0, char to = 0);
 
 // Strict UTF-8: sequences of one to four bytes, no overlong forms, no
 // surrogates, nothing above U+10FFFF. Returns false on any fault.

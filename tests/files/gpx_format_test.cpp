@@ -249,6 +249,9 @@ TEST(GpxWrite, EightBitTextsEscapeAsTheirCharactersDo)
         AppendEscapedXml(out, text);
         EXPECT_EQ(out, EscapeXml(DecodeWindows1252(text)).toUtf8());
     }
+    QByteArray utf8 = "x";
+    AppendWindows1252AsUtf8(utf8, all, ';', ' ');
+    EXPECT_EQ(utf8, "x" + DecodeWindows1252(all).replace(u';', u' ').toUtf8());
     QByteArray coordinate = "x";
     AppendEscapedXml(coordinate, "-1,5<", '.');
     EXPECT_EQ(coordinate, QByteArray("x-1.5&lt;"));
