@@ -137,34 +137,64 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     XmlText text = PrepareXml(data, false);
     data = text.data;
-    // Whether some bytes are not UTF-8 (a file that mixes in Windows-1252) is
-    // learnt on the other core while the waypoints are read as UTF-8; the
-    // rare file that mixes is then read again.
-    std::future<bool> strict;
-    const bool checkAside = !text.transcoded && data.size() >= (1 << 20);
-    if (checkAside)
-        strict = std::async(std::launch::async, [data] { return IsStrictUtf8(data); });
-    else if (!text.transcoded)
-        text.mixed = !IsStrictUtf8(data);
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
     const int waypoints = CountGpxWaypoints(data);
     // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
-    auto read = [&] {
-        ReadResult result;
-        ForEachElement(c, {"wpt"}, [&](const Element &e) {
-            return AppendNamedPoi(table, result, c, e, text.mixed, "desc", true, separator);
-        });
-        return result;
+    const qsizetype end = c.size() + 1;
+    // Reads the waypoints from `from`, up to the first that starts at or past `stopAt`.
+    auto readInto = [&](PoiTable &rows, ReadResult &result, qsizetype from, qsizetype stopAt) {
+        qsizetype stoppedAt = -1;
+        ForEachElement(
+            c, {"wpt"},
+            [&](const Element &e) {
+                if (e.start >= stopAt) {
+                    stoppedAt = e.start;
+                    return false;
+                }
+                return AppendNamedPoi(rows, result, c, e, text.mixed, "desc", true, separator);
+            },
+            from);
+        return stoppedAt;
     };
-    ReadResult result = read();
-    if (checkAside && !strict.get()) {
+    ReadResult result;
+    const qsizetype split = text.transcoded || data.size() < (8 << 20) ? -1 : c.find(c.size() / 2, "<wpt");
+    if (split < 0) {
+        if (!text.transcoded)
+            text.mixed = !IsStrictUtf8(data);
+        readInto(table, result, 0, end);
+        return result;
+    }
+    // A big file in UTF-8: the other core learns whether some bytes are not
+    // UTF-8 (a file that mixes in Windows-1252), then reads the second half
+    // from a waypoint past the middle. When the first half's reading meets
+    // that very waypoint the halves join; otherwise the first goes on alone.
+    PoiTable upper;
+    ReadResult upperResult;
+    bool strict = true;
+    auto aside = std::async(std::launch::async, [&] {
+        strict = IsStrictUtf8(data);
+        if (strict) {
+            upper.reserveRows(waypoints / 2 + 1);
+            readInto(upper, upperResult, split, end);
+        }
+    });
+    const qsizetype stoppedAt = readInto(table, result, 0, split);
+    aside.get();
+    if (!strict) {
+        // Read again as a file that mixes the two.
         text.mixed = true;
         table.blankAll();
         table.setRowCount(2);
-        result = read();
+        result = ReadResult();
+        readInto(table, result, 0, end);
+    } else if (stoppedAt == split) {
+        table.appendRows(std::move(upper));
+        result.counter += upperResult.counter;
+    } else if (stoppedAt >= 0) {
+        readInto(table, result, stoppedAt, end);
     }
     return result;
 }

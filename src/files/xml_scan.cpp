@@ -247,9 +247,9 @@ void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QC
 
 
 void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Element &)> &visit)
+                    const std::function<bool(const Element &)> &visit, qsizetype from)
 {
-    qsizetype i = 0;
+    qsizetype i = from;
     while (i < c.size()) {
         const qsizetype lt = c.find(i, "<");
         if (lt < 0)
@@ -274,6 +274,7 @@ void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNa
         }
         Element e;
         e.name = local;
+        e.start = lt;
         bool selfClosing = false;
         e.contentStart = ReadAttributes(c, tag.nameEnd, &e.lat, &e.lon, &selfClosing);
         e.contentEnd = e.contentStart;

@@ -93,14 +93,16 @@ void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QC
 struct Element {
     QByteArrayView name;
     QByteArrayView lat, lon;
+    qsizetype start = 0;  // its '<'
     qsizetype contentStart = 0;
     qsizetype contentEnd = 0;
 };
 // Visits every element with one of the local names, in file order, outside
 // comments and CDATA, not looking inside a visited element; `visit` returns
-// false to stop. Linear in the file's size.
+// false to stop. Linear in the file's size. The scan starts at `from`: a
+// scan that reaches the start of a visited element goes on as one started there.
 void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Element &)> &visit);
+                    const std::function<bool(const Element &)> &visit, qsizetype from = 0);
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
 

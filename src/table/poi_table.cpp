@@ -86,6 +86,26 @@ void PoiTable::deleteRow(int row)
     }
 }
 
+void PoiTable::appendRows(PoiTable &&other)
+{
+    if (other.isEmptyForAdd())
+        return;
+    if (isEmptyForAdd()) {
+        numbers_ = std::move(other.numbers_);
+        rows_ = std::move(other.rows_);
+        other = PoiTable();
+        return;
+    }
+    const int offset = lastRow();
+    numbers_.reserve(numbers_.size() + other.numbers_.size());
+    rows_.reserve(rows_.size() + other.rows_.size());
+    for (size_t i = 0; i < other.rows_.size(); ++i) {
+        numbers_.push_back(other.numbers_[i] == 0 ? 0 : other.numbers_[i] + offset);
+        rows_.push_back(std::move(other.rows_[i]));
+    }
+    other = PoiTable();
+}
+
 void PoiTable::permuteContent(const std::vector<int> &order)
 {
     assert(order.size() == rows_.size());

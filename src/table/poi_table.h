@@ -84,6 +84,10 @@ public:
     // the last row goes (or is blanked when it is the only one).
     void deleteRow(int row);
 
+    // Moves the rows of `other` below the last POI row (into the blank row of
+    // an empty table), their N° following on.
+    void appendRows(PoiTable &&other);
+
     // Whole-table permutation of fields 1..6: row i receives old row order[i-1].
     void permuteContent(const std::vector<int> &order);
     // Gives back capacity reserved beyond the rows.

@@ -117,7 +117,7 @@ TEST(GpxRead, ALateWindows1252ByteInABigFileMakesItMixed)
 {
     QByteArray body = "<wpt lat=\"1\" lon=\"2\"><name>CAF\xC9\x96" "BAR</name></wpt>\n";
     const QByteArray filler = "<wpt lat=\"1\" lon=\"2\"><name>plain</name><desc>" + QByteArray(200, 'x') + "</desc></wpt>\n";
-    while (body.size() < (2 << 20))
+    while (body.size() < (9 << 20))
         body += filler;
     int count = 0;
     const PoiTable utf8 = Read(Gpx(body), u',', &count);
@@ -126,6 +126,41 @@ TEST(GpxRead, ALateWindows1252ByteInABigFileMakesItMixed)
     EXPECT_EQ(mixed.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR - "));
     EXPECT_EQ(mixed.lastRow(), count + 1);
     EXPECT_EQ(mixed.field(count + 1, FieldDescription), QStringLiteral("Frères - "));
+}
+
+// Big files are read in two halves from a waypoint past the middle. When
+// that "<wpt" lies in a comment, the first half's reading goes on alone.
+TEST(GpxRead, BigFilesReadInTwoHalvesKeepEveryWaypointInOrder)
+{
+    for (const bool commentInTheMiddle : {false, true}) {
+        QByteArray body;
+        int n = 0;
+        auto add = [&](int count) {
+            for (int i = 0; i < count; ++i, ++n)
+                body += "<wpt lat=\"1\" lon=\"2\"><name>P" + QByteArray::number(n) + "</name><desc>" + QByteArray(100, 'x') +
+                        "</desc></wpt>\n";
+        };
+        add(40000);
+        if (commentInTheMiddle) {
+            body += "<!-- ";
+            for (int i = 0; i < 40000; ++i)
+                body += "<wpt lat=\"9\" lon=\"9\"><name>no</name></wpt>";
+            body += " -->\n";
+        }
+        add(40000);
+        const QByteArray data = Gpx(body);
+        ASSERT_GT(data.size(), 8 << 20);
+        int count = 0;
+        const PoiTable t = Read(data, u',', &count);
+        EXPECT_EQ(count, n);
+        ASSERT_EQ(t.lastRow(), n);
+        for (int r = 1; r <= n; ++r) {
+            if (t.number(r) != r || t.field(r, FieldDescription) != QStringLiteral("P%1 - %2").arg(r - 1).arg(QString(100, u'x'))) {
+                ADD_FAILURE() << "row " << r << ": " << t.field(r, FieldDescription).left(20).toStdString();
+                break;
+            }
+        }
+    }
 }
 
 TEST(GpxRead, DeclaredEncodingsAndByteOrderMarks)

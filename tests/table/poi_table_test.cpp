@@ -142,3 +142,17 @@ TEST(PoiTable, SortingAndDeletingMoveStoredTexts)
     t.setField(2, FieldDescription, QStringLiteral("rewritten"));
     EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("rewritten"));
 }
+
+TEST(PoiTable, AppendedRowsFollowOnWithTheirNumbers)
+{
+    PoiTable empty;
+    empty.appendRows(ThreeRows());
+    EXPECT_EQ(empty.lastRow(), 3);
+    EXPECT_EQ(empty.field(3, FieldDescription), QStringLiteral("POI 3"));
+    PoiTable t = ThreeRows();
+    t.appendRows(PoiTable());  // an empty table adds nothing
+    t.appendRows(ThreeRows());
+    EXPECT_EQ(t.lastRow(), 6);
+    EXPECT_EQ(t.number(5), 5);
+    EXPECT_EQ(t.field(5, FieldDescription), QStringLiteral("POI 2"));
+}
