@@ -31,9 +31,26 @@ void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from, c
     const qsizetype start = out.size();
     out.resize(start + 3 * bytes.size());
     char *d = out.data() + start;
-    for (const char ch : bytes) {
-        const char b = ch == from && from != 0 ? to : ch;
+    const char *p = bytes.data();
+    const char *end = p + bytes.size();
+    while (p < end) {
+        // Runs of ASCII without a byte to replace go eight at a time.
+        if (from == 0) {
+            while (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                std::memcpy(d, &word, 8);
+                p += 8;
+                d += 8;
+            }
+            if (p == end)
+                break;
+        }
+        const char b = *p == from && from != 0 ? to : *p;
         d = PutUtf8(d, cp1252::Decode(static_cast<unsigned char>(b)));
+        ++p;
     }
     out.resize(d - out.data());
 }
