@@ -3,6 +3,7 @@
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/save_file.h"
+#include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
 #include "table/along_route.h"
@@ -19,6 +20,7 @@
 #include <QLocale>
 #include <QMap>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -387,9 +389,27 @@ private:
         const int baseRow = BaseRow(*base);
         const long double limit = static_cast<long double>(Number(*radius, QStringLiteral("--radius-km"))) * 1000.0L;
         // The same rows a load, "Calculer" and a Shift-click would give, without sorting everything twice.
-        load(args_[0], false);
-        checkBaseRow(baseRow);
-        const std::vector<int> rows = NearSelection(table_, baseRow, limit, sep_, collator_);
+        std::vector<int> rows;
+        if (FormatFor(args_[0], from_, "--from") == PoiFormat::Ov2) {
+            // Coordinates first: only the rows written, and rows at the base's place, get their names.
+            const QByteArray data = readInput(args_[0]);
+            std::vector<QByteArrayView> names;
+            ReadOv2Coordinates(data, table_, sep_, names);
+            checkBaseRow(baseRow);
+            std::optional<bool> mixed;
+            rows = NearSelection(table_, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
+                // Whether the file mixes encodings matters only for names that are not ASCII.
+                if (!mixed && std::any_of(described.begin(), described.end(), [&](int r) {
+                        return !IsAscii(names[static_cast<size_t>(r - 1)]);
+                    }))
+                    mixed = Ov2NamesMix(names);
+                StoreOv2Names(table_, names, described, mixed.value_or(false));
+            });
+        } else {
+            load(args_[0], false);
+            checkBaseRow(baseRow);
+            rows = NearSelection(table_, baseRow, limit, sep_, collator_);
+        }
         const PoiTable selected = rowsOf(rows);
         write(args_[1], selected, 1, static_cast<int>(rows.size()));
         if (json)

@@ -3,10 +3,13 @@
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
+#include "table/row_halves.h"
 
 #include <QIODevice>
 #include <QVarLengthArray>
 #include <QtEndian>
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -205,7 +208,7 @@ struct Placement {
 };
 
 bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mixedFile, ReadResult &result,
-                  Placement &placement)
+                  Placement &placement, std::vector<QByteArrayView> *names = nullptr)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -286,7 +289,9 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mi
                 table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
                 table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
             }
-            if (!StoreFileText(table, row, *name, mixedFile))
+            if (names)
+                (*names)[static_cast<size_t>(row - 1)] = *name;  // decoded later, if at all
+            else if (!StoreFileText(table, row, *name, mixedFile))
                 return false;
             if (cut) {
                 result.truncated = true;
@@ -311,15 +316,16 @@ constexpr qint64 kTwoReadersBytes = 4 << 20;
 
 // The two halves of a big file read at once, into rows made beforehand;
 // nothing when a name is not UTF-8 or the halves do not join.
-std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QChar separator, const Ov2Survey &survey)
+std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QChar separator, const Ov2Survey &survey,
+                                        std::vector<QByteArrayView> *names = nullptr)
 {
     table.setRowCount(std::max(survey.lastPoiNumber, 1) + 1);
     ReadResult first, second;
     Placement firstRows{0, true}, secondRows{survey.numbersBeforeMiddle, true};
     auto aside = std::async(std::launch::async, [&] {
-        return ReadOv2Names(data.sliced(survey.middle), table, separator, false, second, secondRows);
+        return ReadOv2Names(data.sliced(survey.middle), table, separator, false, second, secondRows, names);
     });
-    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, false, first, firstRows);
+    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, false, first, firstRows, names);
     const bool secondOk = aside.get();
     if (!firstOk || !secondOk || (!first.truncated && first.counter != survey.numbersBeforeMiddle))
         return std::nullopt;
@@ -334,10 +340,49 @@ std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QC
     table.setRowCount(std::max(lastRow, 1) + 1);
     if (lastRow == 0)
         table.blankAll();
+    if (names)
+        names->resize(static_cast<size_t>(table.lastRow()));
     return result;
 }
 
 }  // namespace
+
+ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separator, std::vector<QByteArrayView> &names)
+{
+    const Ov2Survey survey = SurveyOv2(data, false);
+    table.reserveRows(survey.records + 1);
+    names.assign(static_cast<size_t>(std::max(survey.lastPoiNumber, 1)), QByteArrayView());
+    if (data.size() >= kTwoReadersBytes && survey.middle > 0)
+        if (const std::optional<ReadResult> halves = ReadOv2Halves(data, table, separator, survey, &names))
+            return *halves;
+    table.blankAll();
+    table.setRowCount(std::max(survey.lastPoiNumber, 1) + 1);
+    names.assign(names.size(), QByteArrayView());
+    ReadResult result;
+    Placement rows{0, true};
+    ReadOv2Names(data, table, separator, false, result, rows, &names);
+    table.setRowCount(std::max(rows.lastRow, 1) + 1);
+    names.resize(static_cast<size_t>(table.lastRow()));
+    return result;
+}
+
+bool Ov2NamesMix(const std::vector<QByteArrayView> &names)
+{
+    std::atomic<bool> mixes = false;
+    ForRowHalves(0, static_cast<int>(names.size()) - 1, [&](int first, int last) {
+        for (int i = first; i <= last && !mixes.load(std::memory_order_relaxed); ++i)
+            if (!IsStrictUtf8(names[static_cast<size_t>(i)]))
+                mixes = true;
+    });
+    return mixes;
+}
+
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile)
+{
+    for (const int row : rows)
+        if (row >= 1 && static_cast<size_t>(row) <= names.size() && table.number(row) != 0)
+            StoreFileText(table, row, names[static_cast<size_t>(row - 1)], mixedFile);
+}
 
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {

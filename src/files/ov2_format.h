@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QChar>
+#include <vector>
 
 class QIODevice;
 
@@ -19,6 +20,15 @@ struct ReadResult {
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's
 // rows must have been emptied; the row count follows the POI counter.
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
+
+// The coordinates and N° of the POIs without their names: names[r - 1] holds
+// the name bytes of row r, to be turned into descriptions by StoreOv2Names
+// for the rows that need them (a search near a point needs few).
+ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separator, std::vector<QByteArrayView> &names);
+// True when some names are not UTF-8: the file mixes in Windows-1252.
+bool Ov2NamesMix(const std::vector<QByteArrayView> &names);
+// The descriptions of the rows, as ReadOv2 gives them.
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile);
 
 // What a walk over the record lengths finds: the POI records, and whether some
 // names are not UTF-8 (then the file's texts are mostly Windows-1252).

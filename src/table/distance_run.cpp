@@ -6,7 +6,9 @@
 #include "table/sort_by_field.h"
 
 #include <cstring>
+#include <memory>
 #include <numeric>
+#include <span>
 
 namespace orvalis {
 
@@ -149,17 +151,22 @@ void ComputeDistances(PoiTable &table, int baseRow, QChar separator)
 
 void ComputeDistances(PoiTable &table, int baseRow, QChar separator, const std::vector<int> &rows, DistanceFields fields)
 {
-    Measure(table, baseRow, separator, rows, fields);
+    ForRowHalves(0, static_cast<int>(rows.size()) - 1, [&](int first, int last) {
+        Measure(table, baseRow, separator, std::span<const int>(rows.data() + first, static_cast<size_t>(last - first + 1)),
+                fields);
+    });
 }
 
 std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMetres, QChar separator,
-                               const QCollator &collator)
+                               const QCollator &collator, const DescribeRows &describe)
 {
     const int n = table.lastRow();
     std::vector<int> rows(static_cast<size_t>(n));
     std::iota(rows.begin(), rows.end(), 1);
     // The base: the row that would stand at `baseRow` after the sort by Distance.
     int base = baseRow;
+    // Rows that differ only by their descriptions share its place: whichever
+    // of them it is, the distances are the same, so descriptions are not needed.
     if (baseRow >= 1 && baseRow <= n) {
         const RecordOrder byDistance(table, FieldDistance, collator);
         std::vector<int> order = rows;
@@ -169,21 +176,26 @@ std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMe
     }
     ComputeDistances(table, base, separator, rows, DistanceFields::KeyOnly);
     // The last row within the limit in key order, then every row up to it.
-    const RecordOrder byKey(table, FieldKey, collator);
+    // Rows tied on everything but their descriptions are all in or all out.
+    auto byKey = std::make_unique<RecordOrder>(table, FieldKey, collator);
     int last = 0;
     for (int row = 1; row <= n; ++row) {
         const long double metres = table.visitField(row, FieldKey, [](QStringView v) {
             return ParseDecimal(v, u'.').value_or(0.0L);
         });
-        if (metres <= limitMetres && (last == 0 || byKey.less(last, row)))
+        if (metres <= limitMetres && (last == 0 || byKey->less(last, row)))
             last = row;
     }
     std::vector<int> selected;
     if (last != 0) {
         for (int row = 1; row <= n; ++row)
-            if (!byKey.less(last, row))
+            if (!byKey->less(last, row))
                 selected.push_back(row);
-        std::stable_sort(selected.begin(), selected.end(), [&](int a, int b) { return byKey.less(a, b); });
+        if (describe) {
+            describe(selected);
+            byKey = std::make_unique<RecordOrder>(table, FieldKey, collator);  // with the descriptions now there
+        }
+        std::stable_sort(selected.begin(), selected.end(), [&](int a, int b) { return byKey->less(a, b); });
     }
     ComputeDistances(table, base, separator, selected, DistanceFields::All);
     return selected;

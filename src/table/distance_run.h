@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace orvalis {
@@ -27,8 +28,12 @@ void ComputeDistances(PoiTable &table, int baseRow, QChar separator, const std::
 // sorted by its Distance field (as after a load). Returns those rows of the
 // unsorted table, in the order the run would leave them, with their distance
 // fields written; the table's order is not changed. Avoids the two full sorts.
+// A table read without its descriptions gives `describe`, which must fill
+// the descriptions of the rows it is given: the selected ones, before they
+// are put in order.
+using DescribeRows = std::function<void(const std::vector<int> &rows)>;
 std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMetres, QChar separator,
-                               const QCollator &collator);
+                               const QCollator &collator, const DescribeRows &describe = {});
 // The whole run: distances, then the sort by key so the base comes first.
 void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator &collator);
 

@@ -2,8 +2,11 @@
 #include "files/text_codecs.h"
 #include "geo/geodesy.h"
 #include "table/cp1252.h"
+#include "table/distance_run.h"
+#include "table/sort_by_field.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include "support/tables.h"
 
@@ -409,4 +412,53 @@ TEST(Ov2Read, BigFilesWithALateWindows1252NameAreReadAsMixed)
     EXPECT_EQ(r.counter, 150001);
     EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR"));
     EXPECT_EQ(t.field(150001, FieldDescription), QStringLiteral("Frères"));
+}
+
+// orvalis-cli near reads an OV2 file's coordinates first and decodes only
+// the names it needs: it must select and order exactly the rows, with the
+// texts, of a whole reading. Places repeat (rows then differ by name only),
+// names repeat, and one file mixes in Windows-1252.
+TEST(Ov2Near, CoordinatesFirstGiveTheRowsOfAWholeReading)
+{
+    const QList<QByteArray> pool = {"Gare", "gare", "Caf\xC3\xA9", "CAF\xC3\x89", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+                                    "Zoo", "", "\xC5\x81\xC3\xB3" "d\xC5\xBA", "a|b", "Aire"};
+    for (const bool mixed : {false, true}) {
+        QRandomGenerator rng(mixed ? 11 : 5);
+        QByteArray data;
+        const int n = 3000;
+        for (int i = 0; i < n; ++i) {
+            // Forty latitudes and thirty longitudes: many POIs share a place.
+            const int32_t lat = 4800000 + 1111 * rng.bounded(40), lon = 200000 + 2345 * rng.bounded(30);
+            QByteArray name = pool[rng.bounded(pool.size())];
+            if (rng.bounded(3) == 0)
+                name += " " + QByteArray::number(rng.bounded(5));
+            if (mixed && i == n - 7)
+                name = "Fr\xE8res";
+            data += i % 400 == 3 ? Extended("x") : Simple(lon, lat, name);
+        }
+        for (const QLocale &locale : {QLocale(QLocale::French, QLocale::France), QLocale::c()}) {
+            const QCollator collator = TableCollator(locale);
+            for (const int base : {1, 2, 17, 1500, 2990}) {
+                for (const long double radius : {0.0L, 2000.0L, 60000.0L, 2.0e7L}) {
+                    PoiTable whole;
+                    ReadOv2(data, whole, u',');
+                    const std::vector<int> expected = NearSelection(whole, base, radius, u',', collator);
+                    PoiTable lean;
+                    std::vector<QByteArrayView> names;
+                    ReadOv2Coordinates(data, lean, u',', names);
+                    ASSERT_EQ(lean.lastRow(), whole.lastRow());
+                    const bool mixes = Ov2NamesMix(names);
+                    ASSERT_EQ(mixes, mixed);
+                    const std::vector<int> got = NearSelection(lean, base, radius, u',', collator, [&](const std::vector<int> &rows) {
+                        StoreOv2Names(lean, names, rows, mixes);
+                    });
+                    ASSERT_EQ(got.size(), expected.size()) << base << " " << static_cast<double>(radius);
+                    for (size_t i = 0; i < got.size(); ++i)
+                        for (int f = 0; f < kFieldCount; ++f)
+                            ASSERT_EQ(lean.field(got[i], f), whole.field(expected[i], f))
+                                << "base " << base << " radius " << static_cast<double>(radius) << " row " << i << " field " << f;
+                }
+            }
+        }
+    }
 }
