@@ -1,5 +1,6 @@
 // orvalis-cli: the program's engine without a window.
 #include "app/version.h"
+#include "files/gpx_format.h"
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/save_file.h"
@@ -405,6 +406,15 @@ private:
                     mixed = Ov2NamesMix(names);
                 StoreOv2Names(table_, names, described, mixed.value_or(false));
             });
+        } else if (FormatFor(args_[0], from_, "--from") == PoiFormat::Gpx) {
+            const QByteArray data = readInput(args_[0]);
+            if (!IsGpxDocument(data))
+                throw Failure{QStringLiteral("%1: not a GPX file").arg(args_[0])};
+            GpxWaypoints waypoints;
+            ReadGpxCoordinates(data, table_, sep_, waypoints);
+            checkBaseRow(baseRow);
+            rows = NearSelection(table_, baseRow, limit, sep_, collator_,
+                                 [&](const std::vector<int> &described) { StoreGpxNames(table_, waypoints, described); });
         } else {
             load(args_[0], false);
             checkBaseRow(baseRow);

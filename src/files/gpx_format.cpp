@@ -133,7 +133,11 @@ bool IsGpxDocument(QByteArrayView data)
     return false;
 }
 
-ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
+namespace {
+
+// Reads the waypoints; with `lean`, their coordinates only, and where each
+// one's content is, for its description later.
+ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints *lean)
 {
     XmlText text = PrepareXml(data, false);
     data = text.data;
@@ -144,8 +148,9 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
     const qsizetype end = c.size() + 1;
+    using Spans = std::vector<std::pair<qsizetype, qsizetype>>;
     // Reads the waypoints from `from`, up to the first that starts at or past `stopAt`.
-    auto readInto = [&](PoiTable &rows, ReadResult &result, qsizetype from, qsizetype stopAt) {
+    auto readInto = [&](PoiTable &rows, ReadResult &result, Spans *spans, qsizetype from, qsizetype stopAt) {
         qsizetype stoppedAt = -1;
         ForEachElement(
             c, {"wpt"},
@@ -154,17 +159,31 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
                     stoppedAt = e.start;
                     return false;
                 }
-                return AppendNamedPoi(rows, result, c, e, text.mixed, "desc", true, separator);
+                if (!spans)
+                    return AppendNamedPoi(rows, result, c, e, text.mixed, "desc", true, separator);
+                spans->emplace_back(e.contentStart, e.contentEnd);
+                return AppendPoi(rows, result, e.lat, e.lon, QString(), separator);
             },
             from);
         return stoppedAt;
+    };
+    Spans *spans = lean ? &lean->spans : nullptr;
+    if (spans)
+        spans->clear();
+    auto keep = [&] {
+        if (lean) {
+            lean->mixed = text.mixed;
+            lean->data = text.data;
+            lean->transcoded = std::move(text.transcoded);
+        }
     };
     ReadResult result;
     const qsizetype split = text.transcoded || data.size() < (8 << 20) ? -1 : c.find(c.size() / 2, "<wpt");
     if (split < 0) {
         if (!text.transcoded)
             text.mixed = !IsStrictUtf8(data);
-        readInto(table, result, 0, end);
+        readInto(table, result, spans, 0, end);
+        keep();
         return result;
     }
     // A big file in UTF-8: the other core learns whether some bytes are not
@@ -173,30 +192,55 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
     // that very waypoint the halves join; otherwise the first goes on alone.
     PoiTable upper;
     ReadResult upperResult;
+    Spans upperSpans;
     bool strict = true;
     auto aside = std::async(std::launch::async, [&] {
         strict = IsStrictUtf8(data);
-        if (strict) {
+        if (strict || lean) {
             upper.reserveRows(waypoints / 2 + 1);
-            readInto(upper, upperResult, split, end);
+            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
         }
     });
-    const qsizetype stoppedAt = readInto(table, result, 0, split);
+    const qsizetype stoppedAt = readInto(table, result, spans, 0, split);
     aside.get();
-    if (!strict) {
+    text.mixed = !strict;
+    if (!strict && !lean) {
         // Read again as a file that mixes the two.
-        text.mixed = true;
         table.blankAll();
         table.setRowCount(2);
         result = ReadResult();
-        readInto(table, result, 0, end);
+        readInto(table, result, spans, 0, end);
     } else if (stoppedAt == split) {
         table.appendRows(std::move(upper));
         result.counter += upperResult.counter;
+        if (spans)
+            spans->insert(spans->end(), upperSpans.begin(), upperSpans.end());
     } else if (stoppedAt >= 0) {
-        readInto(table, result, stoppedAt, end);
+        readInto(table, result, spans, stoppedAt, end);
     }
+    keep();
     return result;
+}
+
+}  // namespace
+
+ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
+{
+    return ReadWaypoints(data, table, separator, nullptr);
+}
+
+ReadResult ReadGpxCoordinates(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints &waypoints)
+{
+    return ReadWaypoints(data, table, separator, &waypoints);
+}
+
+void StoreGpxNames(PoiTable &table, const GpxWaypoints &waypoints, const std::vector<int> &rows)
+{
+    const Cursor c(waypoints.data);
+    for (const int row : rows)
+        if (row >= 1 && static_cast<size_t>(row) <= waypoints.spans.size())
+            SetNamedDescription(table, row, c, waypoints.spans[static_cast<size_t>(row - 1)].first,
+                                waypoints.spans[static_cast<size_t>(row - 1)].second, waypoints.mixed, "desc", true);
 }
 
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last)

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -13,6 +16,18 @@ namespace orvalis {
 // "name - desc" as the description. Tolerant: a file cut short keeps what
 // it holds; route and track points are not waypoints.
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
+// The waypoints' coordinates and N° without their descriptions, and what
+// StoreGpxNames needs to give the rows that need them theirs (a search near
+// a point needs few). Holds views of `data`, which must outlive it.
+struct GpxWaypoints {
+    std::optional<QByteArray> transcoded;  // a file in another encoding, as UTF-8
+    QByteArrayView data;
+    bool mixed = false;
+    std::vector<std::pair<qsizetype, qsizetype>> spans;  // per row: its waypoint's content
+};
+ReadResult ReadGpxCoordinates(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints &waypoints);
+// The descriptions of the rows, as ReadGpx gives them.
+void StoreGpxNames(PoiTable &table, const GpxWaypoints &waypoints, const std::vector<int> &rows);
 
 // True when the file has a gpx element (with or without a namespace prefix),
 // in whatever encoding it declares.

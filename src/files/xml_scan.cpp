@@ -200,27 +200,32 @@ bool PlainDescription(QByteArrayView name, QByteArrayView joint, QByteArrayView 
 
 }  // namespace
 
+void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool mixed,
+                         const char *descTag, bool jointWhenEmpty)
+{
+    const NamePositions at = FindNameAndDescription(c, contentStart, contentEnd, descTag);
+    if (!mixed) {
+        // Most waypoints: plain text that fits 8 bits, stored without a QString.
+        const auto name = PlainElementText(c, at.name, contentEnd);
+        const auto desc = PlainElementText(c, at.desc, contentEnd);
+        QVarLengthArray<char, 1024> bytes;
+        if (name && desc && PlainDescription(*name, jointWhenEmpty || !desc->isEmpty() ? " - " : "", *desc, bytes)) {
+            table.setFieldWindows1252(row, FieldDescription, QByteArrayView(bytes.data(), bytes.size()));
+            return;
+        }
+    }
+    const QString name = at.name >= 0 ? ElementTextAt(c, at.name, contentEnd, mixed) : QString();
+    const QString desc = at.desc >= 0 ? ElementTextAt(c, at.desc, contentEnd, mixed) : QString();
+    table.setField(row, FieldDescription, jointWhenEmpty || !desc.isEmpty() ? name + QStringLiteral(" - ") + desc : name);
+}
+
 bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
                     bool jointWhenEmpty, QChar separator)
 {
-    const NamePositions at = FindNameAndDescription(c, e.contentStart, e.contentEnd, descTag);
-    if (!mixed) {
-        // Most waypoints: plain text that fits 8 bits, stored without a QString.
-        const auto name = PlainElementText(c, at.name, e.contentEnd);
-        const auto desc = PlainElementText(c, at.desc, e.contentEnd);
-        QVarLengthArray<char, 1024> bytes;
-        if (name && desc &&
-            PlainDescription(*name, jointWhenEmpty || !desc->isEmpty() ? " - " : "", *desc, bytes)) {
-            if (!AppendPoi(table, result, e.lat, e.lon, QString(), separator))
-                return false;
-            table.setFieldWindows1252(result.counter, FieldDescription, QByteArrayView(bytes.data(), bytes.size()));
-            return true;
-        }
-    }
-    const QString name = at.name >= 0 ? ElementTextAt(c, at.name, e.contentEnd, mixed) : QString();
-    const QString desc = at.desc >= 0 ? ElementTextAt(c, at.desc, e.contentEnd, mixed) : QString();
-    return AppendPoi(table, result, e.lat, e.lon,
-                     jointWhenEmpty || !desc.isEmpty() ? name + QStringLiteral(" - ") + desc : name, separator);
+    if (!AppendPoi(table, result, e.lat, e.lon, QString(), separator))
+        return false;
+    SetNamedDescription(table, result.counter, c, e.contentStart, e.contentEnd, mixed, descTag, jointWhenEmpty);
+    return true;
 }
 
 // A coordinate cell: the attribute's text with the locale's separator, cut to 9 characters.

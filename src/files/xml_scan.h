@@ -123,6 +123,9 @@ bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArr
 // `descTag` text (with `jointWhenEmpty`, " - " also when there is none).
 bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
                     bool jointWhenEmpty, QChar separator);
+// The description of that POI into a row, from the element's content.
+void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool mixed,
+                         const char *descTag, bool jointWhenEmpty);
 
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
 // nothing for files in UTF-8 or declaring nothing.

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
+#include <numeric>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -290,4 +291,33 @@ TEST(GpxWrite, EightBitTextsEscapeAsTheirCharactersDo)
     QByteArray coordinate = "x";
     AppendEscapedXml(coordinate, "-1,5<", '.');
     EXPECT_EQ(coordinate, QByteArray("x-1.5&lt;"));
+}
+
+// orvalis-cli near reads a GPX file's coordinates first and gives rows their
+// descriptions when it needs them: every row must get what a whole reading
+// gives it, in big files read in two halves too.
+TEST(GpxRead, CoordinatesFirstThenDescriptionsAsAWholeReading)
+{
+    QByteArray big;
+    for (int i = 0; i < 80000; ++i)
+        big += "<wpt lat=\"1." + QByteArray::number(i % 97) + "\" lon=\"2\"><name>P" + QByteArray::number(i) +
+               (i % 3 ? "</name><desc>d&amp;d " : "</name><desc><![CDATA[c<d]]>") + QByteArray(100, 'x') + "</desc></wpt>\n";
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const QByteArray inUtf16 = utf16(QString::fromUtf8(Gpx("<wpt lat=\"1\" lon=\"2\"><name>Москва</name><desc>x</desc></wpt>")));
+    for (const QByteArray &data : {Gpx(big), Gpx(big + "<wpt lat=\"3\" lon=\"4\"><name>Fr\xE8res</name></wpt>"),
+                                   Gpx("<wpt lat=\"1\" lon=\"2\"><name>\xC3\xA9t\xC3\xA9</name></wpt><wpt lat=\"1\" lon=\"2\"/>"),
+                                   inUtf16}) {
+        PoiTable whole, lean;
+        const ReadResult expected = ReadGpx(data, whole, u',');
+        GpxWaypoints waypoints;
+        const ReadResult got = ReadGpxCoordinates(data, lean, u',', waypoints);
+        ASSERT_EQ(got.counter, expected.counter);
+        ASSERT_EQ(lean.lastRow(), whole.lastRow());
+        std::vector<int> rows(static_cast<size_t>(lean.lastRow()));
+        std::iota(rows.begin(), rows.end(), 1);
+        StoreGpxNames(lean, waypoints, rows);
+        for (int r = 1; r <= whole.lastRow(); ++r)
+            for (int f = 0; f < kFieldCount; ++f)
+                ASSERT_EQ(lean.field(r, f), whole.field(r, f)) << "row " << r << " field " << f;
+    }
 }
