@@ -14,6 +14,19 @@ int EncodeChar(char16_t u)
     return cp1252::Encode(u);
 }
 
+// The length of the ASCII run p starts with, counted eight bytes at a time
+// (most of a POI file is ASCII); a last partial word is left to the caller.
+qsizetype AsciiWords(const char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    for (uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    return i;
+}
+
 }  // namespace
 
 QString DecodeWindows1252(QByteArrayView bytes)
@@ -36,15 +49,10 @@ void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from, c
     while (p < end) {
         // Runs of ASCII without a byte to replace go eight at a time.
         if (from == 0) {
-            while (end - p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ULL)
-                    break;
-                std::memcpy(d, &word, 8);
-                p += 8;
-                d += 8;
-            }
+            const qsizetype run = AsciiWords(p, end - p);
+            std::memcpy(d, p, static_cast<size_t>(run));
+            p += run;
+            d += run;
             if (p == end)
                 break;
         }
@@ -87,14 +95,7 @@ bool IsStrictUtf8(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     qsizetype i = 0;
     while (i < n) {
-        // Runs of ASCII eight bytes at a time: most of a POI file is.
-        while (i + 8 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            i += 8;
-        }
+        i += AsciiWords(bytes.data() + i, n - i);
         if (i >= n)
             break;
         const unsigned char b = p[i];
@@ -140,15 +141,10 @@ Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
     const qsizetype n = bytes.size();
     qsizetype i = 0, o = 0;
     while (i < n) {
-        while (i + 8 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            std::memcpy(out + o, &word, 8);
-            i += 8;
-            o += 8;
-        }
+        const qsizetype run = AsciiWords(bytes.data() + i, n - i);
+        std::memcpy(out + o, p + i, static_cast<size_t>(run));
+        i += run;
+        o += run;
         if (i >= n)
             break;
         const unsigned char b = p[i];
