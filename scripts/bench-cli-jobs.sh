@@ -5,13 +5,8 @@
 set -euo pipefail
 build=${1:-build}; shift || true
 sizes=("${@:-200000 1000000}")
-root=$(cd "$(dirname "$0")/.." && pwd)
-data=$build/bench-data
-cli=$build/cli/orvalis-cli
-out=$root/bench/README.md
+. "$(dirname "$0")/bench-common.sh"
 limit=${GPSBABEL_LIMIT:-600}  # seconds GPSBabel is given for one job
-export LC_ALL=C
-mkdir -p "$data"
 
 # Wall time of one run, or ">limit" when it does not finish.
 timed() {

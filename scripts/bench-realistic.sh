@@ -6,12 +6,7 @@
 set -euo pipefail
 build=${1:-build}; shift || true
 sizes=("${@:-10000 200000 1000000}")
-root=$(cd "$(dirname "$0")/.." && pwd)
-data=$build/bench-data
-cli=$build/cli/orvalis-cli
-out=$root/bench/README.md
-export LC_ALL=C
-mkdir -p "$data"
+. "$(dirname "$0")/bench-common.sh"
 
 # Median wall seconds of N runs, and peak resident KiB of the last one.
 measure() {
