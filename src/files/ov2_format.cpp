@@ -278,6 +278,8 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mi
             const int row = placement.offset + result.counter;
             if (!placement.presized)
                 table.setRowCount(row + 1);
+            else if (!table.isValidRow(row))
+                return true;  // past the rows the length walk found: cannot happen, never written
             table.setNumber(row, row);
             placement.lastRow = row;
             if (separator.unicode() < 128) {
