@@ -4,7 +4,6 @@
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/save_file.h"
-#include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
 #include "table/along_route.h"
@@ -21,7 +20,6 @@
 #include <QLocale>
 #include <QMap>
 #include <QStringList>
-#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -390,23 +388,18 @@ private:
         const int baseRow = BaseRow(*base);
         const long double limit = static_cast<long double>(Number(*radius, QStringLiteral("--radius-km"))) * 1000.0L;
         // The same rows a load, "Calculer" and a Shift-click would give, without sorting everything twice.
+        // OV2 and GPX files: coordinates first, names only for the rows written.
         std::vector<int> rows;
-        if (FormatFor(args_[0], from_, "--from") == PoiFormat::Ov2) {
-            // Coordinates first: only the rows written, and rows at the base's place, get their names.
+        const PoiFormat format = FormatFor(args_[0], from_, "--from");
+        if (format == PoiFormat::Ov2) {
             const QByteArray data = readInput(args_[0]);
             std::vector<QByteArrayView> names;
             ReadOv2Coordinates(data, table_, sep_, names);
             checkBaseRow(baseRow);
             std::optional<bool> mixed;
-            rows = NearSelection(table_, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
-                // Whether the file mixes encodings matters only for names that are not ASCII.
-                if (!mixed && std::any_of(described.begin(), described.end(), [&](int r) {
-                        return !IsAscii(names[static_cast<size_t>(r - 1)]);
-                    }))
-                    mixed = Ov2NamesMix(names);
-                StoreOv2Names(table_, names, described, mixed.value_or(false));
-            });
-        } else if (FormatFor(args_[0], from_, "--from") == PoiFormat::Gpx) {
+            rows = NearSelection(table_, baseRow, limit, sep_, collator_,
+                                 [&](const std::vector<int> &described) { StoreOv2Names(table_, names, described, mixed); });
+        } else if (format == PoiFormat::Gpx) {
             const QByteArray data = readInput(args_[0]);
             if (!IsGpxDocument(data))
                 throw Failure{QStringLiteral("%1: not a GPX file").arg(args_[0])};

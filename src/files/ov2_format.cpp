@@ -379,6 +379,17 @@ bool Ov2NamesMix(const std::vector<QByteArrayView> &names)
     return mixes;
 }
 
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows,
+                   std::optional<bool> &mixedFile)
+{
+    // Whether the file mixes encodings matters only for names that are not ASCII.
+    if (!mixedFile && std::any_of(rows.begin(), rows.end(), [&](int row) {
+            return row >= 1 && static_cast<size_t>(row) <= names.size() && !IsAscii(names[static_cast<size_t>(row - 1)]);
+        }))
+        mixedFile = Ov2NamesMix(names);
+    StoreOv2Names(table, names, rows, mixedFile.value_or(false));
+}
+
 void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile)
 {
     for (const int row : rows)

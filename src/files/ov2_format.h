@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QChar>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -29,6 +30,10 @@ ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separa
 bool Ov2NamesMix(const std::vector<QByteArrayView> &names);
 // The descriptions of the rows, as ReadOv2 gives them.
 void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile);
+// The same, learning whether the file mixes encodings (Ov2NamesMix, a pass over
+// every name) the first time a name that is not ASCII needs it.
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows,
+                   std::optional<bool> &mixedFile);
 
 // What a walk over the record lengths finds: the POI records, and whether some
 // names are not UTF-8 (then the file's texts are mostly Windows-1252).

@@ -449,8 +449,9 @@ TEST(Ov2Near, CoordinatesFirstGiveTheRowsOfAWholeReading)
                     ASSERT_EQ(lean.lastRow(), whole.lastRow());
                     const bool mixes = Ov2NamesMix(names);
                     ASSERT_EQ(mixes, mixed);
+                    std::optional<bool> learnt;  // as orvalis-cli does: learnt when a name needs it
                     const std::vector<int> got = NearSelection(lean, base, radius, u',', collator, [&](const std::vector<int> &rows) {
-                        StoreOv2Names(lean, names, rows, mixes);
+                        StoreOv2Names(lean, names, rows, learnt);
                     });
                     ASSERT_EQ(got.size(), expected.size()) << base << " " << static_cast<double>(radius);
                     for (size_t i = 0; i < got.size(); ++i)
