@@ -55,9 +55,11 @@ QByteArray JsonNumber(const QString &cell)
     if (!value || !std::isfinite(static_cast<double>(*value)))
         return {};
     static const QRegularExpression json(QStringLiteral("\\A-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?\\z"));
-    if (json.match(text).hasMatch())
+    // A number too small for a double ("1e-708") is refused by JSON readers: it goes out as the 0 it reads as.
+    const double d = static_cast<double>(*value);
+    if (json.match(text).hasMatch() && (d != 0 || *value == 0))
         return text.toLatin1();
-    return QByteArray::number(static_cast<double>(*value), 'g', 17);
+    return QByteArray::number(d, 'g', 17);
 }
 
 // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.

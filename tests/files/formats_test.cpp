@@ -106,6 +106,12 @@ TEST(Formats, GeoJsonFeaturesAndKmlPlacemarks)
                             "<Placemark><name>line</name><LineString><coordinates>0,0 1,1</coordinates></LineString></Placemark>"
                             "<Placemark><name>cut</name><Point><coordinates>1,2");
     EXPECT_EQ(Rows(k), (QStringList{"48.8809|2.3553|A & B - <b>x</b>", "2|1|cut"}));
+
+    // A coordinate too small for a double still makes a file JSON readers take.
+    const PoiTable tiny = TableOfRows({{"1e-708", "7.85", "Nn"}});
+    const QByteArray written = PoiFormatBytes(PoiFormat::GeoJson, tiny, 1, 1, {});
+    EXPECT_TRUE(written.contains("[7.85,0]")) << written.toStdString();
+    EXPECT_EQ(Rows(Read(PoiFormat::GeoJson, written)).size(), 1);
 }
 
 TEST(Formats, Gpx11ForToolsThatCheckTheSchema)
