@@ -332,6 +332,24 @@ TEST(EditMode, EnteredThenAnotherRowClickedShowsTheMark)
     EXPECT_EQ(app.tab()->model()->fixedColor(), QColor(Qt::yellow));
 }
 
+// Texts are kept a byte a character where Windows-1252 holds them, in
+// UTF-16 otherwise: typed texts of either kind, and a long one, show as typed.
+TEST(EditMode, TextsOfAnyScriptShowAsTyped)
+{
+    LoadedApp app;
+    app.load(app.path);
+    ClickCell(app.grid(), 1, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->edits().ModifierletextedecePoi1Click();
+    const QString texts[] = {QStringLiteral("Москва – Café"), QStringLiteral("Œuvre « l’été » à 5 €"), QString(700, u'é'),
+                             QStringLiteral("東京 🗼")};
+    for (const QString &text : texts) {
+        app.tab()->model()->setData(app.tab()->model()->index(0, 3), text, Qt::EditRole);
+        EXPECT_EQ(app.cell(1, 3), text);
+        EXPECT_EQ(app.tab()->model()->data(app.tab()->model()->index(0, 3), Qt::DisplayRole).toString(), text);
+    }
+}
+
 TEST(EditMode, RightClickOpensTheConverterOnCoordinatesOnly)
 {
     LoadedApp app;
