@@ -36,8 +36,8 @@ ratio() { echo "$2 / $1" | bc -l | xargs printf '%.1f'; }
   echo "on 60 % of them. The read floor reads the file and finds every '<' (GPX) or record (OV2)."
   echo "Times are medians of 3 runs (1 above 1,000,000); memory is the peak resident size per POI."
   echo
-  echo "| POIs | job | file | read floor | orvalis-cli | µs/POI | × floor | peak B/POI | GPSBabel | GPSBabel ÷ orvalis |"
-  echo "|---|---|---|---|---|---|---|---|---|---|"
+  echo "| POIs | job | file | read floor | orvalis-cli | µs/POI | × floor | peak B/POI | peer | peer time | peer ÷ orvalis |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|"
 } >> "$out"
 for n in ${sizes[@]}; do
   g=$data/r$n.gpx o=$data/r$n.ov2
@@ -45,21 +45,23 @@ for n in ${sizes[@]}; do
   runs=3; [ "$n" -gt 1000000 ] && runs=1
   base=$("$cli" table "$o" | head -1 || true)
   lat=$(echo "$base" | cut -f2); lon=$(echo "$base" | cut -f3)
-  job() {  # name, input, orvalis args..., --, gpsbabel args...
+  job() {  # name, input, orvalis args..., --, the peer's command...
     local name=$1 in=$2; shift 2
     local mine=() theirs=()
     while [ "$1" != "--" ]; do mine+=("$1"); shift; done; shift
     theirs=("$@")
     read -r t kib < <(measure "$runs" "$cli" "${mine[@]}")
-    read -r tg _ < <(measure 1 gpsbabel "${theirs[@]}")
+    read -r tg _ < <(measure 1 "${theirs[@]}")
     local fl; fl=$(floor "$in")
-    echo "| $n | $name | $(du -h "$in" | cut -f1) | $(fmt "$fl") s | $(fmt "$t") s | $(per "$t" "$n") | $(ratio "$fl" "$t") | $(bytes "$kib" "$n") | $(fmt "$tg") s | $(ratio "$t" "$tg")× |" >> "$out"
+    echo "| $n | $name | $(du -h "$in" | cut -f1) | $(fmt "$fl") s | $(fmt "$t") s | $(per "$t" "$n") | $(ratio "$fl" "$t") | $(bytes "$kib" "$n") | ${theirs[0]} | $(fmt "$tg") s | $(ratio "$t" "$tg")× |" >> "$out"
   }
-  job "GPX → OV2" "$g" convert "$g" "$data/x.ov2" -- -i gpx -f "$g" -o tomtom -F "$data/gb.ov2"
-  job "OV2 → GPX" "$o" convert "$o" "$data/x.gpx" -- -i tomtom -f "$o" -o gpx -F "$data/gb.gpx"
-  job "GPX → CSV" "$g" convert "$g" "$data/x.csv" -- -i gpx -f "$g" -o unicsv -F "$data/gb.csv"
-  job "near 50 km, GPX" "$g" near "$g" "$data/n.gpx" --base 1 --radius-km 50 -- -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
-  job "near 50 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 50 -- -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
+  job "GPX → OV2" "$g" convert "$g" "$data/x.ov2" -- gpsbabel -i gpx -f "$g" -o tomtom -F "$data/gb.ov2"
+  job "OV2 → GPX" "$o" convert "$o" "$data/x.gpx" -- gpsbabel -i tomtom -f "$o" -o gpx -F "$data/gb.gpx"
+  job "GPX → CSV" "$g" convert "$g" "$data/x.csv" -- gpsbabel -i gpx -f "$g" -o unicsv -F "$data/gb.csv"
+  rm -f "$data/ogr.csv"
+  job "GPX → CSV" "$g" convert "$g" "$data/x.csv" -- ogr2ogr -f CSV -lco GEOMETRY=AS_XY "$data/ogr.csv" "$g" waypoints
+  job "near 50 km, GPX" "$g" near "$g" "$data/n.gpx" --base 1 --radius-km 50 -- gpsbabel -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
+  job "near 50 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 50 -- gpsbabel -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
 done
 n1m=1000000
 if [[ " ${sizes[*]} " == *" $n1m "* ]]; then

@@ -8,6 +8,7 @@ data=$build/bench-data
 mkdir -p "$data"
 need=()
 command -v gpsbabel >/dev/null || need+=(gpsbabel)
+command -v ogr2ogr >/dev/null || need+=(gdal-bin)
 [ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then
   sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
