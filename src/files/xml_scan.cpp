@@ -100,15 +100,27 @@ static QString CoordinateText(const QByteArray &value, QChar separator)
 
 // The text of the element whose start tag begins at `lt`, up to its end tag:
 // CDATA taken as text, comments dropped, entities resolved.
-QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed)
+namespace {
+
+// Where the text of the element whose name ends at `nameEnd` starts: after its
+// start tag; -1 for a tag cut short or an empty element (<name/>).
+qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 {
     qsizetype gt = nameEnd;
     while (gt < to && c.at(gt) != '>')
         ++gt;
-    if (gt >= to || c.at(gt - 1) == '/')
-        return {};  // cut short, or <name/>
+    return gt >= to || c.at(gt - 1) == '/' ? -1 : gt + 1;
+}
+
+}  // namespace
+
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed)
+{
+    const qsizetype start = ElementTextStart(c, nameEnd, to);
+    if (start < 0)
+        return {};
     QString text;
-    qsizetype j = gt + 1;
+    qsizetype j = start;
     while (j < to) {
         const qsizetype lt = c.find(j, "<", to);
         const qsizetype stop = lt < 0 ? to : lt;
@@ -165,18 +177,14 @@ namespace {
 // neither CDATA nor a comment. Empty for an element that is not there.
 std::optional<QByteArrayView> PlainElementText(const Cursor &c, qsizetype nameEnd, qsizetype to)
 {
-    if (nameEnd < 0)
+    const qsizetype start = nameEnd < 0 ? -1 : ElementTextStart(c, nameEnd, to);
+    if (start < 0)
         return QByteArrayView();
-    qsizetype gt = nameEnd;
-    while (gt < to && c.at(gt) != '>')
-        ++gt;
-    if (gt >= to || c.at(gt - 1) == '/')
-        return QByteArrayView();
-    const qsizetype lt = c.find(gt + 1, "<", to);
+    const qsizetype lt = c.find(start, "<", to);
     const qsizetype stop = lt < 0 ? to : lt;
     if (lt >= 0 && (c.startsWith(lt, "<![CDATA[") || c.startsWith(lt, "<!--")))
         return std::nullopt;
-    const QByteArrayView text = c.slice(gt + 1, stop);
+    const QByteArrayView text = c.slice(start, stop);
     if (text.contains('&'))
         return std::nullopt;
     return text;

@@ -59,6 +59,14 @@ struct LoadedApp : AppFixture {
     QString path;
 };
 
+// Enters edit mode through the grid's pop-up menu on a row's description.
+void EnterEditMode(LoadedApp &app, int row)
+{
+    ClickCell(app.grid(), row, 3, Qt::RightButton);
+    app.find<QMenu>("PopupMenu1")->hide();
+    app.tab()->edits().ModifierletextedecePoi1Click();
+}
+
 }  // namespace
 
 TEST(Load, FillsTheTableAndRestoresTheWindow)
@@ -315,9 +323,7 @@ TEST(EditMode, EnteredThenAnotherRowClickedShowsTheMark)
 {
     LoadedApp app;
     app.load(app.path);
-    ClickCell(app.grid(), 4, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->edits().ModifierletextedecePoi1Click();
+    EnterEditMode(app, 4);
     EXPECT_TRUE(app.tab()->editMode());
     EXPECT_EQ(app.tab()->model()->fixedColor(), QColor(192, 192, 192));
     EXPECT_EQ(app.grid()->currentIndex().row(), 3);
@@ -338,9 +344,7 @@ TEST(EditMode, TextsOfAnyScriptShowAsTyped)
 {
     LoadedApp app;
     app.load(app.path);
-    ClickCell(app.grid(), 1, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->edits().ModifierletextedecePoi1Click();
+    EnterEditMode(app, 1);
     const QString texts[] = {QStringLiteral("Москва – Café"), QStringLiteral("Œuvre « l’été » à 5 €"), QString(700, u'é'),
                              QStringLiteral("東京 🗼")};
     for (const QString &text : texts) {
@@ -354,9 +358,7 @@ TEST(EditMode, RightClickOpensTheConverterOnCoordinatesOnly)
 {
     LoadedApp app;
     app.load(app.path);
-    ClickCell(app.grid(), 1, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->edits().ModifierletextedecePoi1Click();
+    EnterEditMode(app, 1);
     ClickCell(app.grid(), 2, 3, Qt::RightButton);  // a description: nothing
     EXPECT_FALSE(app.form3->isVisible());
     EXPECT_FALSE(app.find<QMenu>("PopupMenu1")->isVisible());
@@ -374,9 +376,7 @@ TEST(Converter, OkWritesIntoTheRowLastClicked)
 {
     LoadedApp app;
     app.load(app.path);
-    ClickCell(app.grid(), 1, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->edits().ModifierletextedecePoi1Click();
+    EnterEditMode(app, 1);
     const int brest = app.rowOf("Brest");
     ClickCell(app.grid(), brest, 2, Qt::RightButton);  // -4,48610
     ASSERT_TRUE(app.form3->isVisible());
@@ -397,9 +397,7 @@ TEST(Converter, BothBoxesEmptyEmptiesTheCell)
 {
     LoadedApp app;
     app.load(app.path);
-    ClickCell(app.grid(), 1, 3, Qt::RightButton);
-    app.find<QMenu>("PopupMenu1")->hide();
-    app.tab()->edits().ModifierletextedecePoi1Click();
+    EnterEditMode(app, 1);
     ClickCell(app.grid(), 1, 1, Qt::RightButton);
     app.form3->findChild<QLineEdit *>("Edit1")->clear();
     app.form3->findChild<QLineEdit *>("Edit2")->clear();
