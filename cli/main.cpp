@@ -12,35 +12,57 @@
 #include "table/sort_by_field.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QMap>
-#include <QStringList>
+#include <QTranslator>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvalis;
 
 namespace {
 
-const char *kUsage =
+QString T(const char *text)
+{
+    return QCoreApplication::translate("Cli", text);
+}
+
+const char *kUsage = QT_TRANSLATE_NOOP(
+    "Cli",
     "Usage: orvalis-cli COMMAND ARGUMENTS   (orvalis-cli COMMAND --help for one command)\n"
     "       orvalis-cli --help | --version\n"
     "\n"
     "A number argument may use '.' or ',' as its decimal separator; anything that\n"
-    "is not a number stops the command (exit 2). Numbers are written with the\n"
-    "separator of your locale (LC_ALL=fr_FR.UTF-8 gives ',', LC_ALL=C gives '.').\n"
+    "is not a number stops the command. Numbers are written with the separator of\n"
+    "your locale (LC_ALL=fr_FR.UTF-8 gives ',', LC_ALL=C gives '.'); JSON always\n"
+    "uses '.'. Messages are in French when the locale is French, else in English.\n"
     "\n"
     "Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json) or KML,\n"
     "chosen by extension or by --from/--to FORMAT; '-' is standard input or output\n"
-    "(then --from/--to is needed). An existing output file is replaced only by a\n"
-    "complete one.\n"
+    "(then --from/--to is needed). File names are used byte for byte. An existing\n"
+    "output file is replaced only by a complete one, never written in place.\n"
+    "Latitudes must lie in [-90, 90] and longitudes in [-180, 180]: a file that is\n"
+    "not of its format, or a record out of range or without coordinates, stops the\n"
+    "command naming the file and the first bad record; with --skip-invalid such\n"
+    "records are left out and counted on standard error.\n"
     "\n"
-    "Commands:\n";
+    "Distances are great-circle distances on a sphere of radius 6,378,138 m\n"
+    "(spherical law of cosines on coordinates held as 32-bit floats), truncated to\n"
+    "whole metres.\n"
+    "\n"
+    "Commands:\n");
+
+// What ReadPoiFormat says of a file that is not of its format.
+[[maybe_unused]] const char *kReaderErrors[] = {QT_TRANSLATE_NOOP("Cli", "not a GPX file"),
+                                                QT_TRANSLATE_NOOP("Cli", "not a GeoJSON file"),
+                                                QT_TRANSLATE_NOOP("Cli", "not a KML file")};
 
 struct Command {
     const char *name;
@@ -49,77 +71,102 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"convert", "convert IN OUT [--from F] [--to F] [--gpx11]",
-     "load IN (then sort by the Distance field, as the window does) and write\n"
-     "every row to OUT; prints \"<n> POIs\". --gpx11 writes GPX 1.1 with its\n"
-     "namespace and name and desc apart, for tools that check the schema."},
-    {"table", "table IN [--base N] [--json] [--from F]",
-     "load IN, with --base run the distance run from row N; print one line per\n"
-     "row, the seven fields separated by tabs, or with --json a JSON array of\n"
-     "objects (number, latitude, longitude, description, distance, key, cap)."},
-    {"near", "near IN OUT --base N --radius-km R [--json] [--from F] [--to F] [--gpx11]",
-     "load, distance run from row N, write rows 1..k, k the last row within R km\n"
-     "(what a Shift-click selects in the window); prints \"<k> POIs\", or with\n"
-     "--json the rows written."},
-    {"merge", "merge IN... OUT [--to F] [--gpx11]",
-     "read every IN, in order, into one table (file order, not sorted) and write\n"
-     "it to OUT; prints \"<n> POIs\"."},
-    {"dedupe", "dedupe IN OUT --within-m M [--same-name] [--from F] [--to F] [--gpx11]",
-     "keep the first of POIs within M metres of each other (with --same-name,\n"
-     "only when their descriptions are equal ignoring case and accents), in file\n"
-     "order; prints \"<d> duplicates removed, <n> POIs\"."},
-    {"along", "along ROUTE IN OUT --within-km D [--from F] [--to F] [--gpx11]",
-     "keep the POIs of IN within D km of the route: the route and track points\n"
-     "of ROUTE when it is a GPX file that has some, otherwise its POIs in order.\n"
-     "Distances to the great-circle segments on the program's sphere, clamped to\n"
-     "their ends; output in route order, then by distance from the route;\n"
-     "prints \"<n> POIs\"."},
-    {"distance", "distance LAT1 LON1 LAT2 LON2", "distance and initial bearing"},
-    {"destination", "destination LAT LON BEARING METRES", "destination latitude and longitude"},
+    {"convert", "convert IN OUT [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "load IN (then sort by the Distance field, as the window does) and write\n"
+                              "every row to OUT; prints \"<n> POIs\", the POIs written. --gpx11 writes\n"
+                              "GPX 1.1 with its namespace and name and desc apart, for tools that check\n"
+                              "the schema (longitude 180 is written -180).")},
+    {"table", "table IN [--base N] [--json] [--from F] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "load IN, with --base run the distance run from row N; print one line per\n"
+                              "row, the seven fields separated by tabs, or with --json a JSON array of\n"
+                              "objects (number, latitude, longitude, description, distance, metres,\n"
+                              "key, cap).")},
+    {"near", "near IN OUT --base N --radius-km R [--json] [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "load, distance run from row N, write rows 1..k, k the last row within R km\n"
+                              "(what a Shift-click selects in the window); prints \"<k> POIs\", or with\n"
+                              "--json the rows written as JSON (with OUT '-', the JSON alone).")},
+    {"merge", "merge IN IN... OUT [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "read two or more files, in order, into one table (file order, not sorted)\n"
+                              "and write it to OUT, which must not be one of the inputs; prints \"<n> POIs\".")},
+    {"dedupe", "dedupe IN OUT --within-m M [--same-name] [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "keep the first of POIs whose distance, in whole metres truncated, is at\n"
+                              "most M (with --same-name, only when their descriptions are equal ignoring\n"
+                              "case and accents), in file order; prints \"<d> duplicates removed, <n> POIs\".")},
+    {"along", "along ROUTE IN OUT --within-km D [--route-from F] [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "keep the POIs of IN within D km of the route: each route and each track\n"
+                              "segment of ROUTE when it is a GPX file that has some (a line apiece),\n"
+                              "otherwise its POIs in order. Distances to the great-circle segments,\n"
+                              "clamped to their ends; output in route order, then by distance from the\n"
+                              "route; prints \"<n> POIs\". ROUTE '-' takes --route-from, else --from.")},
+    {"distance", "distance LAT1 LON1 LAT2 LON2", QT_TRANSLATE_NOOP("Cli", "distance and initial bearing")},
+    {"destination", "destination LAT LON BEARING METRES", QT_TRANSLATE_NOOP("Cli", "destination latitude and longitude")},
     {"crossing", "crossing LAT1 LON1 ... LAT4 LON4",
-     "crossing of route 1-2 with route 3-4: \"latX lonX\", then\n"
-     "\"L1 L2 d1 d2 d3 d4\"; \"parallel\" then \"L1 L2\" for parallel routes."},
+     QT_TRANSLATE_NOOP("Cli", "crossing of route 1-2 with route 3-4: \"latX lonX\", then\n"
+                              "\"L1 L2 d1 d2 d3 d4\"; \"parallel\" then \"L1 L2\" for parallel routes.")},
 };
 
-const char *kExitCodes =
+const char *kExitCodes = QT_TRANSLATE_NOOP(
+    "Cli",
     "\n"
-    "Exit codes: 0 done, 1 no crossing can be computed (a route along a meridian),\n"
-    "2 bad arguments (a number that is not one, --base past the last row, a file\n"
-    "that is not of its format) or a file that cannot be read or written.\n";
+    "Exit codes: 0 done; 1 a failure while working (a file or the standard output\n"
+    "that cannot be written, no crossing that can be computed); 2 bad usage or bad\n"
+    "input (a number that is not one or out of range, --base past the last row, a\n"
+    "file that cannot be read or is not of its format, an output that is an input).\n");
 
-QString Indented(const char *text, int column)
+QString Indented(const QString &text, int column)
 {
-    return QString::fromUtf8(text).replace(u'\n', u'\n' + QString(column, u' '));
+    return QString(text).replace(u'\n', u'\n' + QString(column, u' '));
 }
 
 QString Usage()
 {
-    QString out = QString::fromUtf8(kUsage);
+    QString out = T(kUsage);
     for (const Command &c : kCommands)
-        out += QStringLiteral("  %1\n      %2\n").arg(QString::fromUtf8(c.synopsis), Indented(c.text, 6));
-    return out + QString::fromUtf8(kExitCodes);
+        out += QStringLiteral("  %1\n      %2\n").arg(QString::fromUtf8(c.synopsis), Indented(T(c.text), 6));
+    return out + T(kExitCodes);
 }
 
 QString CommandUsage(const Command &c)
 {
-    return QStringLiteral("Usage: orvalis-cli %1\n\n%2\n").arg(QString::fromUtf8(c.synopsis), QString::fromUtf8(c.text)) +
-           QString::fromUtf8(kExitCodes);
+    return QCoreApplication::translate("Cli", "Usage: orvalis-cli %1\n\n%2\n").arg(QString::fromUtf8(c.synopsis), T(c.text)) + T(kExitCodes);
 }
 
+// Exit 2 for what the user gave, 1 for what failed while working.
 struct Failure {
     QString message;
+    int code = 2;
 };
+
+Failure WorkFailure(const QString &message)
+{
+    return Failure{message, 1};
+}
+
+bool WriteStdout(QByteArrayView bytes)
+{
+    return std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) == static_cast<size_t>(bytes.size());
+}
 
 void Out(const QString &line)
 {
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fputc('\n', stdout);
+    if (!WriteStdout(QByteArray(line.toUtf8() + '\n')))
+        throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
+}
+
+void Err(const QString &line)
+{
+    std::fprintf(stderr, "orvalis-cli: %s\n", line.toUtf8().constData());
+}
+
+// A path as the user typed it, shown where a message names it.
+QString Shown(const QByteArray &path)
+{
+    return QString::fromLocal8Bit(path);
 }
 
 class Cli {
 public:
-    explicit Cli(QStringList args) : args_(std::move(args))
+    explicit Cli(QList<QByteArray> args) : args_(std::move(args))
     {
         const QString point = QLocale::system().decimalPoint();
         sep_ = point.isEmpty() ? QChar(u'.') : point.at(0);
@@ -133,27 +180,28 @@ public:
             return 2;
         }
         if (args_.first() == "--help" || args_.first() == "-h") {
-            std::fputs(Usage().toUtf8().constData(), stdout);
+            Out(Usage().chopped(1));
             return 0;
         }
         if (args_.first() == "--version") {
             Out(QStringLiteral("orvalis-cli ") + Version());
             return 0;
         }
-        const QString name = args_.takeFirst();
+        const QByteArray name = args_.takeFirst();
         const Command *command = nullptr;
         for (const Command &c : kCommands)
-            if (name == QLatin1String(c.name))
+            if (name == c.name)
                 command = &c;
         if (!command)
-            throw Failure{QStringLiteral("unknown command \"%1\" (see --help)").arg(name)};
+            throw Failure{QCoreApplication::translate("Cli", "unknown command \"%1\" (see --help)").arg(Shown(name))};
         if (args_.contains("--help") || args_.contains("-h")) {
-            std::fputs(CommandUsage(*command).toUtf8().constData(), stdout);
+            Out(CommandUsage(*command).chopped(1));
             return 0;
         }
         from_ = option("--from");
         to_ = option("--to");
         gpx11_ = flag("--gpx11");
+        skipInvalid_ = flag("--skip-invalid");
         if (name == "convert")
             return convert();
         if (name == "table")
@@ -175,26 +223,26 @@ public:
 
 private:
     // --name VALUE, taken out of the arguments.
-    std::optional<QString> option(const QString &name)
+    std::optional<QString> option(const char *name)
     {
-        const qsizetype i = args_.indexOf(name);
+        const qsizetype i = args_.indexOf(QByteArray(name));
         if (i < 0)
             return std::nullopt;
         if (i + 1 >= args_.size())
-            throw Failure{name + QStringLiteral(" needs a value")};
-        const QString value = args_.at(i + 1);
+            throw Failure{QCoreApplication::translate("Cli", "%1 needs a value").arg(QLatin1String(name))};
+        const QString value = Shown(args_.at(i + 1));
         args_.remove(i, 2);
         return value;
     }
-    bool flag(const QString &name) { return args_.removeAll(name) > 0; }
+    bool flag(const char *name) { return args_.removeAll(QByteArray(name)) > 0; }
     void expectCount(qsizetype n)
     {
         // An option not taken by the command is a mistake, not a file name.
-        for (const QString &a : std::as_const(args_))
-            if (a.startsWith(QStringLiteral("--")))
-                throw Failure{QStringLiteral("unknown option %1 (see --help)").arg(a)};
+        for (const QByteArray &a : std::as_const(args_))
+            if (a.startsWith("--"))
+                throw Failure{QCoreApplication::translate("Cli", "unknown option %1 (see --help)").arg(Shown(a))};
         if (args_.size() != n)
-            throw Failure{QStringLiteral("expected %1 arguments, got %2 (see --help)").arg(n).arg(args_.size())};
+            throw Failure{QCoreApplication::translate("Cli", "expected %1 arguments, got %2 (see --help)").arg(n).arg(args_.size())};
     }
     // An argument is one number, so either separator reads it; anything else stops the command.
     static float Number(const QString &text, const QString &what)
@@ -202,149 +250,245 @@ private:
         std::optional<long double> v = ParseDecimal(text, u'.');
         if (!v)
             v = ParseDecimal(text, u',');
-        if (!v)
-            throw Failure{QStringLiteral("%1 (\"%2\") is not a number").arg(what, text)};
+        if (!v || !std::isfinite(static_cast<double>(*v)))
+            throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a number").arg(what, text)};
         if (ExceedsFloat(text, text.contains(u',') ? u',' : u'.'))
-            throw Failure{QStringLiteral("%1 (\"%2\") is too large").arg(what, text)};
+            throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is too large").arg(what, text)};
         return static_cast<float>(*v);
     }
-    float number(qsizetype i) const { return Number(args_.at(i), QStringLiteral("argument %1").arg(i + 1)); }
+    QString argumentName(qsizetype i) const { return QCoreApplication::translate("Cli", "argument %1").arg(i + 1); }
+    float number(qsizetype i) const { return Number(Shown(args_.at(i)), argumentName(i)); }
+    float latitude(qsizetype i) const
+    {
+        const float v = number(i);
+        if (!(v >= -90 && v <= 90))
+            throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a latitude: it must lie in [-90, 90]").arg(argumentName(i), Shown(args_.at(i)))};
+        return v;
+    }
+    float longitude(qsizetype i) const
+    {
+        const float v = number(i);
+        if (!(v >= -180 && v <= 180))
+            throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a longitude: it must lie in [-180, 180]").arg(argumentName(i), Shown(args_.at(i)))};
+        return v;
+    }
+    static float Distance(const std::optional<QString> &text, const char *name)
+    {
+        const float v = Number(*text, QLatin1String(name));
+        if (!(v >= 0))
+            throw Failure{QCoreApplication::translate("Cli", "%1 takes a distance of 0 or more").arg(QLatin1String(name))};
+        return v;
+    }
 
-    static PoiFormat FormatFor(const QString &path, const std::optional<QString> &named, const char *which)
+    static PoiFormat FormatFor(const QByteArray &path, const std::optional<QString> &named, const char *which)
     {
         if (named) {
             if (const auto f = PoiFormatNamed(*named))
                 return *f;
-            throw Failure{QStringLiteral("%1 %2: unknown format (ov2, gpx, csv, geojson, kml)").arg(QLatin1String(which), *named)};
+            throw Failure{QCoreApplication::translate("Cli", "%1 %2: unknown format (ov2, gpx, csv, geojson, kml)").arg(QLatin1String(which), *named)};
         }
-        if (path == u"-")
-            throw Failure{QStringLiteral("'-' needs %1 FORMAT").arg(QLatin1String(which))};
-        if (const auto f = PoiFormatOfPath(path))
-            return *f;
-        throw Failure{QStringLiteral("%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)").arg(path)};
+        if (path == "-")
+            throw Failure{QCoreApplication::translate("Cli", "'-' needs %1 FORMAT").arg(QLatin1String(which))};
+        // The extension is ASCII whatever the rest of the name is.
+        const QByteArray base = path.mid(path.lastIndexOf('/') + 1);
+        const qsizetype dot = base.lastIndexOf('.');
+        if (dot > 0)
+            if (const auto f = PoiFormatNamed(QString::fromLatin1(base.mid(dot + 1))))
+                return *f;
+        throw Failure{QCoreApplication::translate("Cli", "%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)").arg(Shown(path))};
     }
 
-    QByteArray readInput(const QString &path)
+    QByteArray readInput(const QByteArray &path)
     {
-        if (path == u"-") {
-            QFile in;
-            if (!in.open(stdin, QIODevice::ReadOnly))
-                throw Failure{QStringLiteral("cannot read the standard input")};
-            return in.readAll();
+        if (path == "-") {
+            if (stdinTaken_)
+                throw Failure{QCoreApplication::translate("Cli", "only one input may be the standard input")};
+            stdinTaken_ = true;
+            QByteArray all;
+            char buffer[1 << 16];
+            size_t n = 0;
+            while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+                all.append(buffer, static_cast<qsizetype>(n));
+            if (std::ferror(stdin))
+                throw WorkFailure(QCoreApplication::translate("Cli", "cannot read the standard input"));
+            return all;
         }
         FileBytes bytes;
-        if (!bytes.open(path))
-            throw Failure{QStringLiteral("%1: cannot read the file").arg(path)};
+        if (!bytes.openNative(path))
+            throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
         return bytes.take();
     }
 
-    // Reads IN into `into` (appended after its rows when `append`); returns the POI count.
-    int load(const QString &path, PoiTable &into, bool append = false)
+    // Every row must have a latitude in [-90, 90] and a longitude in [-180, 180];
+    // with --skip-invalid the others are left out and counted.
+    void checkRows(const QByteArray &path, PoiTable &table)
     {
-        const PoiFormat format = FormatFor(path, from_, "--from");
+        if (table.isEmptyForAdd())
+            return;
+        std::vector<int> valid;
+        valid.reserve(static_cast<size_t>(table.lastRow()));
+        int firstBad = 0;
+        for (int r = 1; r <= table.lastRow(); ++r) {
+            const auto lat = ParseDecimal(table.field(r, FieldLatitude), sep_);
+            const auto lon = ParseDecimal(table.field(r, FieldLongitude), sep_);
+            if (lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180) {
+                valid.push_back(r);
+                continue;
+            }
+            if (!skipInvalid_) {
+                const QString latText = table.field(r, FieldLatitude), lonText = table.field(r, FieldLongitude);
+                throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
+                                "latitudes lie in [-90, 90], longitudes in [-180, 180])")
+                                  .arg(Shown(path))
+                                  .arg(r)
+                                  .arg(latText, lonText)};
+            }
+            if (firstBad == 0)
+                firstBad = r;
+        }
+        if (firstBad != 0) {
+            skippedNote(path, table.lastRow() - static_cast<int>(valid.size()), firstBad);
+            table = RowsOf(table, valid);
+        }
+    }
+    void skippedNote(const QByteArray &path, int count, int first)
+    {
+        Err(QCoreApplication::translate("Cli", "%1: %2 invalid records left out, the first is record %3").arg(Shown(path)).arg(count).arg(first));
+    }
+
+    // What a reader said of a file that is not of its format, or partly not.
+    void checkRead(const QByteArray &path, PoiFormat format, QByteArrayView data, const ReadResult &result,
+                   const PoiTable &table)
+    {
+        const bool empty = table.isEmptyForAdd();
+        if (format == PoiFormat::Ov2 && !data.isEmpty() && (result.truncated || result.unknownBytes > 0)) {
+            if (empty)
+                throw Failure{QCoreApplication::translate("Cli", "%1: not an OV2 file").arg(Shown(path))};
+            if (!skipInvalid_)
+                throw Failure{QCoreApplication::translate("Cli", "%1: damaged OV2 file: the record after POI %2 is no OV2 record").arg(Shown(path)).arg(result.counter)};
+            Err(QCoreApplication::translate("Cli", "%1: damaged OV2 file: %2 bytes that are no OV2 record left out").arg(Shown(path)).arg(result.unknownBytes));
+        }
+        if (format == PoiFormat::Csv) {
+            if (result.headerWithoutCoordinates)
+                throw Failure{QCoreApplication::translate("Cli", "%1: the CSV header names no latitude and longitude columns").arg(Shown(path))};
+            if (result.skipped > 0 && !skipInvalid_)
+                throw Failure{QCoreApplication::translate("Cli", "%1: CSV record %2 has no two numbers for coordinates").arg(Shown(path)).arg(result.firstSkipped)};
+            if (result.skipped > 0)
+                skippedNote(path, result.skipped, result.firstSkipped);
+        }
+        if (format == PoiFormat::Gpx && empty && !ReadGpxRouteLines(data).empty())
+            Err(QCoreApplication::translate("Cli", "%1: no waypoints; its routes and tracks are not read as POIs").arg(Shown(path)));
+    }
+
+    // Reads IN into a table of its own, in file order, every row checked.
+    PoiTable read(const QByteArray &path, const std::optional<QString> &named)
+    {
+        const PoiFormat format = FormatFor(path, named, "--from");
         const QByteArray data = readInput(path);
-        PoiTable read;
+        PoiTable table;
         ReadResult result;
         QString error;
-        if (!ReadPoiFormat(format, data, read, sep_, &result, &error))
-            throw Failure{QStringLiteral("%1: %2").arg(path, error)};
-        if (!append || into.isEmptyForAdd()) {
-            into = std::move(read);
-            return result.counter;
-        }
-        if (read.isEmptyForAdd())
-            return result.counter;
-        const int start = into.lastRow();
-        into.setRowCount(start + read.lastRow() + 1);
-        for (int r = 1; r <= read.lastRow(); ++r) {
-            into.setNumber(start + r, start + r);
-            for (int f = 1; f < kFieldCount; ++f)
-                into.setField(start + r, f, read.field(r, f));
-        }
-        return result.counter;
+        if (!ReadPoiFormat(format, data, table, sep_, &result, &error))
+            throw Failure{QStringLiteral("%1: %2").arg(Shown(path), T(error.toUtf8().constData()))};
+        checkRead(path, format, data, result, table);
+        checkRows(path, table);
+        return table;
     }
-    int load(const QString &path, bool sorted = true)
-    {
-        const int counter = load(path, table_);
-        if (sorted)
-            SortByField(table_, FieldDistance, collator_);
-        return counter;
-    }
+    PoiTable read(const QByteArray &path) { return read(path, from_); }
 
     static int BaseRow(const QString &base)
     {
         bool ok = false;
         const int row = base.toInt(&ok);
         if (!ok || row < 1)
-            throw Failure{QStringLiteral("--base takes a row number from 1")};
+            throw Failure{QCoreApplication::translate("Cli", "--base takes a row number from 1")};
         return row;
     }
-    int rows() const { return table_.isEmptyForAdd() ? 0 : table_.lastRow(); }
+    static int Rows(const PoiTable &table) { return table.isEmptyForAdd() ? 0 : table.lastRow(); }
     // A base row the loaded table has: measuring from a row that is not there would give nonsense.
-    void checkBaseRow(int row) const
+    static void CheckBaseRow(const PoiTable &table, int row)
     {
-        if (row > rows())
-            throw Failure{QStringLiteral("--base %1: the file has %2 rows").arg(row).arg(rows())};
+        if (row > Rows(table))
+            throw Failure{QCoreApplication::translate("Cli", "--base %1: the file has %2 rows").arg(row).arg(Rows(table))};
     }
 
-    void checkWritable(const QString &path) const { FormatFor(path, to_, "--to"); }
+    void checkWritable(const QByteArray &path) const { FormatFor(path, to_, "--to"); }
 
-    void write(const QString &path, const PoiTable &table, int first, int last)
+    // Writes the rows; returns how many the file holds.
+    int write(const QByteArray &path, const PoiTable &table)
     {
         WriteOptions options;
         options.separator = sep_;
         options.gpx11 = gpx11_;
-        const QByteArray bytes = PoiFormatBytes(FormatFor(path, to_, "--to"), table, first, last, options);
-        if (path == u"-") {
-            if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()))
-                throw Failure{QStringLiteral("cannot write the standard output")};
-            return;
+        int written = 0;
+        const QByteArray bytes = PoiFormatBytes(FormatFor(path, to_, "--to"), table, 1, Rows(table), options, &written);
+        if (path == "-") {
+            if (!WriteStdout(bytes) || std::fflush(stdout) != 0)
+                throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return written;
         }
-        if (!SaveFileBytes(path, bytes))
-            throw Failure{QStringLiteral("%1: cannot write the file").arg(path)};
+        SaveFailure why = SaveFailure::None;
+        if (!SaveFileBytesNative(path, bytes, &why)) {
+            const QString reason = why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
+                                   : why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
+                                                                            : QCoreApplication::translate("Cli", "writing failed (full disk?)");
+            throw WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(path), reason));
+        }
+        return written;
     }
-    void write(const QString &path, int first, int last) { write(path, table_, first, last); }
     // The rows, in order, as a table of their own.
-    PoiTable rowsOf(const std::vector<int> &rows) const
+    static PoiTable RowsOf(const PoiTable &table, const std::vector<int> &rows)
     {
         PoiTable selected;
         selected.setRowCount(static_cast<int>(rows.size()) + 1);
         for (size_t i = 0; i < rows.size(); ++i) {
             selected.setNumber(static_cast<int>(i) + 1, static_cast<int>(i) + 1);
             for (int f = 1; f < kFieldCount; ++f)
-                selected.setField(static_cast<int>(i) + 1, f, table_.field(rows[i], f));
+                selected.setField(static_cast<int>(i) + 1, f, table.field(rows[i], f));
         }
         return selected;
     }
     // Output paths '-' print the file; the count then goes to the standard error.
-    static void Report(const QString &out, const QString &line)
+    static void Report(const QByteArray &out, const QString &line)
     {
-        if (out == u"-")
+        if (out == "-")
             std::fprintf(stderr, "%s\n", line.toUtf8().constData());
         else
             Out(line);
     }
-    static void PrintJson(const PoiTable &table, int first, int last)
+    QString pois(int n) const { return QCoreApplication::translate("Cli", "%1 POIs").arg(n); }
+
+    // JSON numbers with '.', whatever the locale; the distance in metres when there is one.
+    void printJson(const PoiTable &table) const
     {
-        static const char *keys[kFieldCount] = {"number", "latitude", "longitude", "description", "distance", "key", "cap"};
         QJsonArray array;
-        for (int r = first; r <= last; ++r) {
+        for (int r = 1; r <= Rows(table); ++r) {
             QJsonObject row;
-            for (int f = 0; f < kFieldCount; ++f)
-                row.insert(QLatin1String(keys[f]), table.field(r, f));
+            row.insert(QStringLiteral("number"), table.number(r));
+            for (const auto &[key, f] : {std::pair{"latitude", FieldLatitude}, std::pair{"longitude", FieldLongitude}}) {
+                const auto v = ParseDecimal(table.field(r, f), sep_);
+                row.insert(QLatin1String(key), v ? QJsonValue(static_cast<double>(*v)) : QJsonValue());
+            }
+            row.insert(QStringLiteral("description"), table.field(r, FieldDescription));
+            row.insert(QStringLiteral("distance"), table.field(r, FieldDistance));
+            bool ok = false;
+            const int metres = table.field(r, FieldKey).toInt(&ok);
+            row.insert(QStringLiteral("metres"), ok ? QJsonValue(metres) : QJsonValue());
+            row.insert(QStringLiteral("key"), table.field(r, FieldKey));
+            row.insert(QStringLiteral("cap"), table.field(r, FieldCap));
             array.append(row);
         }
-        const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Indented);
-        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+        if (!WriteStdout(QJsonDocument(array).toJson(QJsonDocument::Indented)))
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
     }
 
     int convert()
     {
         expectCount(2);
         checkWritable(args_[1]);
-        const int counter = load(args_[0]);
-        write(args_[1], 1, table_.lastRow());
-        Report(args_[1], QStringLiteral("%1 POIs").arg(counter));
+        PoiTable table = read(args_[0]);
+        SortByField(table, FieldDistance, collator_);
+        Report(args_[1], pois(write(args_[1], table)));
         return 0;
     }
 
@@ -353,19 +497,20 @@ private:
         const std::optional<QString> base = option("--base");
         const bool json = flag("--json");
         expectCount(1);
-        load(args_[0]);
+        PoiTable table = read(args_[0]);
+        SortByField(table, FieldDistance, collator_);
         if (base) {
-            checkBaseRow(BaseRow(*base));
-            RunDistances(table_, BaseRow(*base), sep_, collator_);
+            CheckBaseRow(table, BaseRow(*base));
+            RunDistances(table, BaseRow(*base), sep_, collator_);
         }
         if (json) {
-            PrintJson(table_, 1, rows());
+            printJson(table);
             return 0;
         }
-        for (int r = 1; r <= table_.lastRow(); ++r) {
+        for (int r = 1; r <= Rows(table); ++r) {
             QStringList fields;
             for (int f = 0; f < kFieldCount; ++f) {
-                QString text = table_.field(r, f);
+                QString text = table.field(r, f);
                 for (QChar &c : text)
                     if (c == u'\t' || c == u'\n' || c == u'\r')
                         c = u' ';
@@ -376,63 +521,120 @@ private:
         return 0;
     }
 
+    // True when every row has coordinates in range (what a fast read gives before names).
+    bool rowsInRange(const PoiTable &table) const
+    {
+        for (int r = 1; r <= Rows(table); ++r) {
+            const auto lat = ParseDecimal(table.field(r, FieldLatitude), sep_);
+            const auto lon = ParseDecimal(table.field(r, FieldLongitude), sep_);
+            if (!lat || !lon || *lat < -90 || *lat > 90 || *lon < -180 || *lon > 180)
+                return false;
+        }
+        return true;
+    }
+
     int near()
     {
         const std::optional<QString> base = option("--base");
         const std::optional<QString> radius = option("--radius-km");
         const bool json = flag("--json");
         if (!base || !radius)
-            throw Failure{QStringLiteral("near needs --base N and --radius-km R")};
+            throw Failure{QCoreApplication::translate("Cli", "near needs --base N and --radius-km R")};
         expectCount(2);
-        checkWritable(args_[1]);
+        const QByteArray &in = args_[0], &out = args_[1];
+        if (!(json && out == "-"))
+            checkWritable(out);
         const int baseRow = BaseRow(*base);
-        const long double limit = static_cast<long double>(Number(*radius, QStringLiteral("--radius-km"))) * 1000.0L;
+        const long double limit = static_cast<long double>(Distance(radius, "--radius-km")) * 1000.0L;
         // The same rows a load, "Calculer" and a Shift-click would give, without sorting everything twice.
         // OV2 and GPX files: coordinates first, names only for the rows written.
         std::vector<int> rows;
-        const PoiFormat format = FormatFor(args_[0], from_, "--from");
-        if (format == PoiFormat::Ov2) {
-            const QByteArray data = readInput(args_[0]);
-            std::vector<QByteArrayView> names;
-            ReadOv2Coordinates(data, table_, sep_, names);
-            checkBaseRow(baseRow);
-            std::optional<bool> mixed;
-            rows = NearSelection(table_, baseRow, limit, sep_, collator_,
-                                 [&](const std::vector<int> &described) { StoreOv2Names(table_, names, described, mixed); });
-        } else if (format == PoiFormat::Gpx) {
-            const QByteArray data = readInput(args_[0]);
-            if (!IsGpxDocument(data))
-                throw Failure{QStringLiteral("%1: not a GPX file").arg(args_[0])};
-            GpxWaypoints waypoints;
-            ReadGpxCoordinates(data, table_, sep_, waypoints);
-            checkBaseRow(baseRow);
-            rows = NearSelection(table_, baseRow, limit, sep_, collator_,
-                                 [&](const std::vector<int> &described) { StoreGpxNames(table_, waypoints, described); });
+        PoiTable table;
+        const PoiFormat format = FormatFor(in, from_, "--from");
+        bool done = false;
+        if (format == PoiFormat::Ov2 || format == PoiFormat::Gpx) {
+            const QByteArray data = readInput(in);
+            if (format == PoiFormat::Ov2) {
+                std::vector<QByteArrayView> names;
+                const ReadResult result = ReadOv2Coordinates(data, table, sep_, names);
+                checkRead(in, format, data, result, table);
+                if (rowsInRange(table)) {
+                    CheckBaseRow(table, baseRow);
+                    std::optional<bool> mixed;
+                    rows = NearSelection(table, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
+                        StoreOv2Names(table, names, described, mixed);
+                    });
+                    done = true;
+                }
+            } else {
+                if (!IsGpxDocument(data))
+                    throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
+                GpxWaypoints waypoints;
+                const ReadResult result = ReadGpxCoordinates(data, table, sep_, waypoints);
+                checkRead(in, format, data, result, table);
+                if (rowsInRange(table)) {
+                    CheckBaseRow(table, baseRow);
+                    rows = NearSelection(table, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
+                        StoreGpxNames(table, waypoints, described);
+                    });
+                    done = true;
+                }
+            }
+            if (!done) {
+                // A record out of range: the whole reading names it (or leaves it out).
+                table = PoiTable();
+                ReadResult result;
+                QString error;
+                ReadPoiFormat(format, data, table, sep_, &result, &error);
+                checkRows(in, table);
+            }
         } else {
-            load(args_[0], false);
-            checkBaseRow(baseRow);
-            rows = NearSelection(table_, baseRow, limit, sep_, collator_);
+            table = read(in);
         }
-        const PoiTable selected = rowsOf(rows);
-        write(args_[1], selected, 1, static_cast<int>(rows.size()));
+        if (!done) {
+            CheckBaseRow(table, baseRow);
+            rows = NearSelection(table, baseRow, limit, sep_, collator_);
+        }
+        const PoiTable selected = RowsOf(table, rows);
+        if (json && out == "-") {
+            printJson(selected);
+            return 0;
+        }
+        const int written = write(out, selected);
         if (json)
-            PrintJson(selected, 1, static_cast<int>(rows.size()));
+            printJson(selected);
         else
-            Report(args_[1], QStringLiteral("%1 POIs").arg(rows.size()));
+            Report(out, pois(written));
         return 0;
+    }
+
+    // The file's identity, to tell an output that is one of the inputs whatever its name.
+    static std::optional<std::pair<dev_t, ino_t>> Identity(const QByteArray &path)
+    {
+        struct stat st {};
+        if (path == "-" || stat(path.constData(), &st) != 0)
+            return std::nullopt;
+        return std::pair{st.st_dev, st.st_ino};
     }
 
     int merge()
     {
-        if (args_.size() < 2)
-            throw Failure{QStringLiteral("merge needs at least one input and an output (see --help)")};
         expectCount(args_.size());
-        const QString out = args_.takeLast();
+        if (args_.size() < 3)
+            throw Failure{QCoreApplication::translate("Cli", "merge needs at least two inputs and an output (see --help)")};
+        const QByteArray out = args_.takeLast();
         checkWritable(out);
-        for (const QString &in : std::as_const(args_))
-            load(in, table_, true);
-        write(out, 1, rows());
-        Report(out, QStringLiteral("%1 POIs").arg(rows()));
+        if (const auto target = Identity(out))
+            for (const QByteArray &in : std::as_const(args_))
+                if (Identity(in) == target)
+                    throw Failure{QCoreApplication::translate("Cli", "%1 is one of the inputs: merge writes to a file of its own").arg(Shown(out))};
+        PoiTable all;
+        for (const QByteArray &in : std::as_const(args_)) {
+            PoiTable one = read(in);
+            if (!one.isEmptyForAdd())
+                all.appendRows(std::move(one));
+        }
+        Report(out, pois(write(out, all)));
         return 0;
     }
 
@@ -441,66 +643,79 @@ private:
         const std::optional<QString> within = option("--within-m");
         const bool sameName = flag("--same-name");
         if (!within)
-            throw Failure{QStringLiteral("dedupe needs --within-m M")};
-        const float metres = Number(*within, QStringLiteral("--within-m"));
-        if (metres < 0)
-            throw Failure{QStringLiteral("--within-m takes a distance of 0 or more")};
+            throw Failure{QCoreApplication::translate("Cli", "dedupe needs --within-m M")};
+        const float metres = Distance(within, "--within-m");
         expectCount(2);
         checkWritable(args_[1]);
-        load(args_[0], false);
-        const std::vector<int> kept = RowsWithoutDuplicates(table_, metres, sameName, sep_);
-        const PoiTable result = rowsOf(kept);
-        write(args_[1], result, 1, static_cast<int>(kept.size()));
-        Report(args_[1], QStringLiteral("%1 duplicates removed, %2 POIs").arg(rows() - static_cast<int>(kept.size())).arg(kept.size()));
+        const PoiTable table = read(args_[0]);
+        const std::vector<int> kept = RowsWithoutDuplicates(table, metres, sameName, sep_);
+        const int written = write(args_[1], RowsOf(table, kept));
+        Report(args_[1], QCoreApplication::translate("Cli", "%1 duplicates removed, %2").arg(Rows(table) - static_cast<int>(kept.size())).arg(pois(written)));
         return 0;
     }
 
     int along()
     {
         const std::optional<QString> within = option("--within-km");
+        const std::optional<QString> routeFrom = option("--route-from");
         if (!within)
-            throw Failure{QStringLiteral("along needs --within-km D")};
-        const float km = Number(*within, QStringLiteral("--within-km"));
-        if (km < 0)
-            throw Failure{QStringLiteral("--within-km takes a distance of 0 or more")};
+            throw Failure{QCoreApplication::translate("Cli", "along needs --within-km D")};
+        const float km = Distance(within, "--within-km");
         expectCount(3);
         checkWritable(args_[2]);
-        // The route: a GPX file's route and track points, or the POIs of any file in order.
-        std::vector<LatLon> route;
-        if (FormatFor(args_[0], std::nullopt, "--from") == PoiFormat::Gpx)
-            route = ReadGpxRoutePoints(readInput(args_[0]));
-        if (route.empty()) {
+        // The route: a GPX file's routes and track segments, or the POIs of any file in order.
+        const std::optional<QString> &routeFormat = routeFrom ? routeFrom : from_;
+        const PoiFormat format = FormatFor(args_[0], routeFormat, "--route-from");
+        std::vector<std::vector<LatLon>> lines;
+        const QByteArray data = readInput(args_[0]);
+        if (format == PoiFormat::Gpx)
+            lines = ReadGpxRouteLines(data);
+        if (lines.empty()) {
             PoiTable points;
-            load(args_[0], points);
-            for (int r = 1; r <= (points.isEmptyForAdd() ? 0 : points.lastRow()); ++r)
-                route.push_back({ReadDecimal(points.field(r, FieldLatitude), sep_), ReadDecimal(points.field(r, FieldLongitude), sep_)});
+            ReadResult result;
+            QString error;
+            if (!ReadPoiFormat(format, data, points, sep_, &result, &error))
+                throw Failure{QStringLiteral("%1: %2").arg(Shown(args_[0]), T(error.toUtf8().constData()))};
+            checkRows(args_[0], points);
+            std::vector<LatLon> line;
+            for (int r = 1; r <= Rows(points); ++r)
+                line.push_back({ReadDecimal(points.field(r, FieldLatitude), sep_), ReadDecimal(points.field(r, FieldLongitude), sep_)});
+            if (!line.empty())
+                lines.push_back(std::move(line));
         }
-        if (route.empty())
-            throw Failure{QStringLiteral("%1: the route has no point").arg(args_[0])};
-        load(args_[1], false);
-        const std::vector<RouteOffset> near = RowsAlongRoute(route, table_, static_cast<double>(km) * 1000.0, sep_);
+        if (lines.empty())
+            throw Failure{QCoreApplication::translate("Cli", "%1: the route has no point").arg(Shown(args_[0]))};
+        const PoiTable table = read(args_[1]);
+        const std::vector<RouteOffset> near = RowsAlongRoute(lines, table, static_cast<double>(km) * 1000.0, sep_);
         std::vector<int> order;
         order.reserve(near.size());
         for (const RouteOffset &o : near)
             order.push_back(o.row);
-        write(args_[2], rowsOf(order), 1, static_cast<int>(order.size()));
-        Report(args_[2], QStringLiteral("%1 POIs").arg(order.size()));
+        Report(args_[2], pois(write(args_[2], RowsOf(table, order))));
         return 0;
+    }
+
+    static QString DistanceText(int32_t metres)
+    {
+        if (metres <= 999)
+            return QCoreApplication::translate("Cli", "%1 m").arg(metres);
+        return QCoreApplication::translate("Cli", "%1 km and %2 m").arg(metres / 1000).arg(metres % 1000);
     }
 
     int distance()
     {
         expectCount(4);
-        const int32_t d = SphericalDistance(number(0), number(1), number(2), number(3));
-        Out(FormatDistance(d));
-        Out(FormatBearing(InitialBearing(number(0), number(1), number(2), number(3)), sep_));
+        const float la1 = latitude(0), lo1 = longitude(1), la2 = latitude(2), lo2 = longitude(3);
+        Out(DistanceText(SphericalDistance(la1, lo1, la2, lo2)));
+        Out(FormatBearing(InitialBearing(la1, lo1, la2, lo2), sep_));
         return 0;
     }
 
     int destination()
     {
         expectCount(4);
-        const LatLon p = DestinationPoint(number(0), number(1), number(2), number(3));
+        const float la = latitude(0), lo = longitude(1), bearing = number(2), metres = number(3);
+        const LatLon p = DestinationPoint(la, lo, bearing, metres);
         Out(FormatCoordinate(p.lat, sep_) + u' ' + FormatCoordinate(p.lon, sep_));
         return 0;
     }
@@ -510,10 +725,13 @@ private:
         expectCount(8);
         LatLon p[4];
         for (int k = 0; k < 4; ++k)
-            p[k] = {number(2 * k), number(2 * k + 1)};
+            p[k] = {latitude(2 * k), longitude(2 * k + 1)};
         const Crossing c = RouteCrossing(p[0], p[1], p[2], p[3]);
         if (c.status != Crossing::Status::Crossing && c.status != Crossing::Status::Parallel) {
-            std::fprintf(stderr, "%s\n", CrossingErrorText(c.status).toUtf8().constData());
+            const char *why = c.status == Crossing::Status::DivisionByZero ? QT_TRANSLATE_NOOP("Cli", "no crossing can be computed: division by zero (a route along a meridian)")
+                              : c.status == Crossing::Status::Overflow    ? QT_TRANSLATE_NOOP("Cli", "no crossing can be computed: floating-point overflow")
+                                                                          : QT_TRANSLATE_NOOP("Cli", "no crossing can be computed: invalid floating-point operation");
+            Err(T(why));
             return 1;
         }
         const int32_t l1 = SphericalDistance(p[0].lat, p[0].lon, p[1].lat, p[1].lon);
@@ -531,12 +749,13 @@ private:
         return 0;
     }
 
-    QStringList args_;
+    QList<QByteArray> args_;
     QChar sep_;
     QCollator collator_;
-    PoiTable table_;
     std::optional<QString> from_, to_;
     bool gpx11_ = false;
+    bool skipInvalid_ = false;
+    bool stdinTaken_ = false;
 };
 
 }  // namespace
@@ -544,11 +763,26 @@ private:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // One language per run: French for a French locale, English otherwise.
+    QTranslator french;
+    if (QLocale::system().language() == QLocale::French && french.load(QStringLiteral(":/i18n/orvalis-cli_fr.qm")))
+        QCoreApplication::installTranslator(&french);
+    // Paths are the arguments' bytes, never a decoded and re-encoded text.
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args << QByteArray(argv[i]);
+    int code = 0;
     try {
-        Cli cli(app.arguments().mid(1));
-        return cli.run();
+        Cli cli(std::move(args));
+        code = cli.run();
     } catch (const Failure &f) {
-        std::fprintf(stderr, "orvalis-cli: %s\n", f.message.toUtf8().constData());
-        return 2;
+        Err(f.message);
+        code = f.code;
     }
+    // Output that did not reach its destination is a failure, whatever was printed.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Err(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return code == 0 ? 1 : code;
+    }
+    return code;
 }

@@ -10,7 +10,7 @@ using namespace orvalis;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    ReadGpxRoutePoints(bytes);
+    ReadGpxRouteLines(bytes);
     for (const PoiFormat format : {PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
         PoiTable table;
         ReadResult result;

@@ -8,6 +8,10 @@
 
 namespace orvalis {
 
+namespace {
+QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits);
+}
+
 QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
 {
     first = std::max(first, 1);
@@ -23,6 +27,22 @@ QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
             for (int f : kColumns)
                 table.visitFieldRaw(row, f, [](const char *, qsizetype) {},
                                     [&](QStringView text) { fits = fits && FitsWindows1252(text.toString()); });
+    QByteArray out = CsvRowBytes(table, first, last, fits);
+    // Windows-1252 bytes that happen to be valid UTF-8 ("CAFÉ–BAR": C9 96) would
+    // read back as UTF-8: such a file goes out as UTF-8 with its mark instead.
+    if (fits && !IsAscii(out) && IsStrictUtf8(out))
+        out = CsvRowBytes(table, first, last, false);
+    return out;
+}
+
+namespace {
+
+QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits)
+{
+    auto usable = [&](int row) {
+        return !table.fieldIsEmpty(row, FieldLongitude) && !table.fieldIsEmpty(row, FieldDescription);
+    };
+    static constexpr int kColumns[] = {FieldLatitude, FieldLongitude, FieldDescription, FieldDistance, FieldCap};
     QByteArray out;
     if (!fits)
         out = "\xEF\xBB\xBF";
@@ -57,6 +77,8 @@ QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
     }
     return out;
 }
+
+}  // namespace
 
 namespace {
 
@@ -139,6 +161,23 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
     }
     const bool header = lat >= 0 && lon >= 0;
     const bool ownLayout = !header && delimiter == u';';
+    if (!header && !records.isEmpty()) {
+        // A first line of names that are no coordinates is a header naming other columns
+        // (grid eastings and northings, say): guessing a layout would give wrong places.
+        const QStringList &first = records.first();
+        int words = 0, numbers = 0;
+        for (const QString &f : first) {
+            const QString t = f.trimmed();
+            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
+                ++numbers;
+            else if (!t.isEmpty())
+                ++words;
+        }
+        if (numbers == 0 && words >= 2) {
+            result.headerWithoutCoordinates = true;
+            return result;
+        }
+    }
     if (header) {
         records.removeFirst();
     } else if (delimiter == u',') {
@@ -147,12 +186,17 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
         lat = 0, lon = 1, name = 2, desc = -1;
     }
     table.reserveRows(static_cast<int>(records.size()) + 1);
+    int record = header ? 1 : 0;
     for (const QStringList &r : records) {
+        ++record;
         const QString latText = r.value(lat).trimmed(), lonText = r.value(lon).trimmed();
         const bool latOk = ParseDecimal(latText, u'.') || ParseDecimal(latText, u',');
         const bool lonOk = ParseDecimal(lonText, u'.') || ParseDecimal(lonText, u',');
-        if (!latOk || !lonOk || result.counter == INT32_MAX - 1)
+        if (!latOk || !lonOk || result.counter == INT32_MAX - 1) {
+            if (result.skipped++ == 0)
+                result.firstSkipped = record;
             continue;
+        }
         const int row = ++result.counter;
         table.setRowCount(row + 1);
         table.setNumber(row, row);

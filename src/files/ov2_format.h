@@ -16,6 +16,11 @@ struct ReadResult {
     int counter = 0;       // POI number of the last record: the POI count to show
     int unknownBytes = 0;  // bytes that were no known record type (one beep each, collapsed)
     bool truncated = false;  // reading stopped at a damaged record
+    // CSV: records that gave no POI (no two numbers), the first of them
+    // (1 is the file's first record), and a header naming no coordinates.
+    int skipped = 0;
+    int firstSkipped = 0;
+    bool headerWithoutCoordinates = false;
 };
 
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's

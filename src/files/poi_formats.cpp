@@ -8,6 +8,8 @@
 #include "geo/decimal_entry.h"
 
 #include <QFileInfo>
+#include <QLocale>
+#include <cctype>
 
 namespace orvalis {
 
@@ -70,9 +72,19 @@ bool ReadPoiFormat(PoiFormat format, QByteArrayView data, PoiTable &table, QChar
 
 namespace {
 
+// A coordinate as GPX 1.1's decimal type wants it: a plain decimal, no exponent.
+QByteArray PlainDecimal(const QString &text, long double value)
+{
+    const QByteArray t = text.trimmed().toLatin1();
+    bool plain = !t.isEmpty();
+    for (const char c : t)
+        plain = plain && (std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+');
+    return plain ? t : QByteArray::number(static_cast<double>(value), 'f', QLocale::FloatingPointShortest);
+}
+
 // GPX 1.1 for tools that check it: the namespace, name and desc apart (the
 // table's "name - desc" split at its first " - "), one waypoint a line.
-QByteArray Gpx11Bytes(const PoiTable &table, int first, int last)
+QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
 {
     QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
@@ -80,38 +92,53 @@ QByteArray Gpx11Bytes(const PoiTable &table, int first, int last)
                      "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
+    int count = 0;
     for (int row = first; row <= last; ++row) {
-        const auto lat = ParseDecimal(PointDecimal(table.field(row, FieldLatitude)), u'.');
-        const auto lon = ParseDecimal(PointDecimal(table.field(row, FieldLongitude)), u'.');
-        // The schema wants a latitude in [-90, 90] and a longitude in [-180, 180).
-        if (!lat || !lon || *lat < -90 || *lat > 90 || *lon < -180 || *lon >= 180)
+        const QString latText = PointDecimal(table.field(row, FieldLatitude));
+        const QString lonText = PointDecimal(table.field(row, FieldLongitude));
+        const auto lat = ParseDecimal(latText, u'.');
+        const auto lon = ParseDecimal(lonText, u'.');
+        // The schema wants a latitude in [-90, 90] and a longitude in [-180, 180): 180 is -180.
+        if (!lat || !lon || *lat < -90 || *lat > 90 || *lon < -180 || *lon > 180)
             continue;
+        const QByteArray lonBytes = *lon == 180 ? QByteArray("-180") : PlainDecimal(lonText, *lon);
         const QString description = table.field(row, FieldDescription);
         const qsizetype dash = description.indexOf(QStringLiteral(" - "));
         const QString name = dash < 0 ? description : description.left(dash);
         const QString desc = dash < 0 ? QString() : description.mid(dash + 3);
-        out += "<wpt lat=\"" + PointDecimal(table.field(row, FieldLatitude)).trimmed().toUtf8() + "\" lon=\"" +
-               PointDecimal(table.field(row, FieldLongitude)).trimmed().toUtf8() + "\">";
+        out += "<wpt lat=\"" + PlainDecimal(latText, *lat) + "\" lon=\"" + lonBytes + "\">";
         if (!name.isEmpty())
             out += "<name>" + EscapeXml(name).toUtf8() + "</name>";
         if (!desc.isEmpty())
             out += "<desc>" + EscapeXml(desc).toUtf8() + "</desc>";
         out += "</wpt>\n";
+        ++count;
     }
     out += "</gpx>\n";
+    if (written)
+        *written = count;
     return out;
 }
 
 }  // namespace
 
-QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, int last, const WriteOptions &options)
+QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, int last, const WriteOptions &options,
+                          int *written)
 {
+    const int rows = table.isEmptyForAdd() ? 0 : std::max(0, std::min(last, table.lastRow()) - std::max(first, 1) + 1);
+    if (written)
+        *written = rows;
     switch (format) {
     case PoiFormat::Ov2:
         return Ov2FileBytes(table, first, last, options.separator);
     case PoiFormat::Gpx:
-        return options.gpx11 ? Gpx11Bytes(table, first, last) : GpxFileBytes(table, first, last);
+        return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last);
     case PoiFormat::Csv:
+        if (written) {
+            *written = 0;
+            for (int row = std::max(first, 1); row <= std::min(last, table.lastRow()); ++row)
+                *written += !table.fieldIsEmpty(row, FieldLongitude) && !table.fieldIsEmpty(row, FieldDescription);
+        }
         return CsvFileBytes(table, first, last);
     case PoiFormat::GeoJson:
         return GeoJsonFileBytes(table, first, last);
@@ -121,25 +148,45 @@ QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, in
     return {};
 }
 
-std::vector<LatLon> ReadGpxRoutePoints(QByteArrayView data)
+std::vector<std::vector<LatLon>> ReadGpxRouteLines(QByteArrayView data)
 {
     using namespace xml;
     const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
     const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
-    std::vector<LatLon> points;
-    // Route and track points lie inside rte and trk: visit those, then their points.
-    ForEachElement(c, {"rte", "trk"}, [&](const Element &route) {
-        const Cursor inner(c.slice(route.contentStart, route.contentEnd));
-        ForEachElement(inner, {"rtept", "trkpt"}, [&](const Element &e) {
+    std::vector<std::vector<LatLon>> lines;
+    auto pointsOf = [](const Cursor &inner, const char *name) {
+        std::vector<LatLon> points;
+        ForEachElement(inner, {name}, [&](const Element &e) {
             const auto lat = ParseDecimal(QString::fromLatin1(e.lat), u'.');
             const auto lon = ParseDecimal(QString::fromLatin1(e.lon), u'.');
             if (lat && lon)
                 points.push_back({static_cast<float>(*lat), static_cast<float>(*lon)});
             return true;
         });
+        return points;
+    };
+    auto keep = [&](std::vector<LatLon> &&points) {
+        if (!points.empty())
+            lines.push_back(std::move(points));
+    };
+    // Every route, and every segment of every track, is a line of its own.
+    ForEachElement(c, {"rte", "trk"}, [&](const Element &e) {
+        const Cursor inner(c.slice(e.contentStart, e.contentEnd));
+        if (e.name == "rte") {
+            keep(pointsOf(inner, "rtept"));
+            return true;
+        }
+        bool segments = false;
+        ForEachElement(inner, {"trkseg"}, [&](const Element &seg) {
+            segments = true;
+            keep(pointsOf(Cursor(inner.slice(seg.contentStart, seg.contentEnd)), "trkpt"));
+            return true;
+        });
+        if (!segments)
+            keep(pointsOf(inner, "trkpt"));
         return true;
     });
-    return points;
+    return lines;
 }
 
 }  // namespace orvalis

@@ -27,11 +27,14 @@ struct WriteOptions {
     QChar separator = u'.';  // of the table's coordinate cells
     bool gpx11 = false;      // GPX 1.1 with its namespace, name and desc apart
 };
-// The bytes of rows [first, last] in the format, with the same writers as the window.
-QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, int last, const WriteOptions &options);
+// The bytes of rows [first, last] in the format, with the same writers as the
+// window; `written`, when given, receives how many POIs the bytes hold (CSV
+// leaves out rows without a longitude or a description).
+QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, int last, const WriteOptions &options,
+                          int *written = nullptr);
 
-// The points of a route or track in file order: the rtept and trkpt of a GPX
-// file (all routes and tracks one after the other); empty when it has none.
-std::vector<LatLon> ReadGpxRoutePoints(QByteArrayView data);
+// The lines of a GPX file in file order: each route's rtept and each track
+// segment's trkpt, a line apiece; empty when it has none.
+std::vector<std::vector<LatLon>> ReadGpxRouteLines(QByteArrayView data);
 
 }  // namespace orvalis

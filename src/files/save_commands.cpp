@@ -59,8 +59,12 @@ bool FileCommands::askSavePath(const QString &filter, const QString &suffix, QSt
 bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate)
 {
     // An existing file is only ever replaced by a complete one.
-    if (!SaveFileBytes(path, bytes)) {
-        tab_.ctx_.dialogs.message(&tab_, cannotCreate);
+    SaveFailure why = SaveFailure::None;
+    if (!SaveFileBytes(path, bytes, &why)) {
+        // The old file is untouched; where its folder is the cause, say so.
+        tab_.ctx_.dialogs.message(&tab_, why == SaveFailure::FolderNotWritable
+                                             ? cannotCreate + QStringLiteral("\nLe dossier n'est pas accessible en écriture.")
+                                             : cannotCreate);
         return false;
     }
     return true;

@@ -10,11 +10,22 @@ namespace orvalis {
 // another user could point it at a file of ours. The kernel's own protection
 // does not apply because the save resolves the link itself.
 bool MayFollowLinkAt(const QString &path);
+bool MayFollowLinkAtNative(const QByteArray &path);
 
-// Replaces the file with `bytes`, whole or not at all (a temporary file beside
-// it, renamed over it). In a folder where no temporary file can be made, a
-// file that may be written is written in place. A replaced file keeps its
-// owner and group where the process may give them. False on any failure.
-bool SaveFileBytes(const QString &path, const QByteArray &bytes);
+enum class SaveFailure {
+    None,
+    Refused,            // a link we may not follow, or not a regular file (a device, a folder)
+    FolderNotWritable,  // no temporary file can be made beside it: the old file is left as it was
+    WriteFailed,        // a full disk, an I/O error: the old file is left as it was
+};
+
+// Replaces the file with `bytes`, whole or not at all: a temporary file made
+// in the target's folder (opened once, links resolved once), written and
+// synced, then renamed over the target, which never follows a link again. The
+// old file is never truncated first. A replaced file keeps its owner, group
+// and mode where the process may give them. False on any failure, and `why`
+// says which.
+bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFailure *why = nullptr);
+bool SaveFileBytes(const QString &path, const QByteArray &bytes, SaveFailure *why = nullptr);
 
 }  // namespace orvalis

@@ -71,13 +71,36 @@ void Measure(const Segment &s, const Vec &p, double *across, double *along)
     *along = toA <= toB ? 0 : s.length;
 }
 
+// The lowest and highest latitudes (degrees) of a segment: its ends, or a
+// vertex of its great circle where that lies between them.
+void LatitudeRange(const Segment &s, double *lo, double *hi)
+{
+    *lo = std::asin(std::clamp(std::min(s.a.z, s.b.z), -1.0, 1.0)) / kDegree;
+    *hi = std::asin(std::clamp(std::max(s.a.z, s.b.z), -1.0, 1.0)) / kDegree;
+    if (s.point)
+        return;
+    // The point of the circle nearest the north pole: the pole's direction minus its part along the normal.
+    Vec v{-s.normal.z * s.normal.x, -s.normal.z * s.normal.y, 1.0 - s.normal.z * s.normal.z};
+    const double n = std::sqrt(Dot(v, v));
+    if (n < 1e-15)
+        return;  // the equator: its ends are its extremes
+    v = {v.x / n, v.y / n, v.z / n};
+    const double vertex = std::asin(std::clamp(v.z, -1.0, 1.0)) / kDegree;
+    const double slack = 1e-12 + s.length * 1e-12;
+    if (Angle(s.a, v) + Angle(v, s.b) <= s.length + slack)
+        *hi = std::max(*hi, vertex);
+    const Vec w{-v.x, -v.y, -v.z};
+    if (Angle(s.a, w) + Angle(w, s.b) <= s.length + slack)
+        *lo = std::min(*lo, -vertex);
+}
+
 }  // namespace
 
-std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table, double withinMetres,
+std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table, double withinMetres,
                                         QChar separator)
 {
     std::vector<RouteOffset> out;
-    if (route.empty() || table.isEmptyForAdd())
+    if (table.isEmptyForAdd())
         return out;
     // The segments, with their grid cells: boxes grown by the limit.
     std::vector<Segment> segments;
@@ -87,42 +110,48 @@ std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const 
     std::vector<int> everywhere;
     auto key = [](int i, int j) { return (static_cast<qint64>(i) << 32) | static_cast<quint32>(j); };
     double along = 0;
-    const size_t count = route.size() == 1 ? 1 : route.size() - 1;
-    for (size_t k = 0; k < count; ++k) {
-        const LatLon &p = route[k];
-        const LatLon &q = route.size() == 1 ? route[k] : route[k + 1];
-        Segment s;
-        s.a = ToVec(p.lat, p.lon);
-        s.b = ToVec(q.lat, q.lon);
-        const Vec c = Cross(s.a, s.b);
-        const double n = std::sqrt(Dot(c, c));
-        s.point = n < 1e-15;
-        if (!s.point)
-            s.normal = {c.x / n, c.y / n, c.z / n};
-        s.length = s.point ? 0 : Angle(s.a, s.b);
-        s.start = along;
-        along += s.length * kRadius;
-        const int index = static_cast<int>(segments.size());
-        segments.push_back(s);
-        // A great-circle arc bulges poleward of its ends: grow the box by the bulge too.
-        const double latLo = std::min(p.lat, q.lat) - margin - s.length / kDegree / 4.0;
-        const double latHi = std::max(p.lat, q.lat) + margin + s.length / kDegree / 4.0;
-        const double lonSpan = std::fabs(double(q.lon) - double(p.lon));
-        const double poleward = std::max(std::fabs(latLo), std::fabs(latHi));
-        if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / cell > 2000) {
-            everywhere.push_back(index);
-            continue;
+    for (const std::vector<LatLon> &route : lines) {
+        // Each line on its own: no segment joins the end of one to the start of the next.
+        const size_t count = route.size() <= 1 ? route.size() : route.size() - 1;
+        for (size_t k = 0; k < count; ++k) {
+            const LatLon &p = route[k];
+            const LatLon &q = route.size() == 1 ? route[k] : route[k + 1];
+            Segment s;
+            s.a = ToVec(p.lat, p.lon);
+            s.b = ToVec(q.lat, q.lon);
+            const Vec c = Cross(s.a, s.b);
+            const double n = std::sqrt(Dot(c, c));
+            s.point = n < 1e-15;
+            if (!s.point)
+                s.normal = {c.x / n, c.y / n, c.z / n};
+            s.length = s.point ? 0 : Angle(s.a, s.b);
+            s.start = along;
+            along += s.length * kRadius;
+            const int index = static_cast<int>(segments.size());
+            segments.push_back(s);
+            double latLo = 0, latHi = 0;
+            LatitudeRange(s, &latLo, &latHi);
+            latLo -= margin;
+            latHi += margin;
+            const double lonSpan = std::fabs(double(q.lon) - double(p.lon));
+            const double poleward = std::max(std::fabs(latLo), std::fabs(latHi));
+            if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / cell > 2000) {
+                everywhere.push_back(index);
+                continue;
+            }
+            const double lonMargin = margin / std::cos(poleward * kDegree);
+            const double lonLo = std::min(p.lon, q.lon) - lonMargin, lonHi = std::max(p.lon, q.lon) + lonMargin;
+            if ((lonHi - lonLo) / cell > 2000) {
+                everywhere.push_back(index);
+                continue;
+            }
+            for (int i = int(std::floor(latLo / cell)); i <= int(std::floor(latHi / cell)); ++i)
+                for (int j = int(std::floor(lonLo / cell)); j <= int(std::floor(lonHi / cell)); ++j)
+                    grid[key(i, j)].push_back(index);
         }
-        const double lonMargin = margin / std::cos(poleward * kDegree);
-        const double lonLo = std::min(p.lon, q.lon) - lonMargin, lonHi = std::max(p.lon, q.lon) + lonMargin;
-        if ((lonHi - lonLo) / cell > 2000) {
-            everywhere.push_back(index);
-            continue;
-        }
-        for (int i = int(std::floor(latLo / cell)); i <= int(std::floor(latHi / cell)); ++i)
-            for (int j = int(std::floor(lonLo / cell)); j <= int(std::floor(lonHi / cell)); ++j)
-                grid[key(i, j)].push_back(index);
     }
+    if (segments.empty())
+        return out;
     const double limit = withinMetres / kRadius;
     std::vector<int> candidates;
     for (int row = 1; row <= table.lastRow(); ++row) {

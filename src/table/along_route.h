@@ -20,10 +20,16 @@ struct RouteOffset {
 // The rows within `withinMetres` of the polyline `route` on the program's
 // sphere (cross-track distance to each great-circle segment, clamped to its
 // ends), ordered along the route, then by distance from it. A route of one
-// point is a point. Segments are found through a grid of their boxes, so
-// long tracks and large tables stay fast; segments across the antimeridian or
-// near a pole are checked for every POI.
-std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table, double withinMetres,
-                                        QChar separator);
+// point is a point. Several lines (tracks, routes, track segments) are each a
+// polyline of their own, measured along in turn. Segments are found through a
+// grid of their boxes, so long tracks and large tables stay fast; segments
+// across the antimeridian or near a pole are checked for every POI.
+std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table,
+                                        double withinMetres, QChar separator);
+inline std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table,
+                                               double withinMetres, QChar separator)
+{
+    return RowsAlongRoute(std::vector<std::vector<LatLon>>{route}, table, withinMetres, separator);
+}
 
 }  // namespace orvalis

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 
 namespace orvalis {
 
@@ -29,7 +30,9 @@ QString Folded(const QString &text)
 // that a cell is never narrower than the limit, and a whole band near them.
 class Grid {
 public:
-    explicit Grid(double withinMetres) : size_(std::max(withinMetres / kMetresPerDegree, 1e-6)) {}
+    // Distances are whole metres truncated, so "at most M" takes points up to
+    // M + 1 m apart; the cells cover that with room for rounding.
+    explicit Grid(double withinMetres) : size_(((withinMetres + 1.0) * 1.001 + 0.01) / kMetresPerDegree) {}
 
     int band(double lat) const { return static_cast<int>(std::floor((lat + 90.0) / size_)); }
     int columns(int band) const
@@ -48,10 +51,25 @@ public:
         const double wrapped = lon - 360.0 * std::floor((lon + 180.0) / 360.0);
         return std::clamp(static_cast<int>((wrapped + 180.0) / 360.0 * n), 0, n - 1);
     }
-    static qint64 key(int band, int column) { return (static_cast<qint64>(band) << 32) | static_cast<quint32>(column); }
 
 private:
     double size_;
+};
+
+// A cell, and with --same-name the folded name too: points of other names are
+// never looked at, however many share a place.
+struct CellKey {
+    int band, column, name;
+    bool operator==(const CellKey &) const = default;
+};
+struct CellKeyHash {
+    size_t operator()(const CellKey &k) const
+    {
+        uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(k.band)) << 32) ^ static_cast<uint32_t>(k.column);
+        h ^= static_cast<uint64_t>(static_cast<uint32_t>(k.name)) * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+        return static_cast<size_t>(h * 0xBF58476D1CE4E5B9ULL);
+    }
 };
 
 }  // namespace
@@ -63,17 +81,10 @@ std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetre
         return kept;
     struct Point {
         float lat, lon;
-        int row;
     };
     const Grid grid(withinMetres);
-    QHash<qint64, std::vector<Point>> cells;
-    QHash<int, QString> names;
-    auto nameOf = [&](int row) -> const QString & {
-        auto it = names.find(row);
-        if (it == names.end())
-            it = names.insert(row, Folded(table.field(row, FieldDescription)));
-        return *it;
-    };
+    std::unordered_map<CellKey, std::vector<Point>, CellKeyHash> cells;
+    QHash<QString, int> names;  // folded name -> its number
     for (int row = 1; row <= table.lastRow(); ++row) {
         const auto lat = ParseDecimal(table.field(row, FieldLatitude), separator);
         const auto lon = ParseDecimal(table.field(row, FieldLongitude), separator);
@@ -81,7 +92,16 @@ std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetre
             kept.push_back(row);
             continue;
         }
-        const Point p{static_cast<float>(*lat), static_cast<float>(*lon), row};
+        int name = 0;
+        if (sameName) {
+            const QString folded = Folded(table.field(row, FieldDescription));
+            name = names.value(folded, -1);
+            if (name < 0) {
+                name = static_cast<int>(names.size());
+                names.insert(folded, name);
+            }
+        }
+        const Point p{static_cast<float>(*lat), static_cast<float>(*lon)};
         const int band = grid.band(p.lat);
         bool duplicate = false;
         for (int b = band - 1; b <= band + 1 && !duplicate; ++b) {
@@ -91,23 +111,20 @@ std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetre
             const int near[3] = {centre, (centre + 1) % n, (centre + n - 1) % n};
             const int count = n >= 3 ? 3 : n;
             for (int k = 0; k < count && !duplicate; ++k) {
-                const auto it = cells.constFind(Grid::key(b, near[k]));
-                if (it == cells.constEnd())
+                const auto it = cells.find(CellKey{b, near[k], name});
+                if (it == cells.end())
                     continue;
-                for (const Point &q : *it) {
-                    if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) > withinMetres)
-                        continue;
-                    if (sameName && nameOf(q.row) != nameOf(row))
-                        continue;
-                    duplicate = true;
-                    break;
-                }
+                for (const Point &q : it->second)
+                    if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) <= withinMetres) {
+                        duplicate = true;
+                        break;
+                    }
             }
         }
         if (duplicate)
             continue;
         kept.push_back(row);
-        cells[Grid::key(band, grid.column(band, p.lon))].push_back(p);
+        cells[CellKey{band, grid.column(band, p.lon), name}].push_back(p);
     }
     return kept;
 }

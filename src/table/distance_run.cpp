@@ -55,9 +55,11 @@ int IntChars(int32_t v, int width, char *out)
     return n + d;
 }
 
+// Eight digits hold every distance on the sphere (half its circumference is
+// 20,037,518 m), so the keys' text order is their numeric order.
 int DistanceKeyChars(int32_t metres, char *out)
 {
-    return IntChars(metres, metres >= 0 && metres < 1000000 ? 7 : 0, out);
+    return IntChars(metres, metres >= 0 ? 8 : 0, out);
 }
 
 int DistanceTextChars(int32_t metres, char *out)

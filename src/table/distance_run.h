@@ -12,7 +12,7 @@ namespace orvalis {
 // Compass text of a bearing in degrees: sectors bounded by whole degrees
 // (22, 67, 112, ...), each bound in the lower sector.
 QString CompassText(float degrees);
-// "0000999", "1000000", "12000000": seven digits at least.
+// "00000999", "01000000", "12000000": eight digits.
 QString DistanceKey(int32_t metres);
 // "999 m", "1 km", "12000 km".
 QString DistanceText(int32_t metres);

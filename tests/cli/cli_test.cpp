@@ -5,9 +5,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
+#include "geo/geodesy.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace orvalis;
@@ -33,6 +37,40 @@ Result RunCli(const QString &locale, const QStringList &args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// With arguments as bytes, for names that are not UTF-8 (QProcess would encode them).
+Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteArray &stdinBytes = {})
+{
+    QTemporaryDir temp;
+    const QByteArray out = QFile::encodeName(temp.filePath("out")), err = QFile::encodeName(temp.filePath("err")),
+                     in = QFile::encodeName(temp.filePath("in"));
+    QFile f(temp.filePath("in"));
+    f.open(QIODevice::WriteOnly);
+    f.write(stdinBytes);
+    f.close();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int i = ::open(in.constData(), O_RDONLY), o = ::open(out.constData(), O_WRONLY | O_CREAT, 0600),
+                  e = ::open(err.constData(), O_WRONLY | O_CREAT, 0600);
+        dup2(i, 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        setenv("LC_ALL", locale, 1);
+        unsetenv("LANG");
+        std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
+        for (const QByteArray &a : args)
+            argv.push_back(const_cast<char *>(a.constData()));
+        argv.push_back(nullptr);
+        execv(ORVALIS_CLI, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    QFile o(temp.filePath("out")), e(temp.filePath("err"));
+    o.open(QIODevice::ReadOnly);
+    e.open(QIODevice::ReadOnly);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromUtf8(o.readAll()), QString::fromUtf8(e.readAll())};
+}
+
 QByteArray Read(const QString &path)
 {
     QFile f(path);
@@ -46,10 +84,10 @@ TEST(Cli, DistanceInBothLocales)
     EXPECT_EQ(RunCli("fr_FR.UTF-8", {"distance", "48,8531", "2,34912", "48,3781", "-4,49448"}).out,
               QStringLiteral("506 km  et  242 m\n266,58\n"));
     EXPECT_EQ(RunCli("C", {"distance", "48.8531", "2.34912", "48.3781", "-4.49448"}).out,
-              QStringLiteral("506 km  et  242 m\n266.58\n"));
+              QStringLiteral("506 km and 242 m\n266.58\n"));
     // An argument is one number: either separator reads it, the output keeps the locale's.
     EXPECT_EQ(RunCli("C", {"distance", "48,8531", "2,34912", "48.3781", "-4,49448"}).out,
-              QStringLiteral("506 km  et  242 m\n266.58\n"));
+              QStringLiteral("506 km and 242 m\n266.58\n"));
     EXPECT_EQ(RunCli("fr_FR.UTF-8", {"destination", "48.7175", "1.970333", "300.5", "736.5"}).out,
               QStringLiteral("48,720860 1,961692\n"));
 }
@@ -99,7 +137,7 @@ TEST(Cli, DestinationAndCrossing)
     EXPECT_EQ(parallel.code, 0);
     const Result meridian = RunCli("C", {"crossing", "0", "5", "1", "5", "0", "1", "1", "2"});
     EXPECT_EQ(meridian.code, 1);
-    EXPECT_EQ(meridian.err, QStringLiteral("Division par zéro en virgule flottante.\n"));
+    EXPECT_EQ(meridian.err, QStringLiteral("orvalis-cli: no crossing can be computed: division by zero (a route along a meridian)\n"));
 }
 
 TEST(Cli, TableWithAndWithoutABase)
@@ -113,7 +151,7 @@ TEST(Cli, TableWithAndWithoutABase)
     r = RunCli("C", {"table", in, "--base", "2"});
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QStringLiteral("1\t48.39040\t-4.48610\tBrest\t0 m\t0000000\tN"));
+    EXPECT_EQ(lines[0], QStringLiteral("1\t48.39040\t-4.48610\tBrest\t0 m\t00000000\tN"));
     EXPECT_TRUE(lines[1].startsWith("2\t47.21840"));
 }
 
@@ -143,8 +181,8 @@ TEST(Cli, ConvertIsIdempotentOnOv2)
     const QString in = temp.filePath("in.ov2");
     WriteOv2File(in, {{"48.85661", "2.35222", "Aebi Frères"}, {"55.75580", "37.61730", "Москва"}, {"-33.86882", "151.20930", "Sydney"}});
     const QString once = temp.filePath("once.ov2"), twice = temp.filePath("twice.ov2");
-    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", in, once}).out, QStringLiteral("3 POIs\n"));
-    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", once, twice}).out, QStringLiteral("3 POIs\n"));
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", in, once}).out, QStringLiteral("3 POI\n"));
+    EXPECT_EQ(RunCli("fr_FR.UTF-8", {"convert", once, twice}).out, QStringLiteral("3 POI\n"));
     EXPECT_FALSE(Read(once).isEmpty());
     EXPECT_EQ(Read(once), Read(twice));
     EXPECT_TRUE(Read(once).contains("Aebi Fr\xE8res"));
@@ -174,7 +212,6 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
         {"convert", in, "-"},
         {"convert", in, out, "--to", "shp"},
         {"convert", in, out, "--bogus"},
-        {"convert", in, temp.filePath("no/such/folder.ov2")},
         {"near", in, "--base", "1", out},
         {"near", in, "--base", "x", "--radius-km", "5", out},
         {"table", in, "--base"},
@@ -187,6 +224,8 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
         EXPECT_TRUE(r.out.isEmpty()) << args.join(' ').toStdString();
     }
     EXPECT_EQ(Read(out), QByteArray("old"));
+    // An output that cannot be written is a failure while working.
+    EXPECT_EQ(RunCli("C", {"convert", in, temp.filePath("no/such/folder.ov2")}).code, 1);
     EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN OUT --base N --radius-km R"));
     // Each command has its own help.
     const Result help = RunCli("C", {"dedupe", "--help"});
@@ -206,7 +245,7 @@ TEST(Cli, OnlyRegularFilesAndNamesAsTheyLieOnDisk)
     const QByteArray raw = QFile::encodeName(temp.path()) + "/caf\xe9.ov2";
     ASSERT_TRUE(WriteOv2File(temp.filePath("plain.ov2"), SamplePois()));
     ASSERT_EQ(rename(QFile::encodeName(temp.filePath("plain.ov2")).constData(), raw.constData()), 0);
-    const Result latin1 = RunCli("C", {"convert", QFile::decodeName(raw), temp.filePath("out.gpx")});
+    const Result latin1 = RunCliRaw("C", {"convert", raw, QFile::encodeName(temp.filePath("out.gpx"))});
     EXPECT_EQ(latin1.code, 0) << latin1.err.toStdString();
     EXPECT_EQ(latin1.out, QStringLiteral("5 POIs\n"));
     ::unlink(raw.constData());  // a name the folder's removal cannot spell
@@ -279,4 +318,239 @@ TEST(Cli, StandardInputOutputAndJson)
     EXPECT_EQ(rows[0].toObject().value("distance").toString(), QStringLiteral("0 m"));
     const Result near = RunCli("C", {"near", in, temp.filePath("n.gpx"), "--base", "1", "--radius-km", "1", "--json"});
     EXPECT_EQ(QJsonDocument::fromJson(near.out.toUtf8()).array().size(), 1);
+}
+
+TEST(Cli, MergeNeverWritesOverAnInput)
+{
+    QTemporaryDir temp;
+    const QString radars = temp.filePath("radars.gpx"), mine = temp.filePath("mine.gpx");
+    WriteFile(radars, "<gpx><wpt lat='48' lon='2'><name>Radar</name></wpt></gpx>");
+    WriteFile(mine, "<gpx><wpt lat='47' lon='1'><name>A</name></wpt><wpt lat='46' lon='1'><name>B</name></wpt></gpx>");
+    const QByteArray before = Read(mine);
+    // The output left off: two names are not enough.
+    Result r = RunCli("C", {"merge", radars, mine});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.out.isEmpty());
+    // The output is an input under another name (a hard link, a longer path).
+    ASSERT_EQ(::link(QFile::encodeName(mine).constData(), QFile::encodeName(temp.filePath("alias.gpx")).constData()), 0);
+    for (const QString &out : {temp.filePath("alias.gpx"), temp.path() + "/./mine.gpx"}) {
+        r = RunCli("C", {"merge", radars, mine, out});
+        EXPECT_EQ(r.code, 2) << out.toStdString();
+        EXPECT_TRUE(r.err.contains("one of the inputs")) << r.err.toStdString();
+    }
+    EXPECT_EQ(Read(mine), before);
+    EXPECT_TRUE(RunCli("C", {"merge", "--help"}).out.contains("must not be one of the inputs"));
+}
+
+TEST(Cli, FailedWritesNeverExitZero)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("small.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Paris"}, {"48.39040", "-4.48610", "Brest"}});
+    const QList<QStringList> jobs = {{"convert", in, "-", "--to", "csv"},
+                                     {"table", in},
+                                     {"table", in, "--json"},
+                                     {"near", in, temp.filePath("n.gpx"), "--base", "1", "--radius-km", "900", "--json"},
+                                     {"distance", "1", "2", "3", "4"},
+                                     {"--help"}};
+    for (const QStringList &args : jobs) {
+        QProcess p;
+        p.setStandardOutputFile("/dev/full");
+        p.start(QStringLiteral(ORVALIS_CLI), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardError().contains("standard output")) << args.join(' ').toStdString();
+    }
+    // A link to a device: refused, the device left alone.
+    ASSERT_TRUE(QFile::link("/dev/full", temp.filePath("out.gpx")));
+    const Result r = RunCli("C", {"convert", in, temp.filePath("out.gpx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(Cli, FileNamesAreBytes)
+{
+    QTemporaryDir temp;
+    const QByteArray folder = QFile::encodeName(temp.path());
+    WriteOv2File(temp.filePath("a.ov2"), {{"1.00000", "1.00000", "from a"}});
+    WriteOv2File(temp.filePath("b.ov2"), {{"2.00000", "2.00000", "from b"}});
+    // é and è in Latin-1: two names that once collided as U+FFFD.
+    const QByteArray e1 = folder + "/x\xe9.gpx", e2 = folder + "/x\xe8.gpx";
+    EXPECT_EQ(RunCliRaw("C", {"convert", QFile::encodeName(temp.filePath("a.ov2")), e1}).code, 0);
+    EXPECT_EQ(RunCliRaw("C", {"convert", QFile::encodeName(temp.filePath("b.ov2")), e2}).code, 0);
+    EXPECT_TRUE(RunCliRaw("C", {"table", e1}).out.contains("from a"));
+    EXPECT_TRUE(RunCliRaw("C", {"table", e2}).out.contains("from b"));
+    // Every byte but '/' in a name round-trips.
+    for (int b = 1; b < 256; ++b) {
+        if (b == '/' || b == '.')
+            continue;
+        const QByteArray name = folder + "/n" + QByteArray(1, char(b)) + ".csv";
+        ASSERT_EQ(RunCliRaw("C", {"convert", QFile::encodeName(temp.filePath("a.ov2")), name}).code, 0) << b;
+        struct stat st {};
+        EXPECT_EQ(stat(name.constData(), &st), 0) << b;
+        ::unlink(name.constData());  // names the folder's removal cannot spell
+    }
+    ::unlink(e1.constData());
+    ::unlink(e2.constData());
+}
+
+TEST(Cli, WhatTheCliWritesReadsBackUnchanged)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx");
+    WriteFile(in, "<gpx><wpt lat='48.5' lon='2.5'><name>CAFÉ–BAR</name></wpt><wpt lat='47' lon='1'><name>HÔTEL•</name></wpt></gpx>");
+    for (const char *format : {"csv", "ov2", "gpx", "kml", "geojson"}) {
+        const QString out = temp.filePath(QStringLiteral("out.") + format);
+        ASSERT_EQ(RunCli("C", {"convert", in, out}).code, 0) << format;
+        const Result back = RunCli("C", {"table", out});
+        EXPECT_TRUE(back.out.contains(QStringLiteral("CAFÉ–BAR"))) << format << back.out.toStdString();
+        EXPECT_TRUE(back.out.contains(QStringLiteral("HÔTEL•"))) << format;
+    }
+}
+
+TEST(Cli, Gpx11WritesEveryPoiItCounts)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2"), out = temp.filePath("out.gpx");
+    WriteOv2File(in, {{"10.00000", "180.00000", "date line"}, {"-10.00000", "-180.00000", "west"}, {"0.00000", "0.00000", "zero"}});
+    Result r = RunCli("C", {"convert", in, out, "--gpx11"});
+    EXPECT_EQ(r.out, QStringLiteral("3 POIs\n"));
+    const QByteArray gpx = Read(out);
+    EXPECT_EQ(gpx.count("<wpt "), 3);
+    EXPECT_FALSE(gpx.contains("lon=\"180"));
+    // Exponents are written as plain decimals.
+    WriteFile(temp.filePath("e.csv"), "lat,lon,name\n25e-1,1.5E1,exp\n");
+    r = RunCli("C", {"convert", temp.filePath("e.csv"), out, "--gpx11"});
+    EXPECT_EQ(r.out, QStringLiteral("1 POIs\n")) << r.err.toStdString();
+    EXPECT_TRUE(Read(out).contains("lat=\"2.5\" lon=\"15\"")) << Read(out).toStdString();
+}
+
+namespace {
+
+// A random world: poles, the antimeridian, everywhere in between.
+QList<QStringList> RandomWorld(int n, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    QList<QStringList> rows;
+    for (int i = 0; i < n; ++i) {
+        const double lat = rng.bounded(10) == 0 ? (rng.bounded(2) ? 89.99 : -89.99) : -90 + rng.generateDouble() * 180;
+        const double lon = rng.bounded(10) == 0 ? (rng.bounded(2) ? 179.99 : -179.99) : -180 + rng.generateDouble() * 360;
+        rows << QStringList{QString::number(lat, 'f', 5), QString::number(lon, 'f', 5), QStringLiteral("P%1").arg(i)};
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(Cli, NearAgreesWithEveryDistanceUpToTheAntipode)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("world.ov2");
+    const QList<QStringList> world = RandomWorld(1500, 25);
+    WriteOv2File(in, world);
+    const QJsonArray all = QJsonDocument::fromJson(RunCli("C", {"table", in, "--base", "2", "--json"}).out.toUtf8()).array();
+    ASSERT_EQ(all.size(), world.size());
+    const float la = float(all[0].toObject().value("latitude").toDouble()), lo = float(all[0].toObject().value("longitude").toDouble());
+    for (const double km : {0.0, 100.0, 2000.0, 3000.0, 10000.0, 12500.0, 19999.0, 20100.0}) {
+        int expected = 0;
+        for (const QJsonValue &v : all) {
+            const QJsonObject o = v.toObject();
+            expected += SphericalDistance(la, lo, float(o.value("latitude").toDouble()), float(o.value("longitude").toDouble())) <= km * 1000;
+        }
+        const Result r = RunCli("C", {"near", in, temp.filePath("n.ov2"), "--base", "2", "--radius-km", QString::number(km)});
+        EXPECT_EQ(r.out, QStringLiteral("%1 POIs\n").arg(expected)) << km;
+    }
+}
+
+TEST(Cli, AlongTakesEachTrackApartAndARouteFromStandardInput)
+{
+    QTemporaryDir temp;
+    const QByteArray route = "<gpx><trk><trkseg><trkpt lat='45' lon='0'/><trkpt lat='45' lon='1'/></trkseg></trk>"
+                             "<trk><trkseg><trkpt lat='45' lon='3'/><trkpt lat='45' lon='4'/></trkseg></trk></gpx>";
+    WriteOv2File(temp.filePath("pois.ov2"), {{"45.00000", "2.00000", "gap"}, {"45.00100", "0.50000", "first"}, {"45.00100", "3.50000", "second"}});
+    const Result r = RunCliRaw("C", {"along", "-", QFile::encodeName(temp.filePath("pois.ov2")), "-", "--within-km", "1",
+                                     "--route-from", "gpx", "--to", "csv"}, route);
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("2 POIs\n"));
+    EXPECT_FALSE(r.out.contains("gap"));
+    EXPECT_LT(r.out.indexOf("first"), r.out.indexOf("second"));
+    EXPECT_EQ(RunCliRaw("C", {"along", "-", QFile::encodeName(temp.filePath("pois.ov2")), QFile::encodeName(temp.filePath("o.gpx")),
+                              "--within-km", "1", "--from", "gpx"}, route).code, 2);  // pois.ov2 read as GPX: refused
+}
+
+TEST(Cli, NumbersAndRecordsThatAreNoCoordinatesStop)
+{
+    QTemporaryDir temp;
+    for (const QStringList &args : {QStringList{"distance", "95", "0", "0", "0"}, QStringList{"distance", "1e3", "0", "0", "0"},
+                                    QStringList{"distance", "0", "181", "0", "0"}, QStringList{"destination", "-91", "0", "0", "0"}}) {
+        const Result r = RunCli("C", args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"48.85661", "2.35222", "Paris"}});
+    EXPECT_EQ(RunCli("C", {"near", in, temp.filePath("n.ov2"), "--base", "1", "--radius-km", "-5"}).code, 2);
+    // Random bytes and text named .ov2.
+    QByteArray noise(4096, '\0');
+    QRandomGenerator rng(3);
+    for (char &c : noise)
+        c = char(rng.bounded(256));
+    WriteFile(temp.filePath("noise.ov2"), noise);
+    WriteFile(temp.filePath("text.ov2"), "hello, this is a text file\n");
+    for (const char *name : {"noise.ov2", "text.ov2"}) {
+        const Result r = RunCli("C", {"table", temp.filePath(name)});
+        EXPECT_EQ(r.code, 2) << name;
+        EXPECT_TRUE(r.out.isEmpty()) << name;
+        EXPECT_TRUE(r.err.contains(name)) << r.err.toStdString();
+    }
+    // A grid-coordinate CSV, and a record out of range.
+    WriteFile(temp.filePath("swiss.csv"), "No,Swiss-East,Swiss-North,Name\n1,2600000,1200000,Bern\n");
+    Result r = RunCli("C", {"convert", temp.filePath("swiss.csv"), temp.filePath("s.gpx")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_FALSE(QFile::exists(temp.filePath("s.gpx")));
+    WriteFile(temp.filePath("far.csv"), "lat,lon,name\n48,2,ok\n559178,7,grid\n");
+    r = RunCli("C", {"convert", temp.filePath("far.csv"), temp.filePath("f.gpx")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("record 2")) << r.err.toStdString();
+    r = RunCli("C", {"convert", temp.filePath("far.csv"), temp.filePath("f.gpx"), "--skip-invalid"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("1 POIs\n"));
+    EXPECT_TRUE(r.err.contains("1 invalid records left out")) << r.err.toStdString();
+    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("[-90, 90]"));
+}
+
+TEST(Cli, AnswersScriptsCanUse)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.ov2");
+    WriteOv2File(in, {{"48.85310", "2.34912", "Paris"}, {"48.37810", "-4.49448", "Brest"}});
+    // JSON numbers with '.', whatever the locale, and the distance in metres.
+    const QJsonArray rows = QJsonDocument::fromJson(RunCli("fr_FR.UTF-8", {"table", in, "--base", "2", "--json"}).out.toUtf8()).array();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0].toObject().value("latitude").isDouble());
+    EXPECT_DOUBLE_EQ(rows[0].toObject().value("latitude").toDouble(), 48.8531);
+    EXPECT_EQ(rows[1].toObject().value("metres").toInt(), 506242);
+    // near to '-' with --json: the JSON alone.
+    const Result near = RunCli("fr_FR.UTF-8", {"near", in, "-", "--base", "1", "--radius-km", "600", "--json"});
+    EXPECT_EQ(near.code, 0);
+    EXPECT_EQ(QJsonDocument::fromJson(near.out.toUtf8()).array().size(), 2) << near.out.toStdString();
+    // One language per run.
+    const Result fr = RunCli("fr_FR.UTF-8", {"distance", "x", "0", "0", "0"});
+    EXPECT_TRUE(fr.err.contains("n'est pas un nombre")) << fr.err.toStdString();
+    const Result en = RunCli("C", {"crossing", "0", "5", "1", "5", "0", "1", "1", "2"});
+    EXPECT_FALSE(en.err.contains("virgule")) << en.err.toStdString();
+    EXPECT_TRUE(RunCli("fr_FR.UTF-8", {"--help"}).out.contains("Codes de sortie"));
+    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("Exit codes: 0"));
+    // An empty file prints nothing; a GPX of tracks alone says why it gives no POI.
+    WriteFile(temp.filePath("empty.ov2"), "");
+    Result r = RunCli("C", {"table", temp.filePath("empty.ov2")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QString());
+    WriteFile(temp.filePath("track.gpx"), "<gpx><trk><trkseg><trkpt lat='1' lon='2'/></trkseg></trk></gpx>");
+    r = RunCli("C", {"table", temp.filePath("track.gpx")});
+    EXPECT_EQ(r.out, QString());
+    EXPECT_TRUE(r.err.contains("no waypoints")) << r.err.toStdString();
 }

@@ -41,7 +41,7 @@ TEST(Csv, LinesBeforeAnyDistanceRun)
 
 TEST(Csv, RowTestAndDistanceColumns)
 {
-    const PoiTable t = TableOfRows({{"1", "2", "", "5 km"}, {"", "3", "sans latitude", "0 m", "0000000", "N"}, {"4", "", "sans longitude"}});
+    const PoiTable t = TableOfRows({{"1", "2", "", "5 km"}, {"", "3", "sans latitude", "0 m", "00000000", "N"}, {"4", "", "sans longitude"}});
     EXPECT_EQ(CsvFileBytes(t), QByteArray("; 3; sans latitude; 0 m; N; \r\n"));
     EXPECT_EQ(CsvFileBytes(PoiTable()), QByteArray());
 }

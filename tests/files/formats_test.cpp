@@ -138,14 +138,18 @@ TEST(Formats, Gpx11ForToolsThatCheckTheSchema)
     EXPECT_EQ(lint.exitCode(), 0) << lint.readAllStandardError().toStdString();
 }
 
-TEST(Formats, RouteAndTrackPointsInFileOrder)
+TEST(Formats, RoutesAndTrackSegmentsAreLinesOfTheirOwn)
 {
-    const std::vector<LatLon> points = ReadGpxRoutePoints(
+    const std::vector<std::vector<LatLon>> lines = ReadGpxRouteLines(
         "<gpx><wpt lat='9' lon='9'/><rte><rtept lat='1' lon='2'/><rtept lat='3' lon='4'></rtept></rte>"
-        "<trk><trkseg><trkpt lat='5' lon='6'><ele>1</ele></trkpt></trkseg><trkseg><trkpt lat='7' lon='8'/></trkseg></trk></gpx>");
-    ASSERT_EQ(points.size(), 4u);
-    EXPECT_EQ(points[0].lat, 1.0f);
-    EXPECT_EQ(points[1].lon, 4.0f);
-    EXPECT_EQ(points[3].lat, 7.0f);
-    EXPECT_TRUE(ReadGpxRoutePoints("<gpx><wpt lat='1' lon='2'/></gpx>").empty());
+        "<trk><trkseg><trkpt lat='5' lon='6'><ele>1</ele></trkpt></trkseg><trkseg><trkpt lat='7' lon='8'/></trkseg></trk>"
+        "<trk><trkpt lat='10' lon='11'/></trk></gpx>");
+    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines[0].size(), 2u);
+    EXPECT_EQ(lines[0][0].lat, 1.0f);
+    EXPECT_EQ(lines[0][1].lon, 4.0f);
+    EXPECT_EQ(lines[1].size(), 1u);
+    EXPECT_EQ(lines[2][0].lat, 7.0f);
+    EXPECT_EQ(lines[3][0].lon, 11.0f);
+    EXPECT_TRUE(ReadGpxRouteLines("<gpx><wpt lat='1' lon='2'/></gpx>").empty());
 }

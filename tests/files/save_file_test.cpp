@@ -1,3 +1,4 @@
+#include "files/poi_file.h"
 #include "files/save_file.h"
 #include "support/poi_files.h"
 
@@ -41,7 +42,7 @@ bool SetImmutable(const QString &folder, bool on)
 
 }  // namespace
 
-TEST(SaveFile, ReplacesWholeAndWritesInPlaceWhereNoTemporaryFileFits)
+TEST(SaveFile, ReplacesWholeOrLeavesTheOldFileAsItWas)
 {
     QTemporaryDir temp;
     const QString path = temp.filePath("a.gpx");
@@ -49,13 +50,50 @@ TEST(SaveFile, ReplacesWholeAndWritesInPlaceWhereNoTemporaryFileFits)
     ASSERT_TRUE(SaveFileBytes(path, "two"));
     EXPECT_EQ(Contents(path), "two");
     EXPECT_FALSE(SaveFileBytes(temp.filePath("missing/a.gpx"), "x"));
-    // A writable file in a folder where no temporary file can be made: replaced in place.
+    // A link to a device is not a file to replace: /dev/full stays a device.
+    const QString full = temp.filePath("full.gpx");
+    ASSERT_TRUE(QFile::link("/dev/full", full));
+    SaveFailure why = SaveFailure::None;
+    EXPECT_FALSE(SaveFileBytes(full, "x", &why));
+    EXPECT_EQ(why, SaveFailure::Refused);
+    struct stat dev {};
+    ASSERT_EQ(stat("/dev/full", &dev), 0);
+    EXPECT_TRUE(S_ISCHR(dev.st_mode));
+    // A read-only file keeps its mode.
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    ASSERT_TRUE(SaveFileBytes(path, "ro"));
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    // A folder where no temporary file can be made: refused, the old file whole.
     if (!SetImmutable(temp.path(), true))
         GTEST_SKIP() << "this file system cannot lock a folder";
-    EXPECT_TRUE(SaveFileBytes(path, "three"));
+    EXPECT_FALSE(SaveFileBytes(path, "three", &why));
     SetImmutable(temp.path(), false);
-    EXPECT_EQ(Contents(path), "three");
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files), QStringList{"a.gpx"});
+    EXPECT_EQ(why, SaveFailure::FolderNotWritable);
+    EXPECT_EQ(Contents(path), "ro");
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST(SaveFile, NamesAreBytes)
+{
+    // Names that are not UTF-8 are kept byte for byte, and two of them never collide.
+    QTemporaryDir temp;
+    const QByteArray folder = QFile::encodeName(temp.path());
+    for (int b = 1; b < 256; ++b) {
+        if (b == '/')
+            continue;
+        const QByteArray name = folder + "/x" + QByteArray(1, static_cast<char>(b)) + ".gpx";
+        ASSERT_TRUE(SaveFileBytesNative(name, QByteArray::number(b))) << b;
+    }
+    for (int b = 1; b < 256; ++b) {
+        if (b == '/')
+            continue;
+        FileBytes file;
+        ASSERT_TRUE(file.openNative(folder + "/x" + QByteArray(1, static_cast<char>(b)) + ".gpx")) << b;
+        EXPECT_EQ(file.data(), QByteArray::number(b));
+    }
 }
 
 TEST(SaveFile, LinksPlantedByOthersInSharedFoldersAreNotFollowed)

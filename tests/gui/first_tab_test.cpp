@@ -165,7 +165,7 @@ TEST(TypicalUse, LoadClickCalculateShiftClick)
     EXPECT_EQ(app.label("Label11"), QStringLiteral("Rennes"));
     EXPECT_EQ(app.cell(1, FieldDescription), QStringLiteral("Rennes"));
     EXPECT_EQ(app.cell(1, FieldDistance), QStringLiteral("0 m"));
-    EXPECT_EQ(app.cell(1, FieldKey), QStringLiteral("0000000"));
+    EXPECT_EQ(app.cell(1, FieldKey), QStringLiteral("00000000"));
     for (int r = 2; r <= 5; ++r)
         EXPECT_LT(app.cell(r - 1, FieldKey), app.cell(r, FieldKey));
     EXPECT_EQ(app.grid()->selectedRange(), std::make_pair(1, 1));

@@ -14,13 +14,14 @@ using namespace orvalis;
 TEST(DistanceTexts, MetresKilometresAndKeys)
 {
     EXPECT_EQ(DistanceText(0), QStringLiteral("0 m"));
-    EXPECT_EQ(DistanceKey(0), QStringLiteral("0000000"));
+    EXPECT_EQ(DistanceKey(0), QStringLiteral("00000000"));
     EXPECT_EQ(DistanceText(999), QStringLiteral("999 m"));
-    EXPECT_EQ(DistanceKey(999), QStringLiteral("0000999"));
+    EXPECT_EQ(DistanceKey(999), QStringLiteral("00000999"));
     EXPECT_EQ(DistanceText(1999), QStringLiteral("1 km"));
-    EXPECT_EQ(DistanceKey(1999), QStringLiteral("0001999"));
-    EXPECT_EQ(DistanceKey(999999), QStringLiteral("0999999"));
-    EXPECT_EQ(DistanceKey(1000000), QStringLiteral("1000000"));
+    EXPECT_EQ(DistanceKey(1999), QStringLiteral("00001999"));
+    EXPECT_EQ(DistanceKey(999999), QStringLiteral("00999999"));
+    EXPECT_EQ(DistanceKey(1000000), QStringLiteral("01000000"));
+    EXPECT_EQ(DistanceKey(SphericalDistance(90, 0, -90, 0)), QStringLiteral("20037511"));
     EXPECT_EQ(DistanceText(12000000), QStringLiteral("12000 km"));
     EXPECT_EQ(DistanceKey(12000000), QStringLiteral("12000000"));
 }
@@ -68,7 +69,7 @@ TEST(DistanceRun, BaseComesFirstAndRowsFollowByKey)
     RunDistances(t, 3, u',', French());
     EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Lyon"));
     EXPECT_EQ(t.field(1, FieldDistance), QStringLiteral("0 m"));
-    EXPECT_EQ(t.field(1, FieldKey), QStringLiteral("0000000"));
+    EXPECT_EQ(t.field(1, FieldKey), QStringLiteral("00000000"));
     EXPECT_EQ(t.field(1, FieldNumber), QStringLiteral("1"));
     for (int r = 2; r <= t.lastRow(); ++r)
         EXPECT_LT(t.field(r - 1, FieldKey), t.field(r, FieldKey));
@@ -86,20 +87,22 @@ TEST(DistanceRun, EmptyCoordinatesCountAsZeroAndDirectionsOnAxes)
     EXPECT_EQ(t.field(2, FieldCap), QStringLiteral("W"));
 }
 
-TEST(DistanceRun, TwelveThousandKilometresSortBeforeTwoThousand)
+TEST(DistanceRun, FarRowsSortAfterNearOnesUpToTheAntipode)
 {
+    // Keys of eight digits: 12,000 km and the antipode sort after 2,000 km.
     PoiTable t;
-    t.setRowCount(4);
-    t.setField(1, FieldLatitude, QStringLiteral("0"));
-    t.setField(1, FieldLongitude, QStringLiteral("0"));
-    t.setField(2, FieldLatitude, QStringLiteral("0"));
-    t.setField(2, FieldLongitude, QStringLiteral("18"));   // about 2,000 km
-    t.setField(3, FieldLatitude, QStringLiteral("0"));
-    t.setField(3, FieldLongitude, QStringLiteral("108"));  // about 12,000 km
+    t.setRowCount(5);
+    const char *lons[] = {"0", "180", "108", "18"};
+    for (int r = 1; r <= 4; ++r) {
+        t.setField(r, FieldLatitude, QStringLiteral("0"));
+        t.setField(r, FieldLongitude, QString::fromLatin1(lons[r - 1]));
+    }
     RunDistances(t, 1, u',', French());
-    EXPECT_EQ(t.field(2, FieldLongitude), QStringLiteral("108"));
-    EXPECT_EQ(t.field(2, FieldDistance).size(), 8);  // "12022 km"
-    EXPECT_EQ(t.field(3, FieldLongitude), QStringLiteral("18"));
+    EXPECT_EQ(t.field(2, FieldLongitude), QStringLiteral("18"));
+    EXPECT_EQ(t.field(3, FieldLongitude), QStringLiteral("108"));
+    EXPECT_EQ(t.field(3, FieldDistance), QStringLiteral("12022 km"));
+    EXPECT_EQ(t.field(4, FieldLongitude), QStringLiteral("180"));
+    EXPECT_EQ(t.field(4, FieldKey).size(), 8);
 }
 
 TEST(Search, AsciiCapitalsOverJoinedFields)

@@ -4,6 +4,8 @@
 #include "support/tables.h"
 
 #include <QRandomGenerator>
+#include <array>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -52,6 +54,41 @@ TEST(Dedupe, SameRowsAsComparingEveryPair)
     }
 }
 
+TEST(Dedupe, SmallLimitsHonourTheWholeMetreRule)
+{
+    // Pairs between M and M + 1 m apart read as M whole metres: they are duplicates.
+    quint32 seed = 40;
+    for (int m = 0; m <= 10; ++m) {
+        QList<QStringList> rows;
+        QRandomGenerator rng(seed++);
+        for (int i = 0; i < 150; ++i) {
+            const double lat = -89.9 + rng.generateDouble() * 179.8, lon = -180 + rng.generateDouble() * 360;
+            rows << QStringList{QString::number(lat, 'f', 6), QString::number(lon, 'f', 6), "a"};
+            // A neighbour a few metres away in a random direction.
+            const double d = rng.generateDouble() * (m + 2) / 111195.0, a = rng.generateDouble() * 6.2832;
+            rows << QStringList{QString::number(lat + d * std::cos(a), 'f', 6),
+                                QString::number(lon + d * std::sin(a) / std::cos(lat * 0.0174533), 'f', 6), "a"};
+        }
+        const PoiTable t = TableOfRows(rows);
+        EXPECT_EQ(RowsWithoutDuplicates(t, m, false, u'.'), AllPairs(t, m)) << m;
+        EXPECT_EQ(RowsWithoutDuplicates(t, m, true, u'.'), AllPairs(t, m)) << m;
+    }
+}
+
+TEST(Dedupe, ManyNamesAtOnePlace)
+{
+    // Every name its own: nothing is removed, and names differing only in case
+    // or accents still meet however many others share the place.
+    QList<QStringList> rows;
+    for (int i = 0; i < 20000; ++i)
+        rows << QStringList{"48.5", "2.5", QStringLiteral("Radar %1").arg(i)};
+    rows << QStringList{"48.50001", "2.5", "radar 7"} << QStringList{"48.5", "2.50001", "RADAR 19999"};
+    const PoiTable t = TableOfRows(rows);
+    const std::vector<int> kept = RowsWithoutDuplicates(t, 5, true, u'.');
+    EXPECT_EQ(kept.size(), 20000u);
+    EXPECT_EQ(kept.back(), 20000);
+}
+
 TEST(Dedupe, SameNameIgnoresCaseAndAccentsOnly)
 {
     const PoiTable t = TableOfRows({{"48", "2", "Église Saint-Éloi"}, {"48", "2.0001", "eglise saint-eloi"},
@@ -96,7 +133,7 @@ TEST(AlongRoute, OnePointRoutesExactDistancesAndTheAntimeridian)
     const auto across = RowsAlongRoute(route, sides, 5000, u'.');
     ASSERT_EQ(across.size(), 3u);
     EXPECT_EQ(across[0].row, 1);
-    EXPECT_TRUE(RowsAlongRoute({}, sides, 5000, u'.').empty());
+    EXPECT_TRUE(RowsAlongRoute(std::vector<LatLon>{}, sides, 5000, u'.').empty());
 }
 
 TEST(AlongRoute, SameRowsAsCheckingEverySegment)
@@ -123,4 +160,88 @@ TEST(AlongRoute, SameRowsAsCheckingEverySegment)
     }
     EXPECT_EQ(static_cast<int>(fast.size()), expected);
     EXPECT_GT(expected, 10);
+}
+
+namespace {
+
+// Metres from p to the arc a-b sampled densely (an oracle that shares no
+// formula with the program), and the sampling's own error.
+double SampledDistance(LatLon a, LatLon b, LatLon p, double *error)
+{
+    auto vec = [](LatLon q) {
+        const double la = q.lat * M_PI / 180, lo = q.lon * M_PI / 180;
+        return std::array<double, 3>{std::cos(la) * std::cos(lo), std::cos(la) * std::sin(lo), std::sin(la)};
+    };
+    const auto va = vec(a), vb = vec(b), vp = vec(p);
+    const double omega = std::acos(std::clamp(va[0] * vb[0] + va[1] * vb[1] + va[2] * vb[2], -1.0, 1.0));
+    const int n = 4000;
+    double best = 1e300;
+    for (int i = 0; i <= n; ++i) {
+        const double t = double(i) / n;
+        const double sa = omega < 1e-12 ? 1 - t : std::sin((1 - t) * omega) / std::sin(omega);
+        const double sb = omega < 1e-12 ? t : std::sin(t * omega) / std::sin(omega);
+        const double x = sa * va[0] + sb * vb[0], y = sa * va[1] + sb * vb[1], z = sa * va[2] + sb * vb[2];
+        const double c = std::clamp((x * vp[0] + y * vp[1] + z * vp[2]) / std::sqrt(x * x + y * y + z * z), -1.0, 1.0);
+        best = std::min(best, std::acos(c));
+    }
+    const double r = static_cast<double>(kEarthRadius);
+    *error = omega / n / 2 * r + 2.0;
+    return best * r;
+}
+
+}  // namespace
+
+TEST(AlongRoute, LongArcsAtHighLatitudeAgainstASampledOracle)
+{
+    // Long arcs bulge towards the poles far beyond their ends' latitudes.
+    QRandomGenerator rng(2026);
+    for (int k = 0; k < 40; ++k) {
+        const float lat = static_cast<float>(30 + rng.generateDouble() * 55) * (k % 2 ? 1 : -1);
+        const float lon0 = static_cast<float>(-170 + rng.generateDouble() * 60);
+        const float lon1 = lon0 + static_cast<float>(100 + rng.generateDouble() * 78);
+        const LatLon a{lat, lon0}, b{lat, lon1};
+        QList<QStringList> rows;
+        for (int i = 0; i < 60; ++i) {
+            const double plat = (k % 2 ? 1 : -1) * (lat + rng.generateDouble() * (90 - lat));
+            const double plon = -180 + rng.generateDouble() * 360;
+            rows << QStringList{QString::number(std::fabs(plat) > 90 ? 90 : plat, 'f', 5), QString::number(plon, 'f', 5), "p"};
+        }
+        const PoiTable t = TableOfRows(rows);
+        std::vector<double> oracle(static_cast<size_t>(t.lastRow()) + 1), error(oracle.size());
+        for (int r = 1; r <= t.lastRow(); ++r)
+            oracle[static_cast<size_t>(r)] = SampledDistance(a, b, {t.field(r, 1).toFloat(), t.field(r, 2).toFloat()}, &error[static_cast<size_t>(r)]);
+        size_t previous = 0;
+        for (const double d : {0.0, 2000.0, 10000.0, 50000.0, 200000.0, 300000.0}) {
+            const auto found = RowsAlongRoute({a, b}, t, d, u'.');
+            EXPECT_GE(found.size(), previous) << "results must grow with the distance";
+            previous = found.size();
+            std::vector<bool> in(static_cast<size_t>(t.lastRow()) + 1);
+            for (const RouteOffset &o : found)
+                in[static_cast<size_t>(o.row)] = true;
+            for (int r = 1; r <= t.lastRow(); ++r) {
+                const double o = oracle[static_cast<size_t>(r)], e = error[static_cast<size_t>(r)];
+                if (o + e < d) {
+                    EXPECT_TRUE(in[static_cast<size_t>(r)]) << "missed at " << o << " m, D " << d;
+                }
+                if (o - e > d) {
+                    EXPECT_FALSE(in[static_cast<size_t>(r)]) << "kept at " << o << " m, D " << d;
+                }
+            }
+        }
+    }
+    // The case that was missed: a POI 0.3 km from the arc near the pole.
+    const PoiTable pole = TableOfRows({{"89.42", "0", "near the vertex"}});
+    EXPECT_EQ(RowsAlongRoute({{60, -89}, {60, 89}}, pole, 10000, u'.').size(), 1u);
+    EXPECT_EQ(RowsAlongRoute({{60, -89}, {60, 89}}, pole, 2000, u'.').size(), 1u);
+}
+
+TEST(AlongRoute, SeparateLinesAreNotJoined)
+{
+    // Two tracks; a POI on the gap between the end of one and the start of the next.
+    const std::vector<std::vector<LatLon>> lines = {{{45, 0}, {45, 1}}, {{45, 3}, {45, 4}}};
+    const PoiTable t = TableOfRows({{"45", "2", "in the gap"}, {"45.001", "3.5", "beside the second"}, {"45.001", "0.5", "beside the first"}});
+    const auto found = RowsAlongRoute(lines, t, 1000, u'.');
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].row, 3);  // route order: the first line, then the second
+    EXPECT_EQ(found[1].row, 2);
 }
