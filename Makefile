@@ -31,12 +31,21 @@ FUZZ_SECONDS ?= 300
 fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_SECONDS)
 
-# A .deb of the program (build/orvalis_<version>_amd64.deb).
-package: build
-	cd $(BUILD) && cpack -G DEB
+# A .deb of the program (build-package/orvalis_<version>-1_amd64.deb): its own
+# configuration, without tests or benchmarks, with Debian's hardening flags.
+PACKAGE_BUILD ?= build-package
+package: deps
+	DEB_BUILD_MAINT_OPTIONS=hardening=+all cmake -S . -B $(PACKAGE_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVALIS_BUILD_TESTS=OFF -DORVALIS_BUILD_BENCH=OFF \
+	  -DCMAKE_POSITION_INDEPENDENT_CODE=ON \
+	  "-DCMAKE_CXX_FLAGS=$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) $$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" \
+	  "-DCMAKE_SHARED_LINKER_FLAGS=$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-fuzz $(PACKAGE_BUILD)

@@ -45,4 +45,4 @@ foreach(entry
   file(APPEND ${MAPS_QRC} "    <file alias=\"${alias}\">${path}</file>\n")
 endforeach()
 file(APPEND ${MAPS_QRC} "  </qresource>\n</RCC>\n")
-install(FILES ${LEAFLET_ROOT}/package/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalis RENAME LICENSE-leaflet)
+# Leaflet's licence is in the copyright file of the documentation.

@@ -6,10 +6,38 @@
 #include "maps/map_window.h"
 #include "maps/system_services.h"
 
+#include <cstdio>
+#include <cstring>
 #include <unistd.h>
+
+namespace {
+
+// Options are answered on the standard output, as desktop programs do, before any window.
+int AnswerOption(const char *option)
+{
+    int written = 0;
+    if (std::strcmp(option, "--version") == 0) {
+        written = std::printf("orvalis %s\n", ORVALIS_VERSION);
+    } else if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
+        written = std::printf("Usage: orvalis [FILE]\n"
+                              "       orvalis --help | --version\n\n"
+                              "Orvalis: distances, bearings and radius selections for GPS points of interest\n"
+                              "(TomTom OV2 and GPX files). Load files from the window (Ctrl+O) or by dropping\n"
+                              "them on it; orvalis-cli(1) does the same work from scripts.\n");
+    } else {
+        return -1;
+    }
+    return written < 0 || std::fflush(stdout) != 0 ? 1 : 0;
+}
+
+}  // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 2) {
+        if (const int answered = AnswerOption(argv[1]); answered >= 0)
+            return answered;
+    }
     // The web engine's sandbox cannot run as root; without this the first map would end the program.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -155,4 +156,22 @@ TEST(Desktop, OnAScreenSmallerThanTheWindowTheContentScrolls)
     // The load button is on screen.
     const QPoint load = app.find("BitBtn3")->mapTo(app.form1.get(), QPoint(0, 0));
     EXPECT_TRUE(app.form1->rect().contains(load));
+}
+
+TEST(Desktop, OptionsAreAnsweredWithoutAWindow)
+{
+    // --version and --help print and exit; they are not file names to report.
+    for (const char *option : {"--version", "--help"}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ORVALIS_APP), {QString::fromLatin1(option)});
+        ASSERT_TRUE(p.waitForFinished(20000)) << option;
+        EXPECT_EQ(p.exitCode(), 0) << option;
+        const QByteArray out = p.readAllStandardOutput();
+        EXPECT_TRUE(out.startsWith(std::strcmp(option, "--version") == 0 ? QByteArray("orvalis " ORVALIS_VERSION "\n")
+                                                                          : QByteArray("Usage: orvalis")))
+            << out.toStdString();
+    }
 }
