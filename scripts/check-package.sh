@@ -33,7 +33,7 @@ for d in libqt6webenginewidgets6 libqt6printsupport6 qt6-translations-l10n libqt
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || { echo "package version is not $version-1"; status=1; }
 file "$root/usr/bin/orvalis" "$root/usr/bin/orvalis-cli" | grep -q "not stripped" && { echo "binaries are not stripped"; status=1; }
-lintian --fail-on error,warning --no-tag-display-limit "$deb" || { echo "lintian: errors or warnings"; status=1; }
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || { echo "lintian: errors or warnings"; status=1; }
 desktop-file-validate "$root/usr/share/applications/org.orvalis.Orvalis.desktop" || status=1
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.orvalis.Orvalis.metainfo.xml" >/dev/null ||
   { appstreamcli validate --no-net "$root/usr/share/metainfo/org.orvalis.Orvalis.metainfo.xml" || status=1; }
