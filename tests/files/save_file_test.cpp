@@ -13,6 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace orvalis;
 using orvalis::testing::WriteFile;
 
@@ -125,6 +128,54 @@ TEST(SaveFile, LinksPlantedByOthersInSharedFoldersAreNotFollowed)
     EXPECT_EQ(Contents(precious), "mine");
     ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 0755), 0);
     EXPECT_TRUE(MayFollowLinkAt(link));
+    // Sticky but not world-writable (1755): another user's link is followed.
+    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01755), 0);
+    EXPECT_TRUE(MayFollowLinkAt(link));
+    // A link of ours in a shared folder owned by another user is followed; theirs too (the folder's owner).
+    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    ASSERT_EQ(chown(QFile::encodeName(shared).constData(), kNobody, kNobody), 0);
+    EXPECT_TRUE(MayFollowLinkAt(own));
+    EXPECT_TRUE(MayFollowLinkAt(link));
+}
+
+TEST(SaveFile, ALinkFlippedDuringTheSaveIsNeverFollowed)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "planting a link of another user needs root";
+    QTemporaryDir temp;
+    const QString shared = temp.filePath("tmp");
+    QDir().mkpath(shared);
+    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString victim = temp.filePath("victim");
+    ASSERT_TRUE(WriteFile(victim, "private"));
+    const QByteArray path = QFile::encodeName(shared + "/export.gpx");
+    const QByteArray staged = QFile::encodeName(shared + "/staged");
+    // Another user swaps the name between nothing, a file and a link to our file.
+    std::atomic<bool> stop{false};
+    std::thread attacker([&] {
+        for (unsigned i = 0; !stop; ++i) {
+            ::unlink(staged.constData());
+            if (i % 2 == 0) {
+                if (symlink(QFile::encodeName(victim).constData(), staged.constData()) == 0)
+                    lchown(staged.constData(), kNobody, kNobody);
+            } else {
+                const int fd = ::open(staged.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            ::rename(staged.constData(), path.constData());
+        }
+    });
+    int saved = 0;
+    for (int i = 0; i < 3000; ++i)
+        saved += SaveFileBytesNative(path, "export");
+    stop = true;
+    attacker.join();
+    EXPECT_EQ(Contents(victim), "private");
+    EXPECT_GT(saved, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(victim).constData(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u);
 }
 
 TEST(SaveFile, AReplacedFileKeepsItsOwner)
