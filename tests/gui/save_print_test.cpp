@@ -10,8 +10,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace orvalis;
 using namespace orvalis::testing;
@@ -217,4 +222,33 @@ TEST(Print, NoPrinterSaysSo)
     app.tab()->grid()->selectRows(1, 3);
     app.click("BitBtn10");
     EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Aucune imprimante n'est disponible."});
+}
+
+TEST(Save, AFolderThatCannotTakeATemporaryFileKeepsTheOldFile)
+{
+    // The file may be written but its folder may not: the save is refused, the old file whole.
+    SaveApp app;
+    QTemporaryDir locked;
+    const QString target = locked.filePath("old.ov2");
+    ASSERT_TRUE(WriteFile(target, "old content"));
+    const int fd = ::open(QFile::encodeName(locked.path()).constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    const bool immutable = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                           (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (!immutable) {
+        if (fd >= 0)
+            ::close(fd);
+        GTEST_SKIP() << "this file system cannot lock a folder";
+    }
+    app.tab()->setModified(true);
+    app.dialogs.fileNames = {target};
+    app.dialogs.answers = {true};
+    app.click("BitBtn11");
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_EQ(app.dialogs.texts("message"),
+              QStringList{"Impossible de creer le fichier OV2\nLe dossier n'est pas accessible en écriture."});
+    EXPECT_EQ(app.read(target), QByteArray("old content"));
+    EXPECT_TRUE(app.tab()->isModified());
 }
