@@ -6,11 +6,25 @@
 #include "maps/map_window.h"
 #include "maps/system_services.h"
 
+#include <QSocketNotifier>
+#include <memory>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+// SIGTERM, SIGINT and SIGHUP end the event loop, so that the windows close and
+// the page folder is removed; the handler itself only writes a byte.
+int signalFd = -1;
+void OnQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(signalFd, &byte, 1);
+}
 
 // Options are answered on the standard output, as desktop programs do, before any window.
 int AnswerOption(const char *option)
@@ -54,6 +68,20 @@ int main(int argc, char **argv)
     const orvalis::AppEnvironment env = orvalis::ReadEnvironment(app.arguments().mid(1));
 
     // The main window first, then the map window, then the converter.
+    int fds[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> quitNotifier;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
+        signalFd = fds[1];
+        quitNotifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+        QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        struct sigaction action {};
+        action.sa_handler = OnQuitSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(sig, &action, nullptr);
+    }
+
     orvalis::TForm1 form1(env, dialogs, system);
     orvalis::TForm2 form2;
     orvalis::TForm3 form3;

@@ -43,7 +43,16 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, const char *data, qsizetype size)
+bool Fail(SaveFailure *why, SaveFailure what)
+{
+    if (why)
+        *why = what;
+    return false;
+}
+
+}  // namespace
+
+bool WriteAllToFd(int fd, const char *data, qsizetype size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, static_cast<size_t>(std::min<qsizetype>(size, 1 << 30)));
@@ -56,15 +65,6 @@ bool WriteAll(int fd, const char *data, qsizetype size)
     }
     return true;
 }
-
-bool Fail(SaveFailure *why, SaveFailure what)
-{
-    if (why)
-        *why = what;
-    return false;
-}
-
-}  // namespace
 
 bool MayFollowLinkAtNative(const QByteArray &path)
 {
@@ -129,7 +129,7 @@ bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFa
         const int e = errno;
         return Fail(why, e == EACCES || e == EPERM || e == EROFS ? SaveFailure::FolderNotWritable : SaveFailure::WriteFailed);
     }
-    bool ok = WriteAll(fd, bytes.constData(), bytes.size());
+    bool ok = WriteAllToFd(fd, bytes.constData(), bytes.size());
     if (ok && existed) {
         // Owner and group of the old file where we may give them; its mode in any case.
         if (before.st_uid != geteuid() || before.st_gid != getegid())

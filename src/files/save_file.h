@@ -12,6 +12,10 @@ namespace orvalis {
 bool MayFollowLinkAt(const QString &path);
 bool MayFollowLinkAtNative(const QByteArray &path);
 
+// Writes every byte to the descriptor, going on after short writes and
+// interruptions; false on an error (a full disk, a closed pipe).
+bool WriteAllToFd(int fd, const char *data, qsizetype size);
+
 enum class SaveFailure {
     None,
     Refused,            // a link we may not follow, or not a regular file (a device, a folder)

@@ -1,6 +1,7 @@
 #include "maps/embedded_browser.h"
 
 #include "app/version.h"
+#include "maps/map_page_file.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -35,19 +36,27 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override
     {
         const QUrl url = job->requestUrl();
+        // Requests from pages of other origins (a remote frame or page) get nothing:
+        // only the program's own pages, and its own navigations, are served.
+        const QUrl initiator = job->initiator();
+        if (!initiator.isEmpty() && initiator.scheme() != QString::fromLatin1(kMapScheme)) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
         const QString name = QDir::cleanPath(url.path(QUrl::FullyDecoded)).mid(1);
         if (folder_.isEmpty() || url.host() != kMapHost || name.isEmpty() || name.startsWith(u'.') ||
             name.contains(QStringLiteral("/.")) || job->requestMethod() != "GET") {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        QFile file(folder_ + u'/' + name);
-        if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) {
+        // Only what the program wrote there: no link is followed, no hard link to another file served.
+        const std::optional<QByteArray> bytes = ReadServedFile(folder_, name);
+        if (!bytes) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
         auto *body = new QBuffer(job);
-        body->setData(file.readAll());
+        body->setData(*bytes);
         body->open(QIODevice::ReadOnly);
         job->reply(ContentType(name), body);
     }
@@ -124,9 +133,13 @@ protected:
 
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
-        if (!isMainFrame || type != NavigationTypeLinkClicked)
+        if (!isMainFrame)
             return true;
-        // Attribution and other links would replace the map (and a pin page's work) for good.
+        // The tab shows the program's pages and nothing else: a link or a script
+        // that would take it elsewhere (and lose a pin page's work) goes to the
+        // system browser instead.
+        if (url.scheme() == QString::fromLatin1(kMapScheme) && type != NavigationTypeLinkClicked)
+            return true;
         if (LeavesTheMap(url))
             emit browser_->externalLinkRequested(url);
         return false;

@@ -171,12 +171,21 @@ void MapCommands::BitBtn12Click()
     if (!read)
         return;
     if (mode == PinMode::Move) {
-        if (tab_.table_.isValidRow(tab_.click_.currentRow)) {
-            tab_.table_.setField(tab_.click_.currentRow, FieldLatitude, read->latitude);
-            tab_.table_.setField(tab_.click_.currentRow, FieldLongitude, read->longitude);
-            tab_.doc_.rowsChanged(tab_.click_.currentRow, tab_.click_.currentRow);
+        const int row = tab_.click_.currentRow;
+        const QChar sep = tab_.ctx_.env.separator;
+        // A pin that was not moved reads back as the same numbers: the cells keep
+        // their texts ("48,85320" is not rewritten "48,8532") and nothing is marked.
+        const bool moved = !tab_.table_.isValidRow(row) ||
+                           ReadDecimal(read->latitude, sep) != ReadDecimal(tab_.table_.field(row, FieldLatitude), sep) ||
+                           ReadDecimal(read->longitude, sep) != ReadDecimal(tab_.table_.field(row, FieldLongitude), sep);
+        if (moved) {
+            if (tab_.table_.isValidRow(row)) {
+                tab_.table_.setField(row, FieldLatitude, read->latitude);
+                tab_.table_.setField(row, FieldLongitude, read->longitude);
+                tab_.doc_.rowsChanged(row, row);
+            }
+            tab_.setModified(true);
         }
-        tab_.setModified(true);
         tab_.doc_.setPinMode(PinMode::View);
         return;
     }

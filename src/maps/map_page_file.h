@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <optional>
 
 namespace orvalis {
 
@@ -14,12 +16,45 @@ QString CurrentUserName();
 
 // True for a real folder (no link) of this user that no one else may enter.
 bool IsPrivateFolder(const QString &path);
-// Creates a folder with mode 0700 when missing; false when it cannot, or when
-// what is there is not a private folder (see IsPrivateFolder).
-bool EnsurePrivateFolder(const QString &path);
-// Creates the folder with mode 0700 when missing (refusing a folder owned by
-// someone else or a symbolic link) and replaces the file with `bytes`,
-// without following a symbolic link at the file's place. False on failure.
-bool WritePrivateFile(const QString &path, const QByteArray &bytes);
+// The private folder of the map pages, opened once and held open: every file
+// is created relative to it (never by a path another user could swap), and
+// before each write the folder is checked through its descriptor. A folder
+// that was deleted or loosened meanwhile is left for a fresh one, and
+// `ensure` says so, so that the support files are written again.
+class PageFolder {
+public:
+    explicit PageFolder(const QString &tempDir);
+    PageFolder(const PageFolder &) = delete;
+    PageFolder &operator=(const PageFolder &) = delete;
+    ~PageFolder();  // removes the folder and what it holds
+
+    // A private folder of ours at path(); `fresh` is true when it was just made.
+    bool ensure(bool *fresh = nullptr);
+    QString path() const { return QFile::decodeName(path_); }
+    // Replaces `relative` (a name, or names joined by '/') inside the folder,
+    // whole: a temporary file made with O_EXCL|O_NOFOLLOW, renamed over it.
+    bool writeFile(const QString &relative, const QByteArray &bytes);
+    // Removes the folder and everything in it, if it is still ours.
+    void remove();
+
+private:
+    bool stillOurs() const;
+
+    QString tempDir_;
+    QByteArray path_;
+    int fd_ = -1;
+};
+
+// The name of the file that marks a page folder with the process that made it.
+inline const char *PageFolderMarker() { return ".orvalis-run"; }
+// Removes the page folders of ours whose process is gone (a run killed before it
+// could clean up); never a folder of someone else or without our marker.
+// Returns how many were removed.
+int RemoveStalePageFolders(const QString &tempDir);
+
+// The bytes of a file the program wrote in the folder, for the page scheme:
+// each name opened without following a link, and only a regular file of ours
+// with one link (a hard link to another file is refused). Empty optional otherwise.
+std::optional<QByteArray> ReadServedFile(const QString &folder, const QString &relative);
 
 }  // namespace orvalis

@@ -22,6 +22,8 @@ MapPublisher::MapPublisher(Dialogs &dialogs, SystemServices &system, QWidget *ow
       addresses_(MapAddressesForKey(qEnvironmentVariable("ORVALIS_GOOGLE_MAPS_KEY")))
 {
     InitUiResources();
+    // Folders that runs killed before they could clean up left behind.
+    RemoveStalePageFolders(tempDir_);
 }
 
 MapPublisher::~MapPublisher() = default;
@@ -33,31 +35,33 @@ QString MapPublisher::pagePath() const
 
 bool MapPublisher::ensureFolder()
 {
-    if (folder_)
-        return true;
-    auto folder = std::make_unique<QTemporaryDir>(MapPageFolderTemplate(tempDir_));
-    if (!folder->isValid() || !IsPrivateFolder(folder->path()))
+    // Checked at every page: a folder deleted or loosened since is replaced by a
+    // fresh one, which needs the support files again.
+    if (!folder_)
+        folder_ = std::make_unique<PageFolder>(tempDir_);
+    bool fresh = false;
+    if (!folder_->ensure(&fresh)) {
+        folder_.reset();
         return false;
-    folder_ = std::move(folder);
-    supportWritten_ = false;
+    }
+    if (fresh)
+        supportWritten_ = false;
     return true;
 }
 
 bool MapPublisher::writeSupportFiles()
 {
     // The adapter and Leaflet go beside the page, for the embedded and the
-    // external browser alike; the folder is ours alone, so once is enough.
+    // external browser alike.
     if (supportWritten_)
         return true;
-    const QString folder = folder_->path();
     QDirIterator it(QStringLiteral(":/maps"), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString resource = it.next();
-        const QString target = folder + resource.mid(QStringLiteral(":/maps").size());
         QFile source(resource);
         if (!source.open(QIODevice::ReadOnly))
             return false;
-        if (!WritePrivateFile(target, source.readAll()))
+        if (!folder_->writeFile(resource.mid(QStringLiteral(":/maps/").size()), source.readAll()))
             return false;
     }
     supportWritten_ = true;
@@ -67,7 +71,7 @@ bool MapPublisher::writeSupportFiles()
 bool MapPublisher::writePage(const QString &page)
 {
     lastWriteOk_ = ensureFolder() && (!addresses_.adapter || writeSupportFiles()) &&
-                   WritePrivateFile(pagePath(), EncodeWindows1252(page));
+                   folder_->writeFile(QStringLiteral("Orvalis.htm"), EncodeWindows1252(page));
     if (!lastWriteOk_) {
         dialogs_.message(owner_, QStringLiteral("Impossible de créer le fichier temporaire \"Orvalis.htm\""));
         return false;

@@ -14,6 +14,7 @@ namespace orvalis {
 
 class Dialogs;
 class EmbeddedBrowser;
+class PageFolder;
 class SystemServices;
 
 // Writes map pages over the one map file and shows them in an embedded
@@ -58,7 +59,7 @@ private:
     SystemServices &system_;
     QWidget *owner_;
     QString tempDir_;
-    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<PageFolder> folder_;
     std::function<bool()> embeddedChosen_;
     MapAddresses addresses_;
     bool written_ = false;

@@ -242,6 +242,12 @@ QString MovePinPage(const MapAddresses &addresses, const QString &latitude, cons
                    addresses.pinPageApi + QStringLiteral("\"></script>");
     for (const char *f : before)
         page += QString::fromUtf8(f);
+    // Google's geocoder hands markup-free text that goes into innerHTML: escape it
+    // (the keyless adapter escapes its own answers).
+    if (addresses.keyed)
+        page.replace(QStringLiteral("\nupdateMarkerAddress(responses[0].formatted_address);"),
+                     QStringLiteral("\nupdateMarkerAddress(String(responses[0].formatted_address).replace(/[&<>\"']/g, "
+                                    "function(c) { return '&#' + c.charCodeAt(0) + ';'; }));"));
     page += MapCoordinate(latitude) + QStringLiteral(", ") + MapCoordinate(longitude) + QStringLiteral(");");
     for (const char *f : after)
         page += QString::fromUtf8(f);

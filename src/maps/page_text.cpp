@@ -17,8 +17,10 @@ MapAddresses GoogleMapAddresses(const QString &apiKey)
     if (!apiKey.isEmpty()) {
         const QString key = QStringLiteral("&key=") + QString::fromLatin1(QUrl::toPercentEncoding(apiKey));
         a.api += key;
-        // The key must not travel in clear text.
+        // The key must not travel in clear text, nor the pins load over it.
         a.pinPageApi = QStringLiteral("https://maps.googleapis.com/maps/api/js?sensor=false") + key;
+        a.pinImages = QStringLiteral("https://maps.google.com/mapfiles/ridefinder/images/");
+        a.keyed = true;
     }
     return a;
 }

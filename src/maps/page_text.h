@@ -10,6 +10,7 @@ struct MapAddresses {
     QString pinPageApi;  // the maps script of the pin-moving page
     QString pinImages;   // folder of the three pin images
     bool adapter = false;  // the script is the program's own, written beside the page
+    bool keyed = false;    // Google's script with the user's key: live answers from Google's geocoder
 };
 // Google's loader, with the user's key appended when there is one.
 MapAddresses GoogleMapAddresses(const QString &apiKey = {});

@@ -12,6 +12,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include "maps/map_page_file.h"
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -174,4 +181,35 @@ TEST(Desktop, OptionsAreAnsweredWithoutAWindow)
                                                                           : QByteArray("Usage: orvalis")))
             << out.toStdString();
     }
+}
+
+TEST(Desktop, TerminationRemovesThePageFoldersOfRunsThatAreGone)
+{
+    // A folder left by a run killed earlier is removed at start; SIGTERM ends the program normally.
+    QTemporaryDir temp;
+    const QString stale = temp.filePath("orvalis-" + CurrentUserName() + "-zzzzzz");
+    ASSERT_TRUE(QDir().mkdir(stale));
+    ASSERT_EQ(chmod(QFile::encodeName(stale).constData(), 0700), 0);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    ASSERT_TRUE(WriteFile(stale + "/" + PageFolderMarker(), QByteArray::number(child)));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TEMP", temp.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ORVALIS_APP), {});
+    ASSERT_TRUE(p.waitForStarted(20000));
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000 && QFileInfo::exists(stale))
+        QTest::qWait(50);
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    QTest::qWait(300);
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
 }

@@ -243,3 +243,31 @@ TEST(EmbeddedBrowser, TabBrowserLoadsThePageOfflineAndGivesItsText)
     EXPECT_EQ(app.tab()->pinMode(), PinMode::Move);
     EXPECT_FALSE(browser->view()->acceptDrops());  // a dropped file goes to the window's load
 }
+
+TEST(MapCommands, AFolderDeletedOrLoosenedDuringTheSessionIsMadeAfresh)
+{
+    MapApp app;
+    app.rightClick(2);
+    app.trigger("VisualisercePoisurlacarte1");
+    const QString first = QFileInfo(app.form1->publisher()->pagePath()).path();
+    ASSERT_TRUE(QFile::exists(first + "/maps-api.js"));
+    // Deleted: the next map writes the page and its support files again.
+    QDir(first).removeRecursively();
+    app.rightClick(3);
+    app.trigger("VisualisercePoisurlacarte1");
+    QString folder = QFileInfo(app.form1->publisher()->pagePath()).path();
+    EXPECT_TRUE(app.dialogs.texts("message").isEmpty());
+    EXPECT_TRUE(IsPrivateFolder(folder));
+    EXPECT_TRUE(QFile::exists(folder + "/maps-api.js"));
+    EXPECT_TRUE(app.page().contains(app.tab()->table().field(3, FieldDescription)));
+    // Loosened: not refused until restart, but replaced by a private one.
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    app.rightClick(2);
+    app.trigger("VisualisercePoisurlacarte1");
+    EXPECT_TRUE(app.dialogs.texts("message").isEmpty());
+    const QString fresh = QFileInfo(app.form1->publisher()->pagePath()).path();
+    EXPECT_NE(fresh, folder);
+    EXPECT_TRUE(IsPrivateFolder(fresh));
+    EXPECT_TRUE(QFile::exists(fresh + "/maps-api.js"));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}

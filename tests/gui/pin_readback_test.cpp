@@ -308,3 +308,54 @@ TEST(MapSafety, GeocodedAddressReachesThePageAsText)
         QTest::qWait(50);
     EXPECT_EQ(app.js("String(window.address)"), QStringLiteral("&lt;img src=x onerror=&quot;window.pwned=1&quot;&gt;Rue &amp; Cie"));
 }
+
+TEST(PinMove, AnUnmovedPinChangesNothing)
+{
+    PinApp app;
+    app.tab()->table().setField(2, FieldLatitude, QStringLiteral("48,85320"));
+    app.tab()->setModified(false);
+    app.menu(2, "DplacercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    app.valider();
+    EXPECT_EQ(app.cell(2, FieldLatitude), QStringLiteral("48,85320"));
+    EXPECT_FALSE(app.tab()->isModified());
+}
+
+TEST(MapSafety, ScriptNavigationsAwayGoToTheSystemBrowser)
+{
+    PinApp app;
+    app.menu(2, "VisualisercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    const QUrl page = app.browser()->requestedUrl();
+    app.js("setTimeout(function () { window.location.href = 'https://example.org/away'; }, 0); 'ok'");
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && app.system.opened.isEmpty())
+        QTest::qWait(50);
+    ASSERT_EQ(app.system.opened.size(), 1);
+    EXPECT_EQ(app.system.opened.first(), QUrl("https://example.org/away"));
+    QTest::qWait(200);
+    EXPECT_EQ(app.browser()->view()->url(), page);
+    EXPECT_EQ(app.js("String(orvalisMaps.maps.length)"), "1");
+}
+
+TEST(MapSafety, OtherOriginsGetNothingFromThePageScheme)
+{
+    PinApp app;
+    app.menu(2, "VisualisercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    // A frame of another origin (a data: document) tries to load the page's files.
+    app.js("window.addEventListener('message', function (e) { window.verdict = e.data; });"
+           "var f = document.createElement('iframe');"
+           "f.src = 'data:text/html,<script src=\"orvalis-map://maps/maps-api.js\" "
+           "onload=\"parent.postMessage(\\'loaded\\', \\'*\\')\" onerror=\"parent.postMessage(\\'blocked\\', \\'*\\')\"></script>';"
+           "document.body.appendChild(f); 'ok'");
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && app.js("String(window.verdict)") == "undefined")
+        QTest::qWait(50);
+    EXPECT_EQ(app.js("String(window.verdict)"), QStringLiteral("blocked"));
+    // The page's own requests are served.
+    EXPECT_EQ(app.js("var x = new XMLHttpRequest(); x.open('GET', 'maps-api.js', false); x.send(); String(x.status)"),
+              QStringLiteral("200"));
+}

@@ -189,7 +189,13 @@ TEST(Pages, KeyIsAddedOnlyWhenGiven)
     EXPECT_EQ(GoogleMapAddresses().pinPageApi, QStringLiteral("http://maps.googleapis.com/maps/api/js?sensor=false"));
     const QString plain = SinglePoiPage(kAddresses, "1", "2", "x");
     QString withKey = SinglePoiPage(keyed, "1", "2", "x");
-    EXPECT_EQ(withKey.replace("&key=abc%26d", ""), plain);
+    // With a key the pin icons load over https too.
+    EXPECT_EQ(CirclePageStart(keyed, "1", "2", 5, "7").count("'https://maps.google.com/mapfiles/ridefinder/images/mm_20_"), 3);
+    EXPECT_EQ(withKey.replace("&key=abc%26d", "").replace("https://maps.google.com/", "http://maps.google.com/"), plain);
+    // Google's address answer is escaped before it goes into innerHTML.
+    const QString move = MovePinPage(keyed, "1", "2", "x");
+    EXPECT_FALSE(move.contains("updateMarkerAddress(responses[0].formatted_address);"));
+    EXPECT_TRUE(move.contains("updateMarkerAddress(String(responses[0].formatted_address).replace(/[&<>\"']/g"));
 }
 
 TEST(Pages, PinPages)
