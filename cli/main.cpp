@@ -560,9 +560,8 @@ private:
                 checkRead(in, format, data, result, table);
                 if (rowsInRange(table)) {
                     CheckBaseRow(table, baseRow);
-                    std::optional<bool> mixed;
                     rows = NearSelection(table, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
-                        StoreOv2Names(table, names, described, mixed);
+                        StoreOv2Names(table, names, described);
                     });
                     done = true;
                 }

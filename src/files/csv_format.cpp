@@ -9,7 +9,7 @@
 namespace orvalis {
 
 namespace {
-QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits);
+QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits, bool *readsBack = nullptr);
 }
 
 QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
@@ -27,17 +27,18 @@ QByteArray CsvFileBytes(const PoiTable &table, int first, int last)
             for (int f : kColumns)
                 table.visitFieldRaw(row, f, [](const char *, qsizetype) {},
                                     [&](QStringView text) { fits = fits && FitsWindows1252(text.toString()); });
-    QByteArray out = CsvRowBytes(table, first, last, fits);
-    // Windows-1252 bytes that happen to be valid UTF-8 ("CAFÉ–BAR": C9 96) would
-    // read back as UTF-8: such a file goes out as UTF-8 with its mark instead.
-    if (fits && !IsAscii(out) && IsStrictUtf8(out))
+    bool readsBack = true;
+    QByteArray out = CsvRowBytes(table, first, last, fits, &readsBack);
+    // A field whose Windows-1252 bytes would read as other text ("Ã©" reads "é")
+    // sends the whole file out as UTF-8 with its mark, which readers take whole.
+    if (fits && !readsBack)
         out = CsvRowBytes(table, first, last, false);
     return out;
 }
 
 namespace {
 
-QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits)
+QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits, bool *readsBack)
 {
     auto usable = [&](int row) {
         return !table.fieldIsEmpty(row, FieldLongitude) && !table.fieldIsEmpty(row, FieldDescription);
@@ -61,6 +62,8 @@ QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits)
                         out.append(bytes, size);
                         if (from != '\0')
                             std::replace(out.begin() + at, out.end(), from, to);
+                        if (readsBack && *readsBack && !ReadsAsWindows1252(QByteArrayView(out).sliced(at)))
+                            *readsBack = false;
                     } else {
                         AppendWindows1252AsUtf8(out, QByteArrayView(bytes, size), from, to);
                     }
@@ -69,7 +72,10 @@ QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits)
                     QString text = view.toString();
                     if (from != '\0')
                         text.replace(QLatin1Char(from), QLatin1Char(to));
-                    out += fits ? EncodeWindows1252(text) : text.toUtf8();
+                    const QByteArray bytes = fits ? EncodeWindows1252(text) : text.toUtf8();
+                    if (fits && readsBack && !ReadsAsWindows1252(bytes))
+                        *readsBack = false;
+                    out += bytes;
                 });
             out += "; ";
         }
@@ -143,11 +149,11 @@ int ColumnOf(const QStringList &header, std::initializer_list<const char *> name
 ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
-    QString text;
-    if (data.startsWith("\xEF\xBB\xBF"))
-        text = QString::fromUtf8(data.sliced(3));
-    else
-        text = DecodeFileText(data);
+    // With the UTF-8 mark the whole file is UTF-8; otherwise the records are cut
+    // on the bytes (one character each) and every field decided on its own.
+    const bool marked = data.startsWith("\xEF\xBB\xBF");
+    const QString text = marked ? QString::fromUtf8(data.sliced(3)) : QString::fromLatin1(data);
+    auto decoded = [&](const QString &field) { return marked || field.isEmpty() ? field : DecodeFileText(field.toLatin1()); };
     const QString firstLine = text.left(text.indexOf(u'\n'));
     const QChar delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
     QList<QStringList> records = CsvRecords(text, delimiter);
@@ -204,7 +210,7 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
         table.setField(row, FieldLongitude, ToLocaleSeparator(lonText, separator).left(9));
         // This program's own files put "; " between fields: one space belongs to the separator.
         auto text = [&](int column) {
-            QString t = column >= 0 ? r.value(column) : QString();
+            QString t = column >= 0 ? decoded(r.value(column)) : QString();
             if (ownLayout && t.startsWith(u' '))
                 t.remove(0, 1);
             return t;

@@ -75,6 +75,23 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
+QByteArray XmlTextBytes(const QString &text)
+{
+    const QString escaped = EscapeXml(text);
+    if (Utf8ReadsBack(text))
+        return escaped.toUtf8();
+    // UTF-8 that a reader deciding each text would misread ("CAFɖBAR"): character references.
+    QByteArray out;
+    const QList<uint> cps = escaped.toUcs4();
+    for (const uint c : cps) {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else
+            out += "&#x" + QByteArray::number(c, 16).toUpper() + ';';
+    }
+    return out;
+}
+
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
 {
     // Written through a pointer: room for the longest form of each byte ("&quot;").
@@ -139,7 +156,9 @@ namespace {
 // one's content is, for its description later.
 ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints *lean)
 {
-    XmlText text = PrepareXml(data, false);
+    XmlText text = PrepareXml(data);
+    // A declared encoding or byte-order mark makes every text exact; otherwise each decides.
+    const bool trusted = text.transcoded.has_value();
     data = text.data;
     const Cursor c(data);
     // Room for every "<wpt" start tag, found by a quick count.
@@ -160,7 +179,7 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
                     return false;
                 }
                 if (!spans)
-                    return AppendNamedPoi(rows, result, c, e, text.mixed, "desc", true, separator);
+                    return AppendNamedPoi(rows, result, c, e, trusted, "desc", true, separator);
                 spans->emplace_back(e.contentStart, e.contentEnd);
                 return AppendPoi(rows, result, e.lat, e.lon, QString(), separator);
             },
@@ -172,7 +191,7 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
         spans->clear();
     auto keep = [&] {
         if (lean) {
-            lean->mixed = text.mixed;
+            lean->trusted = trusted;
             lean->data = text.data;
             lean->transcoded = std::move(text.transcoded);
         }
@@ -180,37 +199,23 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     ReadResult result;
     const qsizetype split = text.transcoded || data.size() < (8 << 20) ? -1 : c.find(c.size() / 2, "<wpt");
     if (split < 0) {
-        if (!text.transcoded)
-            text.mixed = !IsStrictUtf8(data);
         readInto(table, result, spans, 0, end);
         keep();
         return result;
     }
-    // A big file in UTF-8: the other core learns whether some bytes are not
-    // UTF-8 (a file that mixes in Windows-1252), then reads the second half
-    // from a waypoint past the middle. When the first half's reading meets
-    // that very waypoint the halves join; otherwise the first goes on alone.
+    // A big file in UTF-8: the other core reads the second half from a
+    // waypoint past the middle. When the first half's reading meets that very
+    // waypoint the halves join; otherwise the first goes on alone.
     PoiTable upper;
     ReadResult upperResult;
     Spans upperSpans;
-    bool strict = true;
     auto aside = std::async(std::launch::async, [&] {
-        strict = IsStrictUtf8(data);
-        if (strict || lean) {
-            upper.reserveRows(waypoints / 2 + 1);
-            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
-        }
+        upper.reserveRows(waypoints / 2 + 1);
+        readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
     });
     const qsizetype stoppedAt = readInto(table, result, spans, 0, split);
     aside.get();
-    text.mixed = !strict;
-    if (!strict && !lean) {
-        // Read again as a file that mixes the two.
-        table.blankAll();
-        table.setRowCount(2);
-        result = ReadResult();
-        readInto(table, result, spans, 0, end);
-    } else if (stoppedAt == split) {
+    if (stoppedAt == split) {
         table.appendRows(std::move(upper));
         result.counter += upperResult.counter;
         if (spans)
@@ -240,7 +245,7 @@ void StoreGpxNames(PoiTable &table, const GpxWaypoints &waypoints, const std::ve
     for (const int row : rows)
         if (row >= 1 && static_cast<size_t>(row) <= waypoints.spans.size())
             SetNamedDescription(table, row, c, waypoints.spans[static_cast<size_t>(row - 1)].first,
-                                waypoints.spans[static_cast<size_t>(row - 1)].second, waypoints.mixed, "desc", true);
+                                waypoints.spans[static_cast<size_t>(row - 1)].second, waypoints.trusted, "desc", true);
 }
 
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
@@ -257,7 +262,7 @@ QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
                 QString t = text.toString();
                 if (comma == '.')
                     t.replace(u',', u'.');
-                out += EscapeXml(t).toUtf8();
+                out += XmlTextBytes(t);
             });
     };
     for (int row = first; row <= last; ++row) {

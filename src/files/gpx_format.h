@@ -22,7 +22,7 @@ ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
 struct GpxWaypoints {
     std::optional<QByteArray> transcoded;  // a file in another encoding, as UTF-8
     QByteArrayView data;
-    bool mixed = false;
+    bool trusted = false;  // texts exact (declared encoding): no per-text decision
     std::vector<std::pair<qsizetype, qsizetype>> spans;  // per row: its waypoint's content
 };
 ReadResult ReadGpxCoordinates(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints &waypoints);
@@ -41,6 +41,9 @@ int CountGpxWaypoints(QByteArrayView data);
 QString DecodeXmlText(const QString &text);
 // Escapes & < > " for XML text and attribute values.
 QString EscapeXml(const QString &text);
+// The escaped text as UTF-8 bytes that read back as the text, with character
+// references where a reader deciding each text would take UTF-8 for Windows-1252.
+QByteArray XmlTextBytes(const QString &text);
 // The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 

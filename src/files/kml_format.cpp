@@ -61,7 +61,7 @@ ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
         Element placemark = e;
         placemark.lat = lat;
         placemark.lon = lon;
-        return AppendNamedPoi(table, result, c, placemark, text.mixed, "description", false, separator);
+        return AppendNamedPoi(table, result, c, placemark, text.transcoded.has_value(), "description", false, separator);
     });
     return result;
 }
@@ -78,7 +78,7 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last)
             continue;
         lat.replace(u',', u'.');
         lon.replace(u',', u'.');
-        out += "<Placemark><name>" + EscapeXml(table.field(row, FieldDescription)).toUtf8() + "</name><Point><coordinates>" +
+        out += "<Placemark><name>" + XmlTextBytes(table.field(row, FieldDescription)) + "</name><Point><coordinates>" +
                EscapeXml(lon).toUtf8() + ',' + EscapeXml(lat).toUtf8() + "</coordinates></Point></Placemark>\n";
     }
     out += "</Document>\n</kml>\n";

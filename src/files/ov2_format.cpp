@@ -124,34 +124,30 @@ std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 
 }
 
 // The description of a record as DecodeFileText reads it, kept as 8-bit text
-// when it fits without building a QString. False for a name that is not UTF-8
-// in a file not known to mix the two.
-bool StoreFileText(PoiTable &table, int row, QByteArrayView name, bool mixedFile)
+// when it fits without building a QString.
+void StoreFileText(PoiTable &table, int row, QByteArrayView name)
 {
-    if (!mixedFile) {
-        QVarLengthArray<char, 1024> buf(name.size());
-        qsizetype length = 0;
-        switch (Utf8AsWindows1252(name, buf.data(), &length)) {
-        case Utf8Text::Windows1252:
-            table.setFieldWindows1252(row, FieldDescription, QByteArrayView(buf.data(), length));
-            return true;
-        case Utf8Text::Wide:
-            table.setField(row, FieldDescription, QString::fromUtf8(name));
-            return true;
-        case Utf8Text::Invalid:
-            return false;
+    QVarLengthArray<char, 1024> buf(name.size());
+    qsizetype length = 0;
+    switch (Utf8AsWindows1252(name, buf.data(), &length)) {
+    case Utf8Text::Windows1252:
+        table.setFieldWindows1252(row, FieldDescription, QByteArrayView(buf.data(), length));
+        return;
+    case Utf8Text::Wide:
+        if (!ReadsAsWindows1252(name)) {
+            table.setField(row, FieldDescription, DecodeFileText(name));
+            return;
         }
+        break;
+    case Utf8Text::Invalid:
+        break;
     }
-    if (ReadsAsWindows1252(name, mixedFile))
-        table.setFieldWindows1252(row, FieldDescription, name);
-    else
-        table.setField(row, FieldDescription, QString::fromUtf8(name));
-    return true;
+    table.setFieldWindows1252(row, FieldDescription, name);
 }
 
 }  // namespace
 
-Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
+Ov2Survey SurveyOv2(QByteArrayView data)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -178,10 +174,6 @@ Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
             if (type == 2) {
                 ++survey.records;
                 survey.lastPoiNumber = numbers;
-                if (checkNames && !survey.nonUtf8Names) {
-                    const auto name = RecordName(bytes, size, start, length);
-                    survey.nonUtf8Names = name && !IsStrictUtf8(*name);
-                }
             }
             pos = start + length;
         }
@@ -191,14 +183,13 @@ Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames)
 
 int CountOv2Records(QByteArrayView data)
 {
-    return SurveyOv2(data, false).records;
+    return SurveyOv2(data).records;
 }
 
 namespace {
 
-// Reads the file as one whose names are all UTF-8, or as one that mixes
-// UTF-8 and Windows-1252 names. In the first way, false at the first name
-// that is not UTF-8: the file must then be read the second way.
+// Reads the simple records into rows, each name decided on its own; true
+// (a damaged record ends the reading and says so in `result`).
 // Where a reading puts its rows: after `offset` POI numbers, into rows the
 // table already has when `presized` (two readers fill one table at once).
 struct Placement {
@@ -207,8 +198,8 @@ struct Placement {
     int lastRow = 0;  // the last row filled
 };
 
-bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mixedFile, ReadResult &result,
-                  Placement &placement, std::vector<QByteArrayView> *names = nullptr)
+bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadResult &result, Placement &placement,
+                  std::vector<QByteArrayView> *names = nullptr)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -293,8 +284,8 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, bool mi
             }
             if (names)
                 (*names)[static_cast<size_t>(row - 1)] = *name;  // decoded later, if at all
-            else if (!StoreFileText(table, row, *name, mixedFile))
-                return false;
+            else
+                StoreFileText(table, row, *name);
             if (cut) {
                 result.truncated = true;
                 return true;
@@ -317,7 +308,7 @@ namespace {
 constexpr qint64 kTwoReadersBytes = 4 << 20;
 
 // The two halves of a big file read at once, into rows made beforehand;
-// nothing when a name is not UTF-8 or the halves do not join.
+// nothing when the halves do not join.
 std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QChar separator, const Ov2Survey &survey,
                                         std::vector<QByteArrayView> *names = nullptr)
 {
@@ -325,9 +316,9 @@ std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QC
     ReadResult first, second;
     Placement firstRows{0, true}, secondRows{survey.numbersBeforeMiddle, true};
     auto aside = std::async(std::launch::async, [&] {
-        return ReadOv2Names(data.sliced(survey.middle), table, separator, false, second, secondRows, names);
+        return ReadOv2Names(data.sliced(survey.middle), table, separator, second, secondRows, names);
     });
-    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, false, first, firstRows, names);
+    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, first, firstRows, names);
     const bool secondOk = aside.get();
     if (!firstOk || !secondOk || (!first.truncated && first.counter != survey.numbersBeforeMiddle))
         return std::nullopt;
@@ -351,7 +342,7 @@ std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QC
 
 ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separator, std::vector<QByteArrayView> &names)
 {
-    const Ov2Survey survey = SurveyOv2(data, false);
+    const Ov2Survey survey = SurveyOv2(data);
     table.reserveRows(survey.records + 1);
     names.assign(static_cast<size_t>(std::max(survey.lastPoiNumber, 1)), QByteArrayView());
     if (data.size() >= kTwoReadersBytes && survey.middle > 0)
@@ -362,46 +353,22 @@ ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separa
     names.assign(names.size(), QByteArrayView());
     ReadResult result;
     Placement rows{0, true};
-    ReadOv2Names(data, table, separator, false, result, rows, &names);
+    ReadOv2Names(data, table, separator, result, rows, &names);
     table.setRowCount(std::max(rows.lastRow, 1) + 1);
     names.resize(static_cast<size_t>(table.lastRow()));
     return result;
 }
 
-bool Ov2NamesMix(const std::vector<QByteArrayView> &names)
-{
-    std::atomic<bool> mixes = false;
-    ForRowHalves(0, static_cast<int>(names.size()) - 1, [&](int first, int last) {
-        for (int i = first; i <= last && !mixes.load(std::memory_order_relaxed); ++i)
-            if (!IsStrictUtf8(names[static_cast<size_t>(i)]))
-                mixes = true;
-    });
-    return mixes;
-}
-
-void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows,
-                   std::optional<bool> &mixedFile)
-{
-    // Whether the file mixes encodings matters only for names that are not ASCII.
-    if (!mixedFile && std::any_of(rows.begin(), rows.end(), [&](int row) {
-            return row >= 1 && static_cast<size_t>(row) <= names.size() && !IsAscii(names[static_cast<size_t>(row - 1)]);
-        }))
-        mixedFile = Ov2NamesMix(names);
-    StoreOv2Names(table, names, rows, mixedFile.value_or(false));
-}
-
-void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile)
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows)
 {
     for (const int row : rows)
         if (row >= 1 && static_cast<size_t>(row) <= names.size() && table.number(row) != 0)
-            StoreFileText(table, row, names[static_cast<size_t>(row - 1)], mixedFile);
+            StoreFileText(table, row, names[static_cast<size_t>(row - 1)]);
 }
 
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {
-    // Names are checked as they are read: a file's first name that is not
-    // UTF-8 starts the reading again, for a file that mixes the two.
-    const Ov2Survey survey = SurveyOv2(data, false);
+    const Ov2Survey survey = SurveyOv2(data);
     table.reserveRows(survey.records + 1);
     // Big files on two cores.
     if (data.size() >= kTwoReadersBytes && survey.middle > 0) {
@@ -410,15 +377,10 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
         table.blankAll();
         table.setRowCount(2);
     }
-    for (const bool mixedFile : {false, true}) {
-        ReadResult result;
-        Placement rows;
-        if (ReadOv2Names(data, table, separator, mixedFile, result, rows))
-            return result;
-        table.blankAll();
-        table.setRowCount(2);
-    }
-    return {};  // not reached: a mixed reading takes every name
+    ReadResult result;
+    Placement rows;
+    ReadOv2Names(data, table, separator, result, rows);
+    return result;
 }
 
 QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator)
@@ -428,23 +390,7 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
     int32_t east = 0, north = 0, west = 1410065407, south = 1410065407;
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
-    // Names go out in Windows-1252 where it fits and reads back, as UTF-8
-    // otherwise. Only when a name that the reader of such a mixed file could
-    // not tell from Windows-1252 meets a name that makes the file mixed does
-    // every name go out as UTF-8, so that all read back as they were.
-    bool mixed = false, unsure = false;
-    for (int row = first; row <= last && !(mixed && unsure); ++row) {
-        table.visitFieldRaw(
-            row, FieldDescription,
-            // Stored 8-bit: it fits Windows-1252 and reads back.
-            [&](const char *bytes, qsizetype size) { mixed = mixed || !IsStrictUtf8(QByteArrayView(bytes, size)); },
-            [&](QStringView text) {
-                const QString description = text.toString();
-                mixed = mixed || NeedsWindows1252(description);
-                unsure = unsure || !ReadsBackInMixedFile(description);
-            });
-    }
-    const bool allUtf8 = mixed && unsure;
+    // Each name on its own: Windows-1252 where it fits and reads back, UTF-8 otherwise.
     for (int row = first; row <= last; ++row) {
         const QString latText = table.field(row, FieldLatitude);
         const QString lonText = table.field(row, FieldLongitude);
@@ -454,17 +400,11 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
         table.visitFieldRaw(
             row, FieldDescription,
             [&](const char *bytes, qsizetype size) {
-                // The stored bytes are what MixedFileBytes gives, unless they would read as other UTF-8.
+                // Stored 8-bit: the bytes themselves, unless they would read as other text.
                 const QByteArrayView stored(bytes, size);
-                if (allUtf8 || (IsStrictUtf8(stored) && !IsAscii(stored)))
-                    AppendWindows1252AsUtf8(name, stored);
-                else
-                    name = stored.toByteArray();
+                name = ReadsAsWindows1252(stored) ? stored.toByteArray() : TextBytes(DecodeWindows1252(stored));
             },
-            [&](QStringView text) {
-                const QString description = text.toString();
-                name = allUtf8 ? description.toUtf8() : MixedFileBytes(description);
-            });
+            [&](QStringView text) { name = TextBytes(text.toString()); });
         if (name.contains('\0'))
             name.replace('\0', ' ');  // a zero ends the name in the record
         const uint32_t length = static_cast<uint32_t>(name.size()) + 14;

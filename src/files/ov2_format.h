@@ -31,27 +31,19 @@ ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
 // the name bytes of row r, to be turned into descriptions by StoreOv2Names
 // for the rows that need them (a search near a point needs few).
 ReadResult ReadOv2Coordinates(QByteArrayView data, PoiTable &table, QChar separator, std::vector<QByteArrayView> &names);
-// True when some names are not UTF-8: the file mixes in Windows-1252.
-bool Ov2NamesMix(const std::vector<QByteArrayView> &names);
-// The descriptions of the rows, as ReadOv2 gives them.
-void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows, bool mixedFile);
-// The same, learning whether the file mixes encodings (Ov2NamesMix, a pass over
-// every name) the first time a name that is not ASCII needs it.
-void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows,
-                   std::optional<bool> &mixedFile);
+// The descriptions of the rows, as ReadOv2 gives them (each name decided on its own).
+void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, const std::vector<int> &rows);
 
-// What a walk over the record lengths finds: the POI records, and whether some
-// names are not UTF-8 (then the file's texts are mostly Windows-1252).
+// What a walk over the record lengths finds.
 struct Ov2Survey {
     int records = 0;
-    bool nonUtf8Names = false;
     // Where a second reader may start: the first record at or past the middle
     // of the file (-1 when none), and the POI numbers taken before it.
     qint64 middle = -1;
     int numbersBeforeMiddle = 0;
     int lastPoiNumber = 0;  // of the last simple record: the rows a reading can fill
 };
-Ov2Survey SurveyOv2(QByteArrayView data, bool checkNames = true);
+Ov2Survey SurveyOv2(QByteArrayView data);
 // The number of POI records a file holds, by their lengths alone.
 int CountOv2Records(QByteArrayView data);
 

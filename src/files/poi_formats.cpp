@@ -108,9 +108,9 @@ QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
         const QString desc = dash < 0 ? QString() : description.mid(dash + 3);
         out += "<wpt lat=\"" + PlainDecimal(latText, *lat) + "\" lon=\"" + lonBytes + "\">";
         if (!name.isEmpty())
-            out += "<name>" + EscapeXml(name).toUtf8() + "</name>";
+            out += "<name>" + XmlTextBytes(name) + "</name>";
         if (!desc.isEmpty())
-            out += "<desc>" + EscapeXml(desc).toUtf8() + "</desc>";
+            out += "<desc>" + XmlTextBytes(desc) + "</desc>";
         out += "</wpt>\n";
         ++count;
     }

@@ -2,6 +2,8 @@
 
 #include "table/cp1252.h"
 
+#include <QList>
+
 #include <cstdint>
 #include <cstring>
 
@@ -185,24 +187,70 @@ bool IsAscii(QByteArrayView bytes)
 
 namespace {
 
-// Windows-1252 text reads as valid UTF-8 mostly where an accented capital is
-// followed by punctuation or a symbol ("É–" is C9 96, "ɖ"): two-byte sequences.
-// Three- and four-byte sequences, or two letters in a row that Windows-1252
-// cannot hold (a Cyrillic or Greek word), do not arise that way.
-bool EvidentlyUtf8(QByteArrayView bytes, const QString &text)
+bool IsMark(char32_t c)
 {
-    for (char b : bytes)
-        if (static_cast<unsigned char>(b) >= 0xE0)
-            return true;  // the bytes are valid UTF-8: a lead of a longer sequence
-    bool previous = false;
-    for (const QChar c : text) {
-        const bool foreign = c.isLetter() && !FitsWindows1252(c);
-        if (foreign && previous)
-            return true;
-        previous = foreign;
-    }
-    return false;
+    const QChar::Category k = QChar::category(c);
+    return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing;
 }
+
+bool IsLatinLetter(char32_t c)
+{
+    return QChar::isLetter(c) && QChar::script(c) == QChar::Script_Latin;
+}
+
+// Latin Extended-B letters that real names use: Vietnamese horned letters and
+// Romanian comma-below letters. The rest of the block (pinyin tone letters
+// too: "Ç–" gives "ǖ"), IPA and the spacing modifiers are what accidental
+// Windows-1252 pairs decode to.
+bool RareLatin(char32_t c)
+{
+    if (c < 0x180 || c > 0x2FF)
+        return false;
+    return !(c == 0x1A0 || c == 0x1A1 || c == 0x1AF || c == 0x1B0 || (c >= 0x218 && c <= 0x21B));
+}
+
+// True when no character of the UTF-8 reading looks like what Windows-1252
+// bytes produce by accident: C1 controls, IPA letters and spacing modifiers,
+// a combining mark with nothing to combine with, a letter of another script
+// inside a Latin word ("CAFɖBAR", "Ros陮"). What Windows-1252 holds is plausible.
+bool PlausibleUtf8(const QString &text)
+{
+    const QList<uint> cps = text.toUcs4();
+    for (qsizetype i = 0; i < cps.size(); ++i) {
+        const char32_t c = cps[i];
+        if (c < 0x80 || (c <= 0xFFFF && FitsWindows1252(QChar(static_cast<char16_t>(c)))))
+            continue;
+        if (c <= 0x9F || RareLatin(c))
+            return false;
+        const char32_t before = i > 0 ? cps[i - 1] : 0, after = i + 1 < cps.size() ? cps[i + 1] : 0;
+        if (IsMark(c)) {
+            if (i == 0 || !(QChar::isLetter(before) || IsMark(before)))
+                return false;
+            const QChar::Script s = QChar::script(c);
+            if (s != QChar::Script_Inherited && s != QChar::Script_Common && IsLatinLetter(before))
+                return false;
+            continue;
+        }
+        const QChar::Script s = QChar::script(c);
+        if (QChar::isLetter(c) && s != QChar::Script_Latin && s != QChar::Script_Common &&
+            (IsLatinLetter(before) || IsLatinLetter(after)))
+            return false;
+    }
+    return true;
+}
+
+// Five bytes have no character in Windows-1252: text holding one was not written in it.
+bool PlausibleWindows1252(QByteArrayView bytes)
+{
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D)
+            return false;
+    }
+    return true;
+}
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -215,47 +263,40 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
     return true;
 }
 
-bool ReadsAsWindows1252(QByteArrayView bytes, bool mixedFile)
+bool ReadsAsWindows1252(QByteArrayView bytes)
 {
     // Plain ASCII is by far the most common case.
     if (IsAscii(bytes) || !IsStrictUtf8(bytes))
         return true;
-    if (!mixedFile)
-        return false;
-    const QString text = QString::fromUtf8(bytes);
-    if (EvidentlyUtf8(bytes, text))
-        return false;
-    // Text that fits Windows-1252 is written as UTF-8 by this program only when
-    // its Windows-1252 bytes would be valid UTF-8: such a file reads back as it was.
-    return !(FitsWindows1252(text) && IsStrictUtf8(EncodeWindows1252(text)));
+    if (bytes.startsWith(kUtf8Mark))
+        return false;  // a text marked as UTF-8 (see TextBytes)
+    return !PlausibleUtf8(QString::fromUtf8(bytes)) && PlausibleWindows1252(bytes);
 }
 
-QString DecodeFileText(QByteArrayView bytes, bool mixedFile)
+QString DecodeFileText(QByteArrayView bytes)
 {
-    return ReadsAsWindows1252(bytes, mixedFile) ? DecodeWindows1252(bytes) : QString::fromUtf8(bytes);
+    if (ReadsAsWindows1252(bytes))
+        return DecodeWindows1252(bytes);
+    return QString::fromUtf8(bytes.startsWith(kUtf8Mark) ? bytes.sliced(3) : bytes);
 }
 
-bool NeedsWindows1252(const QString &text)
+bool Utf8ReadsBack(const QString &text)
 {
-    if (!FitsWindows1252(text))
-        return false;
-    const QByteArray bytes = EncodeWindows1252(text);
-    return !IsAscii(bytes) && !IsStrictUtf8(bytes);
+    return !ReadsAsWindows1252(text.toUtf8()) || IsAscii(text.toUtf8());
 }
 
-bool ReadsBackInMixedFile(const QString &text)
+QByteArray TextBytes(const QString &text)
 {
-    return FitsWindows1252(text) || EvidentlyUtf8(text.toUtf8(), text);
-}
-
-QByteArray MixedFileBytes(const QString &text)
-{
-    if (!FitsWindows1252(text))
-        return text.toUtf8();
-    QByteArray bytes = EncodeWindows1252(text);
-    if (!IsAscii(bytes) && IsStrictUtf8(bytes))
-        return text.toUtf8();
-    return bytes;
+    if (FitsWindows1252(text)) {
+        QByteArray bytes = EncodeWindows1252(text);
+        if (ReadsAsWindows1252(bytes))
+            return bytes;
+    }
+    QByteArray utf8 = text.toUtf8();
+    if (!ReadsAsWindows1252(utf8) || IsAscii(utf8))
+        return utf8;
+    // Even UTF-8 would be misread ("ɖ" alone reads as "É–"): the mark says what it is.
+    return QByteArray(kUtf8Mark) + utf8;
 }
 
 }  // namespace orvalis

@@ -57,26 +57,21 @@ inline bool IsXmlChar(QChar c)
     return u >= 0x20 ? (u != 0xFFFE && u != 0xFFFF) : (u == u'\t' || u == u'\n' || u == u'\r');
 }
 
-// Text read from a POI file: UTF-8 when the bytes are valid UTF-8, otherwise
-// Windows-1252, so names written by navigators and older tools survive.
-// In a file some of whose texts are not UTF-8 (`mixedFile`), Windows-1252 text
-// that happens to be valid UTF-8 is told apart: UTF-8 is kept only where it
-// is evident (a sequence of three or four bytes, or two letters in a row of a
-// script Windows-1252 lacks, like Cyrillic), or where this program would have
-// written it (MixedFileBytes).
-QString DecodeFileText(QByteArrayView bytes, bool mixedFile = false);
-// True when DecodeFileText reads the bytes as Windows-1252 (ASCII included).
-bool ReadsAsWindows1252(QByteArrayView bytes, bool mixedFile);
+// How one text of a file (an OV2 name, a GPX name or description, a CSV
+// field) is read, decided for that text alone: bytes that are not UTF-8 are
+// Windows-1252; valid UTF-8 is UTF-8 unless that reading is implausible (C1
+// controls, IPA letters, a stray combining mark, a lone letter of another
+// script inside a Latin word: what Windows-1252 bytes like "É–" or "é™®"
+// give by accident) and the Windows-1252 reading is possible. A text that
+// starts with the UTF-8 byte-order mark is UTF-8 without it.
+bool ReadsAsWindows1252(QByteArrayView bytes);
+QString DecodeFileText(QByteArrayView bytes);
 
-// The bytes of a name in a file that mixes Windows-1252 and UTF-8 texts:
-// Windows-1252 unless the text does not fit it, or its Windows-1252 bytes
-// would read back as other UTF-8 text ("CAFÉ–BAR" is C9 96, UTF-8 for "ɖ").
-QByteArray MixedFileBytes(const QString &text);
-// True when MixedFileBytes gives Windows-1252 bytes that are not UTF-8: such a
-// name makes its file one that mixes the two.
-bool NeedsWindows1252(const QString &text);
-// True when MixedFileBytes(text) reads back as `text` in a file that mixes the two
-// (false for a lone letter outside Windows-1252, like "ɖ", whose UTF-8 looks like "É–").
-bool ReadsBackInMixedFile(const QString &text);
+// The bytes a writer gives one text so that DecodeFileText reads it back as it
+// is: Windows-1252 where it fits and reads back, otherwise UTF-8, marked with
+// the byte-order mark in the rare case that even UTF-8 would be misread.
+QByteArray TextBytes(const QString &text);
+// True when the text's UTF-8 bytes read back as the text.
+bool Utf8ReadsBack(const QString &text);
 
 }  // namespace orvalis

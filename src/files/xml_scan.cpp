@@ -114,7 +114,7 @@ qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 
 }  // namespace
 
-QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed)
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted)
 {
     const qsizetype start = ElementTextStart(c, nameEnd, to);
     if (start < 0)
@@ -125,13 +125,13 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mix
         const qsizetype lt = c.find(j, "<", to);
         const qsizetype stop = lt < 0 ? to : lt;
         if (stop > j)
-            text += DecodeXmlText(DecodeFileText(c.slice(j, stop), mixed));
+            text += DecodeXmlText(trusted ? QString::fromUtf8(c.slice(j, stop)) : DecodeFileText(c.slice(j, stop)));
         if (stop >= to)
             break;
         if (c.startsWith(stop, "<![CDATA[")) {
             const qsizetype end = c.find(stop + 9, "]]>", to);
             const qsizetype cdataEnd = end < 0 ? to : end;
-            text += DecodeFileText(c.slice(stop + 9, cdataEnd), mixed);
+            text += trusted ? QString::fromUtf8(c.slice(stop + 9, cdataEnd)) : DecodeFileText(c.slice(stop + 9, cdataEnd));
             j = cdataEnd + 3;
         } else if (c.startsWith(stop, "<!--")) {
             const qsizetype end = c.find(stop + 4, "-->", to);
@@ -208,31 +208,31 @@ bool PlainDescription(QByteArrayView name, QByteArrayView joint, QByteArrayView 
 
 }  // namespace
 
-void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool mixed,
+void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool trusted,
                          const char *descTag, bool jointWhenEmpty)
 {
     const NamePositions at = FindNameAndDescription(c, contentStart, contentEnd, descTag);
-    if (!mixed) {
-        // Most waypoints: plain text that fits 8 bits, stored without a QString.
-        const auto name = PlainElementText(c, at.name, contentEnd);
-        const auto desc = PlainElementText(c, at.desc, contentEnd);
-        QVarLengthArray<char, 1024> bytes;
-        if (name && desc && PlainDescription(*name, jointWhenEmpty || !desc->isEmpty() ? " - " : "", *desc, bytes)) {
-            table.setFieldWindows1252(row, FieldDescription, QByteArrayView(bytes.data(), bytes.size()));
-            return;
-        }
+    // Most waypoints: plain UTF-8 text that fits 8 bits (read the same either way),
+    // stored without a QString.
+    const auto name = PlainElementText(c, at.name, contentEnd);
+    const auto desc = PlainElementText(c, at.desc, contentEnd);
+    QVarLengthArray<char, 1024> bytes;
+    if (name && desc && PlainDescription(*name, jointWhenEmpty || !desc->isEmpty() ? " - " : "", *desc, bytes)) {
+        table.setFieldWindows1252(row, FieldDescription, QByteArrayView(bytes.data(), bytes.size()));
+        return;
     }
-    const QString name = at.name >= 0 ? ElementTextAt(c, at.name, contentEnd, mixed) : QString();
-    const QString desc = at.desc >= 0 ? ElementTextAt(c, at.desc, contentEnd, mixed) : QString();
-    table.setField(row, FieldDescription, jointWhenEmpty || !desc.isEmpty() ? name + QStringLiteral(" - ") + desc : name);
+    const QString nameText = at.name >= 0 ? ElementTextAt(c, at.name, contentEnd, trusted) : QString();
+    const QString descText = at.desc >= 0 ? ElementTextAt(c, at.desc, contentEnd, trusted) : QString();
+    table.setField(row, FieldDescription,
+                   jointWhenEmpty || !descText.isEmpty() ? nameText + QStringLiteral(" - ") + descText : nameText);
 }
 
-bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
+bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool trusted, const char *descTag,
                     bool jointWhenEmpty, QChar separator)
 {
     if (!AppendPoi(table, result, e.lat, e.lon, QString(), separator))
         return false;
-    SetNamedDescription(table, result.counter, c, e.contentStart, e.contentEnd, mixed, descTag, jointWhenEmpty);
+    SetNamedDescription(table, result.counter, c, e.contentStart, e.contentEnd, trusted, descTag, jointWhenEmpty);
     return true;
 }
 
@@ -319,13 +319,11 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
     return -1;
 }
 
-XmlText PrepareXml(QByteArrayView data, bool checkMixed)
+XmlText PrepareXml(QByteArrayView data)
 {
     XmlText text;
     text.transcoded = XmlAsUtf8(data);
     text.data = text.transcoded ? QByteArrayView(*text.transcoded) : data;
-    // In a file that declares no other encoding, texts that are not UTF-8 are Windows-1252.
-    text.mixed = checkMixed && !text.transcoded && !IsStrictUtf8(data);
     return text;
 }
 
@@ -350,6 +348,15 @@ std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
         QStringDecoder decoder(e);
         return std::optional<QByteArray>(QString(decoder(data.sliced(skip))).toUtf8());
     };
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    if (starts("\xFF\xFE\0\0", 4))
+        return decode(QStringConverter::Utf32LE, 4);
+    if (starts("\0\0\xFE\xFF", 4))
+        return decode(QStringConverter::Utf32BE, 4);
+    if (starts("<\0\0\0", 4))
+        return decode(QStringConverter::Utf32LE, 0);
+    if (starts("\0\0\0<", 4))
+        return decode(QStringConverter::Utf32BE, 0);
     if (starts("\xFF\xFE", 2))
         return decode(QStringConverter::Utf16LE, 2);
     if (starts("\xFE\xFF", 2))

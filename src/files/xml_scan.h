@@ -77,8 +77,9 @@ Tag ReadTagName(const Cursor &c, qsizetype lt);
 // (the end of the file when the tag is cut short) and whether it closed itself.
 qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing);
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
-// taken as text, comments dropped, entities resolved; `mixed`: see DecodeFileText.
-QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool mixed);
+// taken as text, comments dropped, entities resolved; each run of text decided
+// by DecodeFileText, or UTF-8 as it is when `trusted` (a declared encoding).
+QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted);
 // Where the first "name" and `descTag` elements inside [from, to) have their
 // names end (-1 when absent), in one pass over the tags.
 struct NamePositions {
@@ -106,25 +107,24 @@ void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNa
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
 
-// The text a reader walks: UTF-8 (transcoded when the file is in another
-// encoding), and whether it mixes Windows-1252 texts in (see DecodeFileText).
+// The text a reader walks: the file's bytes, or their UTF-8 when the file is
+// in another encoding (a byte-order mark or a declaration says which); then
+// its texts are exact, otherwise each is decided on its own (DecodeFileText).
 struct XmlText {
     std::optional<QByteArray> transcoded;
     QByteArrayView data;
-    bool mixed = false;
 };
-// With `checkMixed`, whether a file in UTF-8 mixes in other bytes (a pass over the file).
-XmlText PrepareXml(QByteArrayView data, bool checkMixed = true);
+XmlText PrepareXml(QByteArrayView data);
 // Appends a POI row with its number, coordinates and description; false when
 // the table cannot take one more.
 bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArrayView lon, const QString &description,
                QChar separator);
 // Appends the POI of a waypoint or placemark: its name, and " - " and its
 // `descTag` text (with `jointWhenEmpty`, " - " also when there is none).
-bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool mixed, const char *descTag,
+bool AppendNamedPoi(PoiTable &table, ReadResult &result, const Cursor &c, const Element &e, bool trusted, const char *descTag,
                     bool jointWhenEmpty, QChar separator);
 // The description of that POI into a row, from the element's content.
-void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool mixed,
+void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype contentStart, qsizetype contentEnd, bool trusted,
                          const char *descTag, bool jointWhenEmpty);
 
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;

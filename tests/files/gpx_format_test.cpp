@@ -112,9 +112,9 @@ TEST(GpxRead, EveryShapeOfNameAndDescriptionReadsAsTheGeneralReader)
     }
 }
 
-// A big file is read as UTF-8 while another core checks its bytes: one
-// Windows-1252 byte at its end still makes the whole file read as mixed.
-TEST(GpxRead, ALateWindows1252ByteInABigFileMakesItMixed)
+// Each text is decided on its own, in big files read in two halves too: a
+// Windows-1252 byte at the end changes nothing for the texts before it.
+TEST(GpxRead, EachTextOfABigFileDecidesForItself)
 {
     QByteArray body = "<wpt lat=\"1\" lon=\"2\"><name>CAF\xC9\x96" "BAR</name></wpt>\n";
     const QByteArray filler = "<wpt lat=\"1\" lon=\"2\"><name>plain</name><desc>" + QByteArray(200, 'x') + "</desc></wpt>\n";
@@ -122,7 +122,7 @@ TEST(GpxRead, ALateWindows1252ByteInABigFileMakesItMixed)
         body += filler;
     int count = 0;
     const PoiTable utf8 = Read(Gpx(body), u',', &count);
-    EXPECT_EQ(utf8.field(1, FieldDescription), QStringLiteral("CAFɖBAR - "));
+    EXPECT_EQ(utf8.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR - "));
     const PoiTable mixed = Read(Gpx(body + "<wpt lat=\"3\" lon=\"4\"><name>Fr\xE8res</name></wpt>"), u',', nullptr);
     EXPECT_EQ(mixed.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR - "));
     EXPECT_EQ(mixed.lastRow(), count + 1);

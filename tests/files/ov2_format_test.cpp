@@ -97,33 +97,32 @@ TEST(Ov2Read, PaddingDeletedRecordsAndStrayBytes)
 TEST(Ov2Read, NamesInUtf8AndInWindows1252)
 {
     PoiTable t;
-    // Every name valid UTF-8: all read as UTF-8.
+    // Every name valid UTF-8, one of them Windows-1252 all the same ("É–" reads "ɖ").
     ReadOv2(Simple(1, 1, "Caf\xC3\xA9") + Simple(1, 1, "CAF\xC9\x96" "BAR") + Simple(1, 1, "\xF0\x9F\x9A\x97 car"), t, u'.');
     EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Café"));
-    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("CAFɖBAR"));
+    EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("CAFÉ–BAR"));
     EXPECT_EQ(t.field(3, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
-    // Some names are not UTF-8: the file is Windows-1252, but for names that are evidently UTF-8.
+    // Some names are not UTF-8: those are Windows-1252, the others as they read best.
     PoiTable m;
     ReadOv2(Simple(1, 1, "Aebi Fr\xE8res") + Simple(1, 1, "Caf\xC3\xA9") + Simple(1, 1, "\xD0\x9C\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE") +
                 Simple(1, 1, "\xF0\x9F\x9A\x97 car") + Simple(1, 1, "\xC0\xAF overlong") + Simple(1, 1, "\x80\x80 stray") +
                 Simple(1, 1, "CAF\xC9\x96" "BAR"),
             m, u'.');
     EXPECT_EQ(m.field(1, FieldDescription), QStringLiteral("Aebi Frères"));
-    EXPECT_EQ(m.field(2, FieldDescription), QStringLiteral("CafÃ©"));
+    EXPECT_EQ(m.field(2, FieldDescription), QStringLiteral("Café"));  // each name on its own
     EXPECT_EQ(m.field(3, FieldDescription), QStringLiteral("Метро"));
     EXPECT_EQ(m.field(4, FieldDescription), QString::fromUtf8("\xF0\x9F\x9A\x97 car"));
     EXPECT_EQ(m.field(5, FieldDescription), QStringLiteral("À¯ overlong"));
     EXPECT_EQ(m.field(6, FieldDescription), QStringLiteral("€€ stray"));
     EXPECT_EQ(m.field(7, FieldDescription), QStringLiteral("CAFÉ–BAR"));
 
-    // The first name that is not UTF-8 may come last: the names before it are
-    // read again as those of a mixed file, and no row is counted twice.
+    // A name that is not UTF-8 changes nothing for the others, before or after it.
     PoiTable late;
     const ReadResult r = ReadOv2(Simple(1, 1, "CAF\xC9\x96" "BAR") + Simple(2, 2, "Caf\xC3\xA9") + Simple(3, 3, "Fr\xE8res"), late, u'.');
     EXPECT_EQ(r.counter, 3);
     EXPECT_EQ(late.lastRow(), 3);
     EXPECT_EQ(late.field(1, FieldDescription), QStringLiteral("CAFÉ–BAR"));
-    EXPECT_EQ(late.field(2, FieldDescription), QStringLiteral("CafÃ©"));
+    EXPECT_EQ(late.field(2, FieldDescription), QStringLiteral("Café"));
     EXPECT_EQ(late.field(3, FieldDescription), QStringLiteral("Frères"));
 }
 
@@ -173,8 +172,8 @@ TEST(Ov2Read, OnePassUtf8DecodingAgreesWithTheStrictCheck)
 
 TEST(Ov2Read, Windows1252CapitalsBeforePunctuationInFilesOfOtherPrograms)
 {
-    // Each pair is valid UTF-8 for some other letter; next to a name that is
-    // not UTF-8 ("Fr\xE8res") they are read as the Windows-1252 they are.
+    // Each pair is valid UTF-8 for some other letter; they are read as the
+    // Windows-1252 they are, alone or next to a name that is not UTF-8.
     const QString marks = QStringLiteral("–—…€‘’“”«»°");
     for (const QChar capital : QStringLiteral("ÉÀÇ")) {
         for (const QChar mark : marks) {
@@ -182,6 +181,9 @@ TEST(Ov2Read, Windows1252CapitalsBeforePunctuationInFilesOfOtherPrograms)
             PoiTable t;
             ReadOv2(Simple(1, 1, "Fr\xE8res") + Simple(1, 1, EncodeWindows1252(name)), t, u'.');
             EXPECT_EQ(t.field(2, FieldDescription), name);
+            PoiTable alone;
+            ReadOv2(Simple(1, 1, EncodeWindows1252(name)), alone, u'.');
+            EXPECT_EQ(alone.field(1, FieldDescription), name);
         }
     }
 }
@@ -282,11 +284,10 @@ TEST(Ov2Write, NamesRoundTripInBothEncodings)
         EXPECT_EQ(back.field(r, FieldDescription), t.field(r, FieldDescription));
 }
 
-TEST(Ov2Write, Windows1252ThatWouldReadAsOtherUtf8IsWrittenAsUtf8)
+TEST(Ov2Write, EachNameIsWrittenSoThatItReadsBack)
 {
-    // "CAFÉ–BAR" in Windows-1252 is C9 96, UTF-8 for "ɖ": the writer must not produce it.
     QList<QStringList> rows = {{"1", "1", "CAFÉ–BAR"}, {"2", "2", "Aebi Frères"}, {"3", "3", "Café"},
-                               {"4", "4", "Метро"}, {"5", "5", "À« °C »"}};
+                               {"4", "4", "Метро"}, {"5", "5", "À« °C »"}, {"6", "6", "Ψ point"}, {"7", "7", "Château"}};
     auto roundTrip = [](const PoiTable &t) {
         PoiTable back;
         ReadOv2(Ov2FileBytes(t, 1, t.lastRow(), u'.'), back, u'.');
@@ -295,13 +296,19 @@ TEST(Ov2Write, Windows1252ThatWouldReadAsOtherUtf8IsWrittenAsUtf8)
     };
     const PoiTable t = TableOfRows(rows);
     const QByteArray b = Ov2FileBytes(t, 1, t.lastRow(), u'.');
-    EXPECT_TRUE(b.contains("CAF\xC3\x89\xE2\x80\x93" "BAR"));
-    EXPECT_TRUE(b.contains("Caf\xE9"));  // still Windows-1252 where that reads back
+    // Windows-1252 wherever it fits and reads back: one Greek name changes no other.
+    EXPECT_TRUE(b.contains("CAF\xC9\x96" "BAR"));
+    EXPECT_TRUE(b.contains("Caf\xE9"));
+    EXPECT_TRUE(b.contains("Ch\xE2teau"));
+    EXPECT_TRUE(b.contains("\xCE\xA8 point"));
     roundTrip(t);
-    // A lone "ɖ" would read as "É–" beside Windows-1252 names: then every name is UTF-8.
-    rows.append({"6", "6", "ɖ"});
+    // A lone "ɖ" would read as "É–" even in UTF-8: it goes out with the byte-order mark.
+    rows.append({"8", "8", "ɖ"});
+    rows.append({"9", "9", "Ã©"});  // Windows-1252 bytes that read as "é": UTF-8 then
     const PoiTable u = TableOfRows(rows);
-    EXPECT_TRUE(Ov2FileBytes(u, 1, u.lastRow(), u'.').contains("Caf\xC3\xA9"));
+    const QByteArray c = Ov2FileBytes(u, 1, u.lastRow(), u'.');
+    EXPECT_TRUE(c.contains("\xEF\xBB\xBF\xC9\x96"));
+    EXPECT_TRUE(c.contains("Caf\xE9"));
     roundTrip(u);
 }
 
@@ -403,7 +410,7 @@ TEST(Ov2Read, BigFilesStopAtADamagedRecordInEitherHalf)
     }
 }
 
-TEST(Ov2Read, BigFilesWithALateWindows1252NameAreReadAsMixed)
+TEST(Ov2Read, BigFilesDecideEachName)
 {
     // Valid UTF-8 for "CAFɖBAR" early; a Windows-1252 name at the very end.
     QByteArray data = Simple(1, 1, "CAF\xC9\x96" "BAR") + BigOv2(150000, -1, "Fr\xE8res");
@@ -447,11 +454,8 @@ TEST(Ov2Near, CoordinatesFirstGiveTheRowsOfAWholeReading)
                     std::vector<QByteArrayView> names;
                     ReadOv2Coordinates(data, lean, u',', names);
                     ASSERT_EQ(lean.lastRow(), whole.lastRow());
-                    const bool mixes = Ov2NamesMix(names);
-                    ASSERT_EQ(mixes, mixed);
-                    std::optional<bool> learnt;  // as orvalis-cli does: learnt when a name needs it
                     const std::vector<int> got = NearSelection(lean, base, radius, u',', collator, [&](const std::vector<int> &rows) {
-                        StoreOv2Names(lean, names, rows, learnt);
+                        StoreOv2Names(lean, names, rows);
                     });
                     ASSERT_EQ(got.size(), expected.size()) << base << " " << static_cast<double>(radius);
                     for (size_t i = 0; i < got.size(); ++i)
