@@ -159,6 +159,7 @@ bool TForm1::handleDrop(QEvent *event)
             return false;
         drop->acceptProposedAction();
         PageControl1->setCurrentIndex(0);
+        tab1_->commitEdit();
         tab1_->files().loadDroppedFile(path);
         return true;
     }
@@ -224,6 +225,7 @@ void TForm1::handOffCoordinates(const QString &latitude, const QString &longitud
 
 bool TForm1::FormCloseQuery()
 {
+    tab1_->commitEdit();  // what is being typed counts as a change
     if (!tab1_->isModified())
         return true;
     return ctx_.dialogs.askOkCancel(

@@ -169,4 +169,14 @@ void PoiGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
     QTableView::currentChanged(current, previous);
 }
 
+void PoiGrid::commitOpenEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 }  // namespace orvalis

@@ -25,6 +25,10 @@ public:
     void scrollRowToTop(int row);
     int topVisibleRow() const;
 
+    // Writes the text of an open cell editor into the table and closes it, so
+    // that a command started from the keyboard or a drop never loses what is typed.
+    void commitOpenEditor();
+
     // Edit options: cell selection and in-place editing, or whole rows.
     void setEditOptions(bool editing);
     void setFixedColor(const QColor &color);

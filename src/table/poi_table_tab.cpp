@@ -209,26 +209,67 @@ void PoiTableTab::buildControls()
 
     setCommandButtonsEnabled(false);
 
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { files_->BitBtn3Click(); });
-    connect(BitBtn4, &QPushButton::clicked, this, [this] { table_commands_->BitBtn4Click(); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn3Click();
+    });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        table_commands_->BitBtn4Click();
+    });
     connect(Edit6, &QLineEdit::textChanged, this, &PoiTableTab::Edit6Change);
     connect(SG1, &PoiGrid::mouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers mods, int col, int row, QPoint at) {
+        if (row == 0)
+            commitEdit();  // a header sort moves the rows
         table_commands_->SG1MouseUp(button, mods, col, row, at);
     });
     connect(SG1, &PoiGrid::selectCell, this, [this](int col, int row) { edits_->SG1SelectCell(col, row); });
-    connect(BitBtn8, &QPushButton::clicked, this, [this] { search_->BitBtn8Click(); });
-    connect(BitBtn9, &QPushButton::clicked, this, [this] { search_->BitBtn9Click(); });
+    connect(BitBtn8, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        search_->BitBtn8Click();
+    });
+    connect(BitBtn9, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        search_->BitBtn9Click();
+    });
     connect(Edit13, &QLineEdit::textChanged, this, [this] { search_->Edit13Change(); });
-    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] { search_->BitBtn8Click(); }));
-    connect(BitBtn11, &QPushButton::clicked, this, [this] { files_->BitBtn11Click(); });
-    connect(BitBtn7, &QPushButton::clicked, this, [this] { files_->BitBtn7Click(); });
-    connect(BitBtn15, &QPushButton::clicked, this, [this] { files_->BitBtn15Click(); });
-    connect(BitBtn16, &QPushButton::clicked, this, [this] { files_->BitBtn16Click(); });
-    connect(BitBtn18, &QPushButton::clicked, this, [this] { files_->BitBtn18Click(); });
-    connect(BitBtn10, &QPushButton::clicked, this, [this] { files_->BitBtn10Click(); });
-    connect(BitBtn12, &QPushButton::clicked, this, [this] { maps_->BitBtn12Click(); });
+    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] {
+        commitEdit();
+        search_->BitBtn8Click();
+    }));
+    connect(BitBtn11, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn11Click();
+    });
+    connect(BitBtn7, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn7Click();
+    });
+    connect(BitBtn15, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn15Click();
+    });
+    connect(BitBtn16, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn16Click();
+    });
+    connect(BitBtn18, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn18Click();
+    });
+    connect(BitBtn10, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        files_->BitBtn10Click();
+    });
+    connect(BitBtn12, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        maps_->BitBtn12Click();
+    });
     connect(BitBtn20, &QPushButton::clicked, this, &PoiTableTab::BitBtn20Click);
-    connect(BitBtn17, &QPushButton::clicked, this, [this] { maps_->BitBtn17Click(); });
+    connect(BitBtn17, &QPushButton::clicked, this, [this] {
+        commitEdit();
+        maps_->BitBtn17Click();
+    });
 }
 
 void PoiTableTab::buildPopupMenu()
@@ -238,7 +279,10 @@ void PoiTableTab::buildPopupMenu()
     auto add = [this](const QString &name, const QString &caption, const QString &icon, std::function<void()> handler) {
         QAction *a = PopupMenu1->addAction(QIcon::fromTheme(icon), caption);
         a->setObjectName(name);
-        connect(a, &QAction::triggered, this, handler);
+        connect(a, &QAction::triggered, this, [this, handler] {
+            commitEdit();
+            handler();
+        });
         return a;
     };
     VisualisercePoisurlacarte1 = add(QStringLiteral("VisualisercePoisurlacarte1"), QStringLiteral("Visualiser ce Poi sur la carte"),
@@ -384,7 +428,10 @@ void PoiTableTab::buildShortcuts()
 {
     // Active while the first tab is shown.
     auto *open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, [this] { files_->BitBtn3Click(); });
+    connect(open, &QShortcut::activated, this, [this] {
+        commitEdit();
+        files_->BitBtn3Click();
+    });
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         if (Edit13->isVisible())
@@ -396,6 +443,11 @@ void PoiTableTab::buildShortcuts()
             search_->BitBtn9Click();
     });
     connect(SG1, &PoiGrid::menuKeyPressed, this, &PoiTableTab::openRowMenuFromKeyboard);
+}
+
+void PoiTableTab::commitEdit()
+{
+    SG1->commitOpenEditor();
 }
 
 void PoiTableTab::openRowMenuFromKeyboard()

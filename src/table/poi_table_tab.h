@@ -78,6 +78,8 @@ public:
     void showTabBrowser();
     void BitBtn20Click();  // "Abandon"
     void Edit6Change();
+    // Commits a cell being typed in; every command that reads or replaces the table calls it first.
+    void commitEdit();
     // Keyboard: the row menu on the current row (Menu key, Shift+F10).
     void openRowMenuFromKeyboard();
 

@@ -582,3 +582,53 @@ TEST(ViewUpdates, ConverterResultsAndAddedRowsReachTheGrid)
     EXPECT_GE(bottomRight.row(), 1);
     EXPECT_FALSE(app.find("Label26")->isHidden());
 }
+
+namespace {
+
+// Opens the editor of a description in edit mode and types without Enter.
+QLineEdit *TypeWithoutEnter(LoadedApp &app, int row, const QString &text)
+{
+    app.rightClickAndTrigger(row, "ModifierletextedecePoi1");
+    const QModelIndex description = app.grid()->model()->index(row - 1, FieldDescription);
+    app.grid()->setCurrentIndex(description);
+    app.grid()->edit(description);
+    auto *editor = qobject_cast<QLineEdit *>(app.grid()->indexWidget(description));
+    if (editor) {
+        editor->setFocus();
+        editor->setText(text);
+    }
+    return editor;
+}
+
+}  // namespace
+
+TEST(EditMode, TextBeingTypedIsNeverLostByACommand)
+{
+    LoadedApp app;
+    app.load(app.path);
+    app.form1->activateWindow();
+    // Ctrl+O from the editor: the text counts as a change, so the load asks first.
+    QLineEdit *editor = TypeWithoutEnter(app, 2, QStringLiteral("PENDING"));
+    ASSERT_NE(editor, nullptr);
+    app.dialogs.answers = {false};
+    QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(app.dialogs.texts("okcancel").size(), 1);
+    EXPECT_EQ(app.cell(2, FieldDescription), QStringLiteral("PENDING"));
+    EXPECT_FALSE(app.find("Label26")->isHidden());
+    // Closing the window the same way asks too.
+    app.tab()->setModified(false);
+    editor = TypeWithoutEnter(app, 3, QStringLiteral("TYPED"));
+    ASSERT_NE(editor, nullptr);
+    app.dialogs.answers = {false};
+    EXPECT_FALSE(app.form1->close());
+    EXPECT_EQ(app.dialogs.texts("okcancel").size(), 2);
+    EXPECT_EQ(app.cell(3, FieldDescription), QStringLiteral("TYPED"));
+    // "Calculer" with an editor open: the typed text stays with its POI through the sort.
+    editor = TypeWithoutEnter(app, 4, QStringLiteral("MOVED"));
+    ASSERT_NE(editor, nullptr);
+    const QString latitude = app.cell(4, FieldLatitude);
+    app.click("BitBtn4");
+    const int row = app.rowOf(QStringLiteral("MOVED"));
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(app.cell(row, FieldLatitude), latitude);
+}
