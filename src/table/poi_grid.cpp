@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 namespace orvalis {
 
@@ -91,6 +92,14 @@ void PoiGrid::scrollRowToTop(int row)
     scrollTo(model_->index(row - 1, 1), QAbstractItemView::PositionAtTop);
 }
 
+void PoiGrid::setCurrentRowQuietly(int row)
+{
+    if (!model_ || row < 1 || row > model_->rowCount())
+        return;
+    const QSignalBlocker quiet(this);
+    selectionModel()->setCurrentIndex(model_->index(row - 1, 1), QItemSelectionModel::NoUpdate);
+}
+
 int PoiGrid::topVisibleRow() const
 {
     return rowAt(0) + 1;
@@ -138,8 +147,16 @@ void PoiGrid::mousePressEvent(QMouseEvent *event)
 {
     // The right button opens the menu on release and never moves the selection;
     // a press outside every cell (below the last row, right of the last column) changes nothing.
-    if (event->button() == Qt::RightButton || !indexAt(event->position().toPoint()).isValid()) {
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton || !at.isValid()) {
         event->accept();
+        return;
+    }
+    // The N° column cannot be selected: a press there moves the current row and
+    // leaves the highlighted rows as they are (they are what commands take).
+    if (at.column() == FieldNumber) {
+        event->accept();
+        selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
         return;
     }
     QTableView::mousePressEvent(event);

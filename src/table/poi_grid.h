@@ -23,6 +23,8 @@ public:
     // Top and bottom of the selected range (1,1 when nothing is selected).
     std::pair<int, int> selectedRange() const;
     void scrollRowToTop(int row);
+    // Makes the row current without selecting it or reporting a cell selection.
+    void setCurrentRowQuietly(int row);
     int topVisibleRow() const;
 
     // Writes the text of an open cell editor into the table and closes it, so

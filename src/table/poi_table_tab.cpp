@@ -456,6 +456,8 @@ void PoiTableTab::openRowMenuFromKeyboard()
     if (!current.isValid())
         return;
     const int col = std::max(current.column(), 1);
+    // A row scrolled out of view comes back first, so the menu opens beside it.
+    SG1->scrollTo(model_->index(current.row(), col));
     const QRect cell = SG1->visualRect(model_->index(current.row(), col));
     table_commands_->SG1MouseUp(Qt::RightButton, Qt::NoModifier, col, current.row() + 1,
                                 SG1->viewport()->mapToGlobal(cell.center()));

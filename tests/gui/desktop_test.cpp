@@ -213,3 +213,33 @@ TEST(Desktop, TerminationRemovesThePageFoldersOfRunsThatAreGone)
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
 }
+
+TEST(Desktop, TheRowMenuOpensBesideItsRowAfterALoadAndOutOfView)
+{
+    DesktopApp app;
+    QList<QStringList> rows;
+    for (int i = 0; i < 300; ++i)
+        rows << QStringList{QString::number(40 + i * 0.01, 'f', 5), "2.00000", QStringLiteral("POI %1").arg(i)};
+    const QString big = app.temp.filePath("big.ov2");
+    WriteOv2File(big, rows);
+    app.load(big);
+    PoiGrid *grid = app.tab()->grid();
+    grid->setFocus();
+    auto *menu = app.find<QMenu>("PopupMenu1");
+    // Right after a load row 1 is current.
+    QTest::keyClick(grid, Qt::Key_Menu);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(app.tab()->clickState().currentRow, 1);
+    menu->hide();
+    // A current row scrolled out of view comes back, and the menu opens beside it.
+    grid->setCurrentIndex(grid->model()->index(249, 3));
+    grid->scrollToTop();
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(menu->isVisible());
+    EXPECT_EQ(app.tab()->clickState().currentRow, 250);
+    const QRect cell = grid->visualRect(grid->model()->index(249, 3));
+    EXPECT_TRUE(grid->viewport()->rect().intersects(cell));
+    const QRect onScreen(grid->viewport()->mapToGlobal(QPoint(0, 0)), grid->viewport()->size());
+    EXPECT_TRUE(onScreen.adjusted(-5, -5, 5, 5).contains(menu->pos())) << menu->pos().y() << " " << onScreen.top();
+    menu->hide();
+}

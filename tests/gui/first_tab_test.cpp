@@ -632,3 +632,24 @@ TEST(EditMode, TextBeingTypedIsNeverLostByACommand)
     ASSERT_GT(row, 0);
     EXPECT_EQ(app.cell(row, FieldLatitude), latitude);
 }
+
+TEST(Selection, AClickOnTheNumberColumnLeavesTheHighlightedRows)
+{
+    LoadedApp app;
+    app.load(app.path);
+    app.grid()->selectRows(2, 3);
+    ClickCell(app.grid(), 5, FieldNumber);
+    // The base moves as documented; the selection is still what is highlighted.
+    EXPECT_EQ(app.find<QLineEdit>("Edit6")->text(), QStringLiteral("5"));
+    EXPECT_EQ(app.selected(), (std::pair<int, int>{2, 3}));
+    EXPECT_TRUE(app.grid()->selectionModel()->isRowSelected(1, QModelIndex()));
+    EXPECT_TRUE(app.grid()->selectionModel()->isRowSelected(2, QModelIndex()));
+    // Saving the selection takes those two rows.
+    const QString out = app.temp.filePath("two.ov2");
+    app.dialogs.fileNames = {out};
+    app.click("BitBtn7");
+    PoiTable back;
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ReadOv2(f.readAll(), back, u',').counter, 2);
+}
