@@ -83,17 +83,21 @@ bool FileBytes::readAll()
 {
     if (fd_ < 0)
         return false;
+    // The size at open is where reading starts from, not where it stops: files
+    // of /proc say 0 and may still hold bytes, or fail on the first read.
     bytes_.resize(static_cast<qsizetype>(size_));
     qint64 got = 0;
     bool ok = true;
-    while (got < size_) {
-        const ssize_t n = ::read(fd_, bytes_.data() + got, static_cast<size_t>(std::min<qint64>(size_ - got, 1 << 24)));
+    for (;;) {
+        if (got == bytes_.size())
+            bytes_.resize(static_cast<qsizetype>(got + std::max<qint64>(got / 2, 1 << 16)));
+        const ssize_t n = ::read(fd_, bytes_.data() + got, static_cast<size_t>(std::min<qint64>(bytes_.size() - got, 1 << 24)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             ok = false;
         if (n <= 0)
-            break;  // cut while reading: what was there is kept
+            break;  // the end, or cut while reading: what was there is kept
         got += n;
     }
     bytes_.resize(static_cast<qsizetype>(got));

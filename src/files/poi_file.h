@@ -37,8 +37,8 @@ public:
     // The two steps of open(), apart so that a test can change the file between them.
     bool start(const QString &path) { return startNative(NativeFileName(path)); }
     bool startNative(const QByteArray &path);
-    // Reads at most the size the file had when it was opened; a file cut
-    // meanwhile gives what was there.
+    // Reads to the end of the file, whatever size it showed when opened; a file
+    // cut meanwhile gives what was there. False on a read error.
     bool readAll();
 
     QByteArrayView data() const { return QByteArrayView(bytes_); }

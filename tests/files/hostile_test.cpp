@@ -190,6 +190,11 @@ TEST(HostileFiles, OnlyRegularFilesAreRead)
     EXPECT_FALSE(bytes.open(temp.filePath("zero.gpx")));  // never read without a bound
     EXPECT_FALSE(bytes.open("/dev/null"));
     QFile::remove(fifo);
+    // Files whose size reads as 0: read to their end, and a read error is one.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", temp.filePath("mem.ov2")));
+    EXPECT_FALSE(bytes.open(temp.filePath("mem.ov2")));
+    ASSERT_TRUE(bytes.open("/proc/self/status"));
+    EXPECT_TRUE(bytes.data().startsWith("Name:"));
 }
 
 TEST(HostileFiles, NamesThatAreNotUtf8AreFound)

@@ -653,3 +653,17 @@ TEST(Selection, AClickOnTheNumberColumnLeavesTheHighlightedRows)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(ReadOv2(f.readAll(), back, u',').counter, 2);
 }
+
+TEST(Load, AFileThatCannotBeReadKeepsTheTable)
+{
+    // Its size reads as 0, but reading it fails: the documented message, the table as it was.
+    LoadedApp app;
+    app.load(app.path);
+    const QString title = app.form1->windowTitle();
+    const QString mem = app.temp.filePath("mem.ov2");
+    ASSERT_TRUE(QFile::link("/proc/self/mem", mem));
+    app.load(mem);
+    EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Impossible de lire le fichier ov2 à importer"});
+    EXPECT_EQ(app.tab()->table().lastRow(), 5);
+    EXPECT_EQ(app.form1->windowTitle(), title);
+}
