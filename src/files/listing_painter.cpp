@@ -13,12 +13,21 @@ namespace {
 constexpr int kListingFontDots = 92;  // 11 points at 600 dpi
 }
 
+void UsePaper(QPrinter &printer, const QPageSize &paper)
+{
+    if (paper.isValid())
+        printer.setPageSize(paper);
+}
+
 std::unique_ptr<QPrinter> DefaultPrinter()
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
         return nullptr;
-    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    // A QPrinter made from a queue starts on the locale's paper, not the queue's.
+    UsePaper(*printer, info.defaultPageSize());
+    return printer;
 }
 
 void FitListingResolution(QPrinter &printer)

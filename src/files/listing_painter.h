@@ -6,10 +6,13 @@
 #include <vector>
 
 class QPrinter;
+class QPageSize;
 
 namespace orvalis {
 
 // A printer for the system's default printer, or none when the system has no printer.
+// The queue's own default paper (Letter, A4...) for the listing.
+void UsePaper(QPrinter &printer, const QPageSize &paper);
 std::unique_ptr<QPrinter> DefaultPrinter();
 
 // The listing is laid out in printer dots: sets the printer's resolution so
