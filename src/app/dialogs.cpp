@@ -1,9 +1,12 @@
 #include "app/dialogs.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
 
 namespace orvalis {
 
@@ -37,10 +40,35 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *parent, QMessageBox::Icon i
     return box;
 }
 
+namespace {
+
+// Qt's own size cuts names and types ("188…ets", "do…PX"): about two thirds of
+// the screen, within 960×640, never below what the dialog needs.
+void GiveRoom(QFileDialog &dialog)
+{
+    const QScreen *screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 2 / 3 : QSize(960, 640);
+    const QSize wanted(std::min(960, room.width()), std::min(640, room.height()));
+    dialog.resize(wanted.expandedTo(dialog.minimumSizeHint()));
+}
+
+}  // namespace
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget *parent, const QString &title, const QString &startFolder,
+                                            const QString &filter)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder, QtFilterFromBars(filter));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    GiveRoom(*dialog);
+    return dialog;
+}
+
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget *parent, const QString &startFolder, const QString &filter,
                                             const QString &defaultSuffix)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, QString(), startFolder, QtFilterFromBars(filter));
+    GiveRoom(*dialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(defaultSuffix);
     // The overwrite question is the command's own, in French: the dialog must not ask too.
@@ -97,7 +125,10 @@ void QtDialogs::message(QWidget *parent, const QString &text)
 QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &startFolder,
                                 const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, startFolder, QtFilterFromBars(filter));
+    const auto dialog = MakeOpenDialog(parent, title, startFolder, filter);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().first();
 }
 
 QString QtDialogs::saveFileName(QWidget *parent, const QString &startFolder, const QString &filter,

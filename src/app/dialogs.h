@@ -48,6 +48,9 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *parent, QMessageBox::Icon i
 // The save dialog: no overwrite question of its own, the default suffix added.
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget *parent, const QString &startFolder, const QString &filter,
                                             const QString &defaultSuffix);
+// The open dialog. Both come up large enough for whole names and types.
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget *parent, const QString &title, const QString &startFolder,
+                                            const QString &filter);
 
 // The Qt implementation with the program's French titles and buttons.
 class QtDialogs : public Dialogs {

@@ -20,6 +20,8 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTranslator>
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -250,6 +252,16 @@ TEST(Seams, QtDialogsHaveTheFrenchTitlesButtonsAndOptions)
     EXPECT_EQ(save->defaultSuffix(), QStringLiteral("gpx"));
     EXPECT_EQ(save->nameFilters(), QStringList{"Fichiers GPX (*.gpx)"});
     EXPECT_EQ(QDir(save->directory()).canonicalPath(), QDir(QDir::tempPath()).canonicalPath());
+    // Both file dialogs come up large enough for names and types, and within the screen.
+    const auto open = MakeOpenDialog(nullptr, QStringLiteral("Ouvrir"), QDir::tempPath(), QStringLiteral("Fichiers OV2|*.ov2"));
+    EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFile);
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    for (const QFileDialog *d : {open.get(), save.get()}) {
+        EXPECT_GE(d->width(), std::min(800, screen.width() * 2 / 3));
+        EXPECT_GE(d->height(), std::min(500, screen.height() * 2 / 3));
+        EXPECT_LE(d->width(), screen.width());
+        EXPECT_LE(d->height(), screen.height());
+    }
 }
 
 namespace {
