@@ -159,7 +159,11 @@ void PoiGrid::mousePressEvent(QMouseEvent *event)
         selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
         return;
     }
+    const bool cells = selectionBehavior() == QAbstractItemView::SelectItems;
     QTableView::mousePressEvent(event);
+    // A click that left edit mode (cells) selected one cell: the row is what the grid shows now.
+    if (cells && selectionBehavior() == QAbstractItemView::SelectRows && event->modifiers() == Qt::NoModifier)
+        selectRows(at.row() + 1, at.row() + 1);
 }
 
 void PoiGrid::mouseReleaseEvent(QMouseEvent *event)

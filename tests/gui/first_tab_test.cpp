@@ -667,3 +667,15 @@ TEST(Load, AFileThatCannotBeReadKeepsTheTable)
     EXPECT_EQ(app.tab()->table().lastRow(), 5);
     EXPECT_EQ(app.form1->windowTitle(), title);
 }
+
+TEST(EditMode, LeavingByAClickHighlightsTheWholeClickedRow)
+{
+    LoadedApp app;
+    app.load(app.path);
+    EnterEditMode(app, 4);
+    ASSERT_TRUE(app.tab()->editMode());
+    ClickCell(app.grid(), 2, FieldDescription);
+    EXPECT_FALSE(app.tab()->editMode());
+    EXPECT_TRUE(app.grid()->selectionModel()->isRowSelected(1, QModelIndex()));
+    EXPECT_EQ(app.selected(), (std::pair<int, int>{2, 2}));
+}
