@@ -21,9 +21,10 @@ cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats}
+mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers}
 cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
+cp -n "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$corpus/two_readers/" 2>/dev/null || true
 if [ -d "$shared" ]; then
   cp -n "$shared"/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
   cp -n "$shared"/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
@@ -43,7 +44,7 @@ printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/pa
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats; do
+for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers; do
   log=$build/$t.log
   extra=()
   # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.

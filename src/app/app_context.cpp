@@ -18,7 +18,7 @@ AppEnvironment ReadEnvironment(const QStringList &arguments)
     const QString point = env.locale.decimalPoint();
     env.separator = point.isEmpty() ? QChar(u'.') : point.at(0);
     env.arguments = arguments;
-    env.availableMemory = AvailableMemory;
+    env.availableMemory = [] { return AvailableMemory(); };
     return env;
 }
 

@@ -154,7 +154,8 @@ namespace {
 
 // Reads the waypoints; with `lean`, their coordinates only, and where each
 // one's content is, for its description later.
-ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints *lean)
+ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints *lean,
+                         qsizetype twoReadersBytes = 8 << 20)
 {
     XmlText text = PrepareXml(data);
     // A declared encoding or byte-order mark makes every text exact; otherwise each decides.
@@ -197,7 +198,7 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
         }
     };
     ReadResult result;
-    const qsizetype split = text.transcoded || data.size() < (8 << 20) ? -1 : c.find(c.size() / 2, "<wpt");
+    const qsizetype split = text.transcoded || data.size() < twoReadersBytes ? -1 : c.find(c.size() / 2, "<wpt");
     if (split < 0) {
         readInto(table, result, spans, 0, end);
         keep();
@@ -232,6 +233,11 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
 {
     return ReadWaypoints(data, table, separator, nullptr);
+}
+
+ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes)
+{
+    return ReadWaypoints(data, table, separator, nullptr, twoReadersBytes);
 }
 
 ReadResult ReadGpxCoordinates(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints &waypoints)

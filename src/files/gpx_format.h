@@ -16,6 +16,9 @@ namespace orvalis {
 // "name - desc" as the description. Tolerant: a file cut short keeps what
 // it holds; route and track points are not waypoints.
 ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
+// The same, reading in two halves from a file of `twoReadersBytes` on (8 MiB
+// for ReadGpx): tests and fuzzing force the two readers on small files.
+ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes);
 // The waypoints' coordinates and N° without their descriptions, and what
 // StoreGpxNames needs to give the rows that need them theirs (a search near
 // a point needs few). Holds views of `data`, which must outlive it.

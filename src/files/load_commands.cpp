@@ -55,16 +55,28 @@ void FileCommands::loadFile(const QString &path)
 {
     // Open first: a file that cannot be read leaves the window untouched.
     const PoiFileKind kind = FileKind(path);
+    const QString cannotRead = kind == PoiFileKind::Ov2 ? QStringLiteral("Impossible de lire le fichier ov2 à importer")
+                                                        : QStringLiteral("Impossible de lire le fichier gpx");
     FileBytes file;
-    if (kind != PoiFileKind::Other && !file.open(path)) {
-        tab_.ctx_.dialogs.message(&tab_, kind == PoiFileKind::Ov2 ? QStringLiteral("Impossible de lire le fichier ov2 à importer")
-                                                             : QStringLiteral("Impossible de lire le fichier gpx"));
+    if (kind != PoiFileKind::Other && !file.start(path)) {
+        tab_.ctx_.dialogs.message(&tab_, cannotRead);
         return;
     }
-    // A file that would not fit in memory is refused before the table is emptied.
+    // A file that would not fit in memory is refused before the table is emptied:
+    // one whose bytes alone would not fit before it is read, then on its rows.
     const qint64 available = tab_.ctx_.env.availableMemory ? tab_.ctx_.env.availableMemory() : -1;
-    if (available >= 0 && EstimatedLoadBytes(kind, file.data()) > available) {
-        tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
+    const int freedRows = tab_.table_.isEmptyForAdd() ? 0 : tab_.table_.lastRow();
+    const auto refuse = [&] { tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
+    if (kind != PoiFileKind::Other && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
+        refuse();
+        return;
+    }
+    if (kind != PoiFileKind::Other && !file.readAll()) {
+        tab_.ctx_.dialogs.message(&tab_, cannotRead);
+        return;
+    }
+    if (available >= 0 && EstimatedLoadBytes(kind, file.data(), freedRows) > available) {
+        refuse();
         return;
     }
 

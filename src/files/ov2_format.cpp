@@ -368,10 +368,15 @@ void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, co
 
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
 {
+    return ReadOv2WithTwoReadersFrom(data, table, separator, kTwoReadersBytes);
+}
+
+ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes)
+{
     const Ov2Survey survey = SurveyOv2(data);
     table.reserveRows(survey.records + 1);
     // Big files on two cores.
-    if (data.size() >= kTwoReadersBytes && survey.middle > 0) {
+    if (data.size() >= twoReadersBytes && survey.middle > 0) {
         if (const std::optional<ReadResult> halves = ReadOv2Halves(data, table, separator, survey))
             return *halves;
         table.blankAll();

@@ -26,6 +26,9 @@ struct ReadResult {
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's
 // rows must have been emptied; the row count follows the POI counter.
 ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
+// The same, reading on two cores from a file of `twoReadersBytes` on (4 MiB for
+// ReadOv2): tests and fuzzing force the two readers on small files.
+ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes);
 
 // The coordinates and N° of the POIs without their names: names[r - 1] holds
 // the name bytes of row r, to be turned into descriptions by StoreOv2Names

@@ -106,31 +106,68 @@ bool FileBytes::readAll()
     return ok;
 }
 
-qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data)
+qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data, int freedRows)
 {
-    // Measured: a bare waypoint row peaks at about 330 bytes while loading.
-    constexpr qint64 kRowPeak = 400;
+    // The file's bytes once (held while the rows are made), and the rows at their
+    // peak; the rows of the table the load empties are given back first.
     qint64 rows = 0;
     if (kind == PoiFileKind::Ov2)
         rows = CountOv2Records(data);
     else if (kind == PoiFileKind::Gpx)
         rows = CountGpxWaypoints(data);
-    return rows * kRowPeak + 2 * static_cast<qint64>(data.size());
+    return std::max<qint64>(0, static_cast<qint64>(data.size()) + (rows - freedRows) * kRowPeakBytes);
 }
 
-qint64 AvailableMemory()
+namespace {
+
+// A number of a file of /proc or /sys ("max" for none): -1 when absent.
+qint64 NumberIn(const QString &path)
 {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : meminfo.readAll().split('\n')) {
-        if (line.startsWith("MemAvailable:")) {
+    bool ok = false;
+    const qint64 v = f.readAll().trimmed().toLongLong(&ok);
+    return ok ? v : -1;
+}
+
+}  // namespace
+
+qint64 AvailableMemory(const QString &procRoot, const QString &cgroupRoot)
+{
+    qint64 available = -1, swapFree = 0;
+    QFile meminfo(procRoot + QStringLiteral("/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : meminfo.readAll().split('\n')) {
+            const bool mem = line.startsWith("MemAvailable:"), swap = line.startsWith("SwapFree:");
+            if (!mem && !swap)
+                continue;
             bool ok = false;
-            const qint64 kb = line.mid(13).trimmed().split(' ').value(0).toLongLong(&ok);
-            return ok ? kb * 1024 : -1;
+            const qint64 kb = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLongLong(&ok);
+            if (ok && mem)
+                available = kb * 1024;
+            else if (ok)
+                swapFree = kb * 1024;
         }
     }
-    return -1;
+    if (available >= 0)
+        available += swapFree;  // slower, but a load that fits there succeeds
+    // A control group's limit is tighter than the machine's when it is set.
+    QFile cgroup(procRoot + QStringLiteral("/self/cgroup"));
+    if (cgroup.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : cgroup.readAll().split('\n')) {
+            if (!line.startsWith("0::"))
+                continue;
+            const QString folder = cgroupRoot + QString::fromUtf8(line.mid(3)).trimmed();
+            const qint64 max = NumberIn(folder + QStringLiteral("/memory.max"));
+            const qint64 current = NumberIn(folder + QStringLiteral("/memory.current"));
+            if (max >= 0 && current >= 0) {
+                const qint64 room = std::max<qint64>(0, max - current);
+                available = available < 0 ? room : std::min(available, room);
+            }
+        }
+    }
+    return available;
 }
 
 ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator)

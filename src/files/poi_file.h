@@ -42,6 +42,8 @@ public:
     bool readAll();
 
     QByteArrayView data() const { return QByteArrayView(bytes_); }
+    // The size the file showed when it was opened.
+    qint64 size() const { return size_; }
     // The bytes themselves, for a caller that keeps them (no copy).
     QByteArray take() { return std::move(bytes_); }
     // Gives the memory back once the bytes have been read.
@@ -53,11 +55,18 @@ private:
     QByteArray bytes_;
 };
 
-// About the memory a table loaded from these bytes needs at its peak: the
-// rows the file can give, and its texts in UTF-16.
-qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data);
-// The memory the system can still give (MemAvailable); -1 when unknown.
-qint64 AvailableMemory();
+// About the memory a table needs at its peak, per row (measured: a bare
+// waypoint row peaks at about 330 bytes while loading).
+constexpr qint64 kRowPeakBytes = 400;
+// The memory a load of these bytes still needs once they are read: the bytes
+// themselves (counted once) and the rows the file can give, less the rows of
+// the table the load empties.
+qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data, int freedRows = 0);
+// The memory the program can still have: MemAvailable and free swap, or the
+// room left under its control group's memory.max when that is tighter; -1
+// when unknown. The roots are for tests.
+qint64 AvailableMemory(const QString &procRoot = QStringLiteral("/proc"),
+                       const QString &cgroupRoot = QStringLiteral("/sys/fs/cgroup"));
 
 // Reads a POI file of the given kind into the (emptied) table.
 ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator);

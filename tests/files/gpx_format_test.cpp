@@ -321,3 +321,17 @@ TEST(GpxRead, CoordinatesFirstThenDescriptionsAsAWholeReading)
                 ASSERT_EQ(lean.field(r, f), whole.field(r, f)) << "row " << r << " field " << f;
     }
 }
+
+TEST(GpxRead, CoordinatesCutWithASeparatorOutsideAscii)
+{
+    // The Arabic decimal separator is not a comma: the point forms, cut to nine
+    // characters, blanks trimmed first, as with an ASCII separator.
+    const PoiTable t = Read(Gpx("<wpt lat=\"-179.1234567\" lon=\" 48.5 \"/><wpt lat=\"1,25\" lon=\"2\"/>"), QChar(0x066B));
+    EXPECT_EQ(t.field(1, FieldLatitude), QStringLiteral("-179.1234"));
+    EXPECT_EQ(t.field(1, FieldLongitude), QStringLiteral("48.5"));
+    EXPECT_EQ(t.field(2, FieldLatitude), QStringLiteral("1.25"));
+    const PoiTable p = Read(Gpx("<wpt lat=\"-179.1234567\" lon=\" 48.5 \"/><wpt lat=\"1,25\" lon=\"2\"/>"), u'.');
+    for (int r = 1; r <= 2; ++r)
+        for (int f : {FieldLatitude, FieldLongitude})
+            EXPECT_EQ(t.field(r, f), p.field(r, f));
+}

@@ -11,6 +11,7 @@
 #include "support/tables.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace orvalis;
 using orvalis::testing::TableOfRows;
@@ -465,5 +466,28 @@ TEST(Ov2Near, CoordinatesFirstGiveTheRowsOfAWholeReading)
                 }
             }
         }
+    }
+}
+
+TEST(Ov2Read, TwoReadersKeepTheSecondHalfAfterARecordAtTheMiddle)
+{
+    // A deleted (type 0) or extended (type 3) record just before the middle,
+    // read on two cores even though the file is small: the same rows as one reader.
+    for (const QByteArray &middle : {QByteArray(1, '\0') + U32(9) + "junk", Extended("extended record")}) {
+        QByteArray data;
+        for (int i = 0; i < 40; ++i)
+            data += Simple(i, i, "first " + QByteArray::number(i));
+        data += middle;
+        for (int i = 0; i < 41; ++i)
+            data += Simple(-i, -i, "second " + QByteArray::number(i));
+        PoiTable one, two;
+        const ReadResult r1 = ReadOv2WithTwoReadersFrom(data, one, u',', std::numeric_limits<qint64>::max());
+        const ReadResult r2 = ReadOv2WithTwoReadersFrom(data, two, u',', 0);
+        EXPECT_EQ(r2.counter, r1.counter);
+        ASSERT_EQ(two.lastRow(), one.lastRow());
+        for (int r = 1; r <= one.lastRow(); ++r)
+            for (int f = 0; f < kFieldCount; ++f)
+                ASSERT_EQ(two.field(r, f), one.field(r, f)) << r;
+        EXPECT_EQ(two.field(two.lastRow(), FieldDescription), QStringLiteral("second 40"));
     }
 }

@@ -2,6 +2,7 @@
 #include "support/grid_clicks.h"
 #include "support/poi_files.h"
 
+#include "files/poi_file.h"
 #include "maps/map_commands.h"
 #include "table/edit_commands.h"
 #include "table/search_commands.h"
@@ -130,8 +131,13 @@ TEST(Load, UnreadableFileLeavesTheWindowAsItWas)
                                                                  "Impossible de lire le fichier ov2 à importer"}));
     QFile::remove(app.temp.filePath("fifo.gpx"));
     // A file that would not fit in memory is refused before the table is emptied.
+    QList<QStringList> many;
+    for (int i = 0; i < 100; ++i)
+        many << QStringList{"45.00000", QString::number(i) + ".00000", QStringLiteral("P%1").arg(i)};
+    const QString big = app.temp.filePath("many.ov2");
+    WriteOv2File(big, many);
     app.availableMemory = 1000;
-    app.load(app.path);
+    app.load(big);
     EXPECT_EQ(app.dialogs.texts("message").last(), QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
     EXPECT_EQ(app.rowOf("Brest"), 3);
     EXPECT_EQ(app.tab()->model()->rowCount(), 5);
@@ -678,4 +684,33 @@ TEST(EditMode, LeavingByAClickHighlightsTheWholeClickedRow)
     EXPECT_FALSE(app.tab()->editMode());
     EXPECT_TRUE(app.grid()->selectionModel()->isRowSelected(1, QModelIndex()));
     EXPECT_EQ(app.selected(), (std::pair<int, int>{2, 2}));
+}
+
+TEST(Load, TheMemoryCheckCountsTheFileOnceAndWhatTheLoadFrees)
+{
+    LoadedApp app;
+    app.load(app.path);
+    QList<QStringList> many;
+    for (int i = 0; i < 200; ++i)
+        many << QStringList{"45.00000", QString::number(i % 180) + ".00000", QStringLiteral("P%1").arg(i)};
+    const QString big = app.temp.filePath("many.ov2");
+    WriteOv2File(big, many);
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    // The five rows loaded now are given back by the load.
+    const qint64 needed = EstimatedLoadBytes(PoiFileKind::Ov2, bytes, 5);
+    EXPECT_EQ(needed, bytes.size() + (200 - 5) * kRowPeakBytes);
+    app.availableMemory = needed - 1;  // one byte less: refused, the table kept
+    app.load(big);
+    EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Mémoire insuffisante pour charger ce fichier."});
+    EXPECT_EQ(app.tab()->table().lastRow(), 5);
+    app.availableMemory = needed;  // exactly enough: loaded
+    app.load(big);
+    EXPECT_EQ(app.dialogs.texts("message").size(), 1);
+    EXPECT_EQ(app.tab()->table().lastRow(), 200);
+    // A file whose bytes alone exceed what is left is refused before it is read.
+    app.availableMemory = 10;
+    app.load(big);
+    EXPECT_EQ(app.dialogs.texts("message").size(), 2);
 }
