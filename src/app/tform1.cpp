@@ -26,6 +26,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace orvalis {
 
 namespace {
@@ -73,15 +75,30 @@ TForm1::TForm1(const AppEnvironment &env, Dialogs &dialogs, SystemServices &syst
     tab5_ = new HelpTab(PageControl1);
     PageControl1->addTab(tab1_, ThemeIcon(QStringLiteral("view-list-details"), QStringLiteral("table")),
                          QStringLiteral("Distance entre POIs multiples"));
-    PageControl1->addTab(tab2_, ThemeIcon(QStringLiteral("measure"), QStringLiteral("two-pois")), QStringLiteral("Distance entre deux POIs"));
-    PageControl1->addTab(tab3_, ThemeIcon(QStringLiteral("go-jump"), QStringLiteral("compass")), QStringLiteral("POI 1 + Gisement --> POI 2"));
-    PageControl1->addTab(tab4_, ThemeIcon(QStringLiteral("crosshairs"), QStringLiteral("crossing")), QStringLiteral("Croisement"));
+    // The calculator tabs scroll on their own where the window is narrower than
+    // they are, so that the first tab alone sets how narrow the window may be.
+    auto scrolled = [this](QWidget *page) {
+        auto *area = new QScrollArea(PageControl1);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setWidget(page);
+        return area;
+    };
+    PageControl1->addTab(scrolled(tab2_), ThemeIcon(QStringLiteral("measure"), QStringLiteral("two-pois")),
+                         QStringLiteral("Distance entre deux POIs"));
+    PageControl1->addTab(scrolled(tab3_), ThemeIcon(QStringLiteral("go-jump"), QStringLiteral("compass")),
+                         QStringLiteral("POI 1 + Gisement --> POI 2"));
+    PageControl1->addTab(scrolled(tab4_), ThemeIcon(QStringLiteral("crosshairs"), QStringLiteral("crossing")),
+                         QStringLiteral("Croisement"));
     PageControl1->addTab(tab5_, ThemeIcon(QStringLiteral("help-contents"), QStringLiteral("help")), QStringLiteral("Aide"));
     for (QWidget *page : std::initializer_list<QWidget *>{tab1_, tab2_, tab3_, tab4_, tab5_}) {
         page->setAutoFillBackground(true);
         page->setPalette(pal);
     }
-    PageControl1->setMinimumSize(kWindowWidth, kWindowHeight);
+    // Narrow screens (1366 pixels at 150 %) give less than the layout's 860: the
+    // page narrows down to what its controls need, so the "*" mark and the box
+    // at the right end stay in view and only the height scrolls.
+    PageControl1->setMinimumSize(std::min(kWindowWidth, PageControl1->minimumSizeHint().width()), kWindowHeight);
     auto *scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("ScrollBox1"));
     scroll->setFrameShape(QFrame::NoFrame);
