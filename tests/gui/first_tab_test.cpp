@@ -714,3 +714,29 @@ TEST(Load, TheMemoryCheckCountsTheFileOnceAndWhatTheLoadFrees)
     app.load(big);
     EXPECT_EQ(app.dialogs.texts("message").size(), 2);
 }
+
+TEST(BasePanel, ABaseOnTheLastRowSurvivesAHeaderSortAndADelete)
+{
+    LoadedApp app;
+    app.load(app.path);
+    // The base on the last row, measured from: its "0 m" row is found again after a sort.
+    ClickCell(app.grid(), 5, FieldDescription);
+    const QString base = app.cell(5, FieldDescription);
+    app.click("BitBtn4");
+    ASSERT_EQ(app.cell(1, FieldDescription), base);
+    ClickCell(app.grid(), 0, FieldDescription);  // a header sort
+    const int row = app.text("Edit6").toInt();
+    EXPECT_EQ(app.cell(row, FieldDistance), QStringLiteral("0 m"));
+    EXPECT_EQ(app.label("Label11"), base);
+    // The number on the last row, then a row deleted: past the last row it falls back to 1.
+    ClickCell(app.grid(), 5, FieldDescription);
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("5"));
+    app.rightClickAndTrigger(1, "SupprimercePoi1");
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_EQ(app.label("Label11"), app.cell(1, FieldDescription));
+    // Deleting the last row while it is the base does the same.
+    ClickCell(app.grid(), 4, FieldDescription);
+    app.rightClickAndTrigger(4, "SupprimercePoi1");
+    EXPECT_EQ(app.text("Edit6"), QStringLiteral("1"));
+    EXPECT_EQ(app.label("Label11"), app.cell(1, FieldDescription));
+}
