@@ -71,11 +71,12 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"convert", "convert IN OUT [--from F] [--to F] [--gpx11] [--skip-invalid]",
-     QT_TRANSLATE_NOOP("Cli", "load IN (then sort by the Distance field, as the window does) and write\n"
-                              "every row to OUT; prints \"<n> POIs\", the POIs written. --gpx11 writes\n"
-                              "GPX 1.1 with its namespace and name and desc apart, for tools that check\n"
-                              "the schema (longitude 180 is written -180).")},
+    {"convert", "convert IN OUT [--sort name|distance] [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "read IN and write every POI to OUT in file order (--sort name: by name;\n"
+                              "--sort distance: the order the window gives a loaded file); prints\n"
+                              "\"<n> POIs\", the POIs written. --gpx11 writes GPX 1.1 with its namespace\n"
+                              "and name and desc apart, for tools that check the schema (longitude 180\n"
+                              "is written -180).")},
     {"table", "table IN [--base N] [--json] [--from F] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "load IN, with --base run the distance run from row N; print one line per\n"
                               "row, the seven fields separated by tabs, or with --json a JSON array of\n"
@@ -484,10 +485,15 @@ private:
 
     int convert()
     {
+        const std::optional<QString> sort = option("--sort");
+        if (sort && *sort != u"name" && *sort != u"distance")
+            throw Failure{QCoreApplication::translate("Cli", "--sort takes name or distance")};
         expectCount(2);
         checkWritable(args_[1]);
         PoiTable table = read(args_[0]);
-        SortByField(table, FieldDistance, collator_);
+        // File order unless asked: a converter keeps what it is given.
+        if (sort)
+            SortByField(table, *sort == u"name" ? FieldDescription : FieldDistance, collator_);
         Report(args_[1], pois(write(args_[1], table)));
         return 0;
     }

@@ -72,17 +72,19 @@ Commandes :
     </message>
     <message>
         <location filename="../main.cpp" line="75"/>
-        <source>load IN (then sort by the Distance field, as the window does) and write
-every row to OUT; prints &quot;&lt;n&gt; POIs&quot;, the POIs written. --gpx11 writes
-GPX 1.1 with its namespace and name and desc apart, for tools that check
-the schema (longitude 180 is written -180).</source>
-        <translation>charge IN (puis trie par le champ Distance, comme la fenêtre) et écrit
-toutes les lignes dans OUT ; affiche « &lt;n&gt; POI », les POI écrits. --gpx11 écrit
-du GPX 1.1 avec son espace de noms, name et desc séparés, pour les outils qui
-vérifient le schéma (la longitude 180 s&apos;écrit -180).</translation>
+        <source>read IN and write every POI to OUT in file order (--sort name: by name;
+--sort distance: the order the window gives a loaded file); prints
+&quot;&lt;n&gt; POIs&quot;, the POIs written. --gpx11 writes GPX 1.1 with its namespace
+and name and desc apart, for tools that check the schema (longitude 180
+is written -180).</source>
+        <translation>lit IN et écrit chaque POI dans OUT dans l&apos;ordre du fichier (--sort name :
+par nom ; --sort distance : l&apos;ordre que la fenêtre donne à un fichier chargé) ;
+affiche « &lt;n&gt; POI », les POI écrits. --gpx11 écrit du GPX 1.1 avec son espace de
+noms, name et desc séparés, pour les outils qui vérifient le schéma (la
+longitude 180 s&apos;écrit -180).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="80"/>
+        <location filename="../main.cpp" line="81"/>
         <source>load IN, with --base run the distance run from row N; print one line per
 row, the seven fields separated by tabs, or with --json a JSON array of
 objects (number, latitude, longitude, description, distance, metres,
@@ -93,7 +95,7 @@ avec --json un tableau JSON d&apos;objets (number, latitude, longitude, descript
 distance, metres, key, cap).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="85"/>
+        <location filename="../main.cpp" line="86"/>
         <source>load, distance run from row N, write rows 1..k, k the last row within R km
 (what a Shift-click selects in the window); prints &quot;&lt;k&gt; POIs&quot;, or with
 --json the rows written as JSON (with OUT &apos;-&apos;, the JSON alone).</source>
@@ -103,7 +105,7 @@ affiche « &lt;k&gt; POI », ou avec --json les lignes écrites en JSON (avec OU
 le JSON seul).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="89"/>
+        <location filename="../main.cpp" line="90"/>
         <source>read two or more files, in order, into one table (file order, not sorted)
 and write it to OUT, which must not be one of the inputs; prints &quot;&lt;n&gt; POIs&quot;.</source>
         <translation>lit deux fichiers ou plus, dans l&apos;ordre, en un seul tableau (ordre des
@@ -111,7 +113,7 @@ fichiers, sans tri) et l&apos;écrit dans OUT, qui ne doit être aucune des entr
 affiche « &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="92"/>
+        <location filename="../main.cpp" line="93"/>
         <source>keep the first of POIs whose distance, in whole metres truncated, is at
 most M (with --same-name, only when their descriptions are equal ignoring
 case and accents), in file order; prints &quot;&lt;d&gt; duplicates removed, &lt;n&gt; POIs&quot;.</source>
@@ -121,7 +123,7 @@ majuscules et accents près), dans l&apos;ordre du fichier ; affiche « &lt;d&gt
 retirés, &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="96"/>
+        <location filename="../main.cpp" line="97"/>
         <source>keep the POIs of IN within D km of the route: each route and each track
 segment of ROUTE when it is a GPX file that has some (a line apiece),
 otherwise its POIs in order. Distances to the great-circle segments,
@@ -134,24 +136,24 @@ bornées à leurs extrémités ; sortie dans l&apos;ordre de la route, puis par 
 à la route ; affiche « &lt;n&gt; POI ». ROUTE « - » prend --route-from, sinon --from.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="101"/>
+        <location filename="../main.cpp" line="102"/>
         <source>distance and initial bearing</source>
         <translation>distance et cap initial</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="102"/>
+        <location filename="../main.cpp" line="103"/>
         <source>destination latitude and longitude</source>
         <translation>latitude et longitude de la destination</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="104"/>
+        <location filename="../main.cpp" line="105"/>
         <source>crossing of route 1-2 with route 3-4: &quot;latX lonX&quot;, then
 &quot;L1 L2 d1 d2 d3 d4&quot;; &quot;parallel&quot; then &quot;L1 L2&quot; for parallel routes.</source>
         <translation>croisement de la route 1-2 avec la route 3-4 : « latX lonX », puis
 « L1 L2 d1 d2 d3 d4 » ; « parallel » puis « L1 L2 » pour des routes parallèles.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="108"/>
+        <location filename="../main.cpp" line="109"/>
         <source>
 Exit codes: 0 done; 1 a failure while working (a file or the standard output
 that cannot be written, no crossing that can be computed); 2 bad usage or bad
@@ -167,7 +169,7 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="131"/>
+        <location filename="../main.cpp" line="132"/>
         <source>Usage: orvalis-cli %1
 
 %2
@@ -178,234 +180,239 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="153"/>
-        <location filename="../main.cpp" line="482"/>
+        <location filename="../main.cpp" line="154"/>
+        <location filename="../main.cpp" line="483"/>
         <source>cannot write the standard output</source>
         <translation>impossible d&apos;écrire sur la sortie standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="196"/>
+        <location filename="../main.cpp" line="197"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>commande « %1 » inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="232"/>
+        <location filename="../main.cpp" line="233"/>
         <source>%1 needs a value</source>
         <translation>%1 demande une valeur</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="243"/>
+        <location filename="../main.cpp" line="244"/>
         <source>unknown option %1 (see --help)</source>
         <translation>option %1 inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="245"/>
+        <location filename="../main.cpp" line="246"/>
         <source>expected %1 arguments, got %2 (see --help)</source>
         <translation>%1 arguments attendus, %2 donnés (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="254"/>
+        <location filename="../main.cpp" line="255"/>
         <source>%1 (&quot;%2&quot;) is not a number</source>
         <translation>%1 (« %2 ») n&apos;est pas un nombre</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="256"/>
+        <location filename="../main.cpp" line="257"/>
         <source>%1 (&quot;%2&quot;) is too large</source>
         <translation>%1 (« %2 ») est trop grand</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="259"/>
+        <location filename="../main.cpp" line="260"/>
         <source>argument %1</source>
         <translation>argument %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="265"/>
+        <location filename="../main.cpp" line="266"/>
         <source>%1 (&quot;%2&quot;) is not a latitude: it must lie in [-90, 90]</source>
         <translation>%1 (« %2 ») n&apos;est pas une latitude : elle doit être dans [-90, 90]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="272"/>
+        <location filename="../main.cpp" line="273"/>
         <source>%1 (&quot;%2&quot;) is not a longitude: it must lie in [-180, 180]</source>
         <translation>%1 (« %2 ») n&apos;est pas une longitude : elle doit être dans [-180, 180]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="279"/>
+        <location filename="../main.cpp" line="280"/>
         <source>%1 takes a distance of 0 or more</source>
         <translation>%1 demande une distance positive ou nulle</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="288"/>
+        <location filename="../main.cpp" line="289"/>
         <source>%1 %2: unknown format (ov2, gpx, csv, geojson, kml)</source>
         <translation>%1 %2 : format inconnu (ov2, gpx, csv, geojson, kml)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="291"/>
+        <location filename="../main.cpp" line="292"/>
         <source>&apos;-&apos; needs %1 FORMAT</source>
         <translation>« - » demande %1 FORMAT</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="298"/>
+        <location filename="../main.cpp" line="299"/>
         <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
         <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="305"/>
+        <location filename="../main.cpp" line="306"/>
         <source>only one input may be the standard input</source>
         <translation>une seule entrée peut être l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="313"/>
+        <location filename="../main.cpp" line="314"/>
         <source>cannot read the standard input</source>
         <translation>impossible de lire l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="318"/>
+        <location filename="../main.cpp" line="319"/>
         <source>%1: cannot read the file</source>
         <translation>%1 : impossible de lire le fichier</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="340"/>
+        <location filename="../main.cpp" line="341"/>
         <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
         <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="356"/>
+        <location filename="../main.cpp" line="357"/>
         <source>%1: %2 invalid records left out, the first is record %3</source>
         <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="366"/>
+        <location filename="../main.cpp" line="367"/>
         <source>%1: not an OV2 file</source>
         <translation>%1 : ce n&apos;est pas un fichier OV2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="368"/>
+        <location filename="../main.cpp" line="369"/>
         <source>%1: damaged OV2 file: the record after POI %2 is no OV2 record</source>
         <translation>%1 : fichier OV2 endommagé : l&apos;enregistrement qui suit le POI %2 n&apos;est pas un enregistrement OV2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="369"/>
+        <location filename="../main.cpp" line="370"/>
         <source>%1: damaged OV2 file: %2 bytes that are no OV2 record left out</source>
         <translation>%1 : fichier OV2 endommagé : %2 octets qui ne sont pas des enregistrements OV2 écartés</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="373"/>
+        <location filename="../main.cpp" line="374"/>
         <source>%1: the CSV header names no latitude and longitude columns</source>
         <translation>%1 : l&apos;en-tête CSV ne nomme pas de colonnes de latitude et de longitude</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="375"/>
+        <location filename="../main.cpp" line="376"/>
         <source>%1: CSV record %2 has no two numbers for coordinates</source>
         <translation>%1 : l&apos;enregistrement CSV %2 n&apos;a pas deux nombres pour coordonnées</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="380"/>
+        <location filename="../main.cpp" line="381"/>
         <source>%1: no waypoints; its routes and tracks are not read as POIs</source>
         <translation>%1 : aucun waypoint ; ses routes et traces ne sont pas lues comme des POI</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="404"/>
+        <location filename="../main.cpp" line="405"/>
         <source>--base takes a row number from 1</source>
         <translation>--base demande un numéro de ligne à partir de 1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="412"/>
+        <location filename="../main.cpp" line="413"/>
         <source>--base %1: the file has %2 rows</source>
         <translation>--base %1 : le fichier a %2 lignes</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="427"/>
-        <location filename="../main.cpp" line="784"/>
+        <location filename="../main.cpp" line="428"/>
+        <location filename="../main.cpp" line="789"/>
         <source>cannot write the standard output: %1</source>
         <translation>impossible d&apos;écrire sur la sortie standard : %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="432"/>
+        <location filename="../main.cpp" line="433"/>
         <source>not a regular file, or a link that may not be followed</source>
         <translation>ce n&apos;est pas un fichier ordinaire, ou c&apos;est un lien qui ne doit pas être suivi</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="433"/>
+        <location filename="../main.cpp" line="434"/>
         <source>its folder is not writable</source>
         <translation>son dossier n&apos;est pas accessible en écriture</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="434"/>
+        <location filename="../main.cpp" line="435"/>
         <source>writing failed (full disk?)</source>
         <translation>l&apos;écriture a échoué (disque plein ?)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="435"/>
+        <location filename="../main.cpp" line="436"/>
         <source>%1: cannot write the file (%2); nothing was changed</source>
         <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="459"/>
+        <location filename="../main.cpp" line="460"/>
         <source>%1 POIs</source>
         <translation>%1 POI</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="542"/>
+        <location filename="../main.cpp" line="490"/>
+        <source>--sort takes name or distance</source>
+        <translation>--sort demande name ou distance</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="548"/>
         <source>near needs --base N and --radius-km R</source>
         <translation>near demande --base N et --radius-km R</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="571"/>
+        <location filename="../main.cpp" line="576"/>
         <source>%1: not a GPX file</source>
         <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="624"/>
+        <location filename="../main.cpp" line="629"/>
         <source>merge needs at least two inputs and an output (see --help)</source>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="630"/>
+        <location filename="../main.cpp" line="635"/>
         <source>%1 is one of the inputs: merge writes to a file of its own</source>
         <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="646"/>
+        <location filename="../main.cpp" line="651"/>
         <source>dedupe needs --within-m M</source>
         <translation>dedupe demande --within-m M</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="653"/>
+        <location filename="../main.cpp" line="658"/>
         <source>%1 duplicates removed, %2</source>
         <translation>%1 doublons retirés, %2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="662"/>
+        <location filename="../main.cpp" line="667"/>
         <source>along needs --within-km D</source>
         <translation>along demande --within-km D</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="687"/>
+        <location filename="../main.cpp" line="692"/>
         <source>%1: the route has no point</source>
         <translation>%1 : la route n&apos;a aucun point</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="701"/>
+        <location filename="../main.cpp" line="706"/>
         <source>%1 m</source>
         <translation>%1 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="702"/>
+        <location filename="../main.cpp" line="707"/>
         <source>%1 km and %2 m</source>
         <translation>%1 km  et  %2 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="731"/>
+        <location filename="../main.cpp" line="736"/>
         <source>no crossing can be computed: division by zero (a route along a meridian)</source>
         <translation>aucun croisement calculable : division par zéro (une route le long d&apos;un méridien)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="732"/>
+        <location filename="../main.cpp" line="737"/>
         <source>no crossing can be computed: floating-point overflow</source>
         <translation>aucun croisement calculable : débordement de capacité en virgule flottante</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="733"/>
+        <location filename="../main.cpp" line="738"/>
         <source>no crossing can be computed: invalid floating-point operation</source>
         <translation>aucun croisement calculable : opération en virgule flottante incorrecte</translation>
     </message>

@@ -554,3 +554,22 @@ TEST(Cli, AnswersScriptsCanUse)
     EXPECT_EQ(r.out, QString());
     EXPECT_TRUE(r.err.contains("no waypoints")) << r.err.toStdString();
 }
+
+TEST(Cli, ConvertKeepsFileOrderUnlessAskedToSort)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx");
+    WriteFile(in, "<gpx><wpt lat='3' lon='3'><name>Zoo</name></wpt><wpt lat='1' lon='1'><name>Aire</name></wpt>"
+                  "<wpt lat='2' lon='2'><name>Mairie</name></wpt></gpx>");
+    auto order = [&](const QStringList &extra) {
+        const QString out = temp.filePath("out.csv");
+        EXPECT_EQ(RunCli("C", QStringList{"convert", in, out} + extra).code, 0);
+        QStringList names;
+        for (const QString &line : QString::fromUtf8(Read(out)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+            names << line.section(QStringLiteral("; "), 2, 2).section(QStringLiteral(" - "), 0, 0);
+        return names;
+    };
+    EXPECT_EQ(order({}), (QStringList{"Zoo", "Aire", "Mairie"}));
+    EXPECT_EQ(order({"--sort", "name"}), (QStringList{"Aire", "Mairie", "Zoo"}));
+    EXPECT_EQ(RunCli("C", {"convert", in, temp.filePath("x.csv"), "--sort", "size"}).code, 2);
+}
