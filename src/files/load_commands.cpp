@@ -108,7 +108,7 @@ void FileCommands::loadFile(const QString &path)
     tab_.doc_.setImportFolder(FolderOf(path));
     tab_.setModified(false);
     tab_.setEdit6(QStringLiteral("1"));
-    tab_.editMode_ = false;
+    tab_.doc_.setEditMode(false);
     tab_.SG1->setEditOptions(false);
     tab_.SG1->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
     tab_.SG1->setFixedColor(Qt::yellow);

@@ -36,8 +36,8 @@ MapCommands::MapCommands(PoiTableTab &tab) : tab_(tab) {}
 
 void MapCommands::selectCurrentRowCells()
 {
-    if (tab_.table_.isValidRow(tab_.click_.currentRow))
-        tab_.SG1->selectCells(tab_.click_.currentRow, 1, kFieldCount - 1);
+    if (tab_.table_.isValidRow(tab_.doc_.clickState().currentRow))
+        tab_.SG1->selectCells(tab_.doc_.clickState().currentRow, 1, kFieldCount - 1);
 }
 
 void MapCommands::showOnTabBrowser(const QString &page, PinMode pinMode)
@@ -87,9 +87,9 @@ QString MapCommands::markerPieces(int first, int last) const
 
 void MapCommands::VisualisercePoisurlacarte1Click()
 {
-    if (!tab_.click_.contextLatitude.isEmpty() && !tab_.click_.contextLongitude.isEmpty()) {
+    if (!tab_.doc_.clickState().contextLatitude.isEmpty() && !tab_.doc_.clickState().contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(SinglePoiPage(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, tab_.click_.contextDescription), PinMode::View);
+        showOnTabBrowser(SinglePoiPage(addresses, tab_.doc_.clickState().contextLatitude, tab_.doc_.clickState().contextLongitude, tab_.doc_.clickState().contextDescription), PinMode::View);
     }
     selectCurrentRowCells();
 }
@@ -111,7 +111,7 @@ void MapCommands::VisualiserlesPoiselectionnssurlacarte1Click()
 
 void MapCommands::TraceruncercleunedistancedunPoi1Click()
 {
-    if (tab_.click_.contextLatitude.isEmpty() || tab_.click_.contextLongitude.isEmpty())
+    if (tab_.doc_.clickState().contextLatitude.isEmpty() || tab_.doc_.clickState().contextLongitude.isEmpty())
         return;
     prepareMapWindow();
     selectCurrentRowCells();
@@ -119,7 +119,7 @@ void MapCommands::TraceruncercleunedistancedunPoi1Click()
     const QString zoom = ZoomForRadius(radius);
     tab_.Edit34->setText(zoom);
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    const QString page = CirclePageStart(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, radius, zoom) +
+    const QString page = CirclePageStart(addresses, tab_.doc_.clickState().contextLatitude, tab_.doc_.clickState().contextLongitude, radius, zoom) +
                          markerPieces(1, tab_.table_.lastRow()) + CirclePageEnd();
     showOnMapWindow(page, tab_.doc_.caption() + QStringLiteral("                      Rayon cercle = ") +
                               tab_.Edit35->text() + QStringLiteral(" km"));
@@ -127,20 +127,20 @@ void MapCommands::TraceruncercleunedistancedunPoi1Click()
 
 void MapCommands::DplacercePoisurlacarte1Click()
 {
-    if (!tab_.click_.contextLatitude.isEmpty() && !tab_.click_.contextLongitude.isEmpty()) {
+    if (!tab_.doc_.clickState().contextLatitude.isEmpty() && !tab_.doc_.clickState().contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(MovePinPage(addresses, tab_.click_.contextLatitude, tab_.click_.contextLongitude, tab_.click_.contextDescription), PinMode::Move);
+        showOnTabBrowser(MovePinPage(addresses, tab_.doc_.clickState().contextLatitude, tab_.doc_.clickState().contextLongitude, tab_.doc_.clickState().contextDescription), PinMode::Move);
     }
     selectCurrentRowCells();
 }
 
 void MapCommands::AjouterdesPoi1Click()
 {
-    if (tab_.click_.contextLatitude.isEmpty() && tab_.click_.contextLongitude.isEmpty()) {
-        tab_.click_.contextLatitude = QStringLiteral("48,85320");
-        tab_.click_.contextLongitude = QStringLiteral("2,34890");
+    if (tab_.doc_.clickState().contextLatitude.isEmpty() && tab_.doc_.clickState().contextLongitude.isEmpty()) {
+        tab_.doc_.clickState().contextLatitude = QStringLiteral("48,85320");
+        tab_.doc_.clickState().contextLongitude = QStringLiteral("2,34890");
     }
-    if (tab_.click_.contextLatitude.isEmpty() || tab_.click_.contextLongitude.isEmpty())
+    if (tab_.doc_.clickState().contextLatitude.isEmpty() || tab_.doc_.clickState().contextLongitude.isEmpty())
         return;
     selectCurrentRowCells();
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
@@ -171,7 +171,7 @@ void MapCommands::BitBtn12Click()
     if (!read)
         return;
     if (mode == PinMode::Move) {
-        const int row = tab_.click_.currentRow;
+        const int row = tab_.doc_.clickState().currentRow;
         const QChar sep = tab_.ctx_.env.separator;
         // A pin that was not moved reads back as the same numbers: the cells keep
         // their texts ("48,85320" is not rewritten "48,8532") and nothing is marked.

@@ -12,7 +12,7 @@ EditCommands::EditCommands(PoiTableTab &tab) : tab_(tab) {}
 
 void EditCommands::SG1SelectCell(int, int)
 {
-    if (tab_.editMode_ && !tab_.movingEditedRow_)
+    if (tab_.doc_.editMode() && !tab_.doc_.movingEditedRow())
         LeaveEditMode();
 }
 
@@ -20,13 +20,13 @@ void EditCommands::LeaveEditMode()
 {
     tab_.setModified(true);
     tab_.SG1->setEditOptions(false);
-    tab_.editMode_ = false;
+    tab_.doc_.setEditMode(false);
     tab_.SG1->setFixedColor(Qt::yellow);
 }
 
 void EditCommands::OpenConverter(int col, int row)
 {
-    if (!tab_.editMode_ || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !tab_.table_.isValidRow(row) ||
+    if (!tab_.doc_.editMode() || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !tab_.table_.isValidRow(row) ||
         tab_.table_.field(1, FieldNumber).isEmpty())
         return;
     emit tab_.converterRequested(col, tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude));
@@ -35,7 +35,7 @@ void EditCommands::OpenConverter(int col, int row)
 void EditCommands::writeConverterResult(int column, const QString &text)
 {
     // The row of the last click, which may have changed while the converter was open.
-    const int row = tab_.click_.lastRow;
+    const int row = tab_.doc_.clickState().lastRow;
     if (!tab_.table_.isValidRow(row))
         return;
     tab_.table_.setField(row, column, text);
@@ -46,19 +46,19 @@ void EditCommands::writeConverterResult(int column, const QString &text)
 void EditCommands::ModifierletextedecePoi1Click()
 {
     tab_.SG1->setEditOptions(true);
-    tab_.movingEditedRow_ = true;
-    tab_.SG1->selectCells(tab_.click_.currentRow, 0, 1);
-    tab_.movingEditedRow_ = false;
+    tab_.doc_.setMovingEditedRow(true);
+    tab_.SG1->selectCells(tab_.doc_.clickState().currentRow, 0, 1);
+    tab_.doc_.setMovingEditedRow(false);
     tab_.SG1->setFixedColor(QColor(192, 192, 192));
-    tab_.editMode_ = true;
+    tab_.doc_.setEditMode(true);
 }
 
 void EditCommands::SupprimercePoi1Click()
 {
-    if (!tab_.table_.isValidRow(tab_.click_.currentRow))
+    if (!tab_.table_.isValidRow(tab_.doc_.clickState().currentRow))
         return;
     // The selection shrinks when the row was in it, and follows its rows otherwise.
-    tab_.doc_.removeRow(tab_.click_.currentRow);
+    tab_.doc_.removeRow(tab_.doc_.clickState().currentRow);
 }
 
 }  // namespace orvalis

@@ -112,4 +112,12 @@ void PoiDocument::rowsChanged(int first, int last)
     emit rowsWereChanged(first, last);
 }
 
+void PoiDocument::setEditMode(bool on)
+{
+    if (editMode_ == on)
+        return;
+    editMode_ = on;
+    emit editModeChanged(on);
+}
+
 }  // namespace orvalis

@@ -43,6 +43,15 @@ public:
     // A table is there to measure from: the base panel and the commands show.
     bool ready() const { return ready_; }
     void setReady(bool ready);
+    // One row editable in place (the grid's cells become editable).
+    bool editMode() const { return editMode_; }
+    void setEditMode(bool on);
+    // While the edited row is moved into view, a cell selection does not end edit mode.
+    bool movingEditedRow() const { return movingEditedRow_; }
+    void setMovingEditedRow(bool moving) { movingEditedRow_ = moving; }
+    // The last clicked cell, the current row and the context POI of the row menu.
+    ClickState &clickState() { return click_; }
+    const ClickState &clickState() const { return click_; }
 
     // Changes of the table, announced before and after so the grid keeps its selection.
     void resetTable(const std::function<void(PoiTable &)> &change);
@@ -62,6 +71,7 @@ signals:
     void baseNumberChanged(int number);
     void pinModeChanged(PinMode mode);
     void readyChanged(bool ready);
+    void editModeChanged(bool on);
     // The rows moved or shrank: whatever shows a row by its number must look again.
     void rowsMoved();
 
@@ -84,6 +94,9 @@ private:
     int baseNumber_ = 1;
     PinMode pinMode_ = PinMode::View;
     bool ready_ = false;
+    bool editMode_ = false;
+    bool movingEditedRow_ = false;
+    ClickState click_;
 };
 
 }  // namespace orvalis

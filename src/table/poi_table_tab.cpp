@@ -324,7 +324,7 @@ void PoiTableTab::firstDisplay()
 {
     LeaveMapMode();
     SG1->setToolTip(QStringLiteral("- Maj + clic gauche = Sélection multilignes\n- Clic droit = Menu contextuel"));
-    editMode_ = false;
+    doc_.setEditMode(false);
     SG1->setEditOptions(false);
     SG1->setFixedColor(Qt::yellow);
 }

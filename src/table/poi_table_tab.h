@@ -54,8 +54,8 @@ public:
     PoiTableModel *model() const { return model_; }
     PoiGrid *grid() const { return SG1; }
     EmbeddedBrowser *tabBrowser() const { return CppWebBrowser3; }
-    ClickState &clickState() { return click_; }
-    bool editMode() const { return editMode_; }
+    ClickState &clickState() { return doc_.clickState(); }
+    bool editMode() const { return doc_.editMode(); }
     PinMode pinMode() const { return doc_.pinMode(); }
     QString importFolder() const { return doc_.importFolder(); }
     bool isModified() const;
@@ -114,9 +114,6 @@ private:
     PoiTable &table_;
     PoiTableModel *model_ = nullptr;
     QCollator collator_;
-    ClickState click_;
-    bool editMode_ = false;
-    bool movingEditedRow_ = false;
     std::function<std::unique_ptr<QPrinter>()> printerFactory_;
     std::unique_ptr<FileCommands> files_;
     std::unique_ptr<SearchCommands> search_;

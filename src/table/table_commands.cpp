@@ -44,13 +44,13 @@ void TableCommands::BitBtn4Click()
 
 void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int col, int row, QPoint globalPos)
 {
-    tab_.click_.lastCol = col;
-    tab_.click_.lastRow = row;
+    tab_.doc_.clickState().lastCol = col;
+    tab_.doc_.clickState().lastRow = row;
     if (row == 0) {
         BusyIndicator busy(&tab_, tab_.table_.lastRow() > kLongTable);
         tab_.setBusy(true);
         ProcessPendingMessages();
-        if (tab_.editMode_)
+        if (tab_.doc_.editMode())
             tab_.edits().LeaveEditMode();
         // The selection keeps its row numbers; the base panel names the POI now at its number.
         if (col >= 1 && col < kFieldCount)
@@ -66,7 +66,7 @@ void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, in
     if (button == Qt::LeftButton) {
         tab_.LeaveMapMode();
         tab_.setEdit6(tab_.table_.field(row, FieldNumber));
-        tab_.click_.currentRow = row;
+        tab_.doc_.clickState().currentRow = row;
         emit tab_.coordinatesClicked(tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude));
         return;
     }
@@ -76,18 +76,18 @@ void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, in
                            tab_.DplacercePoisurlacarte1, tab_.ModifierletextedecePoi1, tab_.SupprimercePoi1})
             a->setEnabled(!empty);
         tab_.AjouterdesPoi1->setEnabled(true);
-        tab_.click_.contextLatitude = tab_.table_.field(row, FieldLatitude);
-        tab_.click_.contextLongitude = tab_.table_.field(row, FieldLongitude);
-        tab_.click_.contextDescription = tab_.table_.field(row, FieldDescription);
-        tab_.click_.currentRow = row;
-        if (!tab_.editMode_) {
+        tab_.doc_.clickState().contextLatitude = tab_.table_.field(row, FieldLatitude);
+        tab_.doc_.clickState().contextLongitude = tab_.table_.field(row, FieldLongitude);
+        tab_.doc_.clickState().contextDescription = tab_.table_.field(row, FieldDescription);
+        tab_.doc_.clickState().currentRow = row;
+        if (!tab_.doc_.editMode()) {
             tab_.PopupMenu1->popup(globalPos);
             return;
         }
         // In edit mode the clicked row becomes the edited row without leaving edit mode.
-        tab_.movingEditedRow_ = true;
+        tab_.doc_.setMovingEditedRow(true);
         tab_.SG1->setCurrentIndex(tab_.model_->index(row - 1, col));
-        tab_.movingEditedRow_ = false;
+        tab_.doc_.setMovingEditedRow(false);
         tab_.edits().OpenConverter(col, row);
     }
 }
