@@ -178,14 +178,8 @@ void MapCommands::BitBtn12Click()
         const bool moved = !tab_.table_.isValidRow(row) ||
                            ReadDecimal(read->latitude, sep) != ReadDecimal(tab_.table_.field(row, FieldLatitude), sep) ||
                            ReadDecimal(read->longitude, sep) != ReadDecimal(tab_.table_.field(row, FieldLongitude), sep);
-        if (moved) {
-            if (tab_.table_.isValidRow(row)) {
-                tab_.table_.setField(row, FieldLatitude, read->latitude);
-                tab_.table_.setField(row, FieldLongitude, read->longitude);
-                tab_.doc_.rowsChanged(row, row);
-            }
-            tab_.setModified(true);
-        }
+        if (moved)
+            tab_.doc_.movePoi(row, read->latitude, read->longitude);
         tab_.doc_.setPinMode(PinMode::View);
         return;
     }
@@ -194,24 +188,13 @@ void MapCommands::BitBtn12Click()
 
 void MapCommands::addPoiRow(const QString &latitude, const QString &longitude)
 {
-    int largest = 0;
-    for (int row = 1; row <= tab_.table_.lastRow(); ++row)
-        largest = std::max(largest, tab_.table_.number(row));
-    const int row = tab_.doc_.appendRow();
-    tab_.table_.setNumber(row, largest + 1);
-    tab_.table_.setField(row, FieldLatitude, latitude);
-    tab_.table_.setField(row, FieldLongitude, longitude);
-    tab_.table_.setField(row, FieldDescription, QStringLiteral("*** Nouveau Poi ***"));
-    tab_.doc_.rowsChanged(row, row);
+    const int row = tab_.doc_.addPoi(latitude, longitude, QStringLiteral("*** Nouveau Poi ***"));
     tab_.SG1->selectCells(row, 1, kFieldCount - 1);
     tab_.SG1->scrollRowToTop(tab_.table_.rowCount() < 25 ? 1 : tab_.table_.rowCount() - 23);
-    tab_.doc_.setReady(true);
-    tab_.setModified(true);
     tab_.doc_.setPinMode(PinMode::View);
     // In-place editing of the new description, without edit mode itself.
     tab_.SG1->setEditOptions(true);
     tab_.SG1->setCurrentIndex(tab_.model_->index(row - 1, FieldDescription));
-    tab_.doc_.setPoiCount(std::max(tab_.doc_.poiCount(), 0) + 1);
 }
 
 void MapCommands::BitBtn17Click()

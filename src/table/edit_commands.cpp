@@ -36,11 +36,10 @@ void EditCommands::writeConverterResult(int column, const QString &text)
 {
     // The row of the last click, which may have changed while the converter was open.
     const int row = tab_.doc_.clickState().lastRow;
-    if (!tab_.table_.isValidRow(row))
+    if (!tab_.doc_.table().isValidRow(row))
         return;
-    tab_.table_.setField(row, column, text);
-    tab_.model_->rowsChanged(row, row);
-    tab_.setModified(true);
+    tab_.doc_.setCell(row, column, text);
+    tab_.doc_.setModified(true);  // a result equal to the cell still counts, as before
 }
 
 void EditCommands::ModifierletextedecePoi1Click()

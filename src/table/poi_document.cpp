@@ -1,5 +1,7 @@
 #include "table/poi_document.h"
 
+#include <algorithm>
+
 namespace orvalis {
 
 PoiDocument::PoiDocument(const QString &programCaption, QObject *parent) : QObject(parent), caption_(programCaption) {}
@@ -118,6 +120,43 @@ void PoiDocument::setEditMode(bool on)
         return;
     editMode_ = on;
     emit editModeChanged(on);
+}
+
+bool PoiDocument::setCell(int row, int field, const QString &text)
+{
+    if (!table_.isValidRow(row) || field <= FieldNumber || field >= kFieldCount || table_.field(row, field) == text)
+        return false;
+    table_.setField(row, field, text);
+    emit rowsWereChanged(row, row);
+    setModified(true);
+    return true;
+}
+
+void PoiDocument::movePoi(int row, const QString &latitude, const QString &longitude)
+{
+    if (table_.isValidRow(row)) {
+        table_.setField(row, FieldLatitude, latitude);
+        table_.setField(row, FieldLongitude, longitude);
+        emit rowsWereChanged(row, row);
+    }
+    setModified(true);
+}
+
+int PoiDocument::addPoi(const QString &latitude, const QString &longitude, const QString &description)
+{
+    int largest = 0;
+    for (int row = 1; row <= table_.lastRow(); ++row)
+        largest = std::max(largest, table_.number(row));
+    const int row = appendRow();
+    table_.setNumber(row, largest + 1);
+    table_.setField(row, FieldLatitude, latitude);
+    table_.setField(row, FieldLongitude, longitude);
+    table_.setField(row, FieldDescription, description);
+    emit rowsWereChanged(row, row);
+    setReady(true);
+    setModified(true);
+    setPoiCount(std::max(poiCount_, 0) + 1);
+    return row;
 }
 
 }  // namespace orvalis

@@ -63,6 +63,15 @@ public:
     int appendRow();
     void rowsChanged(int first, int last);
 
+    // The table's writes, each followed by the views and marked as a change.
+    // A cell's new text (an edit, a converter result); false when it was the same.
+    bool setCell(int row, int field, const QString &text);
+    // A POI's new place (a pin moved on the map).
+    void movePoi(int row, const QString &latitude, const QString &longitude);
+    // A new POI (a pin added on the map): numbered after the largest N°, one more
+    // in the count; returns its row.
+    int addPoi(const QString &latitude, const QString &longitude, const QString &description);
+
 signals:
     void modifiedChanged(bool modified);
     void captionChanged(const QString &caption);

@@ -9,7 +9,7 @@ const QColor kBusyGrey(128, 128, 128);
 }
 
 PoiTableModel::PoiTableModel(PoiDocument &document, QObject *parent)
-    : QAbstractTableModel(parent), table_(document.table())
+    : QAbstractTableModel(parent), document_(document), table_(document.table())
 {
     connect(&document, &PoiDocument::aboutToResetTable, this, [this] { beginResetModel(); });
     connect(&document, &PoiDocument::tableWasReset, this, [this] { endResetModel(); });
@@ -63,12 +63,9 @@ bool PoiTableModel::setData(const QModelIndex &index, const QVariant &value, int
     if (!index.isValid() || role != Qt::EditRole || index.column() == FieldNumber)
         return false;
     const int row = index.row() + 1;
-    const QString text = value.toString();
-    if (table_.field(row, index.column()) == text)
-        return true;  // the editor closed on the same text: nothing changed
-    table_.setField(row, index.column(), text);
-    emit dataChanged(index, index);
-    emit cellEdited(row, index.column());
+    // Through the document, which marks the change; the same text changes nothing.
+    if (document_.setCell(row, index.column(), value.toString()))
+        emit cellEdited(row, index.column());
     return true;
 }
 

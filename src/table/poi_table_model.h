@@ -43,6 +43,7 @@ signals:
     void cellEdited(int row, int field);
 
 private:
+    PoiDocument &document_;
     PoiTable &table_;
     bool editable_ = false;
     bool busy_ = false;

@@ -1,5 +1,7 @@
+#include "table/poi_document.h"
 #include "table/poi_table.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -155,4 +157,38 @@ TEST(PoiTable, AppendedRowsFollowOnWithTheirNumbers)
     EXPECT_EQ(t.lastRow(), 6);
     EXPECT_EQ(t.number(5), 5);
     EXPECT_EQ(t.field(5, FieldDescription), QStringLiteral("POI 2"));
+}
+
+TEST(PoiDocument, EveryTableWriteIsAnnouncedAndMarked)
+{
+    PoiDocument doc(QStringLiteral("Orvalis"));
+    QSignalSpy changed(&doc, &PoiDocument::rowsWereChanged);
+    QSignalSpy marked(&doc, &PoiDocument::modifiedChanged);
+    // A new POI in an empty table fills its blank row, numbered 1.
+    const int first = doc.addPoi(QStringLiteral("48,5"), QStringLiteral("2,5"), QStringLiteral("new"));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(doc.table().number(1), 1);
+    EXPECT_TRUE(doc.modified());
+    EXPECT_TRUE(doc.ready());
+    EXPECT_EQ(doc.poiCount(), 1);
+    doc.table().setNumber(1, 7);
+    EXPECT_EQ(doc.table().number(doc.addPoi("1", "2", "next")), 8);  // after the largest N°
+    EXPECT_EQ(changed.size(), 2);
+    doc.setModified(false);
+    // The same text is no change; another is.
+    EXPECT_FALSE(doc.setCell(1, FieldDescription, QStringLiteral("new")));
+    EXPECT_FALSE(doc.modified());
+    EXPECT_TRUE(doc.setCell(1, FieldDescription, QStringLiteral("renamed")));
+    EXPECT_TRUE(doc.modified());
+    EXPECT_FALSE(doc.setCell(9, FieldDescription, QStringLiteral("no such row")));
+    EXPECT_FALSE(doc.setCell(1, FieldNumber, QStringLiteral("5")));  // N° is never written as text
+    doc.movePoi(2, QStringLiteral("3"), QStringLiteral("4"));
+    EXPECT_EQ(doc.table().field(2, FieldLatitude), QStringLiteral("3"));
+    EXPECT_EQ(changed.size(), 4);
+    EXPECT_EQ(changed.last(), (QList<QVariant>{2, 2}));
+    // Edit mode is the document's too.
+    QSignalSpy editing(&doc, &PoiDocument::editModeChanged);
+    doc.setEditMode(true);
+    doc.setEditMode(true);
+    EXPECT_EQ(editing.size(), 1);
 }
