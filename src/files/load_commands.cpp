@@ -29,7 +29,7 @@ FileCommands::FileCommands(PoiTableTab &tab) : tab_(tab) {}
 bool FileCommands::mayReplaceTable()
 {
     return !tab_.isModified() ||
-           tab_.ctx_.dialogs.askOkCancel(&tab_, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
+           tab_.context().dialogs.askOkCancel(&tab_, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
                                                          "sauvegardées.\n\nCharger quand même ?"));
 }
 
@@ -38,8 +38,8 @@ void FileCommands::BitBtn3Click()
     if (!mayReplaceTable())
         return;
     // The folder of the last load, the home folder the first time.
-    const QString start = tab_.doc_.importFolder().isEmpty() ? QDir::homePath() : tab_.doc_.importFolder();
-    const QString path = tab_.ctx_.dialogs.openFileName(&tab_, QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
+    const QString start = tab_.document().importFolder().isEmpty() ? QDir::homePath() : tab_.document().importFolder();
+    const QString path = tab_.context().dialogs.openFileName(&tab_, QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
     if (path.isEmpty())
         return;  // the table stays as it was
     loadFile(path);
@@ -59,20 +59,20 @@ void FileCommands::loadFile(const QString &path)
                                                         : QStringLiteral("Impossible de lire le fichier gpx");
     FileBytes file;
     if (kind != PoiFileKind::Other && !file.start(path)) {
-        tab_.ctx_.dialogs.message(&tab_, cannotRead);
+        tab_.context().dialogs.message(&tab_, cannotRead);
         return;
     }
     // A file that would not fit in memory is refused before the table is emptied:
     // one whose bytes alone would not fit before it is read, then on its rows.
-    const qint64 available = tab_.ctx_.env.availableMemory ? tab_.ctx_.env.availableMemory() : -1;
-    const int freedRows = tab_.table_.isEmptyForAdd() ? 0 : tab_.table_.lastRow();
-    const auto refuse = [&] { tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
+    const qint64 available = tab_.context().env.availableMemory ? tab_.context().env.availableMemory() : -1;
+    const int freedRows = tab_.table().isEmptyForAdd() ? 0 : tab_.table().lastRow();
+    const auto refuse = [&] { tab_.context().dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
     if (kind != PoiFileKind::Other && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
         refuse();
         return;
     }
     if (kind != PoiFileKind::Other && !file.readAll()) {
-        tab_.ctx_.dialogs.message(&tab_, cannotRead);
+        tab_.context().dialogs.message(&tab_, cannotRead);
         return;
     }
     if (available >= 0 && EstimatedLoadBytes(kind, file.data(), freedRows) > available) {
@@ -82,36 +82,36 @@ void FileCommands::loadFile(const QString &path)
 
     {
         BusyIndicator busy(&tab_, file.data().size() > kLongFile);
-        tab_.doc_.setReady(false);
+        tab_.document().setReady(false);
         tab_.setBusy(true);
         ProcessPendingMessages();
 
         ReadResult read;
-        tab_.doc_.resetTable([&](PoiTable &table) {
+        tab_.document().resetTable([&](PoiTable &table) {
             table.blankAll();
             if (kind != PoiFileKind::Other) {
-                tab_.doc_.setPoiCount(-1);
-                tab_.doc_.setCaption(QDir::toNativeSeparators(path));
+                tab_.document().setPoiCount(-1);
+                tab_.document().setCaption(QDir::toNativeSeparators(path));
                 ProcessPendingMessages();
             }
-            read = ReadPoiData(kind, file.data(), table, tab_.ctx_.env.separator);
+            read = ReadPoiData(kind, file.data(), table, tab_.context().env.separator);
             file.release();  // the sort needs the room
-            SortByField(table, FieldDistance, tab_.collator_);
+            SortByField(table, FieldDistance, tab_.collator());
         });
         // Unknown bytes beep once, however many the file holds.
         if (read.unknownBytes > 0)
             QApplication::beep();
-        tab_.doc_.setPoiCount(read.counter);
+        tab_.document().setPoiCount(read.counter);
     }
 
-    tab_.doc_.setReady(true);
-    tab_.doc_.setImportFolder(FolderOf(path));
+    tab_.document().setReady(true);
+    tab_.document().setImportFolder(FolderOf(path));
     tab_.setModified(false);
     tab_.setEdit6(QStringLiteral("1"));
-    tab_.doc_.setEditMode(false);
-    tab_.SG1->setEditOptions(false);
-    tab_.SG1->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
-    tab_.SG1->setFixedColor(Qt::yellow);
+    tab_.document().setEditMode(false);
+    tab_.grid()->setEditOptions(false);
+    tab_.grid()->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
+    tab_.grid()->setFixedColor(Qt::yellow);
     tab_.setBusy(false);
     ProcessPendingMessages();
 }

@@ -46,11 +46,11 @@ FormatInfo Info(Format f)
 
 bool FileCommands::askSavePath(const QString &filter, const QString &suffix, QString *path)
 {
-    *path = tab_.ctx_.dialogs.saveFileName(&tab_, tab_.doc_.importFolder(), filter, suffix);
+    *path = tab_.context().dialogs.saveFileName(&tab_, tab_.document().importFolder(), filter, suffix);
     if (path->isEmpty())
         return false;
     if (QFileInfo::exists(*path) &&
-        !tab_.ctx_.dialogs.askYesCancel(&tab_, QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
+        !tab_.context().dialogs.askYesCancel(&tab_, QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
                                              QStringLiteral("\nexiste déja. \n\nL'écraser ?")))
         return false;
     return true;
@@ -62,7 +62,7 @@ bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, cons
     SaveFailure why = SaveFailure::None;
     if (!SaveFileBytes(path, bytes, &why)) {
         // The old file is untouched; where its folder is the cause, say so.
-        tab_.ctx_.dialogs.message(&tab_, why == SaveFailure::FolderNotWritable
+        tab_.context().dialogs.message(&tab_, why == SaveFailure::FolderNotWritable
                                              ? cannotCreate + QStringLiteral("\nLe dossier n'est pas accessible en écriture.")
                                              : cannotCreate);
         return false;
@@ -72,21 +72,21 @@ bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, cons
 
 void FileCommands::saveFamily(bool gpx, bool selectionOnly)
 {
-    int first = 1, last = tab_.table_.lastRow();
+    int first = 1, last = tab_.table().lastRow();
     if (selectionOnly)
-        std::tie(first, last) = tab_.SG1->selectedRange();
-    const int count = selectionOnly ? last - first + 1 : tab_.table_.rowCount() - 1;
+        std::tie(first, last) = tab_.grid()->selectedRange();
+    const int count = selectionOnly ? last - first + 1 : tab_.table().rowCount() - 1;
     const FormatInfo info = Info(gpx ? Format::Gpx : Format::Ov2);
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    const QByteArray bytes = gpx ? GpxFileBytes(tab_.table_, first, last) : Ov2FileBytes(tab_.table_, first, last, tab_.ctx_.env.separator);
+    const QByteArray bytes = gpx ? GpxFileBytes(tab_.table(), first, last) : Ov2FileBytes(tab_.table(), first, last, tab_.context().env.separator);
     if (!writeWhole(path, bytes, info.cannotCreate))
         return;  // the changes are not saved: the mark stays
-    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.\n\nIl contient ") +
                                        QString::number(count) + QStringLiteral(" POIs"));
-    tab_.doc_.setCaption(QDir::toNativeSeparators(path));
+    tab_.document().setCaption(QDir::toNativeSeparators(path));
     tab_.setModified(false);
 }
 
@@ -116,22 +116,22 @@ void FileCommands::BitBtn18Click()
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    if (!writeWhole(path, CsvFileBytes(tab_.table_), info.cannotCreate))
+    if (!writeWhole(path, CsvFileBytes(tab_.table()), info.cannotCreate))
         return;
-    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé."));
     tab_.setModified(false);
 }
 
 void FileCommands::BitBtn10Click()
 {
-    const auto [top, bottom] = tab_.SG1->selectedRange();
-    if (top == bottom && !tab_.ctx_.dialogs.askYesCancel(&tab_, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
+    const auto [top, bottom] = tab_.grid()->selectedRange();
+    if (top == bottom && !tab_.context().dialogs.askYesCancel(&tab_, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
         return;
-    std::unique_ptr<QPrinter> printer = tab_.printerFactory_ ? tab_.printerFactory_() : DefaultPrinter();
-    const auto ops = ListingOperations(tab_.table_, top, bottom, tab_.doc_.caption(), tab_.doc_.poiCountText());
+    std::unique_ptr<QPrinter> printer = tab_.printerFactory() ? tab_.printerFactory()() : DefaultPrinter();
+    const auto ops = ListingOperations(tab_.table(), top, bottom, tab_.document().caption(), tab_.document().poiCountText());
     if (!printer || !PaintListing(*printer, ops))
-        tab_.ctx_.dialogs.message(&tab_, QStringLiteral("Aucune imprimante n'est disponible."));
+        tab_.context().dialogs.message(&tab_, QStringLiteral("Aucune imprimante n'est disponible."));
 }
 
 }  // namespace orvalis

@@ -12,52 +12,49 @@ EditCommands::EditCommands(PoiTableTab &tab) : tab_(tab) {}
 
 void EditCommands::SG1SelectCell(int, int)
 {
-    if (tab_.doc_.editMode() && !tab_.doc_.movingEditedRow())
+    if (tab_.document().editMode() && !tab_.document().movingEditedRow())
         LeaveEditMode();
 }
 
 void EditCommands::LeaveEditMode()
 {
     tab_.setModified(true);
-    tab_.SG1->setEditOptions(false);
-    tab_.doc_.setEditMode(false);
-    tab_.SG1->setFixedColor(Qt::yellow);
+    tab_.document().setEditMode(false);  // the grid follows: whole rows again
 }
 
 void EditCommands::OpenConverter(int col, int row)
 {
-    if (!tab_.doc_.editMode() || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !tab_.table_.isValidRow(row) ||
-        tab_.table_.field(1, FieldNumber).isEmpty())
+    if (!tab_.document().editMode() || (col != FieldLatitude && col != FieldLongitude) || row < 1 || !tab_.table().isValidRow(row) ||
+        tab_.table().field(1, FieldNumber).isEmpty())
         return;
-    emit tab_.converterRequested(col, tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude));
+    emit tab_.converterRequested(col, tab_.table().field(row, FieldLatitude), tab_.table().field(row, FieldLongitude));
 }
 
 void EditCommands::writeConverterResult(int column, const QString &text)
 {
     // The row of the last click, which may have changed while the converter was open.
-    const int row = tab_.doc_.clickState().lastRow;
-    if (!tab_.doc_.table().isValidRow(row))
+    const int row = tab_.document().clickState().lastRow;
+    if (!tab_.document().table().isValidRow(row))
         return;
-    tab_.doc_.setCell(row, column, text);
-    tab_.doc_.setModified(true);  // a result equal to the cell still counts, as before
+    tab_.document().setCell(row, column, text);
+    tab_.document().setModified(true);  // a result equal to the cell still counts, as before
 }
 
 void EditCommands::ModifierletextedecePoi1Click()
 {
-    tab_.SG1->setEditOptions(true);
-    tab_.doc_.setMovingEditedRow(true);
-    tab_.SG1->selectCells(tab_.doc_.clickState().currentRow, 0, 1);
-    tab_.doc_.setMovingEditedRow(false);
-    tab_.SG1->setFixedColor(QColor(192, 192, 192));
-    tab_.doc_.setEditMode(true);
+    // The grid follows edit mode (editable cells, grey fixed column) before the row is selected.
+    tab_.document().setMovingEditedRow(true);
+    tab_.document().setEditMode(true);
+    tab_.grid()->selectCells(tab_.document().clickState().currentRow, 0, 1);
+    tab_.document().setMovingEditedRow(false);
 }
 
 void EditCommands::SupprimercePoi1Click()
 {
-    if (!tab_.table_.isValidRow(tab_.doc_.clickState().currentRow))
+    if (!tab_.table().isValidRow(tab_.document().clickState().currentRow))
         return;
     // The selection shrinks when the row was in it, and follows its rows otherwise.
-    tab_.doc_.removeRow(tab_.doc_.clickState().currentRow);
+    tab_.document().removeRow(tab_.document().clickState().currentRow);
 }
 
 }  // namespace orvalis

@@ -354,6 +354,10 @@ void PoiTableTab::Edit6Change()
 void PoiTableTab::bindDocument()
 {
     connect(&doc_, &PoiDocument::modifiedChanged, Label26, &QWidget::setVisible);
+    connect(&doc_, &PoiDocument::editModeChanged, this, [this](bool on) {
+        SG1->setEditOptions(on);
+        SG1->setFixedColor(on ? QColor(192, 192, 192) : QColor(Qt::yellow));
+    });
     connect(&doc_, &PoiDocument::poiCountChanged, Label9, &QLabel::setText);
     connect(&doc_, &PoiDocument::rowsMoved, this, &PoiTableTab::refreshBasePanel);
     connect(&doc_, &PoiDocument::readyChanged, this, [this](bool ready) {
@@ -489,6 +493,50 @@ void PoiTableTab::setCommandButtonsEnabled(bool enabled)
 QString PoiTableTab::poiCount() const
 {
     return doc_.poiCountText();
+}
+
+QString PoiTableTab::searchText() const
+{
+    return Edit13->text();
+}
+
+void PoiTableTab::showSearchNext(bool next)
+{
+    BitBtn8->setVisible(!next);
+    BitBtn9->setVisible(next);
+}
+
+void PoiTableTab::setBaseDescription(const QString &text)
+{
+    Label11->setText(text);
+}
+
+void PoiTableTab::enableRowMenu(bool poiItems)
+{
+    for (QAction *a : {VisualisercePoisurlacarte1, VisualiserlesPoiselectionnssurlacarte1, TraceruncercleunedistancedunPoi1,
+                       DplacercePoisurlacarte1, ModifierletextedecePoi1, SupprimercePoi1})
+        a->setEnabled(poiItems);
+    AjouterdesPoi1->setEnabled(true);
+}
+
+void PoiTableTab::popupRowMenu(const QPoint &globalPos)
+{
+    PopupMenu1->popup(globalPos);
+}
+
+QString PoiTableTab::circleRadiusText() const
+{
+    return Edit35->text();
+}
+
+void PoiTableTab::setMapScale(const QString &text)
+{
+    Edit34->setText(text);
+}
+
+void PoiTableTab::showReadBack(const QString &text)
+{
+    Memo1->setPlainText(text);
 }
 
 }  // namespace orvalis

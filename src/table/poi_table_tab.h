@@ -49,6 +49,7 @@ public:
 
     PoiDocument &document() { return doc_; }
     PoiTable &table() { return table_; }
+    const PoiTable &table() const { return table_; }
     // The text of the POI count label.
     QString poiCount() const;
     PoiTableModel *model() const { return model_; }
@@ -89,22 +90,33 @@ signals:
     // A right click in edit mode on a coordinate cell.
     void converterRequested(int column, const QString &latitude, const QString &longitude);
 
-private:
-    friend class FileCommands;
-    friend class SearchCommands;
-    friend class EditCommands;
-    friend class TableCommands;
-    friend class MapCommands;
+public:
+    // What the commands use: the context, the sort order, and the controls by what they show.
+    AppContext &context() { return ctx_; }
+    const QCollator &collator() const { return collator_; }
+    const std::function<std::unique_ptr<QPrinter>()> &printerFactory() const { return printerFactory_; }
+    void setBusy(bool busy);
+    int baseRow() const;
+    void setEdit6(const QString &text);
+    QString searchText() const;
+    // "Suivant" in place of "Rechercher" while a search goes on.
+    void showSearchNext(bool next);
+    void setBaseDescription(const QString &text);
+    // The row menu: its POI items enabled or not ("Ajouter des Poi" always), and shown at a point.
+    void enableRowMenu(bool poiItems);
+    void popupRowMenu(const QPoint &globalPos);
+    QString circleRadiusText() const;
+    void setMapScale(const QString &text);
+    // The text read back from the tab browser, kept as the program's memo.
+    void showReadBack(const QString &text);
 
+private:
     void buildControls();
     void buildPopupMenu();
     void buildShortcuts();
     void bindDocument();
-    void setBusy(bool busy);
     void setCommandButtonsEnabled(bool enabled);
     std::array<QWidget *, 9> tableModeControls() const;
-    int baseRow() const;
-    void setEdit6(const QString &text);
     // Row numbers moved or shrank: the base panel names the POI now at its number.
     void refreshBasePanel();
     void resizeEvent(QResizeEvent *event) override;

@@ -19,38 +19,35 @@ SearchCommands::SearchCommands(PoiTableTab &tab) : tab_(tab) {}
 
 int SearchCommands::rowSearch(int from, const QString &pattern)
 {
-    const int row = RowSearch(tab_.table_, from, pattern);
+    const int row = RowSearch(tab_.table(), from, pattern);
     if (row > 0) {
-        tab_.SG1->selectRows(row, row);
-        tab_.SG1->scrollTo(tab_.model_->index(row - 1, 1));
-        tab_.BitBtn8->hide();
-        tab_.BitBtn9->show();
+        tab_.grid()->selectRows(row, row);
+        tab_.grid()->scrollTo(tab_.model()->index(row - 1, 1));
+        tab_.showSearchNext(true);
         return row;
     }
-    tab_.ctx_.dialogs.information(&tab_, QStringLiteral("La chaine de caractères\n\"") + tab_.Edit13->text() +
+    tab_.context().dialogs.information(&tab_, QStringLiteral("La chaine de caractères\n\"") + tab_.searchText() +
                                        QStringLiteral("\"\nn'a pas été trouvée."));
-    tab_.BitBtn9->hide();
-    tab_.BitBtn8->show();
+    tab_.showSearchNext(false);
     return row;
 }
 
 void SearchCommands::BitBtn8Click()
 {
-    if (tab_.Edit13->text().isEmpty())
+    if (tab_.searchText().isEmpty())
         return;
-    searchPosition_ = rowSearch(1, AsciiUpper(tab_.Edit13->text()));
+    searchPosition_ = rowSearch(1, AsciiUpper(tab_.searchText()));
     ProcessPendingMessages();
 }
 
 void SearchCommands::BitBtn9Click()
 {
-    searchPosition_ = rowSearch(searchPosition_ + 1, AsciiUpper(tab_.Edit13->text()));
+    searchPosition_ = rowSearch(searchPosition_ + 1, AsciiUpper(tab_.searchText()));
 }
 
 void SearchCommands::Edit13Change()
 {
-    tab_.BitBtn9->hide();
-    tab_.BitBtn8->show();
+    tab_.showSearchNext(false);
 }
 
 }  // namespace orvalis

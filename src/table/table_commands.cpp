@@ -29,65 +29,62 @@ TableCommands::TableCommands(PoiTableTab &tab) : tab_(tab) {}
 
 void TableCommands::BitBtn4Click()
 {
-    BusyIndicator busy(&tab_, tab_.table_.lastRow() > kLongTable);
+    BusyIndicator busy(&tab_, tab_.table().lastRow() > kLongTable);
     const int base = tab_.baseRow();
-    tab_.doc_.rearrange([&](PoiTable &table) {
-        ComputeDistances(table, base, tab_.ctx_.env.separator);
-        tab_.Label11->setText(table.field(base, FieldDescription));
+    tab_.document().rearrange([&](PoiTable &table) {
+        ComputeDistances(table, base, tab_.context().env.separator);
+        tab_.setBaseDescription(table.field(base, FieldDescription));
         ProcessPendingMessages();
-        SortByField(table, FieldKey, tab_.collator_);
+        SortByField(table, FieldKey, tab_.collator());
     });
     tab_.setEdit6(QStringLiteral("1"));
-    tab_.SG1->scrollRowToTop(1);
-    tab_.SG1->selectRows(1, 1);
+    tab_.grid()->scrollRowToTop(1);
+    tab_.grid()->selectRows(1, 1);
 }
 
 void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int col, int row, QPoint globalPos)
 {
-    tab_.doc_.clickState().lastCol = col;
-    tab_.doc_.clickState().lastRow = row;
+    tab_.document().clickState().lastCol = col;
+    tab_.document().clickState().lastRow = row;
     if (row == 0) {
-        BusyIndicator busy(&tab_, tab_.table_.lastRow() > kLongTable);
+        BusyIndicator busy(&tab_, tab_.table().lastRow() > kLongTable);
         tab_.setBusy(true);
         ProcessPendingMessages();
-        if (tab_.doc_.editMode())
+        if (tab_.document().editMode())
             tab_.edits().LeaveEditMode();
         // The selection keeps its row numbers; the base panel names the POI now at its number.
         if (col >= 1 && col < kFieldCount)
-            tab_.doc_.rearrange([&](PoiTable &table) { SortByField(table, col, tab_.collator_); });
-        if (const int base = FindBaseRow(tab_.table_))
-            tab_.setEdit6(tab_.table_.field(base, FieldNumber));
+            tab_.document().rearrange([&](PoiTable &table) { SortByField(table, col, tab_.collator()); });
+        if (const int base = FindBaseRow(tab_.table()))
+            tab_.setEdit6(tab_.table().field(base, FieldNumber));
         tab_.setBusy(false);
         ProcessPendingMessages();
         return;
     }
-    if (row < 1 || !tab_.table_.isValidRow(row))
+    if (row < 1 || !tab_.table().isValidRow(row))
         return;
     if (button == Qt::LeftButton) {
         tab_.LeaveMapMode();
-        tab_.setEdit6(tab_.table_.field(row, FieldNumber));
-        tab_.doc_.clickState().currentRow = row;
-        emit tab_.coordinatesClicked(tab_.table_.field(row, FieldLatitude), tab_.table_.field(row, FieldLongitude));
+        tab_.setEdit6(tab_.table().field(row, FieldNumber));
+        tab_.document().clickState().currentRow = row;
+        emit tab_.coordinatesClicked(tab_.table().field(row, FieldLatitude), tab_.table().field(row, FieldLongitude));
         return;
     }
     if (button == Qt::RightButton && col >= 1) {
-        const bool empty = tab_.table_.isEmptyForMenu();
-        for (QAction *a : {tab_.VisualisercePoisurlacarte1, tab_.VisualiserlesPoiselectionnssurlacarte1, tab_.TraceruncercleunedistancedunPoi1,
-                           tab_.DplacercePoisurlacarte1, tab_.ModifierletextedecePoi1, tab_.SupprimercePoi1})
-            a->setEnabled(!empty);
-        tab_.AjouterdesPoi1->setEnabled(true);
-        tab_.doc_.clickState().contextLatitude = tab_.table_.field(row, FieldLatitude);
-        tab_.doc_.clickState().contextLongitude = tab_.table_.field(row, FieldLongitude);
-        tab_.doc_.clickState().contextDescription = tab_.table_.field(row, FieldDescription);
-        tab_.doc_.clickState().currentRow = row;
-        if (!tab_.doc_.editMode()) {
-            tab_.PopupMenu1->popup(globalPos);
+        const bool empty = tab_.table().isEmptyForMenu();
+        tab_.enableRowMenu(!empty);
+        tab_.document().clickState().contextLatitude = tab_.table().field(row, FieldLatitude);
+        tab_.document().clickState().contextLongitude = tab_.table().field(row, FieldLongitude);
+        tab_.document().clickState().contextDescription = tab_.table().field(row, FieldDescription);
+        tab_.document().clickState().currentRow = row;
+        if (!tab_.document().editMode()) {
+            tab_.popupRowMenu(globalPos);
             return;
         }
         // In edit mode the clicked row becomes the edited row without leaving edit mode.
-        tab_.doc_.setMovingEditedRow(true);
-        tab_.SG1->setCurrentIndex(tab_.model_->index(row - 1, col));
-        tab_.doc_.setMovingEditedRow(false);
+        tab_.document().setMovingEditedRow(true);
+        tab_.grid()->setCurrentIndex(tab_.model()->index(row - 1, col));
+        tab_.document().setMovingEditedRow(false);
         tab_.edits().OpenConverter(col, row);
     }
 }
