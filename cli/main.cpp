@@ -46,8 +46,11 @@ const char *kUsage = QT_TRANSLATE_NOOP(
     "\n"
     "Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json) or KML,\n"
     "chosen by extension or by --from/--to FORMAT; '-' is standard input or output\n"
-    "(then --from/--to is needed). File names are used byte for byte. An existing\n"
-    "output file is replaced only by a complete one, never written in place.\n"
+    "(then --from/--to is needed). CSV is written in UTF-8 with a header\n"
+    "(latitude,longitude,name); --to window-csv gives the window's layout. CSV\n"
+    "coordinates may be read in degrees and minutes (\"N48 51.123\"). File names\n"
+    "are used byte for byte. An existing output file is replaced only by a\n"
+    "complete one, never written in place.\n"
     "Latitudes must lie in [-90, 90] and longitudes in [-180, 180]: a file that is\n"
     "not of its format, or a record out of range or without coordinates, stops the\n"
     "command naming the file and the first bad record; with --skip-invalid such\n"
@@ -286,7 +289,7 @@ private:
         if (named) {
             if (const auto f = PoiFormatNamed(*named))
                 return *f;
-            throw Failure{QCoreApplication::translate("Cli", "%1 %2: unknown format (ov2, gpx, csv, geojson, kml)").arg(QLatin1String(which), *named)};
+            throw Failure{QCoreApplication::translate("Cli", "%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)").arg(QLatin1String(which), *named)};
         }
         if (path == "-")
             throw Failure{QCoreApplication::translate("Cli", "'-' needs %1 FORMAT").arg(QLatin1String(which))};
@@ -369,7 +372,7 @@ private:
                 throw Failure{QCoreApplication::translate("Cli", "%1: damaged OV2 file: the record after POI %2 is no OV2 record").arg(Shown(path)).arg(result.counter)};
             Err(QCoreApplication::translate("Cli", "%1: damaged OV2 file: %2 bytes that are no OV2 record left out").arg(Shown(path)).arg(result.unknownBytes));
         }
-        if (format == PoiFormat::Csv) {
+        if (format == PoiFormat::Csv || format == PoiFormat::WindowCsv) {
             if (result.headerWithoutCoordinates)
                 throw Failure{QCoreApplication::translate("Cli", "%1: the CSV header names no latitude and longitude columns").arg(Shown(path))};
             if (result.skipped > 0 && !skipInvalid_)

@@ -5,6 +5,7 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <cmath>
 
 namespace orvalis {
 
@@ -146,6 +147,75 @@ int ColumnOf(const QStringList &header, std::initializer_list<const char *> name
 
 }  // namespace
 
+std::optional<long double> ParseCoordinateText(const QString &input)
+{
+    const QString text = input.trimmed();
+    if (auto v = ParseDecimal(text, u'.'))
+        return v;
+    if (auto v = ParseDecimal(text, u','))
+        return v;
+    // Degrees, minutes and seconds with a hemisphere letter before or after:
+    // "N48 51.123", "48°51'07\"N", "48 51 07 N", "W 2° 20,5'".
+    QString t = text.toUpper();
+    int sign = 1;
+    bool hemisphere = false;
+    for (const QChar h : {t.isEmpty() ? QChar() : t.front(), t.isEmpty() ? QChar() : t.back()}) {
+        if (h == u'N' || h == u'E' || h == u'S' || h == u'W' || h == u'O') {
+            if (hemisphere)
+                return std::nullopt;  // a letter at both ends
+            hemisphere = true;
+            sign = (h == u'S' || h == u'W' || h == u'O') ? -1 : 1;
+        }
+    }
+    if (hemisphere) {
+        if (t.front().isLetter())
+            t.remove(0, 1);
+        else
+            t.chop(1);
+    }
+    for (QChar &c : t)
+        if (c == u'°' || c == u'\'' || c == u'"' || c == u'′' || c == u'″' || c == u'º' || c == u':')
+            c = u' ';
+    const QStringList parts = t.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.size() > 3)
+        return std::nullopt;
+    long double value = 0, scale = 1;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        auto v = ParseDecimal(parts[i], u'.');
+        if (!v)
+            v = ParseDecimal(parts[i], u',');
+        // Only the first part carries a sign; minutes and seconds lie in [0, 60).
+        if (!v || (i > 0 && (*v < 0 || *v >= 60 || parts[i].startsWith(u'-'))))
+            return std::nullopt;
+        if (i == 0 && *v < 0) {
+            if (hemisphere)
+                return std::nullopt;
+            sign = -1;
+            v = -*v;
+        }
+        value += *v / scale;
+        scale *= 60;
+    }
+    if (parts.size() == 1 && !hemisphere)
+        return std::nullopt;  // a plain number was read above
+    return sign * value;
+}
+
+namespace {
+
+// A coordinate text as the table holds it: the source's own decimal text, or
+// degrees and minutes turned into decimal degrees.
+QString CoordinateCell(const QString &text, QChar separator)
+{
+    const QString t = text.trimmed();
+    QString decimal = t;
+    if (!ParseDecimal(t, u'.') && !ParseDecimal(t, u','))
+        decimal = QString::number(static_cast<double>(*ParseCoordinateText(t)), 'f', 6);
+    return ToLocaleSeparator(decimal, separator).left(9);
+}
+
+}  // namespace
+
 ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
@@ -187,7 +257,17 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
     if (header) {
         records.removeFirst();
     } else if (delimiter == u',') {
+        // The navigators' longitude first, unless the values say otherwise: a
+        // second column beyond ±90 can only be a longitude.
         lon = 0, lat = 1, name = 2, desc = 3;
+        for (const QStringList &r : std::as_const(records)) {
+            const auto second = ParseCoordinateText(decoded(r.value(1)));
+            const auto first = ParseCoordinateText(decoded(r.value(0)));
+            if (second && first && std::fabs(static_cast<double>(*second)) > 90 && std::fabs(static_cast<double>(*first)) <= 90) {
+                lat = 0, lon = 1;
+                break;
+            }
+        }
     } else {
         lat = 0, lon = 1, name = 2, desc = -1;
     }
@@ -195,9 +275,9 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
     int record = header ? 1 : 0;
     for (const QStringList &r : records) {
         ++record;
-        const QString latText = r.value(lat).trimmed(), lonText = r.value(lon).trimmed();
-        const bool latOk = ParseDecimal(latText, u'.') || ParseDecimal(latText, u',');
-        const bool lonOk = ParseDecimal(lonText, u'.') || ParseDecimal(lonText, u',');
+        const QString latText = decoded(r.value(lat)).trimmed(), lonText = decoded(r.value(lon)).trimmed();
+        const bool latOk = ParseCoordinateText(latText).has_value();
+        const bool lonOk = ParseCoordinateText(lonText).has_value();
         if (!latOk || !lonOk || result.counter == INT32_MAX - 1) {
             if (result.skipped++ == 0)
                 result.firstSkipped = record;
@@ -206,8 +286,8 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
         const int row = ++result.counter;
         table.setRowCount(row + 1);
         table.setNumber(row, row);
-        table.setField(row, FieldLatitude, ToLocaleSeparator(latText, separator).left(9));
-        table.setField(row, FieldLongitude, ToLocaleSeparator(lonText, separator).left(9));
+        table.setField(row, FieldLatitude, CoordinateCell(latText, separator));
+        table.setField(row, FieldLongitude, CoordinateCell(lonText, separator));
         // This program's own files put "; " between fields: one space belongs to the separator.
         auto text = [&](int column) {
             QString t = column >= 0 ? decoded(r.value(column)) : QString();
@@ -220,6 +300,33 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
         table.setField(row, FieldDescription, d.isEmpty() ? n : n + QStringLiteral(" - ") + d);
     }
     return result;
+}
+
+QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *written)
+{
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    auto quoted = [](const QString &field) {
+        QString f = field;
+        if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
+            return f;
+        f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        return u'"' + f + u'"';
+    };
+    QString text = QStringLiteral("latitude,longitude,name\r\n");
+    bool readsBack = true;
+    int count = 0;
+    for (int row = first; row <= last && !table.isEmptyForAdd(); ++row) {
+        const QString name = table.field(row, FieldDescription);
+        readsBack = readsBack && Utf8ReadsBack(name);
+        text += PointDecimal(table.field(row, FieldLatitude)).trimmed() + u',' +
+                PointDecimal(table.field(row, FieldLongitude)).trimmed() + u',' + quoted(name) + QStringLiteral("\r\n");
+        ++count;
+    }
+    if (written)
+        *written = count;
+    // UTF-8; with its mark only where a name's UTF-8 would read as Windows-1252 without it.
+    return (readsBack ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + text.toUtf8();
 }
 
 bool WriteCsv(QIODevice &device, const PoiTable &table)

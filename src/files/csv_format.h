@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <climits>
+#include <optional>
 
 class QIODevice;
 
@@ -22,7 +23,15 @@ QByteArray CsvFileBytes(const PoiTable &table, int first = 1, int last = INT_MAX
 // ',' files are the navigators' "longitude,latitude,name[,comment]" and ';'
 // files this program's own "lat; lon; description; ...". Records without two
 // numbers for coordinates are skipped. UTF-8 (with or without BOM), else Windows-1252.
+// Coordinates are decimal degrees with either separator, or degrees and minutes
+// (and seconds) with a hemisphere letter: "N48 51.123", "48°51'07\"N".
 ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator);
+// A coordinate text as a number of degrees; nothing when it is none.
+std::optional<long double> ParseCoordinateText(const QString &text);
+
+// The CSV scripts expect: UTF-8, a header "latitude,longitude,name", RFC 4180
+// quoting, every row; `written` receives how many.
+QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *written = nullptr);
 bool WriteCsv(QIODevice &device, const PoiTable &table);
 
 }  // namespace orvalis

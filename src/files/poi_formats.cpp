@@ -26,13 +26,16 @@ std::optional<PoiFormat> PoiFormatNamed(const QString &name)
         return PoiFormat::GeoJson;
     if (n == u"kml")
         return PoiFormat::Kml;
+    if (n == u"window-csv")
+        return PoiFormat::WindowCsv;
     return std::nullopt;
 }
 
 std::optional<PoiFormat> PoiFormatOfPath(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix();
-    return suffix.isEmpty() ? std::nullopt : PoiFormatNamed(suffix);
+    const auto format = suffix.isEmpty() ? std::nullopt : PoiFormatNamed(suffix);
+    return format == PoiFormat::WindowCsv ? std::nullopt : format;
 }
 
 bool ReadPoiFormat(PoiFormat format, QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result,
@@ -50,6 +53,7 @@ bool ReadPoiFormat(PoiFormat format, QByteArrayView data, PoiTable &table, QChar
         *result = ReadGpx(data, table, separator);
         break;
     case PoiFormat::Csv:
+    case PoiFormat::WindowCsv:
         *result = ReadCsv(data, table, separator);
         break;
     case PoiFormat::GeoJson:
@@ -134,6 +138,8 @@ QByteArray PoiFormatBytes(PoiFormat format, const PoiTable &table, int first, in
     case PoiFormat::Gpx:
         return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last);
     case PoiFormat::Csv:
+        return CsvScriptBytes(table, first, last, written);
+    case PoiFormat::WindowCsv:
         if (written) {
             *written = 0;
             for (int row = std::max(first, 1); row <= std::min(last, table.lastRow()); ++row)

@@ -12,9 +12,12 @@
 namespace orvalis {
 
 // The formats orvalis-cli reads and writes (the window reads OV2 and GPX only).
-enum class PoiFormat { Ov2, Gpx, Csv, GeoJson, Kml };
+// Csv is the scripts' layout (a header, commas, UTF-8); WindowCsv the window's
+// export ("lat; lon; description; distance; cap"). Both read alike.
+enum class PoiFormat { Ov2, Gpx, Csv, GeoJson, Kml, WindowCsv };
 
-// By name or file extension, case ignored: ov2, gpx, csv, geojson or json, kml.
+// By name or file extension, case ignored: ov2, gpx, csv, geojson or json, kml,
+// and window-csv by name only.
 std::optional<PoiFormat> PoiFormatNamed(const QString &name);
 std::optional<PoiFormat> PoiFormatOfPath(const QString &path);
 

@@ -190,7 +190,13 @@ TEST(Cli, ConvertIsIdempotentOnOv2)
     EXPECT_EQ(RunCli("C", {"convert", in, gpx}).code, 0);
     EXPECT_TRUE(Read(gpx).contains("<name>Москва</name>"));
     EXPECT_EQ(RunCli("C", {"convert", in, csv}).code, 0);
+    // The scripts' CSV: a header, UTF-8 without a mark.
+    EXPECT_TRUE(Read(csv).startsWith("latitude,longitude,name\r\n"));
+    EXPECT_TRUE(Read(csv).contains("Москва"));
+    // The window's layout by name.
+    EXPECT_EQ(RunCli("C", {"convert", in, csv, "--to", "window-csv"}).code, 0);
     EXPECT_TRUE(Read(csv).startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(Read(csv).contains("; "));
 }
 
 TEST(Cli, ErrorsExitTwoAndWriteNothing)
@@ -275,8 +281,9 @@ TEST(Cli, MergeDedupeAndAlong)
     r = RunCli("C", {"along", temp.filePath("route.gpx"), temp.filePath("pois.ov2"), "-", "--within-km", "30", "--to", "csv"});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, QStringLiteral("3 POIs\n"));  // the count goes to stderr when the rows go to stdout
-    const QStringList lines = r.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3);
+    QStringList lines = r.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines.takeFirst(), QStringLiteral("latitude,longitude,name"));
     EXPECT_TRUE(lines[0].contains("Paris"));
     EXPECT_TRUE(lines[1].contains("Near the line"));
     EXPECT_TRUE(lines[2].contains("Brest"));
@@ -566,10 +573,46 @@ TEST(Cli, ConvertKeepsFileOrderUnlessAskedToSort)
         EXPECT_EQ(RunCli("C", QStringList{"convert", in, out} + extra).code, 0);
         QStringList names;
         for (const QString &line : QString::fromUtf8(Read(out)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-            names << line.section(QStringLiteral("; "), 2, 2).section(QStringLiteral(" - "), 0, 0);
+            names << line.section(u',', 2, 2).section(QStringLiteral(" - "), 0, 0);
+        names.removeFirst();  // the header
         return names;
     };
     EXPECT_EQ(order({}), (QStringList{"Zoo", "Aire", "Mairie"}));
     EXPECT_EQ(order({"--sort", "name"}), (QStringList{"Aire", "Mairie", "Zoo"}));
     EXPECT_EQ(RunCli("C", {"convert", in, temp.filePath("x.csv"), "--sort", "size"}).code, 2);
+}
+
+TEST(Cli, CsvAsScriptsExpectIt)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx"), out = temp.filePath("out.csv");
+    WriteFile(in, "<gpx><wpt lat='48.8566' lon='2.3522'><name>Paris, \"centre\"</name></wpt>"
+                  "<wpt lat='-33.8688' lon='151.2093'><name>Sydney</name></wpt></gpx>");
+    ASSERT_EQ(RunCli("C", {"convert", in, out}).code, 0);
+    EXPECT_EQ(Read(out), QByteArray("latitude,longitude,name\r\n48.8566,2.3522,\"Paris, \"\"centre\"\" - \"\r\n"
+                                    "-33.8688,151.2093,Sydney - \r\n"));
+    // It reads back as it was.
+    const Result back = RunCli("C", {"table", out});
+    EXPECT_TRUE(back.out.contains("Paris, \"centre\" - ")) << back.out.toStdString();
+    // Headerless files: a second column beyond 90 can only be a longitude.
+    WriteFile(temp.filePath("latlon.csv"), "48.85,2.35,Paris\n-33.87,151.21,Sydney\n");
+    EXPECT_TRUE(RunCli("C", {"table", temp.filePath("latlon.csv")}).out.contains("-33.87\t151.21\tSydney"));
+    WriteFile(temp.filePath("lonlat.csv"), "2.35,48.85,Paris\n");
+    EXPECT_TRUE(RunCli("C", {"table", temp.filePath("lonlat.csv")}).out.contains("48.85\t2.35\tParis"));
+    // Degrees and minutes, with hemisphere letters.
+    WriteFile(temp.filePath("dm.csv"), "lat,lon,name\nN48 51.123,E2 21.132,a\n\"48\u00B051'07\"\"N\",\"2\u00B020'30\"\"W\",b\n");
+    const Result dm = RunCli("C", {"table", temp.filePath("dm.csv"), "--json"});
+    const QJsonArray rows = QJsonDocument::fromJson(dm.out.toUtf8()).array();
+    ASSERT_EQ(rows.size(), 2) << dm.err.toStdString();
+    double lats[2], lons[2];
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject o = rows[i].toObject();
+        const int k = o.value("description").toString() == "a" ? 0 : 1;
+        lats[k] = o.value("latitude").toDouble();
+        lons[k] = o.value("longitude").toDouble();
+    }
+    EXPECT_NEAR(lats[0], 48 + 51.123 / 60, 1e-5);
+    EXPECT_NEAR(lons[0], 2 + 21.132 / 60, 1e-5);
+    EXPECT_NEAR(lats[1], 48 + 51.0 / 60 + 7.0 / 3600, 1e-5);
+    EXPECT_NEAR(lons[1], -(2 + 20.0 / 60 + 30.0 / 3600), 1e-5);
 }

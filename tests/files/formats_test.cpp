@@ -153,3 +153,14 @@ TEST(Formats, RoutesAndTrackSegmentsAreLinesOfTheirOwn)
     EXPECT_EQ(lines[3][0].lon, 11.0f);
     EXPECT_TRUE(ReadGpxRouteLines("<gpx><wpt lat='1' lon='2'/></gpx>").empty());
 }
+
+TEST(Formats, CoordinateTextsInDegreesAndMinutes)
+{
+    EXPECT_EQ(ParseCoordinateText(" 48,5 "), 48.5L);
+    EXPECT_NEAR(static_cast<double>(*ParseCoordinateText("S33 52.128")), -(33 + 52.128 / 60), 1e-12);
+    EXPECT_NEAR(static_cast<double>(*ParseCoordinateText(QStringLiteral("151°12'33.5\"E"))), 151 + 12.0 / 60 + 33.5 / 3600, 1e-12);
+    EXPECT_NEAR(static_cast<double>(*ParseCoordinateText("-2 20 30")), -(2 + 20.0 / 60 + 30.0 / 3600), 1e-12);
+    EXPECT_NEAR(static_cast<double>(*ParseCoordinateText("O 1 30")), -1.5, 1e-12);  // Ouest
+    for (const char *bad : {"", "N", "N 48 61", "48 -5", "N48 S", "12 km", "N -48", "1 2 3 4"})
+        EXPECT_FALSE(ParseCoordinateText(QString::fromUtf8(bad))) << bad;
+}
