@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,9 +78,10 @@ const Command kCommands[] = {
     {"convert", "convert IN OUT [--sort name|distance] [--from F] [--to F] [--gpx11] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "read IN and write every POI to OUT in file order (--sort name: by name;\n"
                               "--sort distance: the order the window gives a loaded file); prints\n"
-                              "\"<n> POIs\", the POIs written. --gpx11 writes GPX 1.1 with its namespace\n"
-                              "and name and desc apart, for tools that check the schema (longitude 180\n"
-                              "is written -180).")},
+                              "\"<n> POIs\", the POIs written. Between GPX and OV2 nothing is lost:\n"
+                              "coordinates as written, every waypoint field and extension (GPX 1.1 is\n"
+                              "written). --gpx11 also writes longitude 180 as -180, for tools that\n"
+                              "check the schema.")},
     {"table", "table IN [--base N] [--json] [--from F] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "load IN, with --base run the distance run from row N; print one line per\n"
                               "row, the seven fields separated by tabs, or with --json a JSON array of\n"
@@ -361,10 +363,8 @@ private:
     }
 
     // What a reader said of a file that is not of its format, or partly not.
-    void checkRead(const QByteArray &path, PoiFormat format, QByteArrayView data, const ReadResult &result,
-                   const PoiTable &table)
+    void checkRead(const QByteArray &path, PoiFormat format, QByteArrayView data, const ReadResult &result, bool empty)
     {
-        const bool empty = table.isEmptyForAdd();
         if (format == PoiFormat::Ov2 && !data.isEmpty() && (result.truncated || result.unknownBytes > 0)) {
             if (empty)
                 throw Failure{QCoreApplication::translate("Cli", "%1: not an OV2 file").arg(Shown(path))};
@@ -394,7 +394,7 @@ private:
         QString error;
         if (!ReadPoiFormat(format, data, table, sep_, &result, &error))
             throw Failure{QStringLiteral("%1: %2").arg(Shown(path), T(error.toUtf8().constData()))};
-        checkRead(path, format, data, result, table);
+        checkRead(path, format, data, result, table.isEmptyForAdd());
         checkRows(path, table);
         return table;
     }
@@ -425,11 +425,15 @@ private:
         options.separator = sep_;
         options.gpx11 = gpx11_;
         int written = 0;
-        const QByteArray bytes = PoiFormatBytes(FormatFor(path, to_, "--to"), table, 1, Rows(table), options, &written);
+        writeBytes(path, PoiFormatBytes(FormatFor(path, to_, "--to"), table, 1, Rows(table), options, &written));
+        return written;
+    }
+    void writeBytes(const QByteArray &path, const QByteArray &bytes)
+    {
         if (path == "-") {
             if (!WriteStdout(bytes) || std::fflush(stdout) != 0)
                 throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return written;
+            return;
         }
         SaveFailure why = SaveFailure::None;
         if (!SaveFileBytesNative(path, bytes, &why)) {
@@ -438,6 +442,62 @@ private:
                                                                             : QCoreApplication::translate("Cli", "writing failed (full disk?)");
             throw WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(path), reason));
         }
+    }
+
+    // GPX and OV2 go through records: every field kept, coordinates exact, file order.
+    static bool RecordFormat(PoiFormat f) { return f == PoiFormat::Gpx || f == PoiFormat::Ov2; }
+    bool recordsFor(std::initializer_list<QByteArray> inputs, const QByteArray &out) const
+    {
+        for (const QByteArray &in : inputs)
+            if (!RecordFormat(FormatFor(in, from_, "--from")))
+                return false;
+        return RecordFormat(FormatFor(out, to_, "--to"));
+    }
+    PoiRecords readRecords(const QByteArray &path)
+    {
+        const PoiFormat format = FormatFor(path, from_, "--from");
+        const QByteArray data = readInput(path);
+        ReadResult result;
+        PoiRecords read;
+        if (format == PoiFormat::Gpx) {
+            if (!IsGpxDocument(data))
+                throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(path))};
+            read = ReadGpxRecords(data, &result);
+        } else {
+            read = ReadOv2Records(data, &result);
+        }
+        checkRead(path, format, data, result, read.records.empty());
+        // The same rule as for rows: coordinates in range, or the record is named.
+        std::vector<PoiRecord> valid;
+        int firstBad = 0, bad = 0;
+        for (size_t i = 0; i < read.records.size(); ++i) {
+            const PoiRecord &r = read.records[i];
+            const auto lat = ParseDecimal(QString::fromLatin1(r.lat), u'.');
+            const auto lon = ParseDecimal(QString::fromLatin1(r.lon), u'.');
+            if (lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180) {
+                valid.push_back(r);
+                continue;
+            }
+            if (!skipInvalid_)
+                throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
+                                "latitudes lie in [-90, 90], longitudes in [-180, 180])")
+                                  .arg(Shown(path))
+                                  .arg(i + 1)
+                                  .arg(QString::fromLatin1(r.lat), QString::fromLatin1(r.lon))};
+            if (bad++ == 0)
+                firstBad = static_cast<int>(i) + 1;
+        }
+        if (bad > 0) {
+            skippedNote(path, bad, firstBad);
+            read.records = std::move(valid);
+        }
+        return read;
+    }
+    int writeRecords(const QByteArray &path, const PoiRecords &records)
+    {
+        int written = 0;
+        writeBytes(path, FormatFor(path, to_, "--to") == PoiFormat::Gpx ? GpxRecordBytes(records, gpx11_, &written)
+                                                                        : Ov2RecordBytes(records, &written));
         return written;
     }
     // The rows, in order, as a table of their own.
@@ -493,6 +553,10 @@ private:
             throw Failure{QCoreApplication::translate("Cli", "--sort takes name or distance")};
         expectCount(2);
         checkWritable(args_[1]);
+        if (!sort && recordsFor({args_[0]}, args_[1])) {
+            Report(args_[1], pois(writeRecords(args_[1], readRecords(args_[0]))));
+            return 0;
+        }
         PoiTable table = read(args_[0]);
         // File order unless asked: a converter keeps what it is given.
         if (sort)
@@ -566,7 +630,7 @@ private:
             if (format == PoiFormat::Ov2) {
                 std::vector<QByteArrayView> names;
                 const ReadResult result = ReadOv2Coordinates(data, table, sep_, names);
-                checkRead(in, format, data, result, table);
+                checkRead(in, format, data, result, table.isEmptyForAdd());
                 if (rowsInRange(table)) {
                     CheckBaseRow(table, baseRow);
                     rows = NearSelection(table, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
@@ -579,7 +643,7 @@ private:
                     throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
                 GpxWaypoints waypoints;
                 const ReadResult result = ReadGpxCoordinates(data, table, sep_, waypoints);
-                checkRead(in, format, data, result, table);
+                checkRead(in, format, data, result, table.isEmptyForAdd());
                 if (rowsInRange(table)) {
                     CheckBaseRow(table, baseRow);
                     rows = NearSelection(table, baseRow, limit, sep_, collator_, [&](const std::vector<int> &described) {
@@ -636,6 +700,22 @@ private:
             for (const QByteArray &in : std::as_const(args_))
                 if (Identity(in) == target)
                     throw Failure{QCoreApplication::translate("Cli", "%1 is one of the inputs: merge writes to a file of its own").arg(Shown(out))};
+        bool records = RecordFormat(FormatFor(out, to_, "--to"));
+        for (const QByteArray &in : std::as_const(args_))
+            records = records && RecordFormat(FormatFor(in, from_, "--from"));
+        if (records) {
+            PoiRecords all;
+            for (const QByteArray &in : std::as_const(args_)) {
+                PoiRecords one = readRecords(in);
+                all.records.insert(all.records.end(), std::make_move_iterator(one.records.begin()),
+                                   std::make_move_iterator(one.records.end()));
+                for (auto &ns : one.namespaces)
+                    if (std::find(all.namespaces.begin(), all.namespaces.end(), ns) == all.namespaces.end())
+                        all.namespaces.push_back(std::move(ns));
+            }
+            Report(out, pois(writeRecords(out, all)));
+            return 0;
+        }
         PoiTable all;
         for (const QByteArray &in : std::as_const(args_)) {
             PoiTable one = read(in);
@@ -655,6 +735,29 @@ private:
         const float metres = Distance(within, "--within-m");
         expectCount(2);
         checkWritable(args_[1]);
+        if (recordsFor({args_[0]}, args_[1])) {
+            PoiRecords in = readRecords(args_[0]);
+            // The places and names measured as rows; the records kept whole.
+            PoiTable places;
+            places.setRowCount(static_cast<int>(in.records.size()) + 1);
+            for (size_t i = 0; i < in.records.size(); ++i) {
+                const int row = static_cast<int>(i) + 1;
+                places.setNumber(row, row);
+                places.setField(row, FieldLatitude, QString::fromLatin1(in.records[i].lat));
+                places.setField(row, FieldLongitude, QString::fromLatin1(in.records[i].lon));
+                places.setField(row, FieldDescription, JoinedName(in.records[i]));
+            }
+            const std::vector<int> kept = in.records.empty() ? std::vector<int>() : RowsWithoutDuplicates(places, metres, sameName, u'.');
+            PoiRecords out;
+            out.namespaces = in.namespaces;
+            for (const int row : kept)
+                out.records.push_back(std::move(in.records[static_cast<size_t>(row - 1)]));
+            const int written = writeRecords(args_[1], out);
+            Report(args_[1], QCoreApplication::translate("Cli", "%1 duplicates removed, %2")
+                                 .arg(static_cast<int>(in.records.size()) - static_cast<int>(kept.size()))
+                                 .arg(pois(written)));
+            return 0;
+        }
         const PoiTable table = read(args_[0]);
         const std::vector<int> kept = RowsWithoutDuplicates(table, metres, sameName, sep_);
         const int written = write(args_[1], RowsOf(table, kept));

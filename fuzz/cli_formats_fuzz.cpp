@@ -1,5 +1,8 @@
-// The CSV, GeoJSON and KML readers and the GPX route reader on any bytes; what
+// The CSV, GeoJSON and KML readers, the GPX route reader and the GPX and OV2
+// record readers on any bytes; what
 // the KML and GeoJSON writers make of the rows reads back to as many rows.
+#include "files/gpx_format.h"
+#include "files/ov2_format.h"
 #include "files/poi_formats.h"
 
 #include <cstdint>
@@ -11,6 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     ReadGpxRouteLines(bytes);
+    // Records: what is written reads back to as many, and settles after one pass.
+    const PoiRecords gpx = ReadGpxRecords(bytes);
+    const QByteArray once = GpxRecordBytes(gpx, false);
+    const PoiRecords back = ReadGpxRecords(once);
+    if (back.records.size() > gpx.records.size() || GpxRecordBytes(back, false) != once)
+        std::abort();
+    const PoiRecords ov2 = ReadOv2Records(bytes);
+    if (ReadOv2Records(Ov2RecordBytes(ov2)).records.size() != ov2.records.size())
+        std::abort();
     for (const PoiFormat format : {PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
         PoiTable table;
         ReadResult result;

@@ -4,35 +4,22 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../main.cpp" line="66"/>
+        <location filename="../main.cpp" line="67"/>
         <source>not a GPX file</source>
         <translation>ce n&apos;est pas un fichier GPX</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="67"/>
+        <location filename="../main.cpp" line="68"/>
         <source>not a GeoJSON file</source>
         <translation>ce n&apos;est pas un fichier GeoJSON</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="68"/>
+        <location filename="../main.cpp" line="69"/>
         <source>not a KML file</source>
         <translation>ce n&apos;est pas un fichier KML</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="78"/>
-        <source>read IN and write every POI to OUT in file order (--sort name: by name;
---sort distance: the order the window gives a loaded file); prints
-&quot;&lt;n&gt; POIs&quot;, the POIs written. --gpx11 writes GPX 1.1 with its namespace
-and name and desc apart, for tools that check the schema (longitude 180
-is written -180).</source>
-        <translation>lit IN et écrit chaque POI dans OUT dans l&apos;ordre du fichier (--sort name :
-par nom ; --sort distance : l&apos;ordre que la fenêtre donne à un fichier chargé) ;
-affiche « &lt;n&gt; POI », les POI écrits. --gpx11 écrit du GPX 1.1 avec son espace de
-noms, name et desc séparés, pour les outils qui vérifient le schéma (la
-longitude 180 s&apos;écrit -180).</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="84"/>
+        <location filename="../main.cpp" line="86"/>
         <source>load IN, with --base run the distance run from row N; print one line per
 row, the seven fields separated by tabs, or with --json a JSON array of
 objects (number, latitude, longitude, description, distance, metres,
@@ -43,7 +30,7 @@ avec --json un tableau JSON d&apos;objets (number, latitude, longitude, descript
 distance, metres, key, cap).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="89"/>
+        <location filename="../main.cpp" line="91"/>
         <source>load, distance run from row N, write rows 1..k, k the last row within R km
 (what a Shift-click selects in the window); prints &quot;&lt;k&gt; POIs&quot;, or with
 --json the rows written as JSON (with OUT &apos;-&apos;, the JSON alone).</source>
@@ -53,7 +40,7 @@ affiche « &lt;k&gt; POI », ou avec --json les lignes écrites en JSON (avec OU
 le JSON seul).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="93"/>
+        <location filename="../main.cpp" line="95"/>
         <source>read two or more files, in order, into one table (file order, not sorted)
 and write it to OUT, which must not be one of the inputs; prints &quot;&lt;n&gt; POIs&quot;.</source>
         <translation>lit deux fichiers ou plus, dans l&apos;ordre, en un seul tableau (ordre des
@@ -61,7 +48,7 @@ fichiers, sans tri) et l&apos;écrit dans OUT, qui ne doit être aucune des entr
 affiche « &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="96"/>
+        <location filename="../main.cpp" line="98"/>
         <source>keep the first of POIs whose distance, in whole metres truncated, is at
 most M (with --same-name, only when their descriptions are equal ignoring
 case and accents), in file order; prints &quot;&lt;d&gt; duplicates removed, &lt;n&gt; POIs&quot;.</source>
@@ -71,7 +58,7 @@ majuscules et accents près), dans l&apos;ordre du fichier ; affiche « &lt;d&gt
 retirés, &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="100"/>
+        <location filename="../main.cpp" line="102"/>
         <source>keep the POIs of IN within D km of the route: each route and each track
 segment of ROUTE when it is a GPX file that has some (a line apiece),
 otherwise its POIs in order. Distances to the great-circle segments,
@@ -84,24 +71,24 @@ bornées à leurs extrémités ; sortie dans l&apos;ordre de la route, puis par 
 à la route ; affiche « &lt;n&gt; POI ». ROUTE « - » prend --route-from, sinon --from.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="105"/>
+        <location filename="../main.cpp" line="107"/>
         <source>distance and initial bearing</source>
         <translation>distance et cap initial</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="106"/>
+        <location filename="../main.cpp" line="108"/>
         <source>destination latitude and longitude</source>
         <translation>latitude et longitude de la destination</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="108"/>
+        <location filename="../main.cpp" line="110"/>
         <source>crossing of route 1-2 with route 3-4: &quot;latX lonX&quot;, then
 &quot;L1 L2 d1 d2 d3 d4&quot;; &quot;parallel&quot; then &quot;L1 L2&quot; for parallel routes.</source>
         <translation>croisement de la route 1-2 avec la route 3-4 : « latX lonX », puis
 « L1 L2 d1 d2 d3 d4 » ; « parallel » puis « L1 L2 » pour des routes parallèles.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="112"/>
+        <location filename="../main.cpp" line="114"/>
         <source>
 Exit codes: 0 done; 1 a failure while working (a file or the standard output
 that cannot be written, no crossing that can be computed); 2 bad usage or bad
@@ -117,7 +104,7 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="135"/>
+        <location filename="../main.cpp" line="137"/>
         <source>Usage: orvalis-cli %1
 
 %2
@@ -128,63 +115,63 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="157"/>
-        <location filename="../main.cpp" line="486"/>
+        <location filename="../main.cpp" line="159"/>
+        <location filename="../main.cpp" line="546"/>
         <source>cannot write the standard output</source>
         <translation>impossible d&apos;écrire sur la sortie standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="200"/>
+        <location filename="../main.cpp" line="202"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>commande « %1 » inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="236"/>
+        <location filename="../main.cpp" line="238"/>
         <source>%1 needs a value</source>
         <translation>%1 demande une valeur</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="247"/>
+        <location filename="../main.cpp" line="249"/>
         <source>unknown option %1 (see --help)</source>
         <translation>option %1 inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="249"/>
+        <location filename="../main.cpp" line="251"/>
         <source>expected %1 arguments, got %2 (see --help)</source>
         <translation>%1 arguments attendus, %2 donnés (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="258"/>
+        <location filename="../main.cpp" line="260"/>
         <source>%1 (&quot;%2&quot;) is not a number</source>
         <translation>%1 (« %2 ») n&apos;est pas un nombre</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="260"/>
+        <location filename="../main.cpp" line="262"/>
         <source>%1 (&quot;%2&quot;) is too large</source>
         <translation>%1 (« %2 ») est trop grand</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="263"/>
+        <location filename="../main.cpp" line="265"/>
         <source>argument %1</source>
         <translation>argument %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="269"/>
+        <location filename="../main.cpp" line="271"/>
         <source>%1 (&quot;%2&quot;) is not a latitude: it must lie in [-90, 90]</source>
         <translation>%1 (« %2 ») n&apos;est pas une latitude : elle doit être dans [-90, 90]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="276"/>
+        <location filename="../main.cpp" line="278"/>
         <source>%1 (&quot;%2&quot;) is not a longitude: it must lie in [-180, 180]</source>
         <translation>%1 (« %2 ») n&apos;est pas une longitude : elle doit être dans [-180, 180]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="283"/>
+        <location filename="../main.cpp" line="285"/>
         <source>%1 takes a distance of 0 or more</source>
         <translation>%1 demande une distance positive ou nulle</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="37"/>
+        <location filename="../main.cpp" line="38"/>
         <source>Usage: orvalis-cli COMMAND ARGUMENTS   (orvalis-cli COMMAND --help for one command)
        orvalis-cli --help | --version
 
@@ -241,42 +228,58 @@ Commandes :
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="292"/>
+        <location filename="../main.cpp" line="79"/>
+        <source>read IN and write every POI to OUT in file order (--sort name: by name;
+--sort distance: the order the window gives a loaded file); prints
+&quot;&lt;n&gt; POIs&quot;, the POIs written. Between GPX and OV2 nothing is lost:
+coordinates as written, every waypoint field and extension (GPX 1.1 is
+written). --gpx11 also writes longitude 180 as -180, for tools that
+check the schema.</source>
+        <translation>lit IN et écrit chaque POI dans OUT dans l&apos;ordre du fichier (--sort name :
+par nom ; --sort distance : l&apos;ordre que la fenêtre donne à un fichier chargé) ;
+affiche « &lt;n&gt; POI », les POI écrits. Entre GPX et OV2 rien n&apos;est perdu : les
+coordonnées telles qu&apos;écrites, chaque champ et extension des waypoints (le GPX
+écrit est du GPX 1.1). --gpx11 écrit en plus la longitude 180 comme -180, pour
+les outils qui vérifient le schéma.</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="294"/>
         <source>%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)</source>
         <translation>%1 %2 : format inconnu (ov2, gpx, csv, window-csv, geojson, kml)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="295"/>
+        <location filename="../main.cpp" line="297"/>
         <source>&apos;-&apos; needs %1 FORMAT</source>
         <translation>« - » demande %1 FORMAT</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="302"/>
+        <location filename="../main.cpp" line="304"/>
         <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
         <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="309"/>
+        <location filename="../main.cpp" line="311"/>
         <source>only one input may be the standard input</source>
         <translation>une seule entrée peut être l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="317"/>
+        <location filename="../main.cpp" line="319"/>
         <source>cannot read the standard input</source>
         <translation>impossible de lire l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="322"/>
+        <location filename="../main.cpp" line="324"/>
         <source>%1: cannot read the file</source>
         <translation>%1 : impossible de lire le fichier</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="344"/>
+        <location filename="../main.cpp" line="346"/>
+        <location filename="../main.cpp" line="482"/>
         <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
         <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="360"/>
+        <location filename="../main.cpp" line="362"/>
         <source>%1: %2 invalid records left out, the first is record %3</source>
         <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
     </message>
@@ -321,103 +324,105 @@ Commandes :
         <translation>--base %1 : le fichier a %2 lignes</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="431"/>
-        <location filename="../main.cpp" line="792"/>
+        <location filename="../main.cpp" line="435"/>
+        <location filename="../main.cpp" line="895"/>
         <source>cannot write the standard output: %1</source>
         <translation>impossible d&apos;écrire sur la sortie standard : %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="436"/>
+        <location filename="../main.cpp" line="440"/>
         <source>not a regular file, or a link that may not be followed</source>
         <translation>ce n&apos;est pas un fichier ordinaire, ou c&apos;est un lien qui ne doit pas être suivi</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="437"/>
+        <location filename="../main.cpp" line="441"/>
         <source>its folder is not writable</source>
         <translation>son dossier n&apos;est pas accessible en écriture</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="438"/>
+        <location filename="../main.cpp" line="442"/>
         <source>writing failed (full disk?)</source>
         <translation>l&apos;écriture a échoué (disque plein ?)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="439"/>
+        <location filename="../main.cpp" line="443"/>
         <source>%1: cannot write the file (%2); nothing was changed</source>
         <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="463"/>
+        <location filename="../main.cpp" line="523"/>
         <source>%1 POIs</source>
         <translation>%1 POI</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="493"/>
+        <location filename="../main.cpp" line="553"/>
         <source>--sort takes name or distance</source>
         <translation>--sort demande name ou distance</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="551"/>
+        <location filename="../main.cpp" line="615"/>
         <source>near needs --base N and --radius-km R</source>
         <translation>near demande --base N et --radius-km R</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="579"/>
+        <location filename="../main.cpp" line="464"/>
+        <location filename="../main.cpp" line="643"/>
         <source>%1: not a GPX file</source>
         <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="632"/>
+        <location filename="../main.cpp" line="696"/>
         <source>merge needs at least two inputs and an output (see --help)</source>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="638"/>
+        <location filename="../main.cpp" line="702"/>
         <source>%1 is one of the inputs: merge writes to a file of its own</source>
         <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="654"/>
+        <location filename="../main.cpp" line="734"/>
         <source>dedupe needs --within-m M</source>
         <translation>dedupe demande --within-m M</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="661"/>
+        <location filename="../main.cpp" line="756"/>
+        <location filename="../main.cpp" line="764"/>
         <source>%1 duplicates removed, %2</source>
         <translation>%1 doublons retirés, %2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="670"/>
+        <location filename="../main.cpp" line="773"/>
         <source>along needs --within-km D</source>
         <translation>along demande --within-km D</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="695"/>
+        <location filename="../main.cpp" line="798"/>
         <source>%1: the route has no point</source>
         <translation>%1 : la route n&apos;a aucun point</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="709"/>
+        <location filename="../main.cpp" line="812"/>
         <source>%1 m</source>
         <translation>%1 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="710"/>
+        <location filename="../main.cpp" line="813"/>
         <source>%1 km and %2 m</source>
         <translation>%1 km  et  %2 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="739"/>
+        <location filename="../main.cpp" line="842"/>
         <source>no crossing can be computed: division by zero (a route along a meridian)</source>
         <translation>aucun croisement calculable : division par zéro (une route le long d&apos;un méridien)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="740"/>
+        <location filename="../main.cpp" line="843"/>
         <source>no crossing can be computed: floating-point overflow</source>
         <translation>aucun croisement calculable : débordement de capacité en virgule flottante</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="741"/>
+        <location filename="../main.cpp" line="844"/>
         <source>no crossing can be computed: invalid floating-point operation</source>
         <translation>aucun croisement calculable : opération en virgule flottante incorrecte</translation>
     </message>

@@ -293,3 +293,189 @@ bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last)
 }
 
 }  // namespace orvalis
+
+namespace orvalis {
+
+namespace {
+
+using namespace xml;
+
+// Raw XML kept as it was, in UTF-8 whatever the file's texts were.
+QByteArray RawUtf8(QByteArrayView raw, bool trusted)
+{
+    return trusted || IsStrictUtf8(raw) ? raw.toByteArray() : DecodeWindows1252(raw).toUtf8();
+}
+
+QString AttributeText(QByteArrayView raw, bool trusted)
+{
+    return DecodeXmlText(trusted ? QString::fromUtf8(raw) : DecodeFileText(raw));
+}
+
+// Where the element whose start tag ends at `afterStart` ends: after the end
+// tag of its qualified name (nested ones of the same name counted), or `limit`.
+qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterStart, qsizetype limit, qsizetype *closeStart)
+{
+    const QByteArray open = '<' + qualified.toByteArray(), close = "</" + qualified.toByteArray();
+    int depth = 1;
+    for (qsizetype i = afterStart; i < limit;) {
+        const qsizetype lt = c.find(i, "<", limit);
+        if (lt < 0)
+            break;
+        if (c.startsWith(lt, "<!--")) {
+            const qsizetype end = c.find(lt + 4, "-->", limit);
+            i = end < 0 ? limit : end + 3;
+            continue;
+        }
+        if (c.startsWith(lt, "<![CDATA[")) {
+            const qsizetype end = c.find(lt + 9, "]]>", limit);
+            i = end < 0 ? limit : end + 3;
+            continue;
+        }
+        const bool closing = c.startsWith(lt, close.constData()) && !IsNameChar(c.at(lt + close.size()));
+        const bool opening = c.startsWith(lt, open.constData()) && !IsNameChar(c.at(lt + open.size()));
+        if (opening) {
+            bool selfClosing = false;
+            i = ForEachAttribute(c, lt + open.size(), &selfClosing, [](QByteArrayView, QByteArrayView) {});
+            depth += selfClosing ? 0 : 1;
+            continue;
+        }
+        if (closing && --depth == 0) {
+            *closeStart = lt;
+            const qsizetype gt = c.find(lt, ">", limit);
+            return gt < 0 ? limit : gt + 1;
+        }
+        i = lt + 1;
+    }
+    *closeStart = limit;
+    return limit;
+}
+
+}  // namespace
+
+PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
+{
+    const XmlText text = PrepareXml(data);
+    const bool trusted = text.transcoded.has_value();
+    const Cursor c(text.data);
+    PoiRecords out;
+    // The namespaces the root declares, for the extensions written back.
+    qsizetype nameEnd = 0;
+    if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
+        bool selfClosing = false;
+        ForEachAttribute(c, nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+            if (name.startsWith("xmlns:"))
+                out.namespaces.emplace_back(name.sliced(6).toByteArray(), value.toByteArray());
+        });
+    }
+    ForEachElement(c, {"wpt"}, [&](const Element &e) {
+        PoiRecord r;
+        r.lat = e.lat.toByteArray().trimmed();
+        r.lon = e.lon.toByteArray().trimmed();
+        // The direct children, each to its own field.
+        for (qsizetype i = e.contentStart; i < e.contentEnd;) {
+            const qsizetype lt = c.find(i, "<", e.contentEnd);
+            if (lt < 0)
+                break;
+            if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
+                const bool comment = c.startsWith(lt, "<!--");
+                const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>", e.contentEnd);
+                i = end < 0 ? e.contentEnd : end + 3;
+                continue;
+            }
+            const Tag tag = ReadTagName(c, lt);
+            if (tag.name.isEmpty()) {
+                i = lt + 1;
+                continue;
+            }
+            bool selfClosing = false;
+            QString href;
+            const qsizetype afterStart = ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+                if (LocalName(name) == "href")
+                    href = AttributeText(value, trusted);
+            });
+            qsizetype closeStart = afterStart;
+            const qsizetype end = selfClosing ? afterStart : ElementEnd(c, tag.name, afterStart, e.contentEnd, &closeStart);
+            // An element never closed is damage, not data: nothing of it is written back.
+            const bool closed = selfClosing || closeStart < e.contentEnd;
+            const QByteArrayView local = LocalName(tag.name);
+            auto textOf = [&] { return selfClosing ? QString() : ElementTextAt(c, tag.nameEnd, closeStart, trusted); };
+            QString *field = local == "ele" ? &r.ele : local == "time" ? &r.time : local == "name" ? &r.name
+                           : local == "cmt" ? &r.cmt : local == "desc" ? &r.desc : local == "src" ? &r.src
+                           : local == "sym" ? &r.sym : local == "type" ? &r.type : nullptr;
+            if (field) {
+                *field = textOf();
+            } else if (local == "link") {
+                PoiLink link;
+                link.href = href;
+                const Cursor inner(c.slice(0, closeStart));
+                qsizetype innerEnd = 0;
+                if (FindElement(inner, afterStart, closeStart, "text", &innerEnd) >= 0)
+                    link.text = ElementTextAt(inner, innerEnd, closeStart, trusted);
+                if (FindElement(inner, afterStart, closeStart, "type", &innerEnd) >= 0)
+                    link.type = ElementTextAt(inner, innerEnd, closeStart, trusted);
+                r.links.push_back(link);
+            } else if (local == "extensions" && closed) {
+                r.extensionsXml = RawUtf8(c.slice(afterStart, closeStart), trusted);
+            } else if (closed && local != "extensions") {
+                r.otherXml.push_back(RawUtf8(c.slice(lt, end), trusted));
+            }
+            i = end;
+        }
+        out.records.push_back(std::move(r));
+        if (result)
+            ++result->counter;
+        return true;
+    });
+    return out;
+}
+
+QByteArray GpxRecordBytes(const PoiRecords &in, bool strict, int *written)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\"";
+    for (const auto &[prefix, uri] : in.namespaces)
+        out += " xmlns:" + prefix + "=\"" + uri + '"';
+    out += ">\n";
+    int count = 0;
+    for (const PoiRecord &r : in.records) {
+        QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        // The schema's longitudes lie in [-180, 180): 180 is -180.
+        if (strict && ParseDecimal(QString::fromLatin1(lon), u'.') == 180.0L)
+            lon = "-180";
+        out += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">";
+        auto field = [&](const char *tag, const QString &value) {
+            if (!value.isEmpty())
+                out += QByteArray("\n  <") + tag + '>' + XmlTextBytes(value) + "</" + tag + '>';
+        };
+        field("ele", r.ele);
+        field("time", r.time);
+        field("name", r.name);
+        field("cmt", r.cmt);
+        field("desc", r.desc);
+        field("src", r.src);
+        for (const PoiLink &link : r.links) {
+            out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
+            if (!link.text.isEmpty())
+                out += "<text>" + XmlTextBytes(link.text) + "</text>";
+            if (!link.type.isEmpty())
+                out += "<type>" + XmlTextBytes(link.type) + "</type>";
+            out += "</link>";
+        }
+        field("sym", r.sym);
+        field("type", r.type);
+        for (const QByteArray &other : r.otherXml)
+            out += "\n  " + other;
+        if (!r.extensionsXml.isEmpty())
+            out += "\n  <extensions>" + r.extensionsXml + "</extensions>";
+        out += "\n</wpt>\n";
+        ++count;
+    }
+    out += "</gpx>\n";
+    if (written)
+        *written = count;
+    return out;
+}
+
+}  // namespace orvalis

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/ov2_format.h"
+#include "files/poi_record.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -52,5 +53,11 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = 
 
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
 bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);
+
+// Every waypoint of a GPX file as a record, every field kept (orvalis-cli).
+PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result = nullptr);
+// GPX 1.1 of the records, in their order; `strict` writes longitude 180 as -180
+// (the schema's range). `written` receives how many waypoints it holds.
+QByteArray GpxRecordBytes(const PoiRecords &records, bool strict, int *written = nullptr);
 
 }  // namespace orvalis

@@ -446,4 +446,94 @@ bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QCh
     return device.write(bytes) == bytes.size();
 }
 
+namespace {
+
+// An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
+QByteArray ExactOv2Text(int32_t value)
+{
+    const int64_t v = value;
+    const int64_t a = v < 0 ? -v : v;
+    QByteArray out = v < 0 ? "-" : "";
+    out += QByteArray::number(static_cast<qlonglong>(a / 100000)) + '.' +
+           QByteArray::number(static_cast<qlonglong>(a % 100000)).rightJustified(5, '0');
+    return out;
+}
+
+}  // namespace
+
+PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
+{
+    // The same walk as the table's reader, keeping the integers themselves.
+    PoiRecords out;
+    ReadResult read;
+    const char *bytes = data.data();
+    const qint64 size = data.size();
+    for (qint64 pos = 0; pos < size;) {
+        const qint64 start = pos;
+        const auto type = static_cast<unsigned char>(bytes[pos++]);
+        if (type == 1) {
+            if (size - pos < 20) {
+                read.truncated = true;
+                break;
+            }
+            pos += 20;
+            continue;
+        }
+        if (type != 0 && type != 2 && type != 3) {
+            ++read.unknownBytes;
+            continue;
+        }
+        if (size - pos < (type == 2 ? 12 : 4)) {
+            read.truncated = true;
+            break;
+        }
+        const qint64 length = U32(bytes + pos);
+        if (length < 5) {
+            read.truncated = true;
+            break;
+        }
+        if (type == 2) {
+            const auto name = RecordName(bytes, size, start, length);
+            if (!name || start + length < pos + 12 + name->size() + 1) {
+                read.truncated = true;
+                break;
+            }
+            PoiRecord r;
+            r.lon = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 4)));
+            r.lat = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 8)));
+            r.name = DecodeFileText(*name);
+            out.records.push_back(std::move(r));
+            ++read.counter;
+        } else if (type == 3) {
+            ++read.counter;  // an extended record takes a POI number
+        }
+        if (start + length > size) {
+            read.truncated = true;  // cut short: a complete simple record is kept, nothing after it
+            break;
+        }
+        pos = start + length;
+    }
+    if (result)
+        *result = read;
+    return out;
+}
+
+QByteArray Ov2RecordBytes(const PoiRecords &in, int *written)
+{
+    // One text a POI: the name, with its description joined as the window does.
+    PoiTable table;
+    table.setRowCount(static_cast<int>(in.records.size()) + 1);
+    int row = 0;
+    for (const PoiRecord &r : in.records) {
+        ++row;
+        table.setNumber(row, row);
+        table.setField(row, FieldLatitude, QString::fromLatin1(r.lat));
+        table.setField(row, FieldLongitude, QString::fromLatin1(r.lon));
+        table.setField(row, FieldDescription, JoinedName(r));
+    }
+    if (written)
+        *written = row;
+    return Ov2FileBytes(table, 1, row, u'.');
+}
+
 }  // namespace orvalis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/poi_record.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -63,5 +64,10 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator);
 QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator);
 // Writes them to an open device; false when the device refuses a byte.
 bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator);
+
+// The POIs of an OV2 file as records, coordinates exact (orvalis-cli), and
+// back: the name and description joined into the one text OV2 holds.
+PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
+QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
 
 }  // namespace orvalis

@@ -48,6 +48,18 @@ Tag ReadTagName(const Cursor &c, qsizetype lt)
 // (the end of the file when the tag is cut short) and whether it closed itself.
 qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing)
 {
+    return ForEachAttribute(c, i, selfClosing, [&](QByteArrayView qualified, QByteArrayView value) {
+        const QByteArrayView name = LocalName(qualified);
+        if (name == "lat")
+            *lat = value;
+        else if (name == "lon")
+            *lon = value;
+    });
+}
+
+qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
+                           const std::function<void(QByteArrayView, QByteArrayView)> &visit)
+{
     *selfClosing = false;
     while (i < c.size()) {
         const char ch = c.at(i);
@@ -64,7 +76,7 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
         const qsizetype nameStart = i;
         while (i < c.size() && IsNameChar(c.at(i)))
             ++i;
-        const QByteArrayView name = LocalName(c.slice(nameStart, i));
+        const QByteArrayView name = c.slice(nameStart, i);
         if (i == nameStart) {
             ++i;  // stray character
             continue;
@@ -83,11 +95,7 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
         qsizetype valueEnd = valueStart;
         while (valueEnd < c.size() && c.at(valueEnd) != quote)
             ++valueEnd;
-        const QByteArrayView value = c.slice(valueStart, valueEnd);
-        if (name == "lat")
-            *lat = value;
-        else if (name == "lon")
-            *lon = value;
+        visit(name, c.slice(valueStart, valueEnd));
         i = valueEnd + 1;
     }
     return c.size();

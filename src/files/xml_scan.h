@@ -76,6 +76,9 @@ Tag ReadTagName(const Cursor &c, qsizetype lt);
 // Attributes up to the end of the start tag; returns the position after '>'
 // (the end of the file when the tag is cut short) and whether it closed itself.
 qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing);
+// Every attribute of the start tag from `i`: its qualified name and raw value.
+qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
+                           const std::function<void(QByteArrayView, QByteArrayView)> &visit);
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
 // taken as text, comments dropped, entities resolved; each run of text decided
 // by DecodeFileText, or UTF-8 as it is when `trusted` (a declared encoding).

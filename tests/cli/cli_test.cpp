@@ -616,3 +616,36 @@ TEST(Cli, CsvAsScriptsExpectIt)
     EXPECT_NEAR(lats[1], 48 + 51.0 / 60 + 7.0 / 3600, 1e-5);
     EXPECT_NEAR(lons[1], -(2 + 20.0 / 60 + 30.0 / 3600), 1e-5);
 }
+
+TEST(Cli, GpxAndOv2ConvertWithoutLoss)
+{
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx");
+    WriteFile(in, "<gpx><wpt lat='-79.1234567' lon='179.9876543'><ele>12.5</ele><time>2024-01-02T03:04:05Z</time>"
+                  "<name>Brest</name><sym>Flag</sym></wpt><wpt lat='1' lon='2'><name>Zoo</name><desc>d</desc></wpt></gpx>");
+    const QString once = temp.filePath("once.gpx"), twice = temp.filePath("twice.gpx");
+    ASSERT_EQ(RunCli("C", {"convert", in, once}).code, 0);
+    ASSERT_EQ(RunCli("C", {"convert", once, twice}).code, 0);
+    const QByteArray a = Read(once);
+    EXPECT_EQ(a, Read(twice));  // byte-stable
+    EXPECT_TRUE(a.contains("lat=\"-79.1234567\" lon=\"179.9876543\""));
+    EXPECT_TRUE(a.contains("<ele>12.5</ele>") && a.contains("<time>2024-01-02T03:04:05Z</time>") && a.contains("<sym>Flag</sym>"));
+    EXPECT_TRUE(a.contains("<name>Brest</name>"));  // no " - " added, ever
+    EXPECT_LT(a.indexOf("Brest"), a.indexOf("Zoo"));  // file order
+    // OV2 integers a float cannot hold come back exactly, through GPX too.
+    const QString ov2 = temp.filePath("in.ov2");
+    WriteOv2File(ov2, {{"16.52091", "179.99999", "a"}});
+    QByteArray raw = Read(ov2);
+    ASSERT_TRUE(WriteFile(temp.filePath("exact.ov2"), raw));
+    ASSERT_EQ(RunCli("C", {"convert", temp.filePath("exact.ov2"), temp.filePath("exact.gpx")}).code, 0);
+    EXPECT_TRUE(Read(temp.filePath("exact.gpx")).contains("lon=\"179.99999\"")) << Read(temp.filePath("exact.gpx")).toStdString();
+    ASSERT_EQ(RunCli("C", {"convert", temp.filePath("exact.gpx"), temp.filePath("back.ov2")}).code, 0);
+    EXPECT_EQ(Read(temp.filePath("back.ov2")), raw);
+    // merge and dedupe keep every field too.
+    const Result merged = RunCli("C", {"merge", in, temp.filePath("exact.ov2"), temp.filePath("all.gpx")});
+    EXPECT_EQ(merged.out, QStringLiteral("3 POIs\n")) << merged.err.toStdString();
+    EXPECT_TRUE(Read(temp.filePath("all.gpx")).contains("<ele>12.5</ele>"));
+    const Result deduped = RunCli("C", {"dedupe", temp.filePath("all.gpx"), temp.filePath("d.gpx"), "--within-m", "5"});
+    EXPECT_EQ(deduped.out, QStringLiteral("0 duplicates removed, 3 POIs\n"));
+    EXPECT_TRUE(Read(temp.filePath("d.gpx")).contains("<time>2024-01-02T03:04:05Z</time>"));
+}

@@ -1,9 +1,12 @@
 #include "files/csv_format.h"
 #include "files/geojson_format.h"
 #include "files/kml_format.h"
+#include "files/gpx_format.h"
+#include "files/ov2_format.h"
 #include "files/poi_formats.h"
 #include "support/tables.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -163,4 +166,93 @@ TEST(Formats, CoordinateTextsInDegreesAndMinutes)
     EXPECT_NEAR(static_cast<double>(*ParseCoordinateText("O 1 30")), -1.5, 1e-12);  // Ouest
     for (const char *bad : {"", "N", "N 48 61", "48 -5", "N48 S", "12 km", "N -48", "1 2 3 4"})
         EXPECT_FALSE(ParseCoordinateText(QString::fromUtf8(bad))) << bad;
+}
+
+namespace {
+
+QByteArray FileAt(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
+{
+    const QByteArray rich =
+        "<?xml version='1.0'?><gpx version='1.1' xmlns='http://www.topografix.com/GPX/1/1' xmlns:x='urn:x'>"
+        "<wpt lat='-179.1234567' lon=' 48.85 '><ele>35.5</ele><time>2024-05-01T10:00:00Z</time><name>Brest</name>"
+        "<cmt>a &amp; b</cmt><desc>Port \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</desc><src>me</src>"
+        "<link href='https://e.org/?a=1&amp;b=2'><text>site</text><type>text/html</type></link><link href='x'/>"
+        "<sym>Flag</sym><type>user</type><fix>3d</fix><extensions><x:a k='v'>1</x:a></extensions></wpt>"
+        "<wpt lat='1' lon='2'><name>Fr\xE8res</name></wpt><wpt lat='25e-1' lon='3'/></gpx>";
+    QStringList files = {QString()};
+    for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "expertgps.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx",
+                             "unicsv_encoding.gpx"})
+        files << QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name);
+    for (const QString &file : files) {
+        const QByteArray source = file.isEmpty() ? rich : FileAt(file);
+        ASSERT_FALSE(source.isEmpty()) << file.toStdString();
+        const PoiRecords first = ReadGpxRecords(source);
+        const QByteArray once = GpxRecordBytes(first, false);
+        const PoiRecords second = ReadGpxRecords(once);
+        ASSERT_EQ(second.records.size(), first.records.size()) << file.toStdString();
+        for (size_t i = 0; i < first.records.size(); ++i) {
+            PoiRecord expected = first.records[i];
+            expected.lat = PlainDecimalText(expected.lat);  // "25e-1" is written 2.5
+            expected.lon = PlainDecimalText(expected.lon);
+            EXPECT_EQ(second.records[i], expected) << file.toStdString() << " waypoint " << i;
+        }
+        EXPECT_EQ(GpxRecordBytes(second, false), once) << file.toStdString();  // byte-stable after one pass
+    }
+    const PoiRecords r = ReadGpxRecords(rich);
+    ASSERT_EQ(r.records.size(), 3u);
+    EXPECT_EQ(r.records[0].lat, "-179.1234567");  // exact, never cut
+    EXPECT_EQ(r.records[0].lon, "48.85");
+    EXPECT_EQ(r.records[0].ele, "35.5");
+    EXPECT_EQ(r.records[0].cmt, "a & b");
+    EXPECT_EQ(r.records[0].links.size(), 2u);
+    EXPECT_EQ(r.records[0].links[0].href, "https://e.org/?a=1&b=2");
+    EXPECT_EQ(r.records[0].links[0].type, "text/html");
+    EXPECT_EQ(r.records[0].otherXml, std::vector<QByteArray>{"<fix>3d</fix>"});
+    EXPECT_EQ(r.records[0].extensionsXml, "<x:a k='v'>1</x:a>");
+    EXPECT_EQ(r.records[1].name, QStringLiteral("Frères"));  // each text decided on its own
+    EXPECT_EQ(r.namespaces, (std::vector<std::pair<QByteArray, QByteArray>>{{"x", "urn:x"}}));
+    EXPECT_EQ(JoinedName(r.records[0]), QString::fromUtf8("Brest - Port \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97"));
+    // An element never closed is damage: dropped, so what is written is well formed and settles.
+    const PoiRecords damaged = ReadGpxRecords("<gpx><wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res</name><dwpt lat/desc></wpt></gpx>");
+    ASSERT_EQ(damaged.records.size(), 1u);
+    EXPECT_TRUE(damaged.records[0].otherXml.empty());
+    EXPECT_EQ(GpxRecordBytes(ReadGpxRecords(GpxRecordBytes(damaged, false)), false), GpxRecordBytes(damaged, false));
+    // A name never grows: no " - " is added where there is no description.
+    EXPECT_EQ(ReadGpxRecords(GpxRecordBytes(ReadGpxRecords("<gpx><wpt lat='1' lon='2'><name>Brest</name></wpt></gpx>"), false))
+                  .records[0].name,
+              QStringLiteral("Brest"));
+}
+
+TEST(Records, Ov2IntegersSurviveExactly)
+{
+    // Integers a 32-bit float cannot hold, and both ends of the range.
+    PoiRecords in;
+    for (const auto &[lat, lon] : {std::pair{"16.520912", "179.99999"}, std::pair{"-89.99999", "-180.00000"},
+                                   std::pair{"45.00001", "0.00001"}}) {
+        PoiRecord r;
+        r.lat = lat;
+        r.lon = lon;
+        r.name = QStringLiteral("x");
+        in.records.push_back(r);
+    }
+    in.records[0].lat = "165.20912";  // as OV2 writes 16520912
+    in.records[0].lat = "89.99999";
+    const QByteArray ov2 = Ov2RecordBytes(in);
+    const PoiRecords back = ReadOv2Records(ov2);
+    ASSERT_EQ(back.records.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(back.records[i].lat, in.records[i].lat) << i;
+        EXPECT_EQ(back.records[i].lon, in.records[i].lon) << i;
+    }
+    EXPECT_EQ(Ov2RecordBytes(back), ov2);
+    // Through GPX and back: the same integers.
+    EXPECT_EQ(Ov2RecordBytes(ReadGpxRecords(GpxRecordBytes(back, false))), ov2);
 }

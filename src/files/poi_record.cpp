@@ -1,0 +1,37 @@
+#include "files/poi_record.h"
+
+#include "geo/decimal_entry.h"
+
+#include <QLocale>
+
+namespace orvalis {
+
+QString JoinedName(const PoiRecord &record)
+{
+    return record.desc.isEmpty() ? record.name : record.name + QStringLiteral(" - ") + record.desc;
+}
+
+QByteArray PlainDecimalText(QByteArrayView text)
+{
+    QByteArray t = text.toByteArray().trimmed();
+    // xsd:decimal: a sign, digits, a point, digits; at least one digit.
+    qsizetype i = (t.startsWith('-') || t.startsWith('+')) ? 1 : 0;
+    int digits = 0, points = 0;
+    bool plain = i < t.size();
+    for (; i < t.size() && plain; ++i) {
+        if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else if (t[i] == '.' && points++ == 0)
+            continue;
+        else
+            plain = false;
+    }
+    if (plain && digits > 0)
+        return t;
+    const auto value = ParseDecimal(QString::fromLatin1(t), u'.');
+    if (!value)
+        return {};
+    return QByteArray::number(static_cast<double>(*value), 'f', QLocale::FloatingPointShortest);
+}
+
+}  // namespace orvalis

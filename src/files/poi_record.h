@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <utility>
+#include <vector>
+
+namespace orvalis {
+
+// A link of a GPX waypoint.
+struct PoiLink {
+    QString href, text, type;
+    bool operator==(const PoiLink &) const = default;
+};
+
+// One POI as orvalis-cli converts it, without loss: the coordinates as the
+// source wrote them (a plain decimal text with '.', or an OV2 integer of
+// hundred-thousandths written out exactly), the texts of a GPX 1.1 waypoint,
+// and what a format holds beyond them, kept for formats that can hold it.
+struct PoiRecord {
+    QByteArray lat, lon;
+    QString ele, time, name, cmt, desc, src, sym, type;
+    std::vector<PoiLink> links;
+    // GPX: the other child elements of the waypoint, and the inside of its
+    // <extensions>, as raw XML (UTF-8), written back as they were.
+    std::vector<QByteArray> otherXml;
+    QByteArray extensionsXml;
+    bool operator==(const PoiRecord &) const = default;
+};
+
+// A file's records, with what its writer must repeat: the namespace
+// declarations the raw XML needs (xmlns:prefix="uri").
+struct PoiRecords {
+    std::vector<PoiRecord> records;
+    std::vector<std::pair<QByteArray, QByteArray>> namespaces;
+};
+
+// The one text of formats that hold a single one (OV2, the window's table):
+// the name, and " - " and the description when there is one.
+QString JoinedName(const PoiRecord &record);
+
+// A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
+// GPX 1.1's decimal type has no exponent. Empty when it is no number.
+QByteArray PlainDecimalText(QByteArrayView text);
+
+}  // namespace orvalis
