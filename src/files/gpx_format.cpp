@@ -363,8 +363,18 @@ PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
     if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
         bool selfClosing = false;
         ForEachAttribute(c, nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
-            if (name.startsWith("xmlns:"))
-                out.namespaces.emplace_back(name.sliced(6).toByteArray(), value.toByteArray());
+            // Only declarations that can be written back as they are: a plain prefix, a URI
+            // without markup (a damaged root tag gives neither).
+            if (!name.startsWith("xmlns:") || name.size() == 6)
+                return;
+            const QByteArrayView prefix = name.sliced(6);
+            const bool plainPrefix = std::all_of(prefix.begin(), prefix.end(), [](char ch) { return IsNameChar(ch) && ch != ':'; });
+            const bool plainUri = std::none_of(value.begin(), value.end(), [](char ch) {
+                return ch == '<' || ch == '>' || ch == '&' || ch == '"' || static_cast<unsigned char>(ch) < 0x20;
+            });
+            const bool known = std::any_of(out.namespaces.begin(), out.namespaces.end(), [&](const auto &ns) { return ns.first == prefix; });
+            if (plainPrefix && plainUri && !known)
+                out.namespaces.emplace_back(prefix.toByteArray(), value.toByteArray());
         });
     }
     ForEachElement(c, {"wpt"}, [&](const Element &e) {

@@ -225,6 +225,9 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
     ASSERT_EQ(damaged.records.size(), 1u);
     EXPECT_TRUE(damaged.records[0].otherXml.empty());
     EXPECT_EQ(GpxRecordBytes(ReadGpxRecords(GpxRecordBytes(damaged, false)), false), GpxRecordBytes(damaged, false));
+    // A namespace declaration that could not be written back as it is (markup in a damaged root tag) is dropped.
+    const PoiRecords root = ReadGpxRecords("<gpx xmlns:a=\"urn:a\" xmlns:b=\"urn:<gpx><w\"><wpt lat=\"1\" lon=\"2\"/></gpx>");
+    EXPECT_EQ(root.namespaces, (std::vector<std::pair<QByteArray, QByteArray>>{{"a", "urn:a"}}));
     // A name never grows: no " - " is added where there is no description.
     EXPECT_EQ(ReadGpxRecords(GpxRecordBytes(ReadGpxRecords("<gpx><wpt lat='1' lon='2'><name>Brest</name></wpt></gpx>"), false))
                   .records[0].name,
