@@ -1,6 +1,9 @@
 // orvalis-cli: the program's engine without a window.
 #include "app/version.h"
+#include "files/csv_format.h"
+#include "files/geojson_format.h"
 #include "files/gpx_format.h"
+#include "files/kml_format.h"
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/save_file.h"
@@ -444,8 +447,9 @@ private:
         }
     }
 
-    // GPX and OV2 go through records: every field kept, coordinates exact, file order.
-    static bool RecordFormat(PoiFormat f) { return f == PoiFormat::Gpx || f == PoiFormat::Ov2; }
+    // Conversions go through records: every field the formats hold kept, coordinates
+    // exact, file order. The window's CSV layout goes through the table.
+    static bool RecordFormat(PoiFormat f) { return f != PoiFormat::WindowCsv; }
     bool recordsFor(std::initializer_list<QByteArray> inputs, const QByteArray &out) const
     {
         for (const QByteArray &in : inputs)
@@ -459,12 +463,30 @@ private:
         const QByteArray data = readInput(path);
         ReadResult result;
         PoiRecords read;
-        if (format == PoiFormat::Gpx) {
+        switch (format) {
+        case PoiFormat::Gpx:
             if (!IsGpxDocument(data))
                 throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(path))};
             read = ReadGpxRecords(data, &result);
-        } else {
+            break;
+        case PoiFormat::Ov2:
             read = ReadOv2Records(data, &result);
+            break;
+        case PoiFormat::Kml:
+            if (!IsKmlDocument(data))
+                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(path), QCoreApplication::translate("Cli", "not a KML file"))};
+            read = ReadKmlRecords(data);
+            break;
+        case PoiFormat::GeoJson: {
+            std::optional<PoiRecords> json = ReadGeoJsonRecords(data);
+            if (!json)
+                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(path), QCoreApplication::translate("Cli", "not a GeoJSON file"))};
+            read = std::move(*json);
+            break;
+        }
+        default:
+            read = ReadCsvRecords(data, &result);
+            break;
         }
         checkRead(path, format, data, result, read.records.empty());
         // The same rule as for rows: coordinates in range, or the record is named.
@@ -496,8 +518,25 @@ private:
     int writeRecords(const QByteArray &path, const PoiRecords &records)
     {
         int written = 0;
-        writeBytes(path, FormatFor(path, to_, "--to") == PoiFormat::Gpx ? GpxRecordBytes(records, gpx11_, &written)
-                                                                        : Ov2RecordBytes(records, &written));
+        QByteArray bytes;
+        switch (FormatFor(path, to_, "--to")) {
+        case PoiFormat::Gpx:
+            bytes = GpxRecordBytes(records, gpx11_, &written);
+            break;
+        case PoiFormat::Ov2:
+            bytes = Ov2RecordBytes(records, &written);
+            break;
+        case PoiFormat::Kml:
+            bytes = KmlRecordBytes(records, &written);
+            break;
+        case PoiFormat::GeoJson:
+            bytes = GeoJsonRecordBytes(records, &written);
+            break;
+        default:
+            bytes = CsvRecordBytes(records, &written);
+            break;
+        }
+        writeBytes(path, bytes);
         return written;
     }
     // The rows, in order, as a table of their own.

@@ -145,6 +145,26 @@ int ColumnOf(const QStringList &header, std::initializer_list<const char *> name
     return -1;
 }
 
+// A CSV file cut into records: with the UTF-8 mark the whole file is UTF-8;
+// otherwise the records are cut on the bytes (one character each) and every
+// field decided on its own. ',' or ';' between fields, the one the first line has more of.
+struct CsvText {
+    explicit CsvText(QByteArrayView data)
+        : marked(data.startsWith("\xEF\xBB\xBF")),
+          text(marked ? QString::fromUtf8(data.sliced(3)) : QString::fromLatin1(data))
+    {
+        const QString firstLine = text.left(text.indexOf(u'\n'));
+        delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
+        records = CsvRecords(text, delimiter);
+    }
+    QString decoded(const QString &field) const { return marked || field.isEmpty() ? field : DecodeFileText(field.toLatin1()); }
+
+    bool marked;
+    QString text;
+    QChar delimiter;
+    QList<QStringList> records;
+};
+
 }  // namespace
 
 std::optional<long double> ParseCoordinateText(const QString &input)
@@ -219,14 +239,10 @@ QString CoordinateCell(const QString &text, QChar separator)
 ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
-    // With the UTF-8 mark the whole file is UTF-8; otherwise the records are cut
-    // on the bytes (one character each) and every field decided on its own.
-    const bool marked = data.startsWith("\xEF\xBB\xBF");
-    const QString text = marked ? QString::fromUtf8(data.sliced(3)) : QString::fromLatin1(data);
-    auto decoded = [&](const QString &field) { return marked || field.isEmpty() ? field : DecodeFileText(field.toLatin1()); };
-    const QString firstLine = text.left(text.indexOf(u'\n'));
-    const QChar delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
-    QList<QStringList> records = CsvRecords(text, delimiter);
+    CsvText csv(data);
+    QList<QStringList> &records = csv.records;
+    const QChar delimiter = csv.delimiter;
+    auto decoded = [&](const QString &field) { return csv.decoded(field); };
     int lat = -1, lon = -1, name = -1, desc = -1;
     if (!records.isEmpty()) {
         const QStringList &header = records.first();
@@ -326,6 +342,141 @@ QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *writt
     if (written)
         *written = count;
     // UTF-8; with its mark only where a name's UTF-8 would read as Windows-1252 without it.
+    return (readsBack ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + text.toUtf8();
+}
+
+PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result)
+{
+    PoiRecords out;
+    ReadResult read;
+    CsvText csv(data);
+    QList<QStringList> &records = csv.records;
+    auto decoded = [&](const QString &field) { return csv.decoded(field); };
+    if (records.isEmpty()) {
+        if (result)
+            *result = read;
+        return out;
+    }
+    QStringList header = records.first();
+    for (QString &h : header)
+        h = decoded(h).trimmed();
+    const int lat = ColumnOf(header, {"lat", "latitude"}), lon = ColumnOf(header, {"lon", "lng", "long", "longitude"});
+    if (lat < 0 || lon < 0) {
+        // Without a header the table's reading decides the layout; the same rows come out of it.
+        PoiTable table;
+        read = ReadCsv(data, table, u'.');
+        for (int row = 1; row <= (table.isEmptyForAdd() ? 0 : table.lastRow()); ++row) {
+            PoiRecord r;
+            r.lat = table.field(row, FieldLatitude).toLatin1();
+            r.lon = table.field(row, FieldLongitude).toLatin1();
+            r.name = table.field(row, FieldDescription);
+            out.records.push_back(std::move(r));
+        }
+        if (result)
+            *result = read;
+        return out;
+    }
+    records.removeFirst();
+    // The known columns to the record's fields, every other column a property.
+    const int name = ColumnOf(header, {"name", "title", "label"}), desc = ColumnOf(header, {"desc", "description"});
+    const int cmt = ColumnOf(header, {"cmt", "comment"}), ele = ColumnOf(header, {"ele", "elevation", "alt", "altitude"});
+    const int time = ColumnOf(header, {"time"}), sym = ColumnOf(header, {"sym", "symbol"}), type = ColumnOf(header, {"type"});
+    const int src = ColumnOf(header, {"src", "source"});
+    const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
+    int record = 1;
+    for (const QStringList &fields : std::as_const(records)) {
+        ++record;
+        const QString latText = decoded(fields.value(lat)).trimmed(), lonText = decoded(fields.value(lon)).trimmed();
+        const auto latValue = ParseCoordinateText(latText), lonValue = ParseCoordinateText(lonText);
+        if (!latValue || !lonValue) {
+            if (read.skipped++ == 0)
+                read.firstSkipped = record;
+            continue;
+        }
+        // The source's own text when it is a decimal; degrees and minutes as decimal degrees.
+        auto exact = [](const QString &t, long double v) {
+            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
+                return QString(t).replace(u',', u'.').toLatin1();
+            return QByteArray::number(static_cast<double>(v), 'f', 7);
+        };
+        PoiRecord r;
+        r.lat = exact(latText, *latValue);
+        r.lon = exact(lonText, *lonValue);
+        auto column = [&](int c) { return c >= 0 ? decoded(fields.value(c)) : QString(); };
+        r.name = column(name);
+        r.desc = column(desc);
+        r.cmt = column(cmt);
+        r.ele = column(ele).trimmed();
+        r.time = column(time).trimmed();
+        r.sym = column(sym);
+        r.type = column(type);
+        r.src = column(src);
+        for (int c = 0; c < header.size(); ++c)
+            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty())
+                r.properties.push_back({header[c], JsonStringOf(column(c))});
+        out.records.push_back(std::move(r));
+        ++read.counter;
+    }
+    if (result)
+        *result = read;
+    return out;
+}
+
+QByteArray CsvRecordBytes(const PoiRecords &in, int *written)
+{
+    // The columns any record fills, in a fixed order, then the properties' keys as they come.
+    const std::pair<const char *, QString PoiRecord::*> fields[] = {
+        {"description", &PoiRecord::desc}, {"comment", &PoiRecord::cmt}, {"elevation", &PoiRecord::ele},
+        {"time", &PoiRecord::time},        {"symbol", &PoiRecord::sym},  {"type", &PoiRecord::type},
+        {"source", &PoiRecord::src}};
+    std::vector<std::pair<QString, QString PoiRecord::*>> used;
+    for (const auto &field : fields) {
+        const auto member = field.second;
+        if (std::any_of(in.records.begin(), in.records.end(), [member](const PoiRecord &r) { return !(r.*member).isEmpty(); }))
+            used.emplace_back(QString::fromLatin1(field.first), member);
+    }
+    QStringList keys;
+    for (const PoiRecord &r : in.records)
+        for (const PoiProperty &p : r.properties)
+            if (!keys.contains(p.key))
+                keys << p.key;
+    auto quoted = [](QString f) {
+        if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
+            return f;
+        f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        return u'"' + f + u'"';
+    };
+    QStringList head = {QStringLiteral("latitude"), QStringLiteral("longitude"), QStringLiteral("name")};
+    for (const auto &u : used)
+        head << u.first;
+    for (const QString &k : keys)
+        head << quoted(k);
+    QString text = head.join(u',') + QStringLiteral("\r\n");
+    bool readsBack = true;
+    int count = 0;
+    for (const PoiRecord &r : in.records) {
+        const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        QStringList line = {QString::fromLatin1(lat), QString::fromLatin1(lon), quoted(r.name)};
+        readsBack = readsBack && Utf8ReadsBack(r.name);
+        for (const auto &u : used) {
+            line << quoted(r.*(u.second));
+            readsBack = readsBack && Utf8ReadsBack(r.*(u.second));
+        }
+        for (const QString &k : keys) {
+            QString value;
+            for (const PoiProperty &p : r.properties)
+                if (p.key == k)
+                    value = PropertyText(p.json);
+            line << quoted(value);
+            readsBack = readsBack && Utf8ReadsBack(value);
+        }
+        text += line.join(u',') + QStringLiteral("\r\n");
+        ++count;
+    }
+    if (written)
+        *written = count;
     return (readsBack ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + text.toUtf8();
 }
 

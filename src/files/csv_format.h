@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/ov2_format.h"
+#include "files/poi_record.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -33,5 +34,11 @@ std::optional<long double> ParseCoordinateText(const QString &text);
 // quoting, every row; `written` receives how many.
 QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *written = nullptr);
 bool WriteCsv(QIODevice &device, const PoiTable &table);
+
+// CSV rows as records: with a header, its known columns to the record's fields
+// and every other column a property; without one, as ReadCsv lays it out.
+// And back: the scripts' layout with a column for every field some record has.
+PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result = nullptr);
+QByteArray CsvRecordBytes(const PoiRecords &records, int *written = nullptr);
 
 }  // namespace orvalis

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -22,15 +23,24 @@ QString CoordinateCell(double value, QChar separator)
     return ToLocaleSeparator(text, separator).left(9);
 }
 
-void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, ReadResult *result)
+// The position of a point feature (or of a bare point): [lon, lat, ...], empty for anything else.
+QJsonArray PointPosition(const QJsonObject &feature)
 {
     const QJsonObject geometry = feature.value(QStringLiteral("type")) == QStringLiteral("Point")
                                      ? feature
                                      : feature.value(QStringLiteral("geometry")).toObject();
     if (geometry.value(QStringLiteral("type")) != QStringLiteral("Point"))
-        return;
+        return {};
     const QJsonArray position = geometry.value(QStringLiteral("coordinates")).toArray();
     if (position.size() < 2 || !position.at(0).isDouble() || !position.at(1).isDouble())
+        return {};
+    return position;
+}
+
+void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, ReadResult *result)
+{
+    const QJsonArray position = PointPosition(feature);
+    if (position.isEmpty())
         return;
     const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
     const QString name = properties.value(QStringLiteral("name")).toString();
@@ -135,6 +145,108 @@ QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last)
                R"(]},"properties":{"name":)" + JsonString(table.field(row, FieldDescription)) + "}}";
     }
     out += "\n]}\n";
+    return out;
+}
+
+namespace {
+
+// A JSON number's shortest text, which reads back as the same double.
+QByteArray NumberText(double value)
+{
+    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QByteArray CompactJson(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+void AddRecord(const QJsonObject &feature, PoiRecords &out)
+{
+    const QJsonArray position = PointPosition(feature);
+    if (position.isEmpty())
+        return;
+    PoiRecord r;
+    r.lon = NumberText(position.at(0).toDouble());
+    r.lat = NumberText(position.at(1).toDouble());
+    if (position.size() > 2 && position.at(2).isDouble())
+        r.ele = QString::fromLatin1(NumberText(position.at(2).toDouble()));
+    const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
+        const QString key = it.key();
+        const QJsonValue v = it.value();
+        QString *field = !v.isString() ? nullptr
+                         : key == u"name" ? &r.name
+                         : (key == u"desc" || (key == u"description" && r.desc.isEmpty())) ? &r.desc
+                         : key == u"cmt" ? &r.cmt : key == u"time" ? &r.time : key == u"sym" ? &r.sym
+                         : key == u"type" ? &r.type : key == u"src" ? &r.src
+                         : (key == u"ele" && r.ele.isEmpty()) ? &r.ele : nullptr;
+        if (field)
+            *field = v.toString();
+        else
+            r.properties.push_back({key, CompactJson(v)});
+    }
+    out.records.push_back(std::move(r));
+}
+
+}  // namespace
+
+std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject root = doc.object();
+    const QString type = root.value(QStringLiteral("type")).toString();
+    PoiRecords out;
+    if (type == QStringLiteral("FeatureCollection")) {
+        for (const QJsonValue &f : root.value(QStringLiteral("features")).toArray())
+            AddRecord(f.toObject(), out);
+        return out;
+    }
+    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point")) {
+        AddRecord(root, out);
+        return out;
+    }
+    return std::nullopt;
+}
+
+QByteArray GeoJsonRecordBytes(const PoiRecords &in, int *written)
+{
+    QByteArray out = R"({"type":"FeatureCollection","features":[)";
+    int count = 0;
+    for (const PoiRecord &r : in.records) {
+        const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        // The elevation as the third coordinate when it is a number, a property otherwise.
+        const QByteArray ele = r.ele.isEmpty() ? QByteArray() : JsonNumber(r.ele);
+        out += count ? ",\n" : "\n";
+        out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
+               (ele.isEmpty() ? QByteArray() : ',' + ele) + R"(]},"properties":{)";
+        bool first = true;
+        auto property = [&](const QString &key, const QByteArray &json) {
+            out += (first ? "" : ",") + JsonString(key) + ':' + json;
+            first = false;
+        };
+        const std::pair<const char *, const QString *> fields[] = {{"name", &r.name}, {"desc", &r.desc}, {"cmt", &r.cmt},
+                                                                   {"time", &r.time}, {"src", &r.src},   {"sym", &r.sym},
+                                                                   {"type", &r.type}};
+        for (const auto &[key, value] : fields)
+            if (!value->isEmpty())
+                property(QString::fromLatin1(key), JsonString(*value));
+        if (!r.ele.isEmpty() && ele.isEmpty())
+            property(QStringLiteral("ele"), JsonString(r.ele));
+        for (const PoiProperty &p : r.properties)
+            property(p.key, p.json);
+        out += "}}";
+        ++count;
+    }
+    out += "\n]}\n";
+    if (written)
+        *written = count;
     return out;
 }
 

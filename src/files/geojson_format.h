@@ -1,5 +1,8 @@
 #pragma once
 
+#include "files/poi_record.h"
+#include <optional>
+
 #include "files/ov2_format.h"
 
 #include <QByteArray>
@@ -15,5 +18,10 @@ bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResu
 
 // A FeatureCollection of Point features with a "name" property, compact UTF-8.
 QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
+
+// GeoJSON point features as records (name, desc, cmt, time, src, sym, type and
+// the elevation as a third coordinate; every other property kept), and back.
+std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data);
+QByteArray GeoJsonRecordBytes(const PoiRecords &records, int *written = nullptr);
 
 }  // namespace orvalis

@@ -29,6 +29,20 @@ bool SplitCoordinates(const Cursor &c, qsizetype from, qsizetype to, QByteArrayV
     return !lon->isEmpty() && !lat->isEmpty();
 }
 
+// The first point of a placemark: its longitude and latitude texts.
+bool PlacemarkPoint(const Cursor &c, const Element &e, QByteArrayView *lon, QByteArrayView *lat)
+{
+    qsizetype nameEnd = 0;
+    if (FindElement(c, e.contentStart, e.contentEnd, "Point", &nameEnd) < 0)
+        return false;
+    if (FindElement(c, nameEnd, e.contentEnd, "coordinates", &nameEnd) < 0)
+        return false;
+    qsizetype textStart = nameEnd;
+    while (textStart < e.contentEnd && c.at(textStart) != '>')
+        ++textStart;
+    return SplitCoordinates(c, textStart + 1, e.contentEnd, lon, lat);
+}
+
 }  // namespace
 
 bool IsKmlDocument(QByteArrayView data)
@@ -45,18 +59,8 @@ ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
     const XmlText text = PrepareXml(data);
     const Cursor c(text.data);
     ForEachElement(c, {"Placemark"}, [&](const Element &e) {
-        qsizetype nameEnd = 0;
-        const qsizetype point = FindElement(c, e.contentStart, e.contentEnd, "Point", &nameEnd);
-        if (point < 0)
-            return true;
-        const qsizetype coordinates = FindElement(c, nameEnd, e.contentEnd, "coordinates", &nameEnd);
-        if (coordinates < 0)
-            return true;
-        qsizetype textStart = nameEnd;
-        while (textStart < e.contentEnd && c.at(textStart) != '>')
-            ++textStart;
         QByteArrayView lon, lat;
-        if (!SplitCoordinates(c, textStart + 1, e.contentEnd, &lon, &lat))
+        if (!PlacemarkPoint(c, e, &lon, &lat))
             return true;
         Element placemark = e;
         placemark.lat = lat;
@@ -82,6 +86,103 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last)
                EscapeXml(lon).toUtf8() + ',' + EscapeXml(lat).toUtf8() + "</coordinates></Point></Placemark>\n";
     }
     out += "</Document>\n</kml>\n";
+    return out;
+}
+
+PoiRecords ReadKmlRecords(QByteArrayView data)
+{
+    PoiRecords out;
+    const XmlText text = PrepareXml(data);
+    const bool trusted = text.transcoded.has_value();
+    const Cursor c(text.data);
+    ForEachElement(c, {"Placemark"}, [&](const Element &e) {
+        QByteArrayView lon, lat;
+        if (!PlacemarkPoint(c, e, &lon, &lat))
+            return true;
+        PoiRecord r;
+        r.lat = lat.toByteArray().trimmed();
+        r.lon = lon.toByteArray().trimmed();
+        // The altitude, when the coordinates have one.
+        const qsizetype third = (lat.data() - c.slice(0, 0).data()) + lat.size();
+        if (c.at(third) == ',') {
+            qsizetype end = third + 1;
+            while (end < e.contentEnd && c.at(end) != '<' && !IsSpace(c.at(end)) && c.at(end) != ',')
+                ++end;
+            r.ele = QString::fromLatin1(c.slice(third + 1, end));
+        }
+        auto textOf = [&](const char *name) {
+            qsizetype end = 0;
+            return FindElement(c, e.contentStart, e.contentEnd, name, &end) >= 0 ? ElementTextAt(c, end, e.contentEnd, trusted)
+                                                                               : QString();
+        };
+        r.name = textOf("name");
+        r.desc = textOf("description");
+        r.time = textOf("when");
+        // ExtendedData: the GPX fields by their names, the rest as properties.
+        ForEachElement(Cursor(c.slice(0, e.contentEnd)), {"Data"}, [&](const Element &data) {
+            QString key;
+            bool selfClosing = false;
+            const Tag tag = ReadTagName(c, data.start);
+            ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+                if (name == "name")
+                    key = DecodeXmlText(trusted ? QString::fromUtf8(value) : DecodeFileText(value));
+            });
+            qsizetype valueEnd = 0;
+            const QString value = FindElement(c, data.contentStart, data.contentEnd, "value", &valueEnd) >= 0
+                                      ? ElementTextAt(c, valueEnd, data.contentEnd, trusted)
+                                      : QString();
+            QString *field = key == u"cmt" ? &r.cmt : key == u"sym" ? &r.sym : key == u"type" ? &r.type
+                           : key == u"src" ? &r.src : (key == u"ele" && r.ele.isEmpty()) ? &r.ele : nullptr;
+            if (field)
+                *field = value;
+            else if (!key.isEmpty())
+                r.properties.push_back({key, JsonStringOf(value)});
+            return true;
+        }, e.contentStart);
+        out.records.push_back(std::move(r));
+        return true;
+    });
+    return out;
+}
+
+QByteArray KmlRecordBytes(const PoiRecords &in, int *written)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+    int count = 0;
+    for (const PoiRecord &r : in.records) {
+        const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+        if (lat.isEmpty() || lon.isEmpty())
+            continue;
+        const QByteArray ele = r.ele.isEmpty() ? QByteArray() : PlainDecimalText(r.ele.toLatin1());
+        out += "<Placemark>";
+        if (!r.name.isEmpty())
+            out += "<name>" + XmlTextBytes(r.name) + "</name>";
+        if (!r.desc.isEmpty())
+            out += "<description>" + XmlTextBytes(r.desc) + "</description>";
+        if (!r.time.isEmpty())
+            out += "<TimeStamp><when>" + XmlTextBytes(r.time) + "</when></TimeStamp>";
+        QByteArray data;
+        auto datum = [&](const QString &key, const QString &value) {
+            data += "<Data name=\"" + XmlTextBytes(key) + "\"><value>" + XmlTextBytes(value) + "</value></Data>";
+        };
+        const std::pair<const char *, const QString *> fields[] = {{"cmt", &r.cmt}, {"src", &r.src}, {"sym", &r.sym}, {"type", &r.type}};
+        for (const auto &[key, value] : fields)
+            if (!value->isEmpty())
+                datum(QString::fromLatin1(key), *value);
+        if (!r.ele.isEmpty() && ele.isEmpty())
+            datum(QStringLiteral("ele"), r.ele);
+        for (const PoiProperty &p : r.properties)
+            datum(p.key, PropertyText(p.json));
+        if (!data.isEmpty())
+            out += "<ExtendedData>" + data + "</ExtendedData>";
+        out += "<Point><coordinates>" + lon + ',' + lat + (ele.isEmpty() ? QByteArray() : ',' + ele) +
+               "</coordinates></Point></Placemark>\n";
+        ++count;
+    }
+    out += "</Document>\n</kml>\n";
+    if (written)
+        *written = count;
     return out;
 }
 

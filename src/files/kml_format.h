@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/poi_record.h"
+
 #include "files/ov2_format.h"
 
 #include <QByteArray>
@@ -16,5 +18,10 @@ bool IsKmlDocument(QByteArrayView data);
 
 // KML 2.2 in UTF-8: one Placemark with a name and a Point per usable row.
 QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
+
+// KML placemarks with a point as records (name, description, TimeStamp, the
+// altitude, ExtendedData: GPX fields by name and every other datum), and back.
+PoiRecords ReadKmlRecords(QByteArrayView data);
+QByteArray KmlRecordBytes(const PoiRecords &records, int *written = nullptr);
 
 }  // namespace orvalis

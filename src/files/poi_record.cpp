@@ -2,6 +2,8 @@
 
 #include "geo/decimal_entry.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 
 namespace orvalis {
@@ -9,6 +11,19 @@ namespace orvalis {
 QString JoinedName(const PoiRecord &record)
 {
     return record.desc.isEmpty() ? record.name : record.name + QStringLiteral(" - ") + record.desc;
+}
+
+QString PropertyText(const QByteArray &json)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson('[' + json + ']');
+    const QJsonValue v = doc.array().at(0);
+    return v.isString() ? v.toString() : QString::fromUtf8(json);
+}
+
+QByteArray JsonStringOf(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QByteArray PlainDecimalText(QByteArrayView text)

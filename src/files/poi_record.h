@@ -7,6 +7,14 @@
 
 namespace orvalis {
 
+// A property that only some formats hold (GeoJSON properties, KML
+// ExtendedData, CSV columns): its key and its value as JSON text.
+struct PoiProperty {
+    QString key;
+    QByteArray json;
+    bool operator==(const PoiProperty &) const = default;
+};
+
 // A link of a GPX waypoint.
 struct PoiLink {
     QString href, text, type;
@@ -25,6 +33,7 @@ struct PoiRecord {
     // <extensions>, as raw XML (UTF-8), written back as they were.
     std::vector<QByteArray> otherXml;
     QByteArray extensionsXml;
+    std::vector<PoiProperty> properties;
     bool operator==(const PoiRecord &) const = default;
 };
 
@@ -38,6 +47,11 @@ struct PoiRecords {
 // The one text of formats that hold a single one (OV2, the window's table):
 // the name, and " - " and the description when there is one.
 QString JoinedName(const PoiRecord &record);
+
+// A property's value as text (a JSON string's text, any other value's JSON),
+// and a text as a JSON string.
+QString PropertyText(const QByteArray &json);
+QByteArray JsonStringOf(const QString &text);
 
 // A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
 // GPX 1.1's decimal type has no exponent. Empty when it is no number.

@@ -589,11 +589,11 @@ TEST(Cli, CsvAsScriptsExpectIt)
     WriteFile(in, "<gpx><wpt lat='48.8566' lon='2.3522'><name>Paris, \"centre\"</name></wpt>"
                   "<wpt lat='-33.8688' lon='151.2093'><name>Sydney</name></wpt></gpx>");
     ASSERT_EQ(RunCli("C", {"convert", in, out}).code, 0);
-    EXPECT_EQ(Read(out), QByteArray("latitude,longitude,name\r\n48.8566,2.3522,\"Paris, \"\"centre\"\" - \"\r\n"
-                                    "-33.8688,151.2093,Sydney - \r\n"));
+    EXPECT_EQ(Read(out), QByteArray("latitude,longitude,name\r\n48.8566,2.3522,\"Paris, \"\"centre\"\"\"\r\n"
+                                    "-33.8688,151.2093,Sydney\r\n"));
     // It reads back as it was.
     const Result back = RunCli("C", {"table", out});
-    EXPECT_TRUE(back.out.contains("Paris, \"centre\" - ")) << back.out.toStdString();
+    EXPECT_TRUE(back.out.contains("Paris, \"centre\"")) << back.out.toStdString();
     // Headerless files: a second column beyond 90 can only be a longitude.
     WriteFile(temp.filePath("latlon.csv"), "48.85,2.35,Paris\n-33.87,151.21,Sydney\n");
     EXPECT_TRUE(RunCli("C", {"table", temp.filePath("latlon.csv")}).out.contains("-33.87\t151.21\tSydney"));
@@ -648,4 +648,38 @@ TEST(Cli, GpxAndOv2ConvertWithoutLoss)
     const Result deduped = RunCli("C", {"dedupe", temp.filePath("all.gpx"), temp.filePath("d.gpx"), "--within-m", "5"});
     EXPECT_EQ(deduped.out, QStringLiteral("0 duplicates removed, 3 POIs\n"));
     EXPECT_TRUE(Read(temp.filePath("d.gpx")).contains("<time>2024-01-02T03:04:05Z</time>"));
+}
+
+TEST(Cli, EveryFormatKeepsWhatItCanHold)
+{
+    // A rich GPX through each format and back to GPX: what the format holds comes back.
+    QTemporaryDir temp;
+    const QString in = temp.filePath("in.gpx");
+    WriteFile(in, "<gpx><wpt lat='-79.1234567' lon='179.9876543'><ele>12.5</ele><time>2024-01-02T03:04:05Z</time>"
+                  "<name>Brest, \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</name><cmt>c</cmt>"
+                  "<desc>d &amp; e</desc><sym>Flag</sym><type>user</type></wpt></gpx>");
+    for (const char *format : {"csv", "geojson", "kml"}) {
+        const QString mid = temp.filePath(QStringLiteral("mid.") + format), back = temp.filePath(QStringLiteral("back.gpx"));
+        ASSERT_EQ(RunCli("C", {"convert", in, mid}).code, 0) << format;
+        const Result r = RunCli("C", {"convert", mid, back});
+        ASSERT_EQ(r.code, 0) << format << r.err.toStdString();
+        const QByteArray gpx = Read(back);
+        EXPECT_TRUE(gpx.contains("lat=\"-79.1234567\" lon=\"179.9876543\"")) << format << gpx.toStdString();
+        for (const char *field : {"<ele>12.5</ele>", "<time>2024-01-02T03:04:05Z</time>", "<cmt>c</cmt>", "<desc>d &amp; e</desc>",
+                                  "<sym>Flag</sym>", "<type>user</type>"})
+            EXPECT_TRUE(gpx.contains(field)) << format << " lost " << field;
+        EXPECT_TRUE(gpx.contains("<name>Brest, \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</name>")) << format;
+        // Same format to same format: byte-stable.
+        const QString again = temp.filePath(QStringLiteral("again.") + format);
+        ASSERT_EQ(RunCli("C", {"convert", mid, again}).code, 0);
+        const QString third = temp.filePath(QStringLiteral("third.") + format);
+        ASSERT_EQ(RunCli("C", {"convert", again, third}).code, 0);
+        EXPECT_EQ(Read(again), Read(third)) << format;
+    }
+    // Properties other formats do not name travel between GeoJSON, KML and CSV.
+    WriteFile(temp.filePath("p.geojson"), R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.5,48.5]},"properties":{"name":"a","height":12,"kind":"tower"}}]})");
+    ASSERT_EQ(RunCli("C", {"convert", temp.filePath("p.geojson"), temp.filePath("p.csv")}).code, 0);
+    EXPECT_EQ(Read(temp.filePath("p.csv")), QByteArray("latitude,longitude,name,height,kind\r\n48.5,2.5,a,12,tower\r\n"));
+    ASSERT_EQ(RunCli("C", {"convert", temp.filePath("p.geojson"), temp.filePath("p.kml")}).code, 0);
+    EXPECT_TRUE(Read(temp.filePath("p.kml")).contains("<Data name=\"kind\"><value>tower</value></Data>"));
 }
