@@ -51,7 +51,8 @@ const char *kUsage = QT_TRANSLATE_NOOP(
     "Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json) or KML,\n"
     "chosen by extension or by --from/--to FORMAT; '-' is standard input or output\n"
     "(then --from/--to is needed). CSV is written in UTF-8 with a header\n"
-    "(latitude,longitude,name); --to window-csv gives the window's layout. CSV\n"
+    "(latitude,longitude,name, then the other fields); --to window-csv gives the\n"
+    "window's layout. CSV\n"
     "coordinates may be read in degrees and minutes (\"N48 51.123\"). File names\n"
     "are used byte for byte. An existing output file is replaced only by a\n"
     "complete one, never written in place.\n"
@@ -81,10 +82,10 @@ const Command kCommands[] = {
     {"convert", "convert IN OUT [--sort name|distance] [--from F] [--to F] [--gpx11] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "read IN and write every POI to OUT in file order (--sort name: by name;\n"
                               "--sort distance: the order the window gives a loaded file); prints\n"
-                              "\"<n> POIs\", the POIs written. Between GPX and OV2 nothing is lost:\n"
-                              "coordinates as written, every waypoint field and extension (GPX 1.1 is\n"
-                              "written). --gpx11 also writes longitude 180 as -180, for tools that\n"
-                              "check the schema.")},
+                              "\"<n> POIs\", the POIs written. Nothing a format can hold is lost:\n"
+                              "coordinates as written, every GPX field and extension (GPX 1.1 is\n"
+                              "written), GeoJSON properties, KML ExtendedData, CSV columns. --gpx11\n"
+                              "also writes longitude 180 as -180, for tools that check the schema.")},
     {"table", "table IN [--base N] [--json] [--from F] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "load IN, with --base run the distance run from row N; print one line per\n"
                               "row, the seven fields separated by tabs, or with --json a JSON array of\n"

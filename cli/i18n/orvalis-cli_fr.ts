@@ -4,22 +4,40 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../main.cpp" line="67"/>
+        <location filename="../main.cpp" line="71"/>
         <source>not a GPX file</source>
         <translation>ce n&apos;est pas un fichier GPX</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="68"/>
+        <location filename="../main.cpp" line="72"/>
+        <location filename="../main.cpp" line="484"/>
         <source>not a GeoJSON file</source>
         <translation>ce n&apos;est pas un fichier GeoJSON</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="69"/>
+        <location filename="../main.cpp" line="73"/>
+        <location filename="../main.cpp" line="478"/>
         <source>not a KML file</source>
         <translation>ce n&apos;est pas un fichier KML</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="86"/>
+        <location filename="../main.cpp" line="83"/>
+        <source>read IN and write every POI to OUT in file order (--sort name: by name;
+--sort distance: the order the window gives a loaded file); prints
+&quot;&lt;n&gt; POIs&quot;, the POIs written. Nothing a format can hold is lost:
+coordinates as written, every GPX field and extension (GPX 1.1 is
+written), GeoJSON properties, KML ExtendedData, CSV columns. --gpx11
+also writes longitude 180 as -180, for tools that check the schema.</source>
+        <translation>lit IN et écrit chaque POI dans OUT dans l&apos;ordre du fichier (--sort name :
+par nom ; --sort distance : l&apos;ordre que la fenêtre donne à un fichier chargé) ;
+affiche « &lt;n&gt; POI », les POI écrits. Rien de ce qu&apos;un format peut tenir n&apos;est
+perdu : les coordonnées telles qu&apos;écrites, chaque champ et extension GPX (le GPX
+écrit est du GPX 1.1), les propriétés GeoJSON, les ExtendedData KML, les
+colonnes CSV. --gpx11 écrit en plus la longitude 180 comme -180, pour les outils
+qui vérifient le schéma.</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="90"/>
         <source>load IN, with --base run the distance run from row N; print one line per
 row, the seven fields separated by tabs, or with --json a JSON array of
 objects (number, latitude, longitude, description, distance, metres,
@@ -30,7 +48,7 @@ avec --json un tableau JSON d&apos;objets (number, latitude, longitude, descript
 distance, metres, key, cap).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="91"/>
+        <location filename="../main.cpp" line="95"/>
         <source>load, distance run from row N, write rows 1..k, k the last row within R km
 (what a Shift-click selects in the window); prints &quot;&lt;k&gt; POIs&quot;, or with
 --json the rows written as JSON (with OUT &apos;-&apos;, the JSON alone).</source>
@@ -40,7 +58,7 @@ affiche « &lt;k&gt; POI », ou avec --json les lignes écrites en JSON (avec OU
 le JSON seul).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="95"/>
+        <location filename="../main.cpp" line="99"/>
         <source>read two or more files, in order, into one table (file order, not sorted)
 and write it to OUT, which must not be one of the inputs; prints &quot;&lt;n&gt; POIs&quot;.</source>
         <translation>lit deux fichiers ou plus, dans l&apos;ordre, en un seul tableau (ordre des
@@ -48,7 +66,7 @@ fichiers, sans tri) et l&apos;écrit dans OUT, qui ne doit être aucune des entr
 affiche « &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="98"/>
+        <location filename="../main.cpp" line="102"/>
         <source>keep the first of POIs whose distance, in whole metres truncated, is at
 most M (with --same-name, only when their descriptions are equal ignoring
 case and accents), in file order; prints &quot;&lt;d&gt; duplicates removed, &lt;n&gt; POIs&quot;.</source>
@@ -58,7 +76,7 @@ majuscules et accents près), dans l&apos;ordre du fichier ; affiche « &lt;d&gt
 retirés, &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="102"/>
+        <location filename="../main.cpp" line="106"/>
         <source>keep the POIs of IN within D km of the route: each route and each track
 segment of ROUTE when it is a GPX file that has some (a line apiece),
 otherwise its POIs in order. Distances to the great-circle segments,
@@ -71,24 +89,24 @@ bornées à leurs extrémités ; sortie dans l&apos;ordre de la route, puis par 
 à la route ; affiche « &lt;n&gt; POI ». ROUTE « - » prend --route-from, sinon --from.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="107"/>
+        <location filename="../main.cpp" line="111"/>
         <source>distance and initial bearing</source>
         <translation>distance et cap initial</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="108"/>
+        <location filename="../main.cpp" line="112"/>
         <source>destination latitude and longitude</source>
         <translation>latitude et longitude de la destination</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="110"/>
+        <location filename="../main.cpp" line="114"/>
         <source>crossing of route 1-2 with route 3-4: &quot;latX lonX&quot;, then
 &quot;L1 L2 d1 d2 d3 d4&quot;; &quot;parallel&quot; then &quot;L1 L2&quot; for parallel routes.</source>
         <translation>croisement de la route 1-2 avec la route 3-4 : « latX lonX », puis
 « L1 L2 d1 d2 d3 d4 » ; « parallel » puis « L1 L2 » pour des routes parallèles.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="114"/>
+        <location filename="../main.cpp" line="118"/>
         <source>
 Exit codes: 0 done; 1 a failure while working (a file or the standard output
 that cannot be written, no crossing that can be computed); 2 bad usage or bad
@@ -104,7 +122,7 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="137"/>
+        <location filename="../main.cpp" line="141"/>
         <source>Usage: orvalis-cli %1
 
 %2
@@ -115,63 +133,197 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="159"/>
-        <location filename="../main.cpp" line="546"/>
+        <location filename="../main.cpp" line="163"/>
+        <location filename="../main.cpp" line="586"/>
         <source>cannot write the standard output</source>
         <translation>impossible d&apos;écrire sur la sortie standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="202"/>
+        <location filename="../main.cpp" line="206"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>commande « %1 » inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="238"/>
+        <location filename="../main.cpp" line="242"/>
         <source>%1 needs a value</source>
         <translation>%1 demande une valeur</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="249"/>
+        <location filename="../main.cpp" line="253"/>
         <source>unknown option %1 (see --help)</source>
         <translation>option %1 inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="251"/>
+        <location filename="../main.cpp" line="255"/>
         <source>expected %1 arguments, got %2 (see --help)</source>
         <translation>%1 arguments attendus, %2 donnés (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="260"/>
+        <location filename="../main.cpp" line="264"/>
         <source>%1 (&quot;%2&quot;) is not a number</source>
         <translation>%1 (« %2 ») n&apos;est pas un nombre</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="262"/>
+        <location filename="../main.cpp" line="266"/>
         <source>%1 (&quot;%2&quot;) is too large</source>
         <translation>%1 (« %2 ») est trop grand</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="265"/>
+        <location filename="../main.cpp" line="269"/>
         <source>argument %1</source>
         <translation>argument %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="271"/>
+        <location filename="../main.cpp" line="275"/>
         <source>%1 (&quot;%2&quot;) is not a latitude: it must lie in [-90, 90]</source>
         <translation>%1 (« %2 ») n&apos;est pas une latitude : elle doit être dans [-90, 90]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="278"/>
+        <location filename="../main.cpp" line="282"/>
         <source>%1 (&quot;%2&quot;) is not a longitude: it must lie in [-180, 180]</source>
         <translation>%1 (« %2 ») n&apos;est pas une longitude : elle doit être dans [-180, 180]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="285"/>
+        <location filename="../main.cpp" line="289"/>
         <source>%1 takes a distance of 0 or more</source>
         <translation>%1 demande une distance positive ou nulle</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="38"/>
+        <location filename="../main.cpp" line="298"/>
+        <source>%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)</source>
+        <translation>%1 %2 : format inconnu (ov2, gpx, csv, window-csv, geojson, kml)</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="301"/>
+        <source>&apos;-&apos; needs %1 FORMAT</source>
+        <translation>« - » demande %1 FORMAT</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="308"/>
+        <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
+        <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="315"/>
+        <source>only one input may be the standard input</source>
+        <translation>une seule entrée peut être l&apos;entrée standard</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="323"/>
+        <source>cannot read the standard input</source>
+        <translation>impossible de lire l&apos;entrée standard</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="328"/>
+        <source>%1: cannot read the file</source>
+        <translation>%1 : impossible de lire le fichier</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="350"/>
+        <location filename="../main.cpp" line="505"/>
+        <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
+        <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="366"/>
+        <source>%1: %2 invalid records left out, the first is record %3</source>
+        <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="374"/>
+        <source>%1: not an OV2 file</source>
+        <translation>%1 : ce n&apos;est pas un fichier OV2</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="376"/>
+        <source>%1: damaged OV2 file: the record after POI %2 is no OV2 record</source>
+        <translation>%1 : fichier OV2 endommagé : l&apos;enregistrement qui suit le POI %2 n&apos;est pas un enregistrement OV2</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="377"/>
+        <source>%1: damaged OV2 file: %2 bytes that are no OV2 record left out</source>
+        <translation>%1 : fichier OV2 endommagé : %2 octets qui ne sont pas des enregistrements OV2 écartés</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="381"/>
+        <source>%1: the CSV header names no latitude and longitude columns</source>
+        <translation>%1 : l&apos;en-tête CSV ne nomme pas de colonnes de latitude et de longitude</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="383"/>
+        <source>%1: CSV record %2 has no two numbers for coordinates</source>
+        <translation>%1 : l&apos;enregistrement CSV %2 n&apos;a pas deux nombres pour coordonnées</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="388"/>
+        <source>%1: no waypoints; its routes and tracks are not read as POIs</source>
+        <translation>%1 : aucun waypoint ; ses routes et traces ne sont pas lues comme des POI</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="412"/>
+        <source>--base takes a row number from 1</source>
+        <translation>--base demande un numéro de ligne à partir de 1</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="420"/>
+        <source>--base %1: the file has %2 rows</source>
+        <translation>--base %1 : le fichier a %2 lignes</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="439"/>
+        <location filename="../main.cpp" line="935"/>
+        <source>cannot write the standard output: %1</source>
+        <translation>impossible d&apos;écrire sur la sortie standard : %1</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="444"/>
+        <source>not a regular file, or a link that may not be followed</source>
+        <translation>ce n&apos;est pas un fichier ordinaire, ou c&apos;est un lien qui ne doit pas être suivi</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="445"/>
+        <source>its folder is not writable</source>
+        <translation>son dossier n&apos;est pas accessible en écriture</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="446"/>
+        <source>writing failed (full disk?)</source>
+        <translation>l&apos;écriture a échoué (disque plein ?)</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="447"/>
+        <source>%1: cannot write the file (%2); nothing was changed</source>
+        <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="478"/>
+        <location filename="../main.cpp" line="484"/>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="563"/>
+        <source>%1 POIs</source>
+        <translation>%1 POI</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="593"/>
+        <source>--sort takes name or distance</source>
+        <translation>--sort demande name ou distance</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="655"/>
+        <source>near needs --base N and --radius-km R</source>
+        <translation>near demande --base N et --radius-km R</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="470"/>
+        <location filename="../main.cpp" line="683"/>
+        <source>%1: not a GPX file</source>
+        <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
+    </message>
+    <message>
+        <location filename="../main.cpp" line="41"/>
         <source>Usage: orvalis-cli COMMAND ARGUMENTS   (orvalis-cli COMMAND --help for one command)
        orvalis-cli --help | --version
 
@@ -183,7 +335,8 @@ uses &apos;.&apos;. Messages are in French when the locale is French, else in En
 Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json) or KML,
 chosen by extension or by --from/--to FORMAT; &apos;-&apos; is standard input or output
 (then --from/--to is needed). CSV is written in UTF-8 with a header
-(latitude,longitude,name); --to window-csv gives the window&apos;s layout. CSV
+(latitude,longitude,name, then the other fields); --to window-csv gives the
+window&apos;s layout. CSV
 coordinates may be read in degrees and minutes (&quot;N48 51.123&quot;). File names
 are used byte for byte. An existing output file is replaced only by a
 complete one, never written in place.
@@ -210,15 +363,15 @@ locale est française, en anglais sinon.
 Les fichiers sont lus et écrits en OV2, GPX, CSV, GeoJSON (.geojson, .json) ou
 KML, choisis par l&apos;extension ou par --from/--to FORMAT ; « - » est l&apos;entrée ou
 la sortie standard (il faut alors --from/--to). Le CSV est écrit en UTF-8 avec
-un en-tête (latitude,longitude,name) ; --to window-csv donne la disposition de
-la fenêtre. Les coordonnées CSV peuvent être lues en degrés et minutes
-(« N48 51.123 »). Les noms de fichiers sont pris octet par octet. Un fichier de
-sortie existant n&apos;est remplacé que par un fichier complet, jamais écrit sur
-place. Les latitudes doivent être dans [-90, 90] et les longitudes dans
-[-180, 180] : un fichier qui n&apos;est pas de son format, ou un enregistrement hors
-limites ou sans coordonnées, arrête la commande en nommant le fichier et le
-premier enregistrement fautif ; avec --skip-invalid ces enregistrements sont
-écartés et comptés sur la sortie d&apos;erreur.
+un en-tête (latitude,longitude,name, puis les autres champs) ; --to window-csv
+donne la disposition de la fenêtre. Les coordonnées CSV peuvent être lues en
+degrés et minutes (« N48 51.123 »). Les noms de fichiers sont pris octet par
+octet. Un fichier de sortie existant n&apos;est remplacé que par un fichier complet,
+jamais écrit sur place. Les latitudes doivent être dans [-90, 90] et les
+longitudes dans [-180, 180] : un fichier qui n&apos;est pas de son format, ou un
+enregistrement hors limites ou sans coordonnées, arrête la commande en nommant
+le fichier et le premier enregistrement fautif ; avec --skip-invalid ces
+enregistrements sont écartés et comptés sur la sortie d&apos;erreur.
 
 Les distances sont des distances de grand cercle sur une sphère de rayon
 6 378 138 m (loi des cosinus sphérique sur des coordonnées tenues en flottants
@@ -228,201 +381,58 @@ Commandes :
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="79"/>
-        <source>read IN and write every POI to OUT in file order (--sort name: by name;
---sort distance: the order the window gives a loaded file); prints
-&quot;&lt;n&gt; POIs&quot;, the POIs written. Between GPX and OV2 nothing is lost:
-coordinates as written, every waypoint field and extension (GPX 1.1 is
-written). --gpx11 also writes longitude 180 as -180, for tools that
-check the schema.</source>
-        <translation>lit IN et écrit chaque POI dans OUT dans l&apos;ordre du fichier (--sort name :
-par nom ; --sort distance : l&apos;ordre que la fenêtre donne à un fichier chargé) ;
-affiche « &lt;n&gt; POI », les POI écrits. Entre GPX et OV2 rien n&apos;est perdu : les
-coordonnées telles qu&apos;écrites, chaque champ et extension des waypoints (le GPX
-écrit est du GPX 1.1). --gpx11 écrit en plus la longitude 180 comme -180, pour
-les outils qui vérifient le schéma.</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="294"/>
-        <source>%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)</source>
-        <translation>%1 %2 : format inconnu (ov2, gpx, csv, window-csv, geojson, kml)</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="297"/>
-        <source>&apos;-&apos; needs %1 FORMAT</source>
-        <translation>« - » demande %1 FORMAT</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="304"/>
-        <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
-        <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="311"/>
-        <source>only one input may be the standard input</source>
-        <translation>une seule entrée peut être l&apos;entrée standard</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="319"/>
-        <source>cannot read the standard input</source>
-        <translation>impossible de lire l&apos;entrée standard</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="324"/>
-        <source>%1: cannot read the file</source>
-        <translation>%1 : impossible de lire le fichier</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="346"/>
-        <location filename="../main.cpp" line="482"/>
-        <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
-        <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="362"/>
-        <source>%1: %2 invalid records left out, the first is record %3</source>
-        <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="370"/>
-        <source>%1: not an OV2 file</source>
-        <translation>%1 : ce n&apos;est pas un fichier OV2</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="372"/>
-        <source>%1: damaged OV2 file: the record after POI %2 is no OV2 record</source>
-        <translation>%1 : fichier OV2 endommagé : l&apos;enregistrement qui suit le POI %2 n&apos;est pas un enregistrement OV2</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="373"/>
-        <source>%1: damaged OV2 file: %2 bytes that are no OV2 record left out</source>
-        <translation>%1 : fichier OV2 endommagé : %2 octets qui ne sont pas des enregistrements OV2 écartés</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="377"/>
-        <source>%1: the CSV header names no latitude and longitude columns</source>
-        <translation>%1 : l&apos;en-tête CSV ne nomme pas de colonnes de latitude et de longitude</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="379"/>
-        <source>%1: CSV record %2 has no two numbers for coordinates</source>
-        <translation>%1 : l&apos;enregistrement CSV %2 n&apos;a pas deux nombres pour coordonnées</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="384"/>
-        <source>%1: no waypoints; its routes and tracks are not read as POIs</source>
-        <translation>%1 : aucun waypoint ; ses routes et traces ne sont pas lues comme des POI</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="408"/>
-        <source>--base takes a row number from 1</source>
-        <translation>--base demande un numéro de ligne à partir de 1</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="416"/>
-        <source>--base %1: the file has %2 rows</source>
-        <translation>--base %1 : le fichier a %2 lignes</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="435"/>
-        <location filename="../main.cpp" line="895"/>
-        <source>cannot write the standard output: %1</source>
-        <translation>impossible d&apos;écrire sur la sortie standard : %1</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="440"/>
-        <source>not a regular file, or a link that may not be followed</source>
-        <translation>ce n&apos;est pas un fichier ordinaire, ou c&apos;est un lien qui ne doit pas être suivi</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="441"/>
-        <source>its folder is not writable</source>
-        <translation>son dossier n&apos;est pas accessible en écriture</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="442"/>
-        <source>writing failed (full disk?)</source>
-        <translation>l&apos;écriture a échoué (disque plein ?)</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="443"/>
-        <source>%1: cannot write the file (%2); nothing was changed</source>
-        <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="523"/>
-        <source>%1 POIs</source>
-        <translation>%1 POI</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="553"/>
-        <source>--sort takes name or distance</source>
-        <translation>--sort demande name ou distance</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="615"/>
-        <source>near needs --base N and --radius-km R</source>
-        <translation>near demande --base N et --radius-km R</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="464"/>
-        <location filename="../main.cpp" line="643"/>
-        <source>%1: not a GPX file</source>
-        <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
-    </message>
-    <message>
-        <location filename="../main.cpp" line="696"/>
+        <location filename="../main.cpp" line="736"/>
         <source>merge needs at least two inputs and an output (see --help)</source>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="702"/>
+        <location filename="../main.cpp" line="742"/>
         <source>%1 is one of the inputs: merge writes to a file of its own</source>
         <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="734"/>
+        <location filename="../main.cpp" line="774"/>
         <source>dedupe needs --within-m M</source>
         <translation>dedupe demande --within-m M</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="756"/>
-        <location filename="../main.cpp" line="764"/>
+        <location filename="../main.cpp" line="796"/>
+        <location filename="../main.cpp" line="804"/>
         <source>%1 duplicates removed, %2</source>
         <translation>%1 doublons retirés, %2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="773"/>
+        <location filename="../main.cpp" line="813"/>
         <source>along needs --within-km D</source>
         <translation>along demande --within-km D</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="798"/>
+        <location filename="../main.cpp" line="838"/>
         <source>%1: the route has no point</source>
         <translation>%1 : la route n&apos;a aucun point</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="812"/>
+        <location filename="../main.cpp" line="852"/>
         <source>%1 m</source>
         <translation>%1 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="813"/>
+        <location filename="../main.cpp" line="853"/>
         <source>%1 km and %2 m</source>
         <translation>%1 km  et  %2 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="842"/>
+        <location filename="../main.cpp" line="882"/>
         <source>no crossing can be computed: division by zero (a route along a meridian)</source>
         <translation>aucun croisement calculable : division par zéro (une route le long d&apos;un méridien)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="843"/>
+        <location filename="../main.cpp" line="883"/>
         <source>no crossing can be computed: floating-point overflow</source>
         <translation>aucun croisement calculable : débordement de capacité en virgule flottante</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="844"/>
+        <location filename="../main.cpp" line="884"/>
         <source>no crossing can be computed: invalid floating-point operation</source>
         <translation>aucun croisement calculable : opération en virgule flottante incorrecte</translation>
     </message>
