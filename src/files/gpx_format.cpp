@@ -77,6 +77,17 @@ QString EscapeXml(const QString &text)
 
 QByteArray XmlTextBytes(const QString &text)
 {
+    // Plain ASCII without markup characters (most names) goes out as it is.
+    bool plain = true;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x80 || u < 0x20 || u == u'&' || u == u'<' || u == u'>' || u == u'"') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return text.toLatin1();
     const QString escaped = EscapeXml(text);
     if (Utf8ReadsBack(text))
         return escaped.toUtf8();
@@ -446,6 +457,7 @@ QByteArray GpxRecordBytes(const PoiRecords &in, bool strict, int *written)
     for (const auto &[prefix, uri] : in.namespaces)
         out += " xmlns:" + prefix + "=\"" + uri + '"';
     out += ">\n";
+    out.reserve(out.size() + static_cast<qsizetype>(in.records.size()) * 160);
     int count = 0;
     for (const PoiRecord &r : in.records) {
         QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);

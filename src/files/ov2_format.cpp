@@ -451,12 +451,20 @@ namespace {
 // An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
 QByteArray ExactOv2Text(int32_t value)
 {
-    const int64_t v = value;
-    const int64_t a = v < 0 ? -v : v;
-    QByteArray out = v < 0 ? "-" : "";
-    out += QByteArray::number(static_cast<qlonglong>(a / 100000)) + '.' +
-           QByteArray::number(static_cast<qlonglong>(a % 100000)).rightJustified(5, '0');
-    return out;
+    // Written backwards into a buffer: one allocation a coordinate.
+    char buf[16];
+    int i = sizeof buf;
+    uint64_t a = value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+    for (int k = 0; k < 5; ++k, a /= 10)
+        buf[--i] = static_cast<char>('0' + a % 10);
+    buf[--i] = '.';
+    do {
+        buf[--i] = static_cast<char>('0' + a % 10);
+        a /= 10;
+    } while (a > 0);
+    if (value < 0)
+        buf[--i] = '-';
+    return QByteArray(buf + i, static_cast<qsizetype>(sizeof buf) - i);
 }
 
 }  // namespace

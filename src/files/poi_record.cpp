@@ -26,9 +26,10 @@ QByteArray JsonStringOf(const QString &text)
     return array.mid(1, array.size() - 2);
 }
 
-QByteArray PlainDecimalText(QByteArrayView text)
+QByteArray PlainDecimalText(const QByteArray &text)
 {
-    QByteArray t = text.toByteArray().trimmed();
+    // Most coordinates are plain already: the same bytes, shared, no copy.
+    const QByteArray t = text.trimmed();
     // xsd:decimal: a sign, digits, a point, digits; at least one digit.
     qsizetype i = (t.startsWith('-') || t.startsWith('+')) ? 1 : 0;
     int digits = 0, points = 0;

@@ -55,6 +55,6 @@ QByteArray JsonStringOf(const QString &text);
 
 // A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
 // GPX 1.1's decimal type has no exponent. Empty when it is no number.
-QByteArray PlainDecimalText(QByteArrayView text);
+QByteArray PlainDecimalText(const QByteArray &text);
 
 }  // namespace orvalis

@@ -282,7 +282,11 @@ QString DecodeFileText(QByteArrayView bytes)
 
 bool Utf8ReadsBack(const QString &text)
 {
-    return !ReadsAsWindows1252(text.toUtf8()) || IsAscii(text.toUtf8());
+    // Characters Windows-1252 holds always read as UTF-8: most texts stop here.
+    if (FitsWindows1252(text))
+        return true;
+    const QByteArray utf8 = text.toUtf8();
+    return !ReadsAsWindows1252(utf8);
 }
 
 QByteArray TextBytes(const QString &text)
