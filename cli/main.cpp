@@ -593,8 +593,13 @@ private:
             throw Failure{QCoreApplication::translate("Cli", "--sort takes name or distance")};
         expectCount(2);
         checkWritable(args_[1]);
-        if (!sort && recordsFor({args_[0]}, args_[1])) {
-            Report(args_[1], pois(writeRecords(args_[1], readRecords(args_[0]))));
+        if (sort != u"distance" && recordsFor({args_[0]}, args_[1])) {
+            PoiRecords records = readRecords(args_[0]);
+            if (sort)
+                std::stable_sort(records.records.begin(), records.records.end(), [this](const PoiRecord &a, const PoiRecord &b) {
+                    return collator_.compare(JoinedName(a), JoinedName(b)) < 0;
+                });
+            Report(args_[1], pois(writeRecords(args_[1], records)));
             return 0;
         }
         PoiTable table = read(args_[0]);
