@@ -27,28 +27,7 @@ QByteArray NamePart(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
 
-private:
-    int fd_;
-};
-
-bool Fail(SaveFailure *why, SaveFailure what)
-{
-    if (why)
-        *why = what;
-    return false;
-}
 
 }  // namespace
 
@@ -83,12 +62,39 @@ bool MayFollowLinkAt(const QString &path)
     return MayFollowLinkAtNative(QFile::encodeName(path));
 }
 
-bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFailure *why)
+AtomicFile::~AtomicFile()
 {
-    if (why)
-        *why = SaveFailure::None;
+    abandon();
+}
+
+void AtomicFile::abandon()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (folder_ >= 0) {
+        if (!temporary_.isEmpty())
+            unlinkat(folder_, temporary_.constData(), 0);
+        ::close(folder_);
+        folder_ = -1;
+    }
+    temporary_.clear();
+}
+
+bool AtomicFile::fail(SaveFailure what)
+{
+    abandon();
+    failure_ = what;
+    return false;
+}
+
+bool AtomicFile::open(const QByteArray &path)
+{
+    abandon();
+    failure_ = SaveFailure::None;
     if (path.isEmpty() || path.contains('\0'))
-        return Fail(why, SaveFailure::Refused);
+        return fail(SaveFailure::Refused);
     // The final links, resolved once; from here on the folder is held open and
     // its entry named, so no link is followed again.
     QByteArray target = path;
@@ -97,63 +103,84 @@ bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFa
         if (lstat(target.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
         if (hops == 40 || !MayFollowLinkAtNative(target))
-            return Fail(why, SaveFailure::Refused);
+            return fail(SaveFailure::Refused);
         QByteArray to(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
         const ssize_t n = readlink(target.constData(), to.data(), static_cast<size_t>(to.size()));
         if (n <= 0 || n >= to.size())
-            return Fail(why, SaveFailure::Refused);
+            return fail(SaveFailure::Refused);
         to.truncate(n);
         target = to.startsWith('/') ? to : FolderPart(target) + '/' + to;
     }
-    const QByteArray name = NamePart(target);
-    if (name.isEmpty() || name == "." || name == "..")
-        return Fail(why, SaveFailure::Refused);
-    const Fd folder(::open(FolderPart(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0)
-        return Fail(why, SaveFailure::Refused);
-    struct stat before {};
-    const bool existed = fstatat(folder.get(), name.constData(), &before, AT_SYMLINK_NOFOLLOW) == 0;
-    if (existed && !S_ISREG(before.st_mode))
-        return Fail(why, SaveFailure::Refused);  // a device, a FIFO, a folder, or a link put there meanwhile
-
-    QByteArray temporary;
-    int fd = -1;
-    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        temporary = '.' + name.left(64) + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".tmp";
-        fd = openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    existed ? (before.st_mode & 07777) : 0666);
-        if (fd < 0 && errno != EEXIST)
+    name_ = NamePart(target);
+    if (name_.isEmpty() || name_ == "." || name_ == "..")
+        return fail(SaveFailure::Refused);
+    folder_ = ::open(FolderPart(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0)
+        return fail(SaveFailure::Refused);
+    existed_ = fstatat(folder_, name_.constData(), &before_, AT_SYMLINK_NOFOLLOW) == 0;
+    if (existed_ && !S_ISREG(before_.st_mode))
+        return fail(SaveFailure::Refused);  // a device, a FIFO, a folder, or a link put there meanwhile
+    for (int tries = 0; fd_ < 0 && tries < 100; ++tries) {
+        temporary_ = '.' + name_.left(64) + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".tmp";
+        fd_ = openat(folder_, temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     existed_ ? (before_.st_mode & 07777) : 0666);
+        if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
+    if (fd_ < 0) {
         const int e = errno;
-        return Fail(why, e == EACCES || e == EPERM || e == EROFS ? SaveFailure::FolderNotWritable : SaveFailure::WriteFailed);
+        temporary_.clear();
+        return fail(e == EACCES || e == EPERM || e == EROFS ? SaveFailure::FolderNotWritable : SaveFailure::WriteFailed);
     }
-    bool ok = WriteAllToFd(fd, bytes.constData(), bytes.size());
-    if (ok && existed) {
-        // Owner and group of the old file where we may give them; its mode in any case.
-        if (before.st_uid != geteuid() || before.st_gid != getegid())
-            [[maybe_unused]] const int ignored = fchown(fd, before.st_uid, before.st_gid);
-        ok = fchmod(fd, before.st_mode & 07777) == 0;
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        // The entry must still be what was checked: a link planted since is not replaced.
-        struct stat now {};
-        const bool present = fstatat(folder.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-        if (present != existed || (present && (now.st_dev != before.st_dev || now.st_ino != before.st_ino))) {
-            unlinkat(folder.get(), temporary.constData(), 0);
-            return Fail(why, SaveFailure::Refused);
-        }
-        ok = renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) == 0;
-    }
-    if (!ok) {
-        unlinkat(folder.get(), temporary.constData(), 0);
-        return Fail(why, SaveFailure::WriteFailed);
-    }
-    fsync(folder.get());
     return true;
+}
+
+bool AtomicFile::write(QByteArrayView bytes)
+{
+    if (fd_ < 0)
+        return false;
+    if (!WriteAllToFd(fd_, bytes.data(), bytes.size()))
+        return fail(SaveFailure::WriteFailed);
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (fd_ < 0)
+        return false;
+    bool ok = true;
+    if (existed_) {
+        // Owner and group of the old file where we may give them; its mode in any case.
+        if (before_.st_uid != geteuid() || before_.st_gid != getegid())
+            [[maybe_unused]] const int ignored = fchown(fd_, before_.st_uid, before_.st_gid);
+        ok = fchmod(fd_, before_.st_mode & 07777) == 0;
+    }
+    ok = fsync(fd_) == 0 && ok;
+    ok = (::close(fd_) == 0) && ok;
+    fd_ = -1;
+    if (!ok)
+        return fail(SaveFailure::WriteFailed);
+    // The entry must still be what was checked: a link planted since is not replaced.
+    struct stat now {};
+    const bool present = fstatat(folder_, name_.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (present != existed_ || (present && (now.st_dev != before_.st_dev || now.st_ino != before_.st_ino)))
+        return fail(SaveFailure::Refused);
+    if (renameat(folder_, temporary_.constData(), folder_, name_.constData()) != 0)
+        return fail(SaveFailure::WriteFailed);
+    temporary_.clear();
+    fsync(folder_);
+    ::close(folder_);
+    folder_ = -1;
+    return true;
+}
+
+bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFailure *why)
+{
+    AtomicFile file;
+    const bool ok = file.open(path) && file.write(bytes) && file.commit();
+    if (why)
+        *why = file.failure();
+    return ok;
 }
 
 bool SaveFileBytes(const QString &path, const QByteArray &bytes, SaveFailure *why)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/stat.h>
 
 namespace orvalis {
 
@@ -16,11 +17,39 @@ bool MayFollowLinkAtNative(const QByteArray &path);
 // interruptions; false on an error (a full disk, a closed pipe).
 bool WriteAllToFd(int fd, const char *data, qsizetype size);
 
+
 enum class SaveFailure {
     None,
     Refused,            // a link we may not follow, or not a regular file (a device, a folder)
     FolderNotWritable,  // no temporary file can be made beside it: the old file is left as it was
     WriteFailed,        // a full disk, an I/O error: the old file is left as it was
+};
+
+// A file written in pieces and put in place whole or not at all: a temporary
+// file made in the target's folder (opened once, links resolved once), written,
+// synced, then renamed over the target, which never follows a link again. The
+// old file is never truncated first; it keeps its owner, group and mode.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+    ~AtomicFile();  // without commit() the temporary file goes
+
+    bool open(const QByteArray &path);
+    bool write(QByteArrayView bytes);
+    bool commit();
+    SaveFailure failure() const { return failure_; }
+
+private:
+    bool fail(SaveFailure what);
+    void abandon();
+
+    int folder_ = -1, fd_ = -1;
+    QByteArray name_, temporary_;
+    bool existed_ = false;
+    struct stat before_ {};
+    SaveFailure failure_ = SaveFailure::None;
 };
 
 // Replaces the file with `bytes`, whole or not at all: a temporary file made
