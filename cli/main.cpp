@@ -458,6 +458,113 @@ private:
                 return false;
         return RecordFormat(FormatFor(out, to_, "--to"));
     }
+    // True for a record in range; otherwise stops the command naming it, or
+    // (with --skip-invalid) says to leave it out.
+    bool acceptRecord(const QByteArray &path, const PoiRecord &r, int number) const
+    {
+        const auto lat = ParseDecimal(QString::fromLatin1(r.lat), u'.');
+        const auto lon = ParseDecimal(QString::fromLatin1(r.lon), u'.');
+        if (lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180)
+            return true;
+        if (!skipInvalid_)
+            throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
+                                                             "latitudes lie in [-90, 90], longitudes in [-180, 180])")
+                              .arg(Shown(path))
+                              .arg(number)
+                              .arg(QString::fromLatin1(r.lat), QString::fromLatin1(r.lon))};
+        return false;
+    }
+
+    // Where a conversion writes as it goes: a file put in place only when
+    // complete, or the standard output.
+    class Sink {
+    public:
+        explicit Sink(const QByteArray &path) : path_(path)
+        {
+            if (path != "-" && !file_.open(path))
+                fail();
+        }
+        void write(QByteArray &bytes)
+        {
+            const bool ok = path_ == "-" ? WriteStdout(bytes) : file_.write(bytes);
+            if (!ok)
+                fail();
+            bytes.clear();
+        }
+        void commit()
+        {
+            if (path_ == "-" ? std::fflush(stdout) != 0 : !file_.commit())
+                fail();
+        }
+
+    private:
+        [[noreturn]] void fail()
+        {
+            if (path_ == "-")
+                throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            const SaveFailure why = file_.failure();
+            const QString reason = why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
+                                   : why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
+                                                                            : QCoreApplication::translate("Cli", "writing failed (full disk?)");
+            throw WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(path_), reason));
+        }
+        QByteArray path_;
+        AtomicFile file_;
+    };
+
+    // GPX, OV2 and KML into GPX, KML or GeoJSON, a record at a time: memory for
+    // the file read and a megabyte of output, not for its records.
+    static bool Streams(PoiFormat in, PoiFormat out)
+    {
+        return (in == PoiFormat::Gpx || in == PoiFormat::Ov2 || in == PoiFormat::Kml) &&
+               (out == PoiFormat::Gpx || out == PoiFormat::Kml || out == PoiFormat::GeoJson);
+    }
+    int streamRecords(const QByteArray &in, const QByteArray &out)
+    {
+        const PoiFormat from = FormatFor(in, from_, "--from"), to = FormatFor(out, to_, "--to");
+        const QByteArray data = readInput(in);
+        if (from == PoiFormat::Gpx && !IsGpxDocument(data))
+            throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
+        if (from == PoiFormat::Kml && !IsKmlDocument(data))
+            throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(in), QCoreApplication::translate("Cli", "not a KML file"))};
+        Sink sink(out);
+        QByteArray buffer;
+        int written = 0, number = 0, bad = 0, firstBad = 0;
+        auto head = [&](std::vector<std::pair<QByteArray, QByteArray>> &&namespaces) {
+            buffer += to == PoiFormat::Gpx ? GpxRecordHead(namespaces) : to == PoiFormat::Kml ? KmlRecordHead() : GeoJsonRecordHead();
+        };
+        auto visit = [&](PoiRecord &&r) {
+            ++number;
+            if (!acceptRecord(in, r, number)) {
+                if (bad++ == 0)
+                    firstBad = number;
+                return;
+            }
+            written += to == PoiFormat::Gpx ? AppendGpxRecord(buffer, r, gpx11_)
+                       : to == PoiFormat::Kml ? AppendKmlRecord(buffer, r)
+                                               : AppendGeoJsonRecord(buffer, r, written == 0);
+            if (buffer.size() >= (1 << 20))
+                sink.write(buffer);
+        };
+        ReadResult result;
+        if (from == PoiFormat::Gpx) {
+            ForEachGpxRecord(data, head, visit, &result);
+        } else {
+            head({});
+            if (from == PoiFormat::Ov2)
+                ForEachOv2Record(data, visit, &result);
+            else
+                ForEachKmlRecord(data, visit);
+        }
+        checkRead(in, from, data, result, number == 0);
+        if (bad > 0)
+            skippedNote(in, bad, firstBad);
+        buffer += to == PoiFormat::Gpx ? GpxRecordTail() : to == PoiFormat::Kml ? KmlRecordTail() : GeoJsonRecordTail();
+        sink.write(buffer);
+        sink.commit();
+        return written;
+    }
+
     PoiRecords readRecords(const QByteArray &path)
     {
         const PoiFormat format = FormatFor(path, from_, "--from");
@@ -494,26 +601,16 @@ private:
         std::vector<PoiRecord> valid;
         int firstBad = 0, bad = 0;
         for (size_t i = 0; i < read.records.size(); ++i) {
-            const PoiRecord &r = read.records[i];
-            const auto lat = ParseDecimal(QString::fromLatin1(r.lat), u'.');
-            const auto lon = ParseDecimal(QString::fromLatin1(r.lon), u'.');
-            if (lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180) {
-                valid.push_back(r);
+            if (acceptRecord(path, read.records[i], static_cast<int>(i) + 1)) {
+                valid.push_back(std::move(read.records[i]));
                 continue;
             }
-            if (!skipInvalid_)
-                throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
-                                "latitudes lie in [-90, 90], longitudes in [-180, 180])")
-                                  .arg(Shown(path))
-                                  .arg(i + 1)
-                                  .arg(QString::fromLatin1(r.lat), QString::fromLatin1(r.lon))};
             if (bad++ == 0)
                 firstBad = static_cast<int>(i) + 1;
         }
-        if (bad > 0) {
+        if (bad > 0)
             skippedNote(path, bad, firstBad);
-            read.records = std::move(valid);
-        }
+        read.records = std::move(valid);
         return read;
     }
     int writeRecords(const QByteArray &path, const PoiRecords &records)
@@ -593,6 +690,10 @@ private:
             throw Failure{QCoreApplication::translate("Cli", "--sort takes name or distance")};
         expectCount(2);
         checkWritable(args_[1]);
+        if (!sort && Streams(FormatFor(args_[0], from_, "--from"), FormatFor(args_[1], to_, "--to"))) {
+            Report(args_[1], pois(streamRecords(args_[0], args_[1])));
+            return 0;
+        }
         if (sort != u"distance" && recordsFor({args_[0]}, args_[1])) {
             PoiRecords records = readRecords(args_[0]);
             if (sort)

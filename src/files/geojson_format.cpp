@@ -213,38 +213,52 @@ std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data)
     return std::nullopt;
 }
 
+QByteArray GeoJsonRecordHead()
+{
+    return R"({"type":"FeatureCollection","features":[)";
+}
+
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
+{
+    const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    // The elevation as the third coordinate when it is a number, a property otherwise.
+    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : JsonNumber(r.ele);
+    out += first ? "\n" : ",\n";
+    out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
+           (ele.isEmpty() ? QByteArray() : ',' + ele) + R"(]},"properties":{)";
+    bool firstProperty = true;
+    auto property = [&](const QString &key, const QByteArray &json) {
+        out += (firstProperty ? "" : ",") + JsonString(key) + ':' + json;
+        firstProperty = false;
+    };
+    const std::pair<const char *, const QString *> fields[] = {{"name", &r.name}, {"desc", &r.desc}, {"cmt", &r.cmt},
+                                                               {"time", &r.time}, {"src", &r.src},   {"sym", &r.sym},
+                                                               {"type", &r.type}};
+    for (const auto &[key, value] : fields)
+        if (!value->isEmpty())
+            property(QString::fromLatin1(key), JsonString(*value));
+    if (!r.ele.isEmpty() && ele.isEmpty())
+        property(QStringLiteral("ele"), JsonString(r.ele));
+    for (const PoiProperty &p : r.properties)
+        property(p.key, p.json);
+    out += "}}";
+    return true;
+}
+
+QByteArray GeoJsonRecordTail()
+{
+    return "\n]}\n";
+}
+
 QByteArray GeoJsonRecordBytes(const PoiRecords &in, int *written)
 {
-    QByteArray out = R"({"type":"FeatureCollection","features":[)";
+    QByteArray out = GeoJsonRecordHead();
     int count = 0;
-    for (const PoiRecord &r : in.records) {
-        const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
-        if (lat.isEmpty() || lon.isEmpty())
-            continue;
-        // The elevation as the third coordinate when it is a number, a property otherwise.
-        const QByteArray ele = r.ele.isEmpty() ? QByteArray() : JsonNumber(r.ele);
-        out += count ? ",\n" : "\n";
-        out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
-               (ele.isEmpty() ? QByteArray() : ',' + ele) + R"(]},"properties":{)";
-        bool first = true;
-        auto property = [&](const QString &key, const QByteArray &json) {
-            out += (first ? "" : ",") + JsonString(key) + ':' + json;
-            first = false;
-        };
-        const std::pair<const char *, const QString *> fields[] = {{"name", &r.name}, {"desc", &r.desc}, {"cmt", &r.cmt},
-                                                                   {"time", &r.time}, {"src", &r.src},   {"sym", &r.sym},
-                                                                   {"type", &r.type}};
-        for (const auto &[key, value] : fields)
-            if (!value->isEmpty())
-                property(QString::fromLatin1(key), JsonString(*value));
-        if (!r.ele.isEmpty() && ele.isEmpty())
-            property(QStringLiteral("ele"), JsonString(r.ele));
-        for (const PoiProperty &p : r.properties)
-            property(p.key, p.json);
-        out += "}}";
-        ++count;
-    }
-    out += "\n]}\n";
+    for (const PoiRecord &r : in.records)
+        count += AppendGeoJsonRecord(out, r, count == 0);
+    out += GeoJsonRecordTail();
     if (written)
         *written = count;
     return out;

@@ -23,5 +23,10 @@ QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
 // the elevation as a third coordinate; every other property kept), and back.
 std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data);
 QByteArray GeoJsonRecordBytes(const PoiRecords &records, int *written = nullptr);
+// In pieces: the head, each feature (`first` for the first one written; false
+// for one without coordinates), the tail.
+QByteArray GeoJsonRecordHead();
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &record, bool first);
+QByteArray GeoJsonRecordTail();
 
 }  // namespace orvalis

@@ -363,13 +363,41 @@ qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterS
 
 }  // namespace
 
+std::vector<std::pair<QByteArray, QByteArray>> GpxNamespaces(const Cursor &c);
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r);
+
 PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
+{
+    PoiRecords out;
+    ForEachGpxRecord(
+        data, [&](std::vector<std::pair<QByteArray, QByteArray>> &&namespaces) { out.namespaces = std::move(namespaces); },
+        [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }, result);
+    return out;
+}
+
+void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
     const XmlText text = PrepareXml(data);
     const bool trusted = text.transcoded.has_value();
     const Cursor c(text.data);
+    start(GpxNamespaces(c));
+    ForEachElement(c, {"wpt"}, [&](const Element &e) {
+        PoiRecord r;
+        r.lat = e.lat.toByteArray().trimmed();
+        r.lon = e.lon.toByteArray().trimmed();
+        ReadWaypointFields(c, e, trusted, r);
+        visit(std::move(r));
+        if (result)
+            ++result->counter;
+        return true;
+    });
+}
+
+// The namespaces the root declares, for the extensions written back.
+std::vector<std::pair<QByteArray, QByteArray>> GpxNamespaces(const Cursor &c)
+{
     PoiRecords out;
-    // The namespaces the root declares, for the extensions written back.
     qsizetype nameEnd = 0;
     if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
         bool selfClosing = false;
@@ -388,11 +416,13 @@ PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
                 out.namespaces.emplace_back(prefix.toByteArray(), value.toByteArray());
         });
     }
-    ForEachElement(c, {"wpt"}, [&](const Element &e) {
-        PoiRecord r;
-        r.lat = e.lat.toByteArray().trimmed();
-        r.lon = e.lon.toByteArray().trimmed();
-        // The direct children, each to its own field.
+    return out.namespaces;
+}
+
+// The direct children of a waypoint, each to its own field.
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r)
+{
+    {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
             if (lt < 0)
@@ -442,59 +472,69 @@ PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
             }
             i = end;
         }
-        out.records.push_back(std::move(r));
-        if (result)
-            ++result->counter;
-        return true;
-    });
+    }
+}
+
+QByteArray GpxRecordHead(const std::vector<std::pair<QByteArray, QByteArray>> &namespaces)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\"";
+    for (const auto &[prefix, uri] : namespaces)
+        out += " xmlns:" + prefix + "=\"" + uri + '"';
+    out += ">\n";
     return out;
+}
+
+bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
+{
+    QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    // The schema's longitudes lie in [-180, 180): 180 is -180.
+    if (strict && ParseDecimal(QString::fromLatin1(lon), u'.') == 180.0L)
+        lon = "-180";
+    out += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">";
+    auto field = [&](const char *tag, const QString &value) {
+        if (!value.isEmpty())
+            out += QByteArray("\n  <") + tag + '>' + XmlTextBytes(value) + "</" + tag + '>';
+    };
+    field("ele", r.ele);
+    field("time", r.time);
+    field("name", r.name);
+    field("cmt", r.cmt);
+    field("desc", r.desc);
+    field("src", r.src);
+    for (const PoiLink &link : r.links) {
+        out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
+        if (!link.text.isEmpty())
+            out += "<text>" + XmlTextBytes(link.text) + "</text>";
+        if (!link.type.isEmpty())
+            out += "<type>" + XmlTextBytes(link.type) + "</type>";
+        out += "</link>";
+    }
+    field("sym", r.sym);
+    field("type", r.type);
+    for (const QByteArray &other : r.otherXml)
+        out += "\n  " + other;
+    if (!r.extensionsXml.isEmpty())
+        out += "\n  <extensions>" + r.extensionsXml + "</extensions>";
+    out += "\n</wpt>\n";
+    return true;
+}
+
+QByteArray GpxRecordTail()
+{
+    return "</gpx>\n";
 }
 
 QByteArray GpxRecordBytes(const PoiRecords &in, bool strict, int *written)
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\"";
-    for (const auto &[prefix, uri] : in.namespaces)
-        out += " xmlns:" + prefix + "=\"" + uri + '"';
-    out += ">\n";
+    QByteArray out = GpxRecordHead(in.namespaces);
     out.reserve(out.size() + static_cast<qsizetype>(in.records.size()) * 160);
     int count = 0;
-    for (const PoiRecord &r : in.records) {
-        QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
-        if (lat.isEmpty() || lon.isEmpty())
-            continue;
-        // The schema's longitudes lie in [-180, 180): 180 is -180.
-        if (strict && ParseDecimal(QString::fromLatin1(lon), u'.') == 180.0L)
-            lon = "-180";
-        out += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">";
-        auto field = [&](const char *tag, const QString &value) {
-            if (!value.isEmpty())
-                out += QByteArray("\n  <") + tag + '>' + XmlTextBytes(value) + "</" + tag + '>';
-        };
-        field("ele", r.ele);
-        field("time", r.time);
-        field("name", r.name);
-        field("cmt", r.cmt);
-        field("desc", r.desc);
-        field("src", r.src);
-        for (const PoiLink &link : r.links) {
-            out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
-            if (!link.text.isEmpty())
-                out += "<text>" + XmlTextBytes(link.text) + "</text>";
-            if (!link.type.isEmpty())
-                out += "<type>" + XmlTextBytes(link.type) + "</type>";
-            out += "</link>";
-        }
-        field("sym", r.sym);
-        field("type", r.type);
-        for (const QByteArray &other : r.otherXml)
-            out += "\n  " + other;
-        if (!r.extensionsXml.isEmpty())
-            out += "\n  <extensions>" + r.extensionsXml + "</extensions>";
-        out += "\n</wpt>\n";
-        ++count;
-    }
-    out += "</gpx>\n";
+    for (const PoiRecord &r : in.records)
+        count += AppendGpxRecord(out, r, strict);
+    out += GpxRecordTail();
     if (written)
         *written = count;
     return out;

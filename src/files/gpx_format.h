@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -54,10 +55,18 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = 
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
 bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);
 
-// Every waypoint of a GPX file as a record, every field kept (orvalis-cli).
+// Every waypoint of a GPX file as a record, every field kept (orvalis-cli):
+// all at once, or one by one after the namespaces the root declares.
 PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result = nullptr);
+void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 // GPX 1.1 of the records, in their order; `strict` writes longitude 180 as -180
 // (the schema's range). `written` receives how many waypoints it holds.
 QByteArray GpxRecordBytes(const PoiRecords &records, bool strict, int *written = nullptr);
+// The same in pieces, for writing as records come: the head, each waypoint
+// (false for one without coordinates, not written), the tail.
+QByteArray GpxRecordHead(const std::vector<std::pair<QByteArray, QByteArray>> &namespaces);
+bool AppendGpxRecord(QByteArray &out, const PoiRecord &record, bool strict);
+QByteArray GpxRecordTail();
 
 }  // namespace orvalis

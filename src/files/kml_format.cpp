@@ -92,6 +92,12 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last)
 PoiRecords ReadKmlRecords(QByteArrayView data)
 {
     PoiRecords out;
+    ForEachKmlRecord(data, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); });
+    return out;
+}
+
+void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
+{
     const XmlText text = PrepareXml(data);
     const bool trusted = text.transcoded.has_value();
     const Cursor c(text.data);
@@ -139,48 +145,61 @@ PoiRecords ReadKmlRecords(QByteArrayView data)
                 r.properties.push_back({key, JsonStringOf(value)});
             return true;
         }, e.contentStart);
-        out.records.push_back(std::move(r));
+        visit(std::move(r));
         return true;
     });
-    return out;
+}
+
+QByteArray KmlRecordHead()
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+}
+
+bool AppendKmlRecord(QByteArray &out, const PoiRecord &r)
+{
+    const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : PlainDecimalText(r.ele.toLatin1());
+    out += "<Placemark>";
+    if (!r.name.isEmpty())
+        out += "<name>" + XmlTextBytes(r.name) + "</name>";
+    if (!r.desc.isEmpty())
+        out += "<description>" + XmlTextBytes(r.desc) + "</description>";
+    if (!r.time.isEmpty())
+        out += "<TimeStamp><when>" + XmlTextBytes(r.time) + "</when></TimeStamp>";
+    QByteArray data;
+    auto datum = [&](const QString &key, const QString &value) {
+        data += "<Data name=\"" + XmlTextBytes(key) + "\"><value>" + XmlTextBytes(value) + "</value></Data>";
+    };
+    const std::pair<const char *, const QString *> fields[] = {{"cmt", &r.cmt}, {"src", &r.src}, {"sym", &r.sym}, {"type", &r.type}};
+    for (const auto &[key, value] : fields)
+        if (!value->isEmpty())
+            datum(QString::fromLatin1(key), *value);
+    if (!r.ele.isEmpty() && ele.isEmpty())
+        datum(QStringLiteral("ele"), r.ele);
+    for (const PoiProperty &p : r.properties)
+        datum(p.key, PropertyText(p.json));
+    if (!data.isEmpty())
+        out += "<ExtendedData>" + data + "</ExtendedData>";
+    out += "<Point><coordinates>" + lon + ',' + lat + (ele.isEmpty() ? QByteArray() : ',' + ele) +
+           "</coordinates></Point></Placemark>\n";
+    return true;
+}
+
+QByteArray KmlRecordTail()
+{
+    return "</Document>\n</kml>\n";
 }
 
 QByteArray KmlRecordBytes(const PoiRecords &in, int *written)
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+    QByteArray out = KmlRecordHead();
     int count = 0;
-    for (const PoiRecord &r : in.records) {
-        const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
-        if (lat.isEmpty() || lon.isEmpty())
-            continue;
-        const QByteArray ele = r.ele.isEmpty() ? QByteArray() : PlainDecimalText(r.ele.toLatin1());
-        out += "<Placemark>";
-        if (!r.name.isEmpty())
-            out += "<name>" + XmlTextBytes(r.name) + "</name>";
-        if (!r.desc.isEmpty())
-            out += "<description>" + XmlTextBytes(r.desc) + "</description>";
-        if (!r.time.isEmpty())
-            out += "<TimeStamp><when>" + XmlTextBytes(r.time) + "</when></TimeStamp>";
-        QByteArray data;
-        auto datum = [&](const QString &key, const QString &value) {
-            data += "<Data name=\"" + XmlTextBytes(key) + "\"><value>" + XmlTextBytes(value) + "</value></Data>";
-        };
-        const std::pair<const char *, const QString *> fields[] = {{"cmt", &r.cmt}, {"src", &r.src}, {"sym", &r.sym}, {"type", &r.type}};
-        for (const auto &[key, value] : fields)
-            if (!value->isEmpty())
-                datum(QString::fromLatin1(key), *value);
-        if (!r.ele.isEmpty() && ele.isEmpty())
-            datum(QStringLiteral("ele"), r.ele);
-        for (const PoiProperty &p : r.properties)
-            datum(p.key, PropertyText(p.json));
-        if (!data.isEmpty())
-            out += "<ExtendedData>" + data + "</ExtendedData>";
-        out += "<Point><coordinates>" + lon + ',' + lat + (ele.isEmpty() ? QByteArray() : ',' + ele) +
-               "</coordinates></Point></Placemark>\n";
-        ++count;
-    }
-    out += "</Document>\n</kml>\n";
+    for (const PoiRecord &r : in.records)
+        count += AppendKmlRecord(out, r);
+    out += KmlRecordTail();
     if (written)
         *written = count;
     return out;

@@ -2,6 +2,8 @@
 
 #include "files/poi_record.h"
 
+#include <functional>
+
 #include "files/ov2_format.h"
 
 #include <QByteArray>
@@ -22,6 +24,11 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
 // KML placemarks with a point as records (name, description, TimeStamp, the
 // altitude, ExtendedData: GPX fields by name and every other datum), and back.
 PoiRecords ReadKmlRecords(QByteArrayView data);
+void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit);
 QByteArray KmlRecordBytes(const PoiRecords &records, int *written = nullptr);
+// In pieces: the head, each placemark (false for one without coordinates), the tail.
+QByteArray KmlRecordHead();
+bool AppendKmlRecord(QByteArray &out, const PoiRecord &record);
+QByteArray KmlRecordTail();
 
 }  // namespace orvalis

@@ -471,8 +471,14 @@ QByteArray ExactOv2Text(int32_t value)
 
 PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
 {
-    // The same walk as the table's reader, keeping the integers themselves.
     PoiRecords out;
+    ForEachOv2Record(data, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }, result);
+    return out;
+}
+
+void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+{
+    // The same walk as the table's reader, keeping the integers themselves.
     ReadResult read;
     const char *bytes = data.data();
     const qint64 size = data.size();
@@ -510,7 +516,7 @@ PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
             r.lon = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 4)));
             r.lat = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 8)));
             r.name = DecodeFileText(*name);
-            out.records.push_back(std::move(r));
+            visit(std::move(r));
             ++read.counter;
         } else if (type == 3) {
             ++read.counter;  // an extended record takes a POI number
@@ -523,7 +529,6 @@ PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
     }
     if (result)
         *result = read;
-    return out;
 }
 
 QByteArray Ov2RecordBytes(const PoiRecords &in, int *written)

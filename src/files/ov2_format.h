@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QChar>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -68,6 +69,7 @@ bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QCh
 // The POIs of an OV2 file as records, coordinates exact (orvalis-cli), and
 // back: the name and description joined into the one text OV2 holds.
 PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
+void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
 
 }  // namespace orvalis

@@ -1,5 +1,6 @@
 #include "support/poi_files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -682,4 +683,28 @@ TEST(Cli, EveryFormatKeepsWhatItCanHold)
     EXPECT_EQ(Read(temp.filePath("p.csv")), QByteArray("latitude,longitude,name,height,kind\r\n48.5,2.5,a,12,tower\r\n"));
     ASSERT_EQ(RunCli("C", {"convert", temp.filePath("p.geojson"), temp.filePath("p.kml")}).code, 0);
     EXPECT_TRUE(Read(temp.filePath("p.kml")).contains("<Data name=\"kind\"><value>tower</value></Data>"));
+}
+
+TEST(Cli, StreamedConversionsReplaceTheOutputOnlyWhenComplete)
+{
+    QTemporaryDir temp;
+    const QString out = temp.filePath("out.kml");
+    ASSERT_TRUE(WriteFile(out, "old"));
+    // A record out of range at the end: written records never reach the old file.
+    QByteArray gpx = "<gpx>";
+    for (int i = 0; i < 20000; ++i)
+        gpx += "<wpt lat='45.5' lon='" + QByteArray::number(i % 180) + "'><name>P" + QByteArray::number(i) + "</name></wpt>";
+    ASSERT_TRUE(WriteFile(temp.filePath("bad.gpx"), gpx + "<wpt lat='95' lon='1'/></gpx>"));
+    const Result bad = RunCli("C", {"convert", temp.filePath("bad.gpx"), out});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_TRUE(bad.err.contains("record 20001")) << bad.err.toStdString();
+    EXPECT_EQ(Read(out), QByteArray("old"));
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary file left
+    // The same file whole, to a file and to standard output.
+    ASSERT_TRUE(WriteFile(temp.filePath("good.gpx"), gpx + "</gpx>"));
+    EXPECT_EQ(RunCli("C", {"convert", temp.filePath("good.gpx"), out}).out, QStringLiteral("20000 POIs\n"));
+    EXPECT_EQ(Read(out).count("<Placemark>"), 20000);
+    const Result piped = RunCli("C", {"convert", temp.filePath("good.gpx"), "-", "--to", "geojson"});
+    EXPECT_EQ(QJsonDocument::fromJson(piped.out.toUtf8()).object().value("features").toArray().size(), 20000);
+    EXPECT_EQ(piped.err, QStringLiteral("20000 POIs\n"));
 }
