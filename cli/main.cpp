@@ -496,6 +496,12 @@ private:
             if (path_ == "-" ? std::fflush(stdout) != 0 : !file_.commit())
                 fail();
         }
+        bool seekable() const { return path_ != "-"; }
+        void writeAt(qint64 offset, const QByteArray &bytes)
+        {
+            if (!file_.writeAt(offset, bytes))
+                fail();
+        }
 
     private:
         [[noreturn]] void fail()
@@ -512,12 +518,13 @@ private:
         AtomicFile file_;
     };
 
-    // GPX, OV2 and KML into GPX, KML or GeoJSON, a record at a time: memory for
-    // the file read and a megabyte of output, not for its records.
+    // GPX, OV2 and KML into GPX, OV2, KML or GeoJSON, a record at a time: memory
+    // for the file read and a megabyte of output, not for its records (OV2 to
+    // the standard output is held until its header is known).
     static bool Streams(PoiFormat in, PoiFormat out)
     {
         return (in == PoiFormat::Gpx || in == PoiFormat::Ov2 || in == PoiFormat::Kml) &&
-               (out == PoiFormat::Gpx || out == PoiFormat::Kml || out == PoiFormat::GeoJson);
+               (out == PoiFormat::Gpx || out == PoiFormat::Ov2 || out == PoiFormat::Kml || out == PoiFormat::GeoJson);
     }
     int streamRecords(const QByteArray &in, const QByteArray &out)
     {
@@ -530,8 +537,13 @@ private:
         Sink sink(out);
         QByteArray buffer;
         int written = 0, number = 0, bad = 0, firstBad = 0;
+        Ov2Writer ov2;
+        const bool holdAll = to == PoiFormat::Ov2 && !sink.seekable();
         auto head = [&](std::vector<std::pair<QByteArray, QByteArray>> &&namespaces) {
-            buffer += to == PoiFormat::Gpx ? GpxRecordHead(namespaces) : to == PoiFormat::Kml ? KmlRecordHead() : GeoJsonRecordHead();
+            buffer += to == PoiFormat::Gpx ? GpxRecordHead(namespaces)
+                      : to == PoiFormat::Kml ? KmlRecordHead()
+                      : to == PoiFormat::Ov2 ? QByteArray(21, '\0')
+                                             : GeoJsonRecordHead();
         };
         auto visit = [&](PoiRecord &&r) {
             ++number;
@@ -542,8 +554,9 @@ private:
             }
             written += to == PoiFormat::Gpx ? AppendGpxRecord(buffer, r, gpx11_)
                        : to == PoiFormat::Kml ? AppendKmlRecord(buffer, r)
+                       : to == PoiFormat::Ov2 ? AppendOv2Record(buffer, ov2, r)
                                                : AppendGeoJsonRecord(buffer, r, written == 0);
-            if (buffer.size() >= (1 << 20))
+            if (buffer.size() >= (1 << 20) && !holdAll)
                 sink.write(buffer);
         };
         ReadResult result;
@@ -559,8 +572,14 @@ private:
         checkRead(in, from, data, result, number == 0);
         if (bad > 0)
             skippedNote(in, bad, firstBad);
-        buffer += to == PoiFormat::Gpx ? GpxRecordTail() : to == PoiFormat::Kml ? KmlRecordTail() : GeoJsonRecordTail();
+        if (to == PoiFormat::Ov2 && holdAll)
+            buffer.replace(0, 21, ov2.header());
+        buffer += to == PoiFormat::Gpx ? GpxRecordTail() : to == PoiFormat::Kml ? KmlRecordTail()
+                  : to == PoiFormat::Ov2   ? QByteArray()
+                                           : GeoJsonRecordTail();
         sink.write(buffer);
+        if (to == PoiFormat::Ov2 && !holdAll)
+            sink.writeAt(0, ov2.header());  // the skipper record, now that the bounds are known
         sink.commit();
         return written;
     }

@@ -388,11 +388,46 @@ ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar
     return result;
 }
 
+void Ov2Writer::append(QByteArray &out, const QString &latitude, const QString &longitude, QByteArray name, QChar separator)
+{
+    if (name.contains('\0'))
+        name.replace('\0', ' ');  // a zero ends the name in the record
+    const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
+    total_ += length;
+    const int32_t lon = Ov2CoordinateValue(longitude, separator);
+    const int32_t lat = Ov2CoordinateValue(latitude, separator);
+    east_ = std::max(east_, lon);
+    west_ = std::min(west_, lon);
+    north_ = std::max(north_, lat);
+    south_ = std::min(south_, lat);
+    char head[13];
+    head[0] = 2;
+    PutU32(head + 1, length);
+    PutU32(head + 5, static_cast<uint32_t>(lon));
+    PutU32(head + 9, static_cast<uint32_t>(lat));
+    out.append(head, 13);
+    out.append(name);
+    out.append('\0');
+    ++count_;
+}
+
+QByteArray Ov2Writer::header() const
+{
+    // The skipper record that encloses the file: its length and the POIs' bounds.
+    QByteArray h(21, '\0');
+    h[0] = 1;
+    PutU32(h.data() + 1, total_ + 21);
+    PutU32(h.data() + 5, static_cast<uint32_t>(east_));
+    PutU32(h.data() + 9, static_cast<uint32_t>(north_));
+    PutU32(h.data() + 13, static_cast<uint32_t>(west_));
+    PutU32(h.data() + 17, static_cast<uint32_t>(south_));
+    return h;
+}
+
 QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator)
 {
     QByteArray out(21, '\0');
-    uint32_t total = 0;
-    int32_t east = 0, north = 0, west = 1410065407, south = 1410065407;
+    Ov2Writer writer;
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
     // Each name on its own: Windows-1252 where it fits and reads back, UTF-8 otherwise.
@@ -410,33 +445,9 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
                 name = ReadsAsWindows1252(stored) ? stored.toByteArray() : TextBytes(DecodeWindows1252(stored));
             },
             [&](QStringView text) { name = TextBytes(text.toString()); });
-        if (name.contains('\0'))
-            name.replace('\0', ' ');  // a zero ends the name in the record
-        const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
-        total += length;
-        const int32_t lon = Ov2CoordinateValue(lonText, separator);
-        const int32_t lat = Ov2CoordinateValue(latText, separator);
-        east = std::max(east, lon);
-        west = std::min(west, lon);
-        north = std::max(north, lat);
-        south = std::min(south, lat);
-        char head[13];
-        head[0] = 2;
-        PutU32(head + 1, length);
-        PutU32(head + 5, static_cast<uint32_t>(lon));
-        PutU32(head + 9, static_cast<uint32_t>(lat));
-        out.append(head, 13);
-        out.append(name);
-        out.append('\0');
+        writer.append(out, latText, lonText, name, separator);
     }
-    total += 21;
-    char *h = out.data();
-    h[0] = 1;
-    PutU32(h + 1, total);
-    PutU32(h + 5, static_cast<uint32_t>(east));
-    PutU32(h + 9, static_cast<uint32_t>(north));
-    PutU32(h + 13, static_cast<uint32_t>(west));
-    PutU32(h + 17, static_cast<uint32_t>(south));
+    out.replace(0, 21, writer.header());
     return out;
 }
 
@@ -531,22 +542,25 @@ void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&
         *result = read;
 }
 
+bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &r)
+{
+    if (r.lat.isEmpty() || r.lon.isEmpty())
+        return false;
+    // One text a POI: the name, with its description joined as the window does.
+    writer.append(out, QString::fromLatin1(r.lat), QString::fromLatin1(r.lon), TextBytes(JoinedName(r)), u'.');
+    return true;
+}
+
 QByteArray Ov2RecordBytes(const PoiRecords &in, int *written)
 {
-    // One text a POI: the name, with its description joined as the window does.
-    PoiTable table;
-    table.setRowCount(static_cast<int>(in.records.size()) + 1);
-    int row = 0;
-    for (const PoiRecord &r : in.records) {
-        ++row;
-        table.setNumber(row, row);
-        table.setField(row, FieldLatitude, QString::fromLatin1(r.lat));
-        table.setField(row, FieldLongitude, QString::fromLatin1(r.lon));
-        table.setField(row, FieldDescription, JoinedName(r));
-    }
+    QByteArray out(21, '\0');
+    Ov2Writer writer;
+    for (const PoiRecord &r : in.records)
+        AppendOv2Record(out, writer, r);
+    out.replace(0, 21, writer.header());
     if (written)
-        *written = row;
-    return Ov2FileBytes(table, 1, row, u'.');
+        *written = writer.count();
+    return out;
 }
 
 }  // namespace orvalis

@@ -66,10 +66,26 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
 // Writes them to an open device; false when the device refuses a byte.
 bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator);
 
+// Simple records one after the other, and the skipper record that must come
+// first: its length and the bounds are known once the last one is written.
+class Ov2Writer {
+public:
+    void append(QByteArray &out, const QString &latitude, const QString &longitude, QByteArray name, QChar separator);
+    QByteArray header() const;  // 21 bytes
+    int count() const { return count_; }
+
+private:
+    uint32_t total_ = 0;
+    int32_t east_ = 0, north_ = 0, west_ = 1410065407, south_ = 1410065407;
+    int count_ = 0;
+};
+
 // The POIs of an OV2 file as records, coordinates exact (orvalis-cli), and
 // back: the name and description joined into the one text OV2 holds.
 PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
 void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
+// One record's simple record (false for one without coordinates).
+bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &record);
 
 }  // namespace orvalis

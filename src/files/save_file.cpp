@@ -144,6 +144,21 @@ bool AtomicFile::write(QByteArrayView bytes)
     return true;
 }
 
+bool AtomicFile::writeAt(qint64 offset, QByteArrayView bytes)
+{
+    if (fd_ < 0)
+        return false;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = pwrite(fd_, bytes.data() + done, static_cast<size_t>(bytes.size() - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(SaveFailure::WriteFailed);
+        done += n;
+    }
+    return true;
+}
+
 bool AtomicFile::commit()
 {
     if (fd_ < 0)

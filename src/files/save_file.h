@@ -38,6 +38,8 @@ public:
 
     bool open(const QByteArray &path);
     bool write(QByteArrayView bytes);
+    // Bytes written again at a place already written (a header known at the end).
+    bool writeAt(qint64 offset, QByteArrayView bytes);
     bool commit();
     SaveFailure failure() const { return failure_; }
 
