@@ -707,4 +707,17 @@ TEST(Cli, StreamedConversionsReplaceTheOutputOnlyWhenComplete)
     const Result piped = RunCli("C", {"convert", temp.filePath("good.gpx"), "-", "--to", "geojson"});
     EXPECT_EQ(QJsonDocument::fromJson(piped.out.toUtf8()).object().value("features").toArray().size(), 20000);
     EXPECT_EQ(piped.err, QStringLiteral("20000 POIs\n"));
+    // OV2 out: its first record, written last, encloses the others with their bounds; the same bytes
+    // to a file and to standard output, and an OV2 read and written again is the same file.
+    const QString ov2 = temp.filePath("good.ov2");
+    ASSERT_EQ(RunCli("C", {"convert", temp.filePath("good.gpx"), ov2}).code, 0);
+    QProcess p;
+    p.start(QStringLiteral(ORVALIS_CLI), {"convert", temp.filePath("good.gpx"), "-", "--to", "ov2"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.readAllStandardOutput(), Read(ov2));
+    PoiTable t;
+    EXPECT_EQ(ReadOv2(Read(ov2), t, u'.').counter, 20000);
+    EXPECT_FALSE(ReadOv2(Read(ov2), t, u'.').truncated);
+    ASSERT_EQ(RunCli("C", {"convert", ov2, temp.filePath("again.ov2")}).code, 0);
+    EXPECT_EQ(Read(temp.filePath("again.ov2")), Read(ov2));
 }
