@@ -452,7 +452,8 @@ QByteArray CsvRecordBytes(const PoiRecords &in, int *written)
     for (const QString &k : keys)
         head << quoted(k);
     QString text = head.join(u',') + QStringLiteral("\r\n");
-    bool readsBack = true;
+    // The header's keys are texts too: every one must read back as it is.
+    bool readsBack = std::all_of(keys.begin(), keys.end(), [](const QString &k) { return Utf8ReadsBack(k); });
     int count = 0;
     for (const PoiRecord &r : in.records) {
         const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);

@@ -259,3 +259,22 @@ TEST(Records, Ov2IntegersSurviveExactly)
     // Through GPX and back: the same integers.
     EXPECT_EQ(Ov2RecordBytes(ReadGpxRecords(GpxRecordBytes(back, false))), ov2);
 }
+
+TEST(Records, CsvColumnNamesReadBackAsTheyAre)
+{
+    // A column named with a letter whose UTF-8 reads as Windows-1252 ("ɉ" is C9 89):
+    // the file goes out with its mark, and the column keeps its name (found by fuzzing).
+    PoiRecords in;
+    PoiRecord r;
+    r.lat = "1";
+    r.lon = "2";
+    r.properties.push_back({QStringLiteral("dse\u0249"), JsonStringOf(QStringLiteral("v"))});
+    in.records.push_back(r);
+    const QByteArray once = CsvRecordBytes(in);
+    EXPECT_TRUE(once.startsWith("\xEF\xBB\xBF"));
+    const PoiRecords back = ReadCsvRecords(once);
+    ASSERT_EQ(back.records.size(), 1u);
+    ASSERT_EQ(back.records[0].properties.size(), 1u);
+    EXPECT_EQ(back.records[0].properties[0].key, QStringLiteral("dse\u0249"));
+    EXPECT_EQ(CsvRecordBytes(back), once);
+}
