@@ -345,6 +345,27 @@ QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *writt
     return (readsBack ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + text.toUtf8();
 }
 
+namespace {
+
+// A second column of a name the reader gives a field (a repeated "lat" or
+// "desc") or a repeated name: ambiguous, and written back it would be read as
+// the field. Left out.
+bool ReservedColumn(const QStringList &header, int c)
+{
+    static const char *const names[] = {"lat", "latitude", "lon", "lng", "long", "longitude", "name", "title",
+                                        "label", "desc", "description", "cmt", "comment", "ele", "elevation",
+                                        "alt", "altitude", "time", "sym", "symbol", "type", "src", "source"};
+    for (const char *n : names)
+        if (header[c].compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    for (int k = 0; k < c; ++k)
+        if (header[k].compare(header[c], Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result)
 {
     PoiRecords out;
@@ -412,7 +433,8 @@ PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result)
         r.type = column(type);
         r.src = column(src);
         for (int c = 0; c < header.size(); ++c)
-            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty())
+            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() &&
+                !ReservedColumn(header, c))
                 r.properties.push_back({header[c], JsonStringOf(column(c))});
         out.records.push_back(std::move(r));
         ++read.counter;

@@ -285,6 +285,9 @@ bool Utf8ReadsBack(const QString &text)
     // Characters Windows-1252 holds always read as UTF-8: most texts stop here.
     if (FitsWindows1252(text))
         return true;
+    // A text of its own starting with the byte-order mark would lose it: the mark is read as a marker.
+    if (text.startsWith(QChar(0xFEFF)))
+        return false;
     const QByteArray utf8 = text.toUtf8();
     return !ReadsAsWindows1252(utf8);
 }
@@ -297,7 +300,7 @@ QByteArray TextBytes(const QString &text)
             return bytes;
     }
     QByteArray utf8 = text.toUtf8();
-    if (!ReadsAsWindows1252(utf8) || IsAscii(utf8))
+    if (Utf8ReadsBack(text))
         return utf8;
     // Even UTF-8 would be misread ("ɖ" alone reads as "É–"): the mark says what it is.
     return QByteArray(kUtf8Mark) + utf8;
