@@ -434,18 +434,11 @@ private:
     }
     void writeBytes(const QByteArray &path, const QByteArray &bytes)
     {
-        if (path == "-") {
-            if (!WriteStdout(bytes) || std::fflush(stdout) != 0)
-                throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return;
-        }
-        SaveFailure why = SaveFailure::None;
-        if (!SaveFileBytesNative(path, bytes, &why)) {
-            const QString reason = why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
-                                   : why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
-                                                                            : QCoreApplication::translate("Cli", "writing failed (full disk?)");
-            throw WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(path), reason));
-        }
+        // One piece through the same sink as the streamed conversions: the same checks and messages.
+        Sink sink(path);
+        QByteArray all = bytes;
+        sink.write(all);
+        sink.commit();
     }
 
     // Conversions go through records: every field the formats hold kept, coordinates

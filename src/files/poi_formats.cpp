@@ -1,5 +1,7 @@
 #include "files/poi_formats.h"
 
+#include "files/poi_record.h"
+
 #include "files/csv_format.h"
 #include "files/geojson_format.h"
 #include "files/gpx_format.h"
@@ -76,16 +78,6 @@ bool ReadPoiFormat(PoiFormat format, QByteArrayView data, PoiTable &table, QChar
 
 namespace {
 
-// A coordinate as GPX 1.1's decimal type wants it: a plain decimal, no exponent.
-QByteArray PlainDecimal(const QString &text, long double value)
-{
-    const QByteArray t = text.trimmed().toLatin1();
-    bool plain = !t.isEmpty();
-    for (const char c : t)
-        plain = plain && (std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+');
-    return plain ? t : QByteArray::number(static_cast<double>(value), 'f', QLocale::FloatingPointShortest);
-}
-
 // GPX 1.1 for tools that check it: the namespace, name and desc apart (the
 // table's "name - desc" split at its first " - "), one waypoint a line.
 QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
@@ -105,12 +97,12 @@ QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
         // The schema wants a latitude in [-90, 90] and a longitude in [-180, 180): 180 is -180.
         if (!lat || !lon || *lat < -90 || *lat > 90 || *lon < -180 || *lon > 180)
             continue;
-        const QByteArray lonBytes = *lon == 180 ? QByteArray("-180") : PlainDecimal(lonText, *lon);
+        const QByteArray lonBytes = *lon == 180 ? QByteArray("-180") : PlainDecimalText(lonText.trimmed().toLatin1());
         const QString description = table.field(row, FieldDescription);
         const qsizetype dash = description.indexOf(QStringLiteral(" - "));
         const QString name = dash < 0 ? description : description.left(dash);
         const QString desc = dash < 0 ? QString() : description.mid(dash + 3);
-        out += "<wpt lat=\"" + PlainDecimal(latText, *lat) + "\" lon=\"" + lonBytes + "\">";
+        out += "<wpt lat=\"" + PlainDecimalText(latText.trimmed().toLatin1()) + "\" lon=\"" + lonBytes + "\">";
         if (!name.isEmpty())
             out += "<name>" + XmlTextBytes(name) + "</name>";
         if (!desc.isEmpty())
