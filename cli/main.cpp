@@ -1,5 +1,6 @@
 // orvalis-cli: the program's engine without a window.
 #include "app/version.h"
+#include "files/block_reader.h"
 #include "files/csv_format.h"
 #include "files/geojson_format.h"
 #include "files/gpx_format.h"
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -329,6 +331,35 @@ private:
         return bytes.take();
     }
 
+    // An input read a block at a time: the file, or the standard input.
+    struct Input {
+        FileBytes file;
+        std::unique_ptr<BlockReader> reader;
+    };
+    std::unique_ptr<Input> openInput(const QByteArray &path)
+    {
+        auto input = std::make_unique<Input>();
+        if (path == "-") {
+            if (stdinTaken_)
+                throw Failure{QCoreApplication::translate("Cli", "only one input may be the standard input")};
+            stdinTaken_ = true;
+            input->reader = std::make_unique<BlockReader>(0);
+            return input;
+        }
+        if (!input->file.startNative(path))
+            throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
+        input->reader = std::make_unique<BlockReader>(input->file.descriptor());
+        return input;
+    }
+    // What stopped a reading in blocks, once it is over.
+    static void CheckReader(const QByteArray &path, const BlockReader &reader)
+    {
+        if (reader.failed())
+            throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(path == "-" ? QStringLiteral("-") : Shown(path)));
+        if (reader.tooLong())
+            throw Failure{QCoreApplication::translate("Cli", "%1: a record longer than 256 MiB: the file is damaged or not of its format").arg(Shown(path))};
+    }
+
     // Every row must have a latitude in [-90, 90] and a longitude in [-180, 180];
     // with --skip-invalid the others are left out and counted.
     void checkRows(const QByteArray &path, PoiTable &table)
@@ -369,7 +400,12 @@ private:
     // What a reader said of a file that is not of its format, or partly not.
     void checkRead(const QByteArray &path, PoiFormat format, QByteArrayView data, const ReadResult &result, bool empty)
     {
-        if (format == PoiFormat::Ov2 && !data.isEmpty() && (result.truncated || result.unknownBytes > 0)) {
+        checkRead(path, format, data.size(), result, empty, data);
+    }
+    void checkRead(const QByteArray &path, PoiFormat format, qint64 inputBytes, const ReadResult &result, bool empty,
+                   QByteArrayView data = {})
+    {
+        if (format == PoiFormat::Ov2 && inputBytes > 0 && (result.truncated || result.unknownBytes > 0)) {
             if (empty)
                 throw Failure{QCoreApplication::translate("Cli", "%1: not an OV2 file").arg(Shown(path))};
             if (!skipInvalid_)
@@ -384,7 +420,7 @@ private:
             if (result.skipped > 0)
                 skippedNote(path, result.skipped, result.firstSkipped);
         }
-        if (format == PoiFormat::Gpx && empty && !ReadGpxRouteLines(data).empty())
+        if (format == PoiFormat::Gpx && empty && (result.routePoints || (!data.isEmpty() && !ReadGpxRouteLines(data).empty())))
             Err(QCoreApplication::translate("Cli", "%1: no waypoints; its routes and tracks are not read as POIs").arg(Shown(path)));
     }
 
@@ -477,21 +513,54 @@ private:
             if (path != "-" && !file_.open(path))
                 fail();
         }
+        Sink(const Sink &) = delete;
+        Sink &operator=(const Sink &) = delete;
+        ~Sink()
+        {
+            if (spool_)
+                std::fclose(spool_);
+        }
+        // The standard output gets nothing before the end, so that writeAt
+        // works as on a file: the bytes wait in an unnamed temporary file.
+        void spoolUntilEnd()
+        {
+            if (path_ == "-" && !spool_ && !(spool_ = std::tmpfile()))
+                throw WorkFailure(QCoreApplication::translate("Cli", "cannot create a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        }
         void write(QByteArray &bytes)
         {
-            const bool ok = path_ == "-" ? WriteStdout(bytes) : file_.write(bytes);
+            const bool ok = spool_ ? std::fwrite(bytes.constData(), 1, size_t(bytes.size()), spool_) == size_t(bytes.size())
+                            : path_ == "-" ? WriteStdout(bytes)
+                                           : file_.write(bytes);
             if (!ok)
                 fail();
             bytes.clear();
         }
         void commit()
         {
+            if (spool_) {
+                // The spool in blocks to the standard output.
+                if (std::fflush(spool_) != 0 || std::fseek(spool_, 0, SEEK_SET) != 0)
+                    fail();
+                QByteArray block(1 << 20, Qt::Uninitialized);
+                size_t n = 0;
+                while ((n = std::fread(block.data(), 1, size_t(block.size()), spool_)) > 0)
+                    if (!WriteStdout(QByteArrayView(block.constData(), qsizetype(n))))
+                        fail();
+                if (std::ferror(spool_))
+                    fail();
+            }
             if (path_ == "-" ? std::fflush(stdout) != 0 : !file_.commit())
                 fail();
         }
-        bool seekable() const { return path_ != "-"; }
         void writeAt(qint64 offset, const QByteArray &bytes)
         {
+            if (spool_) {
+                if (std::fseek(spool_, offset, SEEK_SET) != 0 ||
+                    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), spool_) != size_t(bytes.size()))
+                    fail();
+                return;
+            }
             if (!file_.writeAt(offset, bytes))
                 fail();
         }
@@ -509,6 +578,7 @@ private:
         }
         QByteArray path_;
         AtomicFile file_;
+        std::FILE *spool_ = nullptr;
     };
 
     // GPX, OV2 and KML into GPX, OV2, KML or GeoJSON, a record at a time: memory
@@ -522,16 +592,15 @@ private:
     int streamRecords(const QByteArray &in, const QByteArray &out)
     {
         const PoiFormat from = FormatFor(in, from_, "--from"), to = FormatFor(out, to_, "--to");
-        const QByteArray data = readInput(in);
-        if (from == PoiFormat::Gpx && !IsGpxDocument(data))
-            throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
-        if (from == PoiFormat::Kml && !IsKmlDocument(data))
-            throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(in), QCoreApplication::translate("Cli", "not a KML file"))};
+        const std::unique_ptr<Input> input = openInput(in);
+        BlockReader &reader = *input->reader;
         Sink sink(out);
+        // OV2's first record is known at the end: to the standard output the rest waits in a spool.
+        if (to == PoiFormat::Ov2)
+            sink.spoolUntilEnd();
         QByteArray buffer;
         int written = 0, number = 0, bad = 0, firstBad = 0;
         Ov2Writer ov2;
-        const bool holdAll = to == PoiFormat::Ov2 && !sink.seekable();
         auto head = [&](std::vector<std::pair<QByteArray, QByteArray>> &&namespaces) {
             buffer += to == PoiFormat::Gpx ? GpxRecordHead(namespaces)
                       : to == PoiFormat::Kml ? KmlRecordHead()
@@ -549,29 +618,33 @@ private:
                        : to == PoiFormat::Kml ? AppendKmlRecord(buffer, r)
                        : to == PoiFormat::Ov2 ? AppendOv2Record(buffer, ov2, r)
                                                : AppendGeoJsonRecord(buffer, r, written == 0);
-            if (buffer.size() >= (1 << 20) && !holdAll)
+            if (buffer.size() >= (1 << 20))
                 sink.write(buffer);
         };
         ReadResult result;
         if (from == PoiFormat::Gpx) {
-            ForEachGpxRecord(data, head, visit, &result);
+            if (!ForEachGpxRecord(reader, head, visit, &result)) {
+                CheckReader(in, reader);
+                throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
+            }
         } else {
             head({});
-            if (from == PoiFormat::Ov2)
-                ForEachOv2Record(data, visit, &result);
-            else
-                ForEachKmlRecord(data, visit);
+            if (from == PoiFormat::Ov2) {
+                ForEachOv2Record(reader, visit, &result);
+            } else if (!ForEachKmlRecord(reader, visit)) {
+                CheckReader(in, reader);
+                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(in), QCoreApplication::translate("Cli", "not a KML file"))};
+            }
         }
-        checkRead(in, from, data, result, number == 0);
+        CheckReader(in, reader);
+        checkRead(in, from, reader.bytesRead(), result, number == 0);
         if (bad > 0)
             skippedNote(in, bad, firstBad);
-        if (to == PoiFormat::Ov2 && holdAll)
-            buffer.replace(0, 21, ov2.header());
         buffer += to == PoiFormat::Gpx ? GpxRecordTail() : to == PoiFormat::Kml ? KmlRecordTail()
                   : to == PoiFormat::Ov2   ? QByteArray()
                                            : GeoJsonRecordTail();
         sink.write(buffer);
-        if (to == PoiFormat::Ov2 && !holdAll)
+        if (to == PoiFormat::Ov2)
             sink.writeAt(0, ov2.header());  // the skipper record, now that the bounds are known
         sink.commit();
         return written;

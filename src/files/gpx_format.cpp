@@ -143,7 +143,12 @@ int CountGpxWaypoints(QByteArrayView data)
 bool IsGpxDocument(QByteArrayView data)
 {
     const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
-    const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
+    return HasGpxRoot(transcoded ? QByteArrayView(*transcoded) : data);
+}
+
+bool HasGpxRoot(QByteArrayView utf8)
+{
+    const Cursor c(utf8);
     for (qsizetype at = c.find(0, "gpx"); at >= 0; at = c.find(at + 3, "gpx")) {
         const char after = c.at(at + 3);
         if (!(IsSpace(after) || after == '>' || after == '/'))
@@ -378,11 +383,24 @@ PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
 void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
                       const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
-    const XmlText text = PrepareXml(data);
-    const bool trusted = text.transcoded.has_value();
-    const Cursor c(text.data);
-    start(GpxNamespaces(c));
-    ForEachElement(c, {"wpt"}, [&](const Element &e) {
+    BlockReader in(data);
+    ForEachGpxRecord(in, start, visit, result);
+}
+
+bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+{
+    const bool trusted = PrepareXml(in, "gpx");
+    if (!HasGpxRoot(in.view()))
+        return false;
+    start(GpxNamespaces(Cursor(in.view())));
+    // Route and track points are passed over whole, and noted: they are not POIs.
+    ForEachElement(in, {"wpt", "rtept", "trkpt"}, [&](const Cursor &c, const Element &e) {
+        if (e.name != "wpt") {
+            if (result)
+                result->routePoints = true;
+            return true;
+        }
         PoiRecord r;
         r.lat = e.lat.toByteArray().trimmed();
         r.lon = e.lon.toByteArray().trimmed();
@@ -392,6 +410,7 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
             ++result->counter;
         return true;
     });
+    return true;
 }
 
 // The namespaces the root declares, for the extensions written back.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/block_reader.h"
 #include "files/ov2_format.h"
 #include "files/poi_record.h"
 
@@ -37,6 +38,8 @@ void StoreGpxNames(PoiTable &table, const GpxWaypoints &waypoints, const std::ve
 // True when the file has a gpx element (with or without a namespace prefix),
 // in whatever encoding it declares.
 bool IsGpxDocument(QByteArrayView data);
+// The same for text already in UTF-8.
+bool HasGpxRoot(QByteArrayView utf8);
 
 // The number of "<wpt" start tags: at most the rows the file can give.
 int CountGpxWaypoints(QByteArrayView data);
@@ -59,6 +62,10 @@ bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);
 // all at once, or one by one after the namespaces the root declares.
 PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result = nullptr);
 void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
+// Read a block at a time: false (nothing visited) when the input is no GPX
+// document; `result` notes route and track points met.
+bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
                       const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 // GPX 1.1 of the records, in their order; `strict` writes longitude 180 as -180
 // (the schema's range). `written` receives how many waypoints it holds.

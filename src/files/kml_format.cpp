@@ -98,10 +98,20 @@ PoiRecords ReadKmlRecords(QByteArrayView data)
 
 void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
 {
-    const XmlText text = PrepareXml(data);
-    const bool trusted = text.transcoded.has_value();
-    const Cursor c(text.data);
-    ForEachElement(c, {"Placemark"}, [&](const Element &e) {
+    BlockReader in(data);
+    ForEachKmlRecord(in, visit);
+}
+
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+{
+    const bool trusted = PrepareXml(in, "kml");
+    {
+        const Cursor head(in.view());
+        qsizetype nameEnd = 0;
+        if (FindElement(head, 0, head.size(), "kml", &nameEnd) < 0)
+            return false;
+    }
+    ForEachElement(in, {"Placemark"}, [&](const Cursor &c, const Element &e) {
         QByteArrayView lon, lat;
         if (!PlacemarkPoint(c, e, &lon, &lat))
             return true;
@@ -148,6 +158,7 @@ void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&
         visit(std::move(r));
         return true;
     });
+    return true;
 }
 
 QByteArray KmlRecordHead()

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "files/block_reader.h"
 #include "files/ov2_format.h"
 
 #include <QByteArray>
@@ -25,6 +26,8 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
 // altitude, ExtendedData: GPX fields by name and every other datum), and back.
 PoiRecords ReadKmlRecords(QByteArrayView data);
 void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit);
+// Read a block at a time: false (nothing visited) when the input is no KML document.
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit);
 QByteArray KmlRecordBytes(const PoiRecords &records, int *written = nullptr);
 // In pieces: the head, each placemark (false for one without coordinates), the tail.
 QByteArray KmlRecordHead();

@@ -489,54 +489,76 @@ PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
 
 void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
+    BlockReader in(data);
+    ForEachOv2Record(in, visit, result);
+}
+
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+{
     // The same walk as the table's reader, keeping the integers themselves.
     ReadResult read;
-    const char *bytes = data.data();
-    const qint64 size = data.size();
-    for (qint64 pos = 0; pos < size;) {
-        const qint64 start = pos;
-        const auto type = static_cast<unsigned char>(bytes[pos++]);
+    // Drops `length` bytes, reading on as needed; false when the input ends first.
+    auto skip = [&](qint64 length) {
+        while (in.held() < length) {
+            length -= in.held();
+            in.consume(in.held());
+            if (!in.more() && in.held() < length)
+                return false;
+        }
+        in.consume(length);
+        return true;
+    };
+    for (;;) {
+        in.fill(21);
+        if (in.held() == 0)
+            break;
+        const auto type = static_cast<unsigned char>(in.view()[0]);
         if (type == 1) {
-            if (size - pos < 20) {
+            if (in.held() < 21) {
                 read.truncated = true;
                 break;
             }
-            pos += 20;
+            in.consume(21);
             continue;
         }
         if (type != 0 && type != 2 && type != 3) {
             ++read.unknownBytes;
+            in.consume(1);
             continue;
         }
-        if (size - pos < (type == 2 ? 12 : 4)) {
+        if (in.held() - 1 < (type == 2 ? 12 : 4)) {
             read.truncated = true;
             break;
         }
-        const qint64 length = U32(bytes + pos);
+        const qint64 length = U32(in.view().data() + 1);
         if (length < 5) {
             read.truncated = true;
             break;
         }
         if (type == 2) {
-            const auto name = RecordName(bytes, size, start, length);
-            if (!name || start + length < pos + 12 + name->size() + 1) {
+            // The fixed part and the name's zero, or the whole record, or all there is.
+            while (in.held() < length && !(in.held() > 13 && std::memchr(in.view().data() + 13, 0, size_t(in.held() - 13))) &&
+                   in.more()) {
+            }
+            const QByteArrayView v = in.view();
+            const auto name = RecordName(v.data(), v.size(), 0, length);
+            if (!name || length < 12 + 1 + name->size() + 1) {
                 read.truncated = true;
                 break;
             }
             PoiRecord r;
-            r.lon = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 4)));
-            r.lat = ExactOv2Text(static_cast<int32_t>(U32(bytes + pos + 8)));
+            r.lon = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 5)));
+            r.lat = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 9)));
             r.name = DecodeFileText(*name);
             visit(std::move(r));
             ++read.counter;
         } else if (type == 3) {
             ++read.counter;  // an extended record takes a POI number
         }
-        if (start + length > size) {
+        if (!skip(length)) {
             read.truncated = true;  // cut short: a complete simple record is kept, nothing after it
             break;
         }
-        pos = start + length;
     }
     if (result)
         *result = read;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/block_reader.h"
 #include "files/poi_record.h"
 #include "table/poi_table.h"
 
@@ -23,6 +24,7 @@ struct ReadResult {
     int skipped = 0;
     int firstSkipped = 0;
     bool headerWithoutCoordinates = false;
+    bool routePoints = false;  // GPX: route or track points met (they are not POIs)
 };
 
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's
@@ -84,6 +86,8 @@ private:
 // back: the name and description joined into the one text OV2 holds.
 PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
 void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
+// The same read a block at a time: memory for one record, whatever the file.
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
 // One record's simple record (false for one without coordinates).
 bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &record);

@@ -44,6 +44,8 @@ public:
     QByteArrayView data() const { return QByteArrayView(bytes_); }
     // The size the file showed when it was opened.
     qint64 size() const { return size_; }
+    // The open file, for reading it in blocks after startNative (-1 when none).
+    int descriptor() const { return fd_; }
     // The bytes themselves, for a caller that keeps them (no copy).
     QByteArray take() { return std::move(bytes_); }
     // Gives the memory back once the bytes have been read.

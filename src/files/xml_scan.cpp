@@ -9,6 +9,7 @@
 
 #include <QStringDecoder>
 #include <QVarLengthArray>
+#include <memory>
 #include <algorithm>
 #include <cstring>
 
@@ -267,25 +268,34 @@ void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QC
 
 
 
-void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Element &)> &visit, qsizetype from)
+qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
+                         const std::function<bool(const Element &)> &visit, qsizetype from, bool final)
 {
     qsizetype i = from;
     while (i < c.size()) {
         const qsizetype lt = c.find(i, "<");
         if (lt < 0)
             break;
+        // A piece of a longer input stops before what may go on past it.
+        if (!final && lt + 9 >= c.size())
+            return lt;
         if (c.startsWith(lt, "<!--")) {
             const qsizetype end = c.find(lt + 4, "-->");
+            if (end < 0 && !final)
+                return lt;
             i = end < 0 ? c.size() : end + 3;
             continue;
         }
         if (c.startsWith(lt, "<![CDATA[")) {
             const qsizetype end = c.find(lt + 9, "]]>");
+            if (end < 0 && !final)
+                return lt;
             i = end < 0 ? c.size() : end + 3;
             continue;
         }
         const Tag tag = ReadTagName(c, lt);
+        if (!final && tag.nameEnd >= c.size())
+            return lt;
         const char after = c.at(tag.nameEnd);
         const QByteArrayView local = LocalName(tag.name);
         const bool wanted = std::any_of(localNames.begin(), localNames.end(), [&](const char *n) { return local == n; });
@@ -306,13 +316,17 @@ void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNa
             while (end >= 0 && !(c.slice(end + 2, end + 2 + tag.name.size()) == tag.name &&
                                  !IsNameChar(c.at(end + 2 + tag.name.size()))))
                 end = c.find(end + 2, "</");
+            // Whether a name goes on past the piece is known only with more of it.
+            if (!final && (end < 0 || end + 2 + tag.name.size() >= c.size()))
+                return lt;
             e.contentEnd = end < 0 ? c.size() : end;
             next = end < 0 ? c.size() : end + 2 + tag.name.size();
         }
         if (!visit(e))
-            return;
+            return -1;
         i = std::max(next, lt + 1);
     }
+    return c.size();
 }
 
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd)
@@ -325,6 +339,22 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
         }
     }
     return -1;
+}
+
+bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
+                    const std::function<bool(const Cursor &, const Element &)> &visit)
+{
+    for (;;) {
+        const bool final = in.atEnd();
+        const Cursor c(in.view());
+        const qsizetype resume = ForEachElement(c, localNames, [&](const Element &e) { return visit(c, e); }, 0, final);
+        if (resume < 0)
+            return false;
+        in.consume(resume);
+        if (final)
+            return true;
+        in.more();
+    }
 }
 
 XmlText PrepareXml(QByteArrayView data)
@@ -351,10 +381,42 @@ bool AppendPoi(PoiTable &table, ReadResult &result, QByteArrayView lat, QByteArr
 
 std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
 {
+    const std::optional<XmlDecoder> decoder = XmlDecoderFor(data);
+    return decoder ? std::optional<QByteArray>((*decoder)(data)) : std::nullopt;
+}
+
+namespace {
+
+// A decoder's pieces as UTF-8: a character whose two halves fall in two pieces
+// waits for its second half.
+XmlDecoder Utf8Of(std::function<QString(QByteArrayView)> decode)
+{
+    auto carry = std::make_shared<QString>();
+    return [decode = std::move(decode), carry](QByteArrayView piece) {
+        QString text = *carry + decode(piece);
+        carry->clear();
+        if (!text.isEmpty() && text.back().isHighSurrogate()) {
+            *carry = text.back();
+            text.chop(1);
+        }
+        return text.toUtf8();
+    };
+}
+
+}  // namespace
+
+std::optional<XmlDecoder> XmlDecoderFor(QByteArrayView data)
+{
     const auto starts = [&](const char *prefix, qsizetype n) { return data.size() >= n && std::memcmp(data.data(), prefix, size_t(n)) == 0; };
+    // One decoder for the whole file, so that a character cut between two pieces is read whole.
     auto decode = [&](QStringConverter::Encoding e, qsizetype skip) {
-        QStringDecoder decoder(e);
-        return std::optional<QByteArray>(QString(decoder(data.sliced(skip))).toUtf8());
+        auto decoder = std::make_shared<QStringDecoder>(e);
+        auto toSkip = std::make_shared<qsizetype>(skip);
+        return std::optional<XmlDecoder>(Utf8Of([decoder, toSkip](QByteArrayView piece) {
+            const qsizetype skipped = std::min(*toSkip, piece.size());
+            *toSkip -= skipped;
+            return QString((*decoder)(piece.sliced(skipped)));
+        }));
     };
     // UTF-32 first: its little-endian mark begins like UTF-16's.
     if (starts("\xFF\xFE\0\0", 4))
@@ -401,12 +463,30 @@ std::optional<QByteArray> XmlAsUtf8(QByteArrayView data)
         return std::nullopt;
     if (name == "windows-1252" || name == "cp1252" || name == "iso-8859-1" || name == "latin1" || name == "us-ascii" ||
         name == "ascii")
-        return DecodeWindows1252(data).toUtf8();  // Latin-1 as its Windows superset, as browsers do
-    QStringDecoder decoder(name.constData());
-    if (!decoder.isValid())
+        return XmlDecoder([](QByteArrayView piece) { return DecodeWindows1252(piece).toUtf8(); });  // Latin-1 as its Windows superset, as browsers do
+    auto decoder = std::make_shared<QStringDecoder>(name.constData());
+    if (!decoder->isValid())
         return std::nullopt;  // unknown: read as files that declare nothing
-    return QString(decoder(data)).toUtf8();
+    return Utf8Of([decoder](QByteArrayView piece) { return QString((*decoder)(piece)); });
 }
 
+bool PrepareXml(BlockReader &in, const char *rootName)
+{
+    // The declaration lies within the first kilobyte.
+    in.fill(4096);
+    bool trusted = false;
+    if (std::optional<XmlDecoder> decoder = XmlDecoderFor(in.view())) {
+        in.transcode(std::move(*decoder));
+        trusted = true;
+    }
+    for (;;) {
+        const Cursor c(in.view());
+        qsizetype nameEnd = 0;
+        if (FindElement(c, 0, c.size(), rootName, &nameEnd) >= 0 && c.find(nameEnd, ">") >= 0)
+            return trusted;
+        if (!in.more())
+            return trusted;
+    }
+}
 
 }  // namespace orvalis::xml

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/block_reader.h"
 #include "files/ov2_format.h"
 #include "table/poi_table.h"
 
@@ -103,10 +104,18 @@ struct Element {
 };
 // Visits every element with one of the local names, in file order, outside
 // comments and CDATA, not looking inside a visited element; `visit` returns
-// false to stop. Linear in the file's size. The scan starts at `from`: a
-// scan that reaches the start of a visited element goes on as one started there.
-void ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Element &)> &visit, qsizetype from = 0);
+// false to stop (then -1 is returned). Linear in the file's size. The scan
+// starts at `from`: a scan that reaches the start of a visited element goes on
+// as one started there. Without `final` the bytes are a piece of a longer input:
+// the scan stops before the first construct that may go on past them and
+// returns where (the size when it took everything), to go on from there once
+// more is read; scanning the pieces gives what one scan of the whole gives.
+qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
+                         const std::function<bool(const Element &)> &visit, qsizetype from = 0, bool final = true);
+// The same over input read a block at a time; `visit` gets the cursor of the
+// piece the element is in. False when the visitor stopped.
+bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
+                    const std::function<bool(const Cursor &, const Element &)> &visit);
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
 
@@ -133,5 +142,13 @@ void SetNamedDescription(PoiTable &table, int row, const Cursor &c, qsizetype co
 // A file in UTF-16 (BOM) or declaring another encoding than UTF-8, as UTF-8;
 // nothing for files in UTF-8 or declaring nothing.
 std::optional<QByteArray> XmlAsUtf8(QByteArrayView data);
+// The same decision from the file's first bytes (its first kilobytes hold the
+// declaration): a decoder that turns the file, piece after piece, into UTF-8.
+using XmlDecoder = std::function<QByteArray(QByteArrayView)>;
+std::optional<XmlDecoder> XmlDecoderFor(QByteArrayView head);
+// Input read a block at a time, made ready for a reader: transcoded when the
+// file says so (then true: its texts are exact), and read on until the start
+// tag of the root `rootName` is held whole (or the input ends).
+bool PrepareXml(BlockReader &in, const char *rootName);
 
 }  // namespace orvalis::xml

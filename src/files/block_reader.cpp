@@ -1,0 +1,88 @@
+#include "files/block_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+
+namespace orvalis {
+
+QByteArrayView BlockReader::view() const
+{
+    if (inMemory() && !decode_)
+        return memory_.sliced(start_);
+    return QByteArrayView(buffer_.constData() + start_, buffer_.size() - start_);
+}
+
+void BlockReader::consume(qsizetype n)
+{
+    start_ += std::clamp<qsizetype>(n, 0, held());
+}
+
+bool BlockReader::more()
+{
+    if (eof_)
+        return false;
+    const qsizetype kept = held();
+    if (kept >= longest_) {
+        tooLong_ = eof_ = true;
+        return false;
+    }
+    // What is held moves to the front; a block or as much again is read behind it.
+    if (start_ > 0) {
+        std::memmove(buffer_.data(), buffer_.constData() + start_, static_cast<size_t>(kept));
+        buffer_.truncate(kept);
+        start_ = 0;
+    }
+    // A long record is scanned again at each read: past 16 blocks the reads
+    // grow with it, so that its scans stay linear.
+    const qsizetype want = kept >= 16 * block_ ? kept : block_;
+    QByteArray raw(want, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < want) {
+        const size_t asked = static_cast<size_t>(want - got);
+        const ssize_t n = ::read(fd_, raw.data() + got, asked);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            // A FIFO opened without blocking: wait for its writer.
+            pollfd p{fd_, POLLIN, 0};
+            poll(&p, 1, -1);
+            continue;
+        }
+        if (n <= 0) {
+            failed_ = n < 0;
+            eof_ = true;
+            break;
+        }
+        got += n;
+        // A pipe gives what it has: some of it is enough to go on with.
+        if (static_cast<size_t>(n) < asked && got >= std::min<qsizetype>(block_, 65536))
+            break;
+    }
+    bytesRead_ += got;
+    raw.truncate(got);
+    buffer_ += decode_ ? decode_(raw) : raw;
+    return got > 0;
+}
+
+bool BlockReader::fill(qsizetype n)
+{
+    while (held() < n)
+        if (!more())
+            return held() >= n;
+    return true;
+}
+
+void BlockReader::transcode(std::function<QByteArray(QByteArrayView)> decode)
+{
+    const QByteArray rest = decode(view());
+    buffer_ = rest;
+    start_ = 0;
+    decode_ = std::move(decode);
+    if (inMemory())
+        memory_ = QByteArrayView();
+}
+
+}  // namespace orvalis

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+
+namespace orvalis {
+
+// Input read a block at a time (a file, standard input, a pipe), or bytes
+// already in memory; the readers of every format walk it the same way, so a
+// file of any length costs the longest record, not the file.
+class BlockReader {
+public:
+    static constexpr qsizetype kBlock = qsizetype(1) << 20;
+    // A record (or a comment, a header) longer than this is refused rather
+    // than held: endless input without a record end must not take the memory.
+    static constexpr qsizetype kLongestRecord = qsizetype(256) << 20;
+
+    // Reads `fd` (not closed here) from where it stands, `block` bytes at a time
+    // (tests take tiny blocks to cut records everywhere).
+    explicit BlockReader(int fd, qsizetype block = kBlock) : fd_(fd), block_(block) {}
+    // Bytes already there: no copy unless they are transcoded.
+    explicit BlockReader(QByteArrayView bytes) : memory_(bytes), eof_(true), bytesRead_(bytes.size()) {}
+
+    // The bytes read and not yet consumed.
+    QByteArrayView view() const;
+    qsizetype held() const { return view().size(); }
+    // Drops the first `n` bytes of the view.
+    void consume(qsizetype n);
+    // Reads a block more (as much again as is held when a record spans many
+    // blocks, so that its scans stay linear); false once nothing
+    // more comes: at the end, on a read error, or past the longest record.
+    bool more();
+    // Reads until at least `n` bytes are held or nothing more comes.
+    bool fill(qsizetype n);
+    // Nothing more to read: the view is all that is left.
+    bool atEnd() const { return eof_; }
+    bool failed() const { return failed_; }
+    bool tooLong() const { return tooLong_; }
+    // A smaller limit than kLongestRecord, for tests.
+    void setLongestRecord(qsizetype n) { longest_ = n; }
+    // Every byte that came in, before any transcoding.
+    qint64 bytesRead() const { return bytesRead_; }
+    // From now on, bytes (those held, then each block) pass through `decode`
+    // first; it keeps its own state across blocks (a character cut in two).
+    void transcode(std::function<QByteArray(QByteArrayView)> decode);
+
+private:
+    int fd_ = -1;
+    qsizetype block_ = kBlock;
+    QByteArrayView memory_;
+    bool inMemory() const { return fd_ < 0; }
+    QByteArray buffer_;
+    qsizetype start_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+    bool tooLong_ = false;
+    qsizetype longest_ = kLongestRecord;
+    qint64 bytesRead_ = 0;
+    std::function<QByteArray(QByteArrayView)> decode_;
+};
+
+}  // namespace orvalis

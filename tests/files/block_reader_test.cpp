@@ -1,0 +1,207 @@
+// Reading in blocks must give what reading the whole file gives, wherever the
+// blocks cut it, and must not hold more than the record being read.
+#include "files/block_reader.h"
+#include "files/gpx_format.h"
+#include "files/kml_format.h"
+#include "files/ov2_format.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace orvalis;
+
+namespace {
+
+using Namespaces = std::vector<std::pair<QByteArray, QByteArray>>;
+
+struct Read {
+    std::vector<PoiRecord> records;
+    Namespaces namespaces;
+    ReadResult result;
+    bool ok = true;
+    bool operator==(const Read &o) const
+    {
+        return records == o.records && namespaces == o.namespaces && result.counter == o.result.counter &&
+               result.truncated == o.result.truncated && result.unknownBytes == o.result.unknownBytes && ok == o.ok;
+    }
+};
+
+enum class Kind { Gpx, Kml, Ov2 };
+
+Read ReadFrom(Kind kind, BlockReader &in)
+{
+    Read out;
+    auto visit = [&](PoiRecord &&r) { out.records.push_back(std::move(r)); };
+    if (kind == Kind::Gpx)
+        out.ok = ForEachGpxRecord(in, [&](Namespaces &&ns) { out.namespaces = std::move(ns); }, visit, &out.result);
+    else if (kind == Kind::Kml)
+        out.ok = ForEachKmlRecord(in, visit);
+    else
+        ForEachOv2Record(in, visit, &out.result);
+    return out;
+}
+
+Read ReadWhole(Kind kind, const QByteArray &bytes)
+{
+    BlockReader in{QByteArrayView(bytes)};
+    return ReadFrom(kind, in);
+}
+
+// The bytes through a pipe fed by another thread, read `block` bytes at a time.
+Read ReadPiped(Kind kind, const QByteArray &bytes, qsizetype block)
+{
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n = write(fds[1], bytes.constData() + at, size_t(std::min<qsizetype>(bytes.size() - at, 1000)));
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        close(fds[1]);
+    });
+    BlockReader in(fds[0], block);
+    Read out = ReadFrom(kind, in);
+    writer.join();
+    close(fds[0]);
+    return out;
+}
+
+QByteArray FileData(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void ExpectSameInEveryCut(Kind kind, const QByteArray &bytes, const std::string &what)
+{
+    const Read whole = ReadWhole(kind, bytes);
+    for (const qsizetype block : {1, 2, 3, 5, 16, 61, 4096})
+        EXPECT_TRUE(ReadPiped(kind, bytes, block) == whole) << what << ", blocks of " << block;
+}
+
+}  // namespace
+
+TEST(BlockReader, EveryFormatReadsTheSameWhereverTheBlocksCut)
+{
+    // Past the first kilobytes (read whole before any record), so that the blocks cut everything.
+    QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" xmlns:x=\"urn:x\">\n";
+    for (int i = 0; i < 30; ++i)
+        gpx += "<!-- a waypoint in a comment: <wpt lat=\"9\" lon=\"9\"/> -->\n"
+               "<wpt lat=\"48.1\" lon=\"-2.5\"><ele>12</ele><name>Brest &amp; co</name><desc><![CDATA[<b>port</b>]]></desc>"
+               "<link href=\"http://a/\"><text>a</text></link><sym>Flag</sym><extensions><x:a>1</x:a></extensions></wpt>\n"
+               "<![CDATA[and in CDATA: <wpt lat=\"8\" lon=\"8\"/>]]>"
+               "<wpt lat=\"-89.99999\" lon=\"179.99999\"/>"
+               "<rte><rtept lat=\"1\" lon=\"1\"><name>not a POI</name></rtept></rte>"
+               "<wpt lat=\"0\" lon=\"0\"><name>Москва 😀</name><cmt>é</cmt></wpt>";
+    gpx += "</gpx>\n";
+    ExpectSameInEveryCut(Kind::Gpx, gpx, "GPX");
+    EXPECT_EQ(ReadWhole(Kind::Gpx, gpx).records.size(), 90u);
+    EXPECT_TRUE(ReadWhole(Kind::Gpx, gpx).result.routePoints);
+    // Cut short in a waypoint, and a waypoint never closed.
+    ExpectSameInEveryCut(Kind::Gpx, gpx.left(gpx.indexOf("<sym>")), "GPX cut short");
+    ExpectSameInEveryCut(Kind::Gpx, "<gpx><wpt lat=\"1\" lon=\"2\"><name>open", "GPX never closed");
+
+    // UTF-16 with its mark: decoded across blocks, two bytes a character.
+    QByteArray utf16("\xFF\xFE");
+    const QString text = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?><gpx>" + QByteArray(5000, ' ') +
+                                           "<wpt lat=\"1\" lon=\"2\"><name>Łódź 😀</name></wpt></gpx>");
+    utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    ExpectSameInEveryCut(Kind::Gpx, utf16, "UTF-16 GPX");
+    EXPECT_EQ(ReadWhole(Kind::Gpx, utf16).records.at(0).name, QString::fromUtf8("Łódź 😀"));
+
+    const QByteArray kml = "<kml><Document>" + QByteArray(5000, ' ') + "<!-- not a place: <Placemark> --><Placemark><name>A</name><ExtendedData><Data name=\"k\"><value>v</value></Data>"
+                           "</ExtendedData><Point><coordinates>2.5,48.1,30</coordinates></Point></Placemark>"
+                           "<Placemark><name>B</name><Point><coordinates>-1,-2</coordinates></Point></Placemark></Document></kml>";
+    ExpectSameInEveryCut(Kind::Kml, kml, "KML");
+    EXPECT_EQ(ReadWhole(Kind::Kml, kml).records.size(), 2u);
+
+    // OV2: skipper, deleted, simple, extended records; then cut in the last one.
+    QByteArray ov2;
+    auto u32 = [](uint32_t v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    ov2 += '\x01' + u32(21 + 40) + u32(1) + u32(2) + u32(3) + u32(4);
+    ov2 += '\x00' + u32(10) + QByteArray(5, 'x');
+    ov2 += '\x02' + u32(13 + 6) + u32(uint32_t(-17999999)) + u32(4812345) + QByteArray("Brest", 6);
+    ov2 += '\x03' + u32(20) + QByteArray(15, 'y');
+    ov2 += '\x02' + u32(13 + 5) + u32(100) + u32(200) + QByteArray("Caf\xE9", 5);
+    ExpectSameInEveryCut(Kind::Ov2, ov2, "OV2");
+    EXPECT_EQ(ReadWhole(Kind::Ov2, ov2).records.size(), 2u);
+    ov2 += '\x02' + u32(13 + 5) + u32(100) + u32(200) + QByteArray("Caf\xE9", 5);
+    ExpectSameInEveryCut(Kind::Ov2, ov2, "OV2 with a last POI");
+    EXPECT_EQ(ReadWhole(Kind::Ov2, ov2).records.size(), 3u);
+    for (const int cut : {1, 5, 9, 13, 15})
+        ExpectSameInEveryCut(Kind::Ov2, ov2.chopped(cut), "OV2 cut by " + std::to_string(cut));
+    ExpectSameInEveryCut(Kind::Ov2, "\x05\x06" + ov2 + "\x07", "OV2 with stray bytes");
+}
+
+TEST(BlockReader, RealFilesReadTheSameInBlocks)
+{
+    const QDir dir(QStringLiteral(ORVALIS_SHARED_DATA "/real-world"));
+    if (!dir.exists())
+        GTEST_SKIP() << "no shared test data";
+    for (const QString &name : dir.entryList({QStringLiteral("*.gpx"), QStringLiteral("*.ov2")}, QDir::Files)) {
+        const QByteArray bytes = FileData(dir.filePath(name));
+        const Kind kind = name.endsWith(u".ov2") ? Kind::Ov2 : Kind::Gpx;
+        const Read whole = ReadWhole(kind, bytes);
+        EXPECT_FALSE(whole.records.empty()) << name.toStdString();
+        for (const qsizetype block : {7, 4096})
+            EXPECT_TRUE(ReadPiped(kind, bytes, block) == whole) << name.toStdString() << ", blocks of " << block;
+    }
+}
+
+TEST(BlockReader, HoldsOneRecordWhateverTheInputLength)
+{
+    // 20 MB of waypoints through a pipe, read in 64 KiB blocks: what is held stays near a block.
+    QByteArray waypoint;
+    for (int i = 0; i < 200; ++i)
+        waypoint += "<wpt lat=\"48.5\" lon=\"2.25\"><name>point</name><desc>" + QByteArray(40, 'd') + "</desc></wpt>\n";
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::thread writer([&] {
+        const QByteArray head = "<gpx>";
+        [[maybe_unused]] ssize_t n = write(fds[1], head.constData(), size_t(head.size()));
+        for (int i = 0; i < 1000; ++i)
+            if (write(fds[1], waypoint.constData(), size_t(waypoint.size())) != waypoint.size())
+                break;
+        close(fds[1]);
+    });
+    BlockReader in(fds[0], 65536);
+    qsizetype most = 0;
+    int count = 0;
+    ForEachGpxRecord(in, [](Namespaces &&) {}, [&](PoiRecord &&) {
+        ++count;
+        most = std::max(most, in.held());
+    });
+    writer.join();
+    close(fds[0]);
+    EXPECT_EQ(count, 200 * 1000);
+    EXPECT_LE(most, 2 * 65536 + 1024);
+
+    // A waypoint that never ends stops at the longest record instead of taking the memory.
+    signal(SIGPIPE, SIG_IGN);  // the writer learns of the end by EPIPE
+    ASSERT_EQ(pipe(fds), 0);
+    std::thread endless([&] {
+        QByteArray chunk = "<gpx><wpt lat=\"1\" lon=\"2\"><name>";
+        chunk += QByteArray(100000, 'y');
+        for (int i = 0; i < 100; ++i) {
+            if (write(fds[1], chunk.constData(), size_t(chunk.size())) != chunk.size())
+                break;
+            chunk.fill('y');
+        }
+        close(fds[1]);
+    });
+    BlockReader endlessIn(fds[0], 65536);
+    endlessIn.setLongestRecord(1 << 20);
+    ForEachGpxRecord(endlessIn, [](Namespaces &&) {}, [](PoiRecord &&) {});
+    close(fds[0]);
+    endless.join();
+    EXPECT_TRUE(endlessIn.tooLong());
+    EXPECT_LT(endlessIn.held(), 3 << 20);
+}
