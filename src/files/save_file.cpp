@@ -45,16 +45,27 @@ bool WriteAllToFd(int fd, const char *data, qsizetype size)
     return true;
 }
 
-bool MayFollowLinkAtNative(const QByteArray &path)
+namespace {
+
+// The link whose status is `link`, at `path`: in a shared sticky folder only
+// our links and the folder owner's are followed.
+bool MayFollow(const struct stat &link, const QByteArray &path)
 {
-    struct stat link {};
-    if (lstat(path.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return true;
     struct stat folder {};
     if (stat(FolderPart(path).constData(), &folder) != 0)
         return false;
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     return !shared || link.st_uid == getuid() || link.st_uid == folder.st_uid;
+}
+
+}  // namespace
+
+bool MayFollowLinkAtNative(const QByteArray &path)
+{
+    struct stat link {};
+    if (lstat(path.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return true;
+    return MayFollow(link, path);
 }
 
 bool MayFollowLinkAt(const QString &path)
@@ -99,13 +110,20 @@ bool AtomicFile::open(const QByteArray &path)
     // its entry named, so no link is followed again.
     QByteArray target = path;
     for (int hops = 0;; ++hops) {
+        // The link itself held open: its owner and its text come from the same
+        // link, whatever is put at the name between the two looks.
+        const int link = ::open(target.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         struct stat st {};
-        if (lstat(target.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (link < 0 || fstat(link, &st) != 0 || !S_ISLNK(st.st_mode)) {
+            if (link >= 0)
+                ::close(link);
             break;
-        if (hops == 40 || !MayFollowLinkAtNative(target))
-            return fail(SaveFailure::Refused);
+        }
         QByteArray to(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-        const ssize_t n = readlink(target.constData(), to.data(), static_cast<size_t>(to.size()));
+        const ssize_t n = readlinkat(link, "", to.data(), static_cast<size_t>(to.size()));
+        ::close(link);
+        if (hops == 40 || !MayFollow(st, target))
+            return fail(SaveFailure::Refused);
         if (n <= 0 || n >= to.size())
             return fail(SaveFailure::Refused);
         to.truncate(n);
