@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <optional>
 
 namespace orvalis {
 
@@ -44,6 +45,9 @@ public:
     // From now on, bytes (those held, then each block) pass through `decode`
     // first; it keeps its own state across blocks (a character cut in two).
     void transcode(std::function<QByteArray(QByteArrayView)> decode);
+    // What the XML reader decided of the file's texts (exact when transcoded),
+    // so that a second look at the same input decides nothing again.
+    std::optional<bool> xmlTextsExact;
 
 private:
     int fd_ = -1;

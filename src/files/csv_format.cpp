@@ -6,6 +6,9 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace orvalis {
 
@@ -366,141 +369,333 @@ bool ReservedColumn(const QStringList &header, int c)
 
 }  // namespace
 
+namespace {
+
+// One record of CSV bytes from `pos`, fields unquoted, cut on the bytes (the
+// delimiter, quotes and line ends are ASCII, never part of a UTF-8 character);
+// blank lines are passed over. False when nothing is left, or (not `final`)
+// when the record may go on past the bytes: then `pos` stays where it was.
+bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final, std::vector<QByteArray> &fields)
+{
+    fields.clear();
+    QByteArray field;
+    bool quoted = false, any = false;
+    const qsizetype n = v.size();
+    for (qsizetype i = pos; i < n; ++i) {
+        const char ch = v[i];
+        if (quoted) {
+            if (ch == '"' && i + 1 >= n && !final)
+                break;  // a doubled quote or the end of the quotes: the next byte says
+            if (ch == '"' && i + 1 < n && v[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (ch == '"') {
+                quoted = false;
+            } else {
+                // The quoted run up to the next quote in one piece.
+                const void *q = std::memchr(v.data() + i, '"', size_t(n - i));
+                const qsizetype stop = q ? static_cast<const char *>(q) - v.data() : n;
+                field.append(v.data() + i, stop - i);
+                i = stop - 1;
+            }
+        } else if (ch == '"' && field.isEmpty()) {
+            quoted = true;  // only at a field's start: elsewhere a quote is text
+            any = true;
+        } else if (ch == delimiter) {
+            fields.push_back(field);
+            field.clear();
+            any = true;
+        } else if (ch == '\n' || ch == '\r') {
+            if (ch == '\r' && i + 1 >= n && !final)
+                break;
+            if (ch == '\r' && i + 1 < n && v[i + 1] == '\n')
+                ++i;
+            if (any || !field.isEmpty()) {
+                fields.push_back(field);
+                pos = i + 1;
+                return true;
+            }
+            pos = i + 1;  // a blank line
+        } else {
+            qsizetype stop = i;
+            while (stop < n && v[stop] != delimiter && v[stop] != '\n' && v[stop] != '\r' && v[stop] != '"')
+                ++stop;
+            field.append(v.data() + i, stop - i);
+            i = stop - 1;
+            any = true;
+        }
+    }
+    if (!final)
+        return false;
+    if (any || !field.isEmpty()) {
+        fields.push_back(field);
+        pos = n;
+        return true;
+    }
+    pos = n;
+    return false;
+}
+
+// Records of the input one after the other, read on as needed.
+class CsvRecordReader {
+public:
+    CsvRecordReader(BlockReader &in, char delimiter) : in_(in), delimiter_(delimiter) {}
+    // False at the end; `raw`, when given, receives the record's bytes as they were.
+    bool next(std::vector<QByteArray> &fields, QByteArray *raw = nullptr)
+    {
+        for (;;) {
+            qsizetype pos = 0;
+            const bool final = in_.atEnd();
+            if (NextCsvRecord(in_.view(), pos, delimiter_, final, fields)) {
+                if (raw)
+                    *raw = in_.view().first(pos).toByteArray();
+                in_.consume(pos);
+                return true;
+            }
+            in_.consume(pos);
+            if (final)
+                return false;
+            in_.more();
+        }
+    }
+
+private:
+    BlockReader &in_;
+    char delimiter_;
+};
+
+// The source's own text when it is a decimal; degrees and minutes as decimal degrees.
+QByteArray ExactCoordinate(const QString &t, long double v)
+{
+    if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
+        return QString(t).replace(u',', u'.').toLatin1();
+    return QByteArray::number(static_cast<double>(v), 'f', 7);
+}
+
+}  // namespace
+
 PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result)
 {
     PoiRecords out;
+    BlockReader in(data);
+    ForEachCsvRecord(in, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }, result);
+    return out;
+}
+
+void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+{
     ReadResult read;
-    CsvText csv(data);
-    QList<QStringList> &records = csv.records;
-    auto decoded = [&](const QString &field) { return csv.decoded(field); };
-    if (records.isEmpty()) {
+    auto finish = [&] {
         if (result)
             *result = read;
-        return out;
+    };
+    // The mark makes the whole file UTF-8; otherwise each field is decided on its own.
+    in.fill(3);
+    const bool marked = in.view().startsWith("\xEF\xBB\xBF");
+    if (marked)
+        in.consume(3);
+    auto decoded = [&](const QByteArray &field) { return marked ? QString::fromUtf8(field) : DecodeFileText(field); };
+    // ',' or ';' between fields: the one the first line has more of.
+    while (!in.view().contains('\n') && in.more()) {
     }
-    QStringList header = records.first();
-    for (QString &h : header)
-        h = decoded(h).trimmed();
-    const int lat = ColumnOf(header, {"lat", "latitude"}), lon = ColumnOf(header, {"lon", "lng", "long", "longitude"});
-    if (lat < 0 || lon < 0) {
-        // Without a header the table's reading decides the layout; the same rows come out of it.
-        PoiTable table;
-        read = ReadCsv(data, table, u'.');
-        for (int row = 1; row <= (table.isEmptyForAdd() ? 0 : table.lastRow()); ++row) {
-            PoiRecord r;
-            r.lat = table.field(row, FieldLatitude).toLatin1();
-            r.lon = table.field(row, FieldLongitude).toLatin1();
-            r.name = table.field(row, FieldDescription);
-            out.records.push_back(std::move(r));
+    const QByteArrayView firstLine = in.view().first(in.view().contains('\n') ? in.view().indexOf('\n') : in.held());
+    const char delimiter = firstLine.count(';') > firstLine.count(',') ? ';' : ',';
+    CsvRecordReader records(in, delimiter);
+    std::vector<QByteArray> fields;
+    if (!records.next(fields))
+        return finish();
+    QStringList header;
+    for (const QByteArray &f : fields)
+        header << decoded(f).trimmed();
+    int lat = ColumnOf(header, {"lat", "latitude"}), lon = ColumnOf(header, {"lon", "lng", "long", "longitude"});
+    int name = -1, desc = -1, cmt = -1, ele = -1, time = -1, sym = -1, type = -1, src = -1;
+    const bool hasHeader = lat >= 0 && lon >= 0;
+    const bool ownLayout = !hasHeader && delimiter == ';';
+    std::unique_ptr<BlockReader> spooled;
+    std::FILE *spool = nullptr;
+    bool pending = true;  // the first record still to be read as data (no header)
+    if (hasHeader) {
+        pending = false;
+        name = ColumnOf(header, {"name", "title", "label"}), desc = ColumnOf(header, {"desc", "description"});
+        cmt = ColumnOf(header, {"cmt", "comment"}), ele = ColumnOf(header, {"ele", "elevation", "alt", "altitude"});
+        time = ColumnOf(header, {"time"}), sym = ColumnOf(header, {"sym", "symbol"}), type = ColumnOf(header, {"type"});
+        src = ColumnOf(header, {"src", "source"});
+    } else {
+        // A first line of names that are no coordinates is a header naming other columns
+        // (grid eastings and northings, say): guessing a layout would give wrong places.
+        int words = 0, numbers = 0;
+        for (const QString &t : std::as_const(header)) {
+            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
+                ++numbers;
+            else if (!t.isEmpty())
+                ++words;
         }
-        if (result)
-            *result = read;
-        return out;
+        if (numbers == 0 && words >= 2) {
+            read.headerWithoutCoordinates = true;
+            return finish();
+        }
+        header.clear();
+        if (ownLayout) {
+            lat = 0, lon = 1, name = 2;
+        } else {
+            // The navigators' longitude first, unless the values say otherwise: a second
+            // column beyond ±90 can only be a longitude. The records read to decide wait
+            // in an unnamed temporary file, to be read again once it is decided.
+            lon = 0, lat = 1, name = 2, desc = 3;
+            spool = std::tmpfile();
+            std::vector<QByteArray> look = fields;
+            QByteArray raw;
+            auto decisive = [&](const std::vector<QByteArray> &r) {
+                const auto second = r.size() > 1 ? ParseCoordinateText(decoded(r[1])) : std::nullopt;
+                const auto first = !r.empty() ? ParseCoordinateText(decoded(r[0])) : std::nullopt;
+                return second && first && std::fabs(static_cast<double>(*second)) > 90 && std::fabs(static_cast<double>(*first)) <= 90;
+            };
+            bool decided = decisive(look);
+            if (!decided && spool) {
+                while (records.next(look, &raw)) {
+                    std::fwrite(raw.constData(), 1, size_t(raw.size()), spool);
+                    if (decisive(look)) {
+                        decided = true;
+                        break;
+                    }
+                }
+            }
+            if (decided)
+                lat = 0, lon = 1;
+            if (spool && std::fflush(spool) == 0 && std::fseek(spool, 0, SEEK_SET) == 0)
+                spooled = std::make_unique<BlockReader>(fileno(spool));
+        }
     }
-    records.removeFirst();
-    // The known columns to the record's fields, every other column a property.
-    const int name = ColumnOf(header, {"name", "title", "label"}), desc = ColumnOf(header, {"desc", "description"});
-    const int cmt = ColumnOf(header, {"cmt", "comment"}), ele = ColumnOf(header, {"ele", "elevation", "alt", "altitude"});
-    const int time = ColumnOf(header, {"time"}), sym = ColumnOf(header, {"sym", "symbol"}), type = ColumnOf(header, {"type"});
-    const int src = ColumnOf(header, {"src", "source"});
     const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
-    int record = 1;
-    for (const QStringList &fields : std::as_const(records)) {
-        ++record;
-        const QString latText = decoded(fields.value(lat)).trimmed(), lonText = decoded(fields.value(lon)).trimmed();
+    int number = hasHeader ? 1 : 0;
+    auto deliver = [&](const std::vector<QByteArray> &r) {
+        ++number;
+        auto column = [&](int c) {
+            QString t = c >= 0 && c < int(r.size()) ? decoded(r[size_t(c)]) : QString();
+            // This program's own files put "; " between fields: one space belongs to the separator.
+            if (ownLayout && t.startsWith(u' '))
+                t.remove(0, 1);
+            return t;
+        };
+        const QString latText = column(lat).trimmed(), lonText = column(lon).trimmed();
         const auto latValue = ParseCoordinateText(latText), lonValue = ParseCoordinateText(lonText);
         if (!latValue || !lonValue) {
             if (read.skipped++ == 0)
-                read.firstSkipped = record;
-            continue;
+                read.firstSkipped = number;
+            return;
         }
-        // The source's own text when it is a decimal; degrees and minutes as decimal degrees.
-        auto exact = [](const QString &t, long double v) {
-            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
-                return QString(t).replace(u',', u'.').toLatin1();
-            return QByteArray::number(static_cast<double>(v), 'f', 7);
-        };
-        PoiRecord r;
-        r.lat = exact(latText, *latValue);
-        r.lon = exact(lonText, *lonValue);
-        auto column = [&](int c) { return c >= 0 ? decoded(fields.value(c)) : QString(); };
-        r.name = column(name);
-        r.desc = column(desc);
-        r.cmt = column(cmt);
-        r.ele = column(ele).trimmed();
-        r.time = column(time).trimmed();
-        r.sym = column(sym);
-        r.type = column(type);
-        r.src = column(src);
+        PoiRecord p;
+        p.lat = ExactCoordinate(latText, *latValue);
+        p.lon = ExactCoordinate(lonText, *lonValue);
+        p.name = column(name);
+        p.desc = desc != name ? column(desc) : QString();
+        p.cmt = column(cmt);
+        p.ele = column(ele).trimmed();
+        p.time = column(time).trimmed();
+        p.sym = column(sym);
+        p.type = column(type);
+        p.src = column(src);
         for (int c = 0; c < header.size(); ++c)
-            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() &&
-                !ReservedColumn(header, c))
-                r.properties.push_back({header[c], JsonStringOf(column(c))});
-        out.records.push_back(std::move(r));
+            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !ReservedColumn(header, c))
+                p.properties.push_back({header[c], JsonStringOf(column(c))});
+        visit(std::move(p));
         ++read.counter;
+    };
+    if (pending)
+        deliver(fields);
+    if (spooled) {
+        CsvRecordReader again(*spooled, delimiter);
+        while (again.next(fields))
+            deliver(fields);
     }
-    if (result)
-        *result = read;
-    return out;
+    if (spool)
+        std::fclose(spool);
+    while (records.next(fields))
+        deliver(fields);
+    finish();
+}
+
+namespace {
+
+// The columns any record fills, in a fixed order, then the properties' keys as they come.
+const std::pair<const char *, QString PoiRecord::*> kCsvFields[] = {
+    {"description", &PoiRecord::desc}, {"comment", &PoiRecord::cmt}, {"elevation", &PoiRecord::ele},
+    {"time", &PoiRecord::time},        {"symbol", &PoiRecord::sym},  {"type", &PoiRecord::type},
+    {"source", &PoiRecord::src}};
+
+QString CsvQuoted(QString f)
+{
+    if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
+        return f;
+    f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + f + u'"';
+}
+
+}  // namespace
+
+void CsvRecordWriter::observe(const PoiRecord &r)
+{
+    if (PlainDecimalText(r.lat).isEmpty() || PlainDecimalText(r.lon).isEmpty())
+        return;
+    for (size_t f = 0; f < std::size(kCsvFields); ++f)
+        used_[f] = used_[f] || !(r.*(kCsvFields[f].second)).isEmpty();
+    for (const PoiProperty &p : r.properties)
+        if (!keys_.contains(p.key)) {
+            keys_ << p.key;
+            // The header's keys are texts too: every one must read back as it is.
+            readsBack_ = readsBack_ && Utf8ReadsBack(p.key);
+        }
+    readsBack_ = readsBack_ && Utf8ReadsBack(r.name);
+    for (const auto &field : kCsvFields)
+        readsBack_ = readsBack_ && Utf8ReadsBack(r.*(field.second));
+    for (const PoiProperty &p : r.properties)
+        readsBack_ = readsBack_ && Utf8ReadsBack(PropertyText(p.json));
+}
+
+QByteArray CsvRecordWriter::head() const
+{
+    QStringList head = {QStringLiteral("latitude"), QStringLiteral("longitude"), QStringLiteral("name")};
+    for (size_t f = 0; f < std::size(kCsvFields); ++f)
+        if (used_[f])
+            head << QString::fromLatin1(kCsvFields[f].first);
+    for (const QString &k : keys_)
+        head << CsvQuoted(k);
+    // UTF-8; with its mark only where a text's UTF-8 would read as Windows-1252 without it.
+    return (readsBack_ ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + (head.join(u',') + QStringLiteral("\r\n")).toUtf8();
+}
+
+bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
+{
+    const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    QStringList line = {QString::fromLatin1(lat), QString::fromLatin1(lon), CsvQuoted(r.name)};
+    for (size_t f = 0; f < std::size(kCsvFields); ++f)
+        if (used_[f])
+            line << CsvQuoted(r.*(kCsvFields[f].second));
+    for (const QString &k : keys_) {
+        QString value;
+        for (const PoiProperty &p : r.properties)
+            if (p.key == k)
+                value = PropertyText(p.json);
+        line << CsvQuoted(value);
+    }
+    out += (line.join(u',') + QStringLiteral("\r\n")).toUtf8();
+    return true;
 }
 
 QByteArray CsvRecordBytes(const PoiRecords &in, int *written)
 {
-    // The columns any record fills, in a fixed order, then the properties' keys as they come.
-    const std::pair<const char *, QString PoiRecord::*> fields[] = {
-        {"description", &PoiRecord::desc}, {"comment", &PoiRecord::cmt}, {"elevation", &PoiRecord::ele},
-        {"time", &PoiRecord::time},        {"symbol", &PoiRecord::sym},  {"type", &PoiRecord::type},
-        {"source", &PoiRecord::src}};
-    std::vector<std::pair<QString, QString PoiRecord::*>> used;
-    for (const auto &field : fields) {
-        const auto member = field.second;
-        if (std::any_of(in.records.begin(), in.records.end(), [member](const PoiRecord &r) { return !(r.*member).isEmpty(); }))
-            used.emplace_back(QString::fromLatin1(field.first), member);
-    }
-    QStringList keys;
+    CsvRecordWriter writer;
     for (const PoiRecord &r : in.records)
-        for (const PoiProperty &p : r.properties)
-            if (!keys.contains(p.key))
-                keys << p.key;
-    auto quoted = [](QString f) {
-        if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
-            return f;
-        f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        return u'"' + f + u'"';
-    };
-    QStringList head = {QStringLiteral("latitude"), QStringLiteral("longitude"), QStringLiteral("name")};
-    for (const auto &u : used)
-        head << u.first;
-    for (const QString &k : keys)
-        head << quoted(k);
-    QString text = head.join(u',') + QStringLiteral("\r\n");
-    // The header's keys are texts too: every one must read back as it is.
-    bool readsBack = std::all_of(keys.begin(), keys.end(), [](const QString &k) { return Utf8ReadsBack(k); });
+        writer.observe(r);
+    QByteArray out = writer.head();
     int count = 0;
-    for (const PoiRecord &r : in.records) {
-        const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
-        if (lat.isEmpty() || lon.isEmpty())
-            continue;
-        QStringList line = {QString::fromLatin1(lat), QString::fromLatin1(lon), quoted(r.name)};
-        readsBack = readsBack && Utf8ReadsBack(r.name);
-        for (const auto &u : used) {
-            line << quoted(r.*(u.second));
-            readsBack = readsBack && Utf8ReadsBack(r.*(u.second));
-        }
-        for (const QString &k : keys) {
-            QString value;
-            for (const PoiProperty &p : r.properties)
-                if (p.key == k)
-                    value = PropertyText(p.json);
-            line << quoted(value);
-            readsBack = readsBack && Utf8ReadsBack(value);
-        }
-        text += line.join(u',') + QStringLiteral("\r\n");
-        ++count;
-    }
+    for (const PoiRecord &r : in.records)
+        count += writer.append(out, r);
     if (written)
         *written = count;
-    return (readsBack ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + text.toUtf8();
+    return out;
 }
 
 bool WriteCsv(QIODevice &device, const PoiTable &table)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "files/block_reader.h"
 #include "files/ov2_format.h"
 #include "files/poi_record.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <climits>
+#include <functional>
 #include <optional>
 
 class QIODevice;
@@ -39,6 +42,24 @@ bool WriteCsv(QIODevice &device, const PoiTable &table);
 // and every other column a property; without one, as ReadCsv lays it out.
 // And back: the scripts' layout with a column for every field some record has.
 PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result = nullptr);
+// The same read a block at a time. A headerless ',' file whose layout its
+// first records leave open is read on to decide it, those records waiting in
+// an unnamed temporary file: memory stays that of one record.
+void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 QByteArray CsvRecordBytes(const PoiRecords &records, int *written = nullptr);
+// The same in pieces: every record observed first (the columns and the mark
+// depend on all of them), then the head, then each row (false for a record
+// without coordinates, not written).
+class CsvRecordWriter {
+public:
+    void observe(const PoiRecord &record);
+    QByteArray head() const;
+    bool append(QByteArray &out, const PoiRecord &record) const;
+
+private:
+    bool used_[7] = {};
+    QStringList keys_;
+    bool readsBack_ = true;
+};
 
 }  // namespace orvalis

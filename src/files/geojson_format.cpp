@@ -1,5 +1,7 @@
 #include "files/geojson_format.h"
 
+#include <functional>
+
 #include "geo/decimal_entry.h"
 
 #include <QJsonArray>
@@ -162,7 +164,7 @@ QByteArray CompactJson(const QJsonValue &value)
     return array.mid(1, array.size() - 2);
 }
 
-void AddRecord(const QJsonObject &feature, PoiRecords &out)
+void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&)> &visit)
 {
     const QJsonArray position = PointPosition(feature);
     if (position.isEmpty())
@@ -187,30 +189,155 @@ void AddRecord(const QJsonObject &feature, PoiRecords &out)
         else
             r.properties.push_back({key, CompactJson(v)});
     }
-    out.records.push_back(std::move(r));
+    visit(std::move(r));
 }
 
 }  // namespace
 
 std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data)
 {
+    PoiRecords out;
+    BlockReader in(data);
+    if (!ForEachGeoJsonRecord(in, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }))
+        return std::nullopt;
+    return out;
+}
+
+namespace {
+
+// A whole document: a FeatureCollection, a Feature or a Point.
+bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
+{
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return std::nullopt;
+        return false;
     const QJsonObject root = doc.object();
     const QString type = root.value(QStringLiteral("type")).toString();
-    PoiRecords out;
     if (type == QStringLiteral("FeatureCollection")) {
         for (const QJsonValue &f : root.value(QStringLiteral("features")).toArray())
-            AddRecord(f.toObject(), out);
-        return out;
+            AddRecord(f.toObject(), visit);
+        return true;
     }
     if (type == QStringLiteral("Feature") || type == QStringLiteral("Point")) {
-        AddRecord(root, out);
-        return out;
+        AddRecord(root, visit);
+        return true;
     }
-    return std::nullopt;
+    return false;
+}
+
+bool IsJsonSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+}  // namespace
+
+bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+{
+    // The root is held until its "features" array begins; each feature is then
+    // parsed on its own. A root without that array (a Feature, a Point) is read whole.
+    int depth = 0;
+    bool started = false, inString = false, escaped = false, expectKey = false;
+    bool inFeatures = false, sawFeatures = false;
+    qsizetype i = 0, stringStart = -1, featureStart = -1;
+    QByteArray lastKey, type;
+    in.fill(3);
+    if (in.view().startsWith("\xEF\xBB\xBF"))
+        in.consume(3);
+    for (;;) {
+        QByteArrayView v = in.view();
+        while (i < v.size()) {
+            const char c = v[i];
+            if (inString) {
+                if (escaped) {
+                    escaped = false;
+                } else if (c == '\\') {
+                    escaped = true;
+                } else if (c == '"') {
+                    inString = false;
+                    if (stringStart >= 0) {
+                        // A key or a value of the root.
+                        const QByteArray text = v.sliced(stringStart, i - stringStart).toByteArray();
+                        if (expectKey)
+                            lastKey = text;
+                        else if (lastKey == "type")
+                            type = text;
+                        expectKey = false;
+                        stringStart = -1;
+                    }
+                }
+                ++i;
+                continue;
+            }
+            if (IsJsonSpace(c)) {
+                ++i;
+                continue;
+            }
+            if (!started) {
+                if (c != '{')
+                    return false;
+                started = true;
+            }
+            if (c == '"') {
+                inString = true;
+                stringStart = depth == 1 ? i + 1 : -1;
+            } else if (c == '{' || c == '[') {
+                if (inFeatures && depth == 2 && c == '{')
+                    featureStart = i;
+                ++depth;
+                expectKey = depth == 1;
+                if (depth == 2 && c == '[' && lastKey == "features" && !sawFeatures) {
+                    inFeatures = sawFeatures = true;
+                    // What came before the array is done with.
+                    in.consume(i + 1);
+                    v = in.view();
+                    i = 0;
+                    continue;
+                }
+            } else if (c == '}' || c == ']') {
+                if (--depth < 0)
+                    return false;
+                if (inFeatures && depth == 2 && c == '}' && featureStart >= 0) {
+                    QJsonParseError error{};
+                    const QJsonDocument feature =
+                        QJsonDocument::fromJson(v.sliced(featureStart, i + 1 - featureStart).toByteArray(), &error);
+                    if (error.error != QJsonParseError::NoError)
+                        return false;
+                    AddRecord(feature.object(), visit);
+                    featureStart = -1;
+                    in.consume(i + 1);
+                    v = in.view();
+                    i = 0;
+                    continue;
+                }
+                if (inFeatures && depth == 1)
+                    inFeatures = false;
+            } else if (c == ',') {
+                expectKey = depth == 1;
+            }
+            ++i;
+        }
+        // Once the features are under way, only the feature being read (or a
+        // root key being read) is held.
+        if (sawFeatures) {
+            const qsizetype keep = featureStart >= 0 ? featureStart : stringStart >= 0 ? stringStart - 1 : i;
+            in.consume(keep);
+            i -= keep;
+            if (featureStart >= 0)
+                featureStart -= keep;
+            if (stringStart >= 0)
+                stringStart -= keep;
+        }
+        if (in.atEnd())
+            break;
+        in.more();
+    }
+    if (!started || depth != 0 || inString)
+        return false;
+    if (sawFeatures)
+        return type == "FeatureCollection";
+    return VisitDocument(in.view(), visit);
 }
 
 QByteArray GeoJsonRecordHead()

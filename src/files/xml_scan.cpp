@@ -472,13 +472,16 @@ std::optional<XmlDecoder> XmlDecoderFor(QByteArrayView data)
 
 bool PrepareXml(BlockReader &in, const char *rootName)
 {
-    // The declaration lies within the first kilobyte.
-    in.fill(4096);
-    bool trusted = false;
-    if (std::optional<XmlDecoder> decoder = XmlDecoderFor(in.view())) {
-        in.transcode(std::move(*decoder));
-        trusted = true;
+    if (!in.xmlTextsExact) {
+        // The declaration lies within the first kilobyte.
+        in.fill(4096);
+        in.xmlTextsExact = false;
+        if (std::optional<XmlDecoder> decoder = XmlDecoderFor(in.view())) {
+            in.transcode(std::move(*decoder));
+            in.xmlTextsExact = true;
+        }
     }
+    const bool trusted = *in.xmlTextsExact;
     for (;;) {
         const Cursor c(in.view());
         qsizetype nameEnd = 0;

@@ -56,6 +56,10 @@ private:
     double size_;
 };
 
+struct Point {
+    float lat, lon;
+};
+
 // A cell, and with --same-name the folded name too: points of other names are
 // never looked at, however many share a place.
 struct CellKey {
@@ -74,58 +78,65 @@ struct CellKeyHash {
 
 }  // namespace
 
+struct DuplicateFilter::Cells {
+    explicit Cells(double withinMetres) : grid(withinMetres) {}
+    Grid grid;
+    std::unordered_map<CellKey, std::vector<Point>, CellKeyHash> cells;
+    QHash<QString, int> names;  // folded name -> its number
+};
+
+DuplicateFilter::DuplicateFilter(double withinMetres, bool sameName)
+    : withinMetres_(withinMetres), sameName_(sameName), cells_(std::make_unique<Cells>(withinMetres))
+{
+}
+
+DuplicateFilter::~DuplicateFilter() = default;
+
+bool DuplicateFilter::keep(std::optional<long double> lat, std::optional<long double> lon, const QString &name)
+{
+    if (!lat || !lon || std::fabs(*lat) > 90)
+        return true;
+    int nameNumber = 0;
+    if (sameName_) {
+        const QString folded = Folded(name);
+        nameNumber = cells_->names.value(folded, -1);
+        if (nameNumber < 0) {
+            nameNumber = static_cast<int>(cells_->names.size());
+            cells_->names.insert(folded, nameNumber);
+        }
+    }
+    const Grid &grid = cells_->grid;
+    const Point p{static_cast<float>(*lat), static_cast<float>(*lon)};
+    const int band = grid.band(p.lat);
+    for (int b = band - 1; b <= band + 1; ++b) {
+        const int n = grid.columns(b);
+        const int centre = grid.column(b, p.lon);
+        // The column and its neighbours, wrapping at the antimeridian, each once.
+        const int near[3] = {centre, (centre + 1) % n, (centre + n - 1) % n};
+        const int count = n >= 3 ? 3 : n;
+        for (int k = 0; k < count; ++k) {
+            const auto it = cells_->cells.find(CellKey{b, near[k], nameNumber});
+            if (it == cells_->cells.end())
+                continue;
+            for (const Point &q : it->second)
+                if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) <= withinMetres_)
+                    return false;
+        }
+    }
+    cells_->cells[CellKey{band, grid.column(band, p.lon), nameNumber}].push_back(p);
+    return true;
+}
+
 std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetres, bool sameName, QChar separator)
 {
     std::vector<int> kept;
     if (table.isEmptyForAdd())
         return kept;
-    struct Point {
-        float lat, lon;
-    };
-    const Grid grid(withinMetres);
-    std::unordered_map<CellKey, std::vector<Point>, CellKeyHash> cells;
-    QHash<QString, int> names;  // folded name -> its number
-    for (int row = 1; row <= table.lastRow(); ++row) {
-        const auto lat = ParseDecimal(table.field(row, FieldLatitude), separator);
-        const auto lon = ParseDecimal(table.field(row, FieldLongitude), separator);
-        if (!lat || !lon || std::fabs(*lat) > 90) {
+    DuplicateFilter filter(withinMetres, sameName);
+    for (int row = 1; row <= table.lastRow(); ++row)
+        if (filter.keep(ParseDecimal(table.field(row, FieldLatitude), separator), ParseDecimal(table.field(row, FieldLongitude), separator),
+                        sameName ? table.field(row, FieldDescription) : QString()))
             kept.push_back(row);
-            continue;
-        }
-        int name = 0;
-        if (sameName) {
-            const QString folded = Folded(table.field(row, FieldDescription));
-            name = names.value(folded, -1);
-            if (name < 0) {
-                name = static_cast<int>(names.size());
-                names.insert(folded, name);
-            }
-        }
-        const Point p{static_cast<float>(*lat), static_cast<float>(*lon)};
-        const int band = grid.band(p.lat);
-        bool duplicate = false;
-        for (int b = band - 1; b <= band + 1 && !duplicate; ++b) {
-            const int n = grid.columns(b);
-            const int centre = grid.column(b, p.lon);
-            // The column and its neighbours, wrapping at the antimeridian, each once.
-            const int near[3] = {centre, (centre + 1) % n, (centre + n - 1) % n};
-            const int count = n >= 3 ? 3 : n;
-            for (int k = 0; k < count && !duplicate; ++k) {
-                const auto it = cells.find(CellKey{b, near[k], name});
-                if (it == cells.end())
-                    continue;
-                for (const Point &q : it->second)
-                    if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) <= withinMetres) {
-                        duplicate = true;
-                        break;
-                    }
-            }
-        }
-        if (duplicate)
-            continue;
-        kept.push_back(row);
-        cells[CellKey{band, grid.column(band, p.lon), name}].push_back(p);
-    }
     return kept;
 }
 

@@ -3,6 +3,9 @@
 #include "table/poi_table.h"
 
 #include <QChar>
+#include <QString>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace orvalis {
@@ -13,5 +16,21 @@ namespace orvalis {
 // case and accents. A grid of cells about the limit wide makes it linear in
 // practice; rows whose coordinates are no numbers are kept as they are.
 std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetres, bool sameName, QChar separator);
+
+// The same one point at a time, for points streaming by: memory for the kept
+// points' places (and, with `sameName`, their folded names) only.
+class DuplicateFilter {
+public:
+    DuplicateFilter(double withinMetres, bool sameName);
+    ~DuplicateFilter();
+    // False when an earlier kept point is a duplicate of this one; the point is then not kept.
+    bool keep(std::optional<long double> lat, std::optional<long double> lon, const QString &name);
+
+private:
+    struct Cells;
+    double withinMetres_;
+    bool sameName_;
+    std::unique_ptr<Cells> cells_;
+};
 
 }  // namespace orvalis

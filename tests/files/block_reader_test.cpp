@@ -1,6 +1,8 @@
 // Reading in blocks must give what reading the whole file gives, wherever the
 // blocks cut it, and must not hold more than the record being read.
 #include "files/block_reader.h"
+#include "files/csv_format.h"
+#include "files/geojson_format.h"
 #include "files/gpx_format.h"
 #include "files/kml_format.h"
 #include "files/ov2_format.h"
@@ -32,7 +34,7 @@ struct Read {
     }
 };
 
-enum class Kind { Gpx, Kml, Ov2 };
+enum class Kind { Gpx, Kml, Ov2, Csv, GeoJson };
 
 Read ReadFrom(Kind kind, BlockReader &in)
 {
@@ -42,6 +44,10 @@ Read ReadFrom(Kind kind, BlockReader &in)
         out.ok = ForEachGpxRecord(in, [&](Namespaces &&ns) { out.namespaces = std::move(ns); }, visit, &out.result);
     else if (kind == Kind::Kml)
         out.ok = ForEachKmlRecord(in, visit);
+    else if (kind == Kind::Csv)
+        ForEachCsvRecord(in, visit, &out.result);
+    else if (kind == Kind::GeoJson)
+        out.ok = ForEachGeoJsonRecord(in, visit);
     else
         ForEachOv2Record(in, visit, &out.result);
     return out;
@@ -139,6 +145,56 @@ TEST(BlockReader, EveryFormatReadsTheSameWhereverTheBlocksCut)
     for (const int cut : {1, 5, 9, 13, 15})
         ExpectSameInEveryCut(Kind::Ov2, ov2.chopped(cut), "OV2 cut by " + std::to_string(cut));
     ExpectSameInEveryCut(Kind::Ov2, "\x05\x06" + ov2 + "\x07", "OV2 with stray bytes");
+}
+
+TEST(BlockReader, CsvAndGeoJsonReadTheSameInBlocks)
+{
+    // A header, quoted fields with the delimiter, quotes and line ends, CRLF, a mark.
+    QByteArray csv = "\xEF\xBB\xBFlatitude,longitude,name,note\r\n";
+    for (int i = 0; i < 100; ++i)
+        csv += "48.8566,2.3522,\"Caf\xC3\xA9, \"\"Le\"\" Bar\",\"two\r\nlines\"\r\n\r\n-33.9,151.2,Sydney,\r\n";
+    ExpectSameInEveryCut(Kind::Csv, csv, "CSV");
+    const Read read = ReadWhole(Kind::Csv, csv);
+    ASSERT_EQ(read.records.size(), 200u);
+    EXPECT_EQ(read.records[0].name, QString::fromUtf8("Café, \"Le\" Bar"));
+    EXPECT_EQ(read.records[0].properties.at(0).json, QByteArray("\"two\\r\\nlines\""));
+
+    // Headerless: the layout decided by a record far down (a longitude beyond 90
+    // in the second column), the records before it read in that layout too.
+    QByteArray headerless;
+    for (int i = 0; i < 3000; ++i)
+        headerless += "45.5,-73.5,Montr\xE9" "al\n";
+    headerless += "-33.9,151.2,Sydney\n";
+    ExpectSameInEveryCut(Kind::Csv, headerless, "headerless CSV");
+    const Read layout = ReadWhole(Kind::Csv, headerless);
+    ASSERT_EQ(layout.records.size(), 3001u);
+    EXPECT_EQ(layout.records[0].lat, QByteArray("45.5"));
+    EXPECT_EQ(layout.records[0].name, QString::fromUtf8("Montréal"));
+    EXPECT_EQ(layout.records[3000].lon, QByteArray("151.2"));
+
+    // GeoJSON: strings with braces and escaped quotes, nested properties, the
+    // root's type after its features, a feature that is no point.
+    QByteArray json = "\xEF\xBB\xBF{\"name\":\"a } ] \\\" [ {\",\"features\": [";
+    for (int i = 0; i < 50; ++i)
+        json += QByteArray(i ? "," : "") +
+                "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[2.35,48.85,35]},"
+                "\"properties\":{\"name\":\"Paris \\\"}\\\"\",\"tags\":{\"a\":[1,{\"b\":\"]\"}]}}},"
+                "{\"type\":\"Feature\",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[0,0],[1,1]]},\"properties\":{}}";
+    json += "],\"type\":\"FeatureCollection\"}";
+    ExpectSameInEveryCut(Kind::GeoJson, json, "GeoJSON");
+    const Read features = ReadWhole(Kind::GeoJson, json);
+    ASSERT_TRUE(features.ok);
+    ASSERT_EQ(features.records.size(), 50u);
+    EXPECT_EQ(features.records[0].name, QString::fromUtf8("Paris \"}\""));
+    EXPECT_EQ(features.records[0].ele, QStringLiteral("35"));
+    EXPECT_EQ(features.records[0].properties.at(0).json, QByteArray("{\"a\":[1,{\"b\":\"]\"}]}"));
+    // A single feature, read whole; a collection cut short or of another type is no GeoJSON.
+    const QByteArray single = "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1,2]},\"properties\":{\"name\":\"x\"}}";
+    ExpectSameInEveryCut(Kind::GeoJson, single, "a Feature");
+    EXPECT_EQ(ReadWhole(Kind::GeoJson, single).records.size(), 1u);
+    EXPECT_FALSE(ReadWhole(Kind::GeoJson, json.chopped(2)).ok);
+    EXPECT_FALSE(ReadWhole(Kind::GeoJson, QByteArray(json).replace("\"FeatureCollection\"", "\"Topology\"")).ok);
+    EXPECT_FALSE(ReadWhole(Kind::GeoJson, "[1,2]").ok);
 }
 
 TEST(BlockReader, RealFilesReadTheSameInBlocks)
