@@ -7,6 +7,7 @@
 #include "files/kml_format.h"
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
+#include "files/record_writer.h"
 #include "files/save_file.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
@@ -581,121 +582,74 @@ private:
         std::FILE *spool_ = nullptr;
     };
 
-    // GPX, OV2 and KML into GPX, OV2, KML or GeoJSON, a record at a time: memory
-    // for the file read and a megabyte of output, not for its records (OV2 to
-    // the standard output is held until its header is known).
-    static bool Streams(PoiFormat in, PoiFormat out)
+    // Reads the records of one input a block at a time, each checked; a file
+    // that is not of its format stops the command.
+    void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit)
     {
-        return (in == PoiFormat::Gpx || in == PoiFormat::Ov2 || in == PoiFormat::Kml) &&
-               (out == PoiFormat::Gpx || out == PoiFormat::Ov2 || out == PoiFormat::Kml || out == PoiFormat::GeoJson);
+        const PoiFormat from = FormatFor(path, from_, "--from");
+        int number = 0, bad = 0, firstBad = 0;
+        ReadResult result;
+        const bool ok = ForEachPoiRecord(from, reader, [](XmlNamespaces &&) {}, [&](PoiRecord &&r) {
+            ++number;
+            if (acceptRecord(path, r, number)) {
+                visit(std::move(r));
+            } else if (bad++ == 0) {
+                firstBad = number;
+            }
+        }, &result);
+        CheckReader(path, reader);
+        if (!ok) {
+            const char *why = from == PoiFormat::Gpx ? kReaderErrors[0] : from == PoiFormat::GeoJson ? kReaderErrors[1] : kReaderErrors[2];
+            throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(path), T(why))};
+        }
+        checkRead(path, from, reader.bytesRead(), result, number == 0);
+        if (bad > 0)
+            skippedNote(path, bad, firstBad);
     }
-    int streamRecords(const QByteArray &in, const QByteArray &out)
+
+    // Reads the inputs in order and writes the records `keep` keeps to OUT as
+    // they come: memory for one record (and for what `keep` remembers), whatever
+    // the files' length; standard input of any length too.
+    int pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, const std::function<bool(const PoiRecord &)> &keep = {})
     {
-        const PoiFormat from = FormatFor(in, from_, "--from"), to = FormatFor(out, to_, "--to");
-        const std::unique_ptr<Input> input = openInput(in);
-        BlockReader &reader = *input->reader;
+        const PoiFormat to = FormatFor(out, to_, "--to");
+        std::vector<std::unique_ptr<Input>> opened;
+        for (const QByteArray &in : inputs)
+            opened.push_back(openInput(in));
         Sink sink(out);
         // OV2's first record is known at the end: to the standard output the rest waits in a spool.
         if (to == PoiFormat::Ov2)
             sink.spoolUntilEnd();
-        QByteArray buffer;
-        int written = 0, number = 0, bad = 0, firstBad = 0;
-        Ov2Writer ov2;
-        auto head = [&](std::vector<std::pair<QByteArray, QByteArray>> &&namespaces) {
-            buffer += to == PoiFormat::Gpx ? GpxRecordHead(namespaces)
-                      : to == PoiFormat::Kml ? KmlRecordHead()
-                      : to == PoiFormat::Ov2 ? QByteArray(21, '\0')
-                                             : GeoJsonRecordHead();
-        };
-        auto visit = [&](PoiRecord &&r) {
-            ++number;
-            if (!acceptRecord(in, r, number)) {
-                if (bad++ == 0)
-                    firstBad = number;
-                return;
-            }
-            written += to == PoiFormat::Gpx ? AppendGpxRecord(buffer, r, gpx11_)
-                       : to == PoiFormat::Kml ? AppendKmlRecord(buffer, r)
-                       : to == PoiFormat::Ov2 ? AppendOv2Record(buffer, ov2, r)
-                                               : AppendGeoJsonRecord(buffer, r, written == 0);
-            if (buffer.size() >= (1 << 20))
-                sink.write(buffer);
-        };
-        ReadResult result;
-        if (from == PoiFormat::Gpx) {
-            if (!ForEachGpxRecord(reader, head, visit, &result)) {
-                CheckReader(in, reader);
-                throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(in))};
-            }
-        } else {
-            head({});
-            if (from == PoiFormat::Ov2) {
-                ForEachOv2Record(reader, visit, &result);
-            } else if (!ForEachKmlRecord(reader, visit)) {
-                CheckReader(in, reader);
-                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(in), QCoreApplication::translate("Cli", "not a KML file"))};
-            }
-        }
-        CheckReader(in, reader);
-        checkRead(in, from, reader.bytesRead(), result, number == 0);
-        if (bad > 0)
-            skippedNote(in, bad, firstBad);
-        buffer += to == PoiFormat::Gpx ? GpxRecordTail() : to == PoiFormat::Kml ? KmlRecordTail()
-                  : to == PoiFormat::Ov2   ? QByteArray()
-                                           : GeoJsonRecordTail();
-        sink.write(buffer);
-        if (to == PoiFormat::Ov2)
-            sink.writeAt(0, ov2.header());  // the skipper record, now that the bounds are known
+        RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
+                                         [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
+        // Every GPX input's namespace declarations, once, in the head.
+        XmlNamespaces namespaces;
+        if (to == PoiFormat::Gpx)
+            for (qsizetype k = 0; k < inputs.size(); ++k)
+                if (FormatFor(inputs[k], from_, "--from") == PoiFormat::Gpx)
+                    for (auto &ns : GpxRootNamespaces(*opened[size_t(k)]->reader))
+                        if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
+                            namespaces.push_back(std::move(ns));
+        writer.start(namespaces);
+        for (qsizetype k = 0; k < inputs.size(); ++k)
+            readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
+                if (!keep || keep(r))
+                    writer.append(r);
+            });
+        const int written = writer.finish();
+        if (writer.spoolFailed())
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         sink.commit();
         return written;
     }
 
     PoiRecords readRecords(const QByteArray &path)
     {
-        const PoiFormat format = FormatFor(path, from_, "--from");
-        const QByteArray data = readInput(path);
-        ReadResult result;
+        const std::unique_ptr<Input> input = openInput(path);
         PoiRecords read;
-        switch (format) {
-        case PoiFormat::Gpx:
-            if (!IsGpxDocument(data))
-                throw Failure{QCoreApplication::translate("Cli", "%1: not a GPX file").arg(Shown(path))};
-            read = ReadGpxRecords(data, &result);
-            break;
-        case PoiFormat::Ov2:
-            read = ReadOv2Records(data, &result);
-            break;
-        case PoiFormat::Kml:
-            if (!IsKmlDocument(data))
-                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(path), QCoreApplication::translate("Cli", "not a KML file"))};
-            read = ReadKmlRecords(data);
-            break;
-        case PoiFormat::GeoJson: {
-            std::optional<PoiRecords> json = ReadGeoJsonRecords(data);
-            if (!json)
-                throw Failure{QCoreApplication::translate("Cli", "%1: %2").arg(Shown(path), QCoreApplication::translate("Cli", "not a GeoJSON file"))};
-            read = std::move(*json);
-            break;
-        }
-        default:
-            read = ReadCsvRecords(data, &result);
-            break;
-        }
-        checkRead(path, format, data, result, read.records.empty());
-        // The same rule as for rows: coordinates in range, or the record is named.
-        std::vector<PoiRecord> valid;
-        int firstBad = 0, bad = 0;
-        for (size_t i = 0; i < read.records.size(); ++i) {
-            if (acceptRecord(path, read.records[i], static_cast<int>(i) + 1)) {
-                valid.push_back(std::move(read.records[i]));
-                continue;
-            }
-            if (bad++ == 0)
-                firstBad = static_cast<int>(i) + 1;
-        }
-        if (bad > 0)
-            skippedNote(path, bad, firstBad);
-        read.records = std::move(valid);
+        if (FormatFor(path, from_, "--from") == PoiFormat::Gpx)
+            read.namespaces = GpxRootNamespaces(*input->reader);
+        readEach(path, *input->reader, [&](PoiRecord &&r) { read.records.push_back(std::move(r)); });
         return read;
     }
     int writeRecords(const QByteArray &path, const PoiRecords &records)
@@ -775,11 +729,11 @@ private:
             throw Failure{QCoreApplication::translate("Cli", "--sort takes name or distance")};
         expectCount(2);
         checkWritable(args_[1]);
-        if (!sort && Streams(FormatFor(args_[0], from_, "--from"), FormatFor(args_[1], to_, "--to"))) {
-            Report(args_[1], pois(streamRecords(args_[0], args_[1])));
+        if (!sort && recordsFor({args_[0]}, args_[1])) {
+            Report(args_[1], pois(pipeRecords({args_[0]}, args_[1])));
             return 0;
         }
-        if (sort != u"distance" && recordsFor({args_[0]}, args_[1])) {
+        if (sort == u"name" && recordsFor({args_[0]}, args_[1])) {
             PoiRecords records = readRecords(args_[0]);
             if (sort)
                 std::stable_sort(records.records.begin(), records.records.end(), [this](const PoiRecord &a, const PoiRecord &b) {
@@ -935,16 +889,7 @@ private:
         for (const QByteArray &in : std::as_const(args_))
             records = records && RecordFormat(FormatFor(in, from_, "--from"));
         if (records) {
-            PoiRecords all;
-            for (const QByteArray &in : std::as_const(args_)) {
-                PoiRecords one = readRecords(in);
-                all.records.insert(all.records.end(), std::make_move_iterator(one.records.begin()),
-                                   std::make_move_iterator(one.records.end()));
-                for (auto &ns : one.namespaces)
-                    if (std::find(all.namespaces.begin(), all.namespaces.end(), ns) == all.namespaces.end())
-                        all.namespaces.push_back(std::move(ns));
-            }
-            Report(out, pois(writeRecords(out, all)));
+            Report(out, pois(pipeRecords(args_, out)));
             return 0;
         }
         PoiTable all;
@@ -967,26 +912,17 @@ private:
         expectCount(2);
         checkWritable(args_[1]);
         if (recordsFor({args_[0]}, args_[1])) {
-            PoiRecords in = readRecords(args_[0]);
-            // The places and names measured as rows; the records kept whole.
-            PoiTable places;
-            places.setRowCount(static_cast<int>(in.records.size()) + 1);
-            for (size_t i = 0; i < in.records.size(); ++i) {
-                const int row = static_cast<int>(i) + 1;
-                places.setNumber(row, row);
-                places.setField(row, FieldLatitude, QString::fromLatin1(in.records[i].lat));
-                places.setField(row, FieldLongitude, QString::fromLatin1(in.records[i].lon));
-                places.setField(row, FieldDescription, JoinedName(in.records[i]));
-            }
-            const std::vector<int> kept = in.records.empty() ? std::vector<int>() : RowsWithoutDuplicates(places, metres, sameName, u'.');
-            PoiRecords out;
-            out.namespaces = in.namespaces;
-            for (const int row : kept)
-                out.records.push_back(std::move(in.records[static_cast<size_t>(row - 1)]));
-            const int written = writeRecords(args_[1], out);
-            Report(args_[1], QCoreApplication::translate("Cli", "%1 duplicates removed, %2")
-                                 .arg(static_cast<int>(in.records.size()) - static_cast<int>(kept.size()))
-                                 .arg(pois(written)));
+            // Memory for the kept points' places only: the records stream through.
+            DuplicateFilter filter(metres, sameName);
+            int seen = 0, kept = 0;
+            const int written = pipeRecords({args_[0]}, args_[1], [&](const PoiRecord &r) {
+                ++seen;
+                const bool keep = filter.keep(ParseDecimal(QString::fromLatin1(r.lat), u'.'), ParseDecimal(QString::fromLatin1(r.lon), u'.'),
+                                              sameName ? JoinedName(r) : QString());
+                kept += keep;
+                return keep;
+            });
+            Report(args_[1], QCoreApplication::translate("Cli", "%1 duplicates removed, %2").arg(seen - kept).arg(pois(written)));
             return 0;
         }
         const PoiTable table = read(args_[0]);

@@ -56,10 +56,9 @@ bool BlockReader::more()
             eof_ = true;
             break;
         }
+        // A pipe gives 64 KiB at a time: reading on until the block is full keeps
+        // a record that spans many blocks from being scanned once per 64 KiB.
         got += n;
-        // A pipe gives what it has: some of it is enough to go on with.
-        if (static_cast<size_t>(n) < asked && got >= std::min<qsizetype>(block_, 65536))
-            break;
     }
     bytesRead_ += got;
     raw.truncate(got);

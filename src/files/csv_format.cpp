@@ -375,11 +375,19 @@ namespace {
 // delimiter, quotes and line ends are ASCII, never part of a UTF-8 character);
 // blank lines are passed over. False when nothing is left, or (not `final`)
 // when the record may go on past the bytes: then `pos` stays where it was.
-bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final, std::vector<QByteArray> &fields)
+bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final, std::vector<QByteArray> &fields,
+                   size_t maxFields)
 {
     fields.clear();
     QByteArray field;
     bool quoted = false, any = false;
+    // Fields past the last one read are cut but not kept: a line of a hundred
+    // million commas costs its bytes, not a hundred million fields.
+    auto keep = [&] {
+        if (fields.size() < maxFields)
+            fields.push_back(field);
+        field.clear();
+    };
     const qsizetype n = v.size();
     for (qsizetype i = pos; i < n; ++i) {
         const char ch = v[i];
@@ -402,8 +410,7 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
             quoted = true;  // only at a field's start: elsewhere a quote is text
             any = true;
         } else if (ch == delimiter) {
-            fields.push_back(field);
-            field.clear();
+            keep();
             any = true;
         } else if (ch == '\n' || ch == '\r') {
             if (ch == '\r' && i + 1 >= n && !final)
@@ -411,7 +418,7 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
             if (ch == '\r' && i + 1 < n && v[i + 1] == '\n')
                 ++i;
             if (any || !field.isEmpty()) {
-                fields.push_back(field);
+                keep();
                 pos = i + 1;
                 return true;
             }
@@ -428,7 +435,7 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
     if (!final)
         return false;
     if (any || !field.isEmpty()) {
-        fields.push_back(field);
+        keep();
         pos = n;
         return true;
     }
@@ -436,17 +443,22 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
     return false;
 }
 
+// Columns past these are left out of a header (and of every record).
+constexpr size_t kMaxCsvColumns = 4096;
+
 // Records of the input one after the other, read on as needed.
 class CsvRecordReader {
 public:
     CsvRecordReader(BlockReader &in, char delimiter) : in_(in), delimiter_(delimiter) {}
+    // Fields after the first `n` of a record are passed over.
+    void setMaxFields(size_t n) { maxFields_ = n; }
     // False at the end; `raw`, when given, receives the record's bytes as they were.
     bool next(std::vector<QByteArray> &fields, QByteArray *raw = nullptr)
     {
         for (;;) {
             qsizetype pos = 0;
             const bool final = in_.atEnd();
-            if (NextCsvRecord(in_.view(), pos, delimiter_, final, fields)) {
+            if (NextCsvRecord(in_.view(), pos, delimiter_, final, fields, maxFields_)) {
                 if (raw)
                     *raw = in_.view().first(pos).toByteArray();
                 in_.consume(pos);
@@ -462,6 +474,7 @@ public:
 private:
     BlockReader &in_;
     char delimiter_;
+    size_t maxFields_ = kMaxCsvColumns;
 };
 
 // The source's own text when it is a decimal; degrees and minutes as decimal degrees.
@@ -535,6 +548,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             return finish();
         }
         header.clear();
+        records.setMaxFields(4);
         if (ownLayout) {
             lat = 0, lon = 1, name = 2;
         } else {
@@ -567,6 +581,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         }
     }
     const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
+    records.setMaxFields(hasHeader ? size_t(header.size()) : 4);
     int number = hasHeader ? 1 : 0;
     auto deliver = [&](const std::vector<QByteArray> &r) {
         ++number;
@@ -605,6 +620,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         deliver(fields);
     if (spooled) {
         CsvRecordReader again(*spooled, delimiter);
+        again.setMaxFields(4);
         while (again.next(fields))
             deliver(fields);
     }

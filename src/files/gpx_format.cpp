@@ -413,6 +413,12 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std:
     return true;
 }
 
+std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in)
+{
+    PrepareXml(in, "gpx");
+    return HasGpxRoot(in.view()) ? GpxNamespaces(Cursor(in.view())) : std::vector<std::pair<QByteArray, QByteArray>>();
+}
+
 // The namespaces the root declares, for the extensions written back.
 std::vector<std::pair<QByteArray, QByteArray>> GpxNamespaces(const Cursor &c)
 {

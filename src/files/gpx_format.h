@@ -67,6 +67,9 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 // document; `result` notes route and track points met.
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
                       const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
+// The namespaces a GPX input's root declares, without reading past it: the
+// same input is read after (merge writes every input's declarations first).
+std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in);
 // GPX 1.1 of the records, in their order; `strict` writes longitude 180 as -180
 // (the schema's range). `written` receives how many waypoints it holds.
 QByteArray GpxRecordBytes(const PoiRecords &records, bool strict, int *written = nullptr);

@@ -261,3 +261,26 @@ TEST(BlockReader, HoldsOneRecordWhateverTheInputLength)
     EXPECT_TRUE(endlessIn.tooLong());
     EXPECT_LT(endlessIn.held(), 3 << 20);
 }
+
+TEST(BlockReader, APipeFillsWholeBlocks)
+{
+    // A pipe hands over 64 KiB at a time; a read that stopped there would scan
+    // a record of many blocks once per 64 KiB (100 MB of commas: minutes).
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const QByteArray data(3 << 20, ',');
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < data.size(); at += 1000)
+            if (write(fds[1], data.constData() + at, size_t(std::min<qsizetype>(1000, data.size() - at))) <= 0)
+                break;
+        close(fds[1]);
+    });
+    BlockReader in(fds[0]);
+    EXPECT_TRUE(in.more());
+    EXPECT_EQ(in.held(), BlockReader::kBlock);
+    while (in.more()) {
+    }
+    EXPECT_EQ(in.held(), data.size());
+    writer.join();
+    close(fds[0]);
+}
