@@ -8,6 +8,7 @@
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/record_writer.h"
+#include "files/record_spool.h"
 #include "files/save_file.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
@@ -94,10 +95,14 @@ const Command kCommands[] = {
                               "row, the seven fields separated by tabs, or with --json a JSON array of\n"
                               "objects (number, latitude, longitude, description, distance, metres,\n"
                               "key, cap).")},
-    {"near", "near IN OUT --base N --radius-km R [--json] [--from F] [--to F] [--gpx11] [--skip-invalid]",
-     QT_TRANSLATE_NOOP("Cli", "load, distance run from row N, write rows 1..k, k the last row within R km\n"
-                              "(what a Shift-click selects in the window); prints \"<k> POIs\", or with\n"
-                              "--json the rows written as JSON (with OUT '-', the JSON alone).")},
+    {"near", "near IN OUT (--at LAT LON | --base N) --radius-km R [--json] [--from F] [--to F] [--gpx11] [--skip-invalid]",
+     QT_TRANSLATE_NOOP("Cli", "--at: write every POI within R km of the point, nearest first (equal\n"
+                              "distances in file order), every field kept; the file streams through\n"
+                              "(memory for the POIs found, not the file). --base: load, distance run\n"
+                              "from row N, write rows 1..k, k the last row within R km (what a\n"
+                              "Shift-click selects in the window, as the window writes it). Prints\n"
+                              "\"<k> POIs\", or with --json the POIs written as JSON (with OUT '-',\n"
+                              "the JSON alone).")},
     {"merge", "merge IN IN... OUT [--to F] [--gpx11] [--skip-invalid]",
      QT_TRANSLATE_NOOP("Cli", "read two or more files, in order, into one table (file order, not sorted)\n"
                               "and write it to OUT, which must not be one of the inputs; prints \"<n> POIs\".")},
@@ -490,11 +495,14 @@ private:
     }
     // True for a record in range; otherwise stops the command naming it, or
     // (with --skip-invalid) says to leave it out.
+    static bool InRange(QByteArrayView latText, QByteArrayView lonText)
+    {
+        const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);
+        return lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180;
+    }
     bool acceptRecord(const QByteArray &path, const PoiRecord &r, int number) const
     {
-        const auto lat = ParseDecimal(QString::fromLatin1(r.lat), u'.');
-        const auto lon = ParseDecimal(QString::fromLatin1(r.lon), u'.');
-        if (lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180)
+        if (InRange(r.lat, r.lon))
             return true;
         if (!skipInvalid_)
             throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
@@ -584,19 +592,26 @@ private:
 
     // Reads the records of one input a block at a time, each checked; a file
     // that is not of its format stops the command.
-    void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit)
+    // With `wanted`, records whose coordinates it refuses are passed over unread
+    // (a record out of range is read, to be named).
+    void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
+                  const CoordinateFilter &wanted = {})
     {
         const PoiFormat from = FormatFor(path, from_, "--from");
         int number = 0, bad = 0, firstBad = 0;
         ReadResult result;
-        const bool ok = ForEachPoiRecord(from, reader, [](XmlNamespaces &&) {}, [&](PoiRecord &&r) {
+        // Every record's coordinates come here first, once: it is numbered here.
+        const CoordinateFilter numbered = [&](QByteArrayView lat, QByteArrayView lon) {
             ++number;
+            return !wanted || !InRange(lat, lon) || wanted(lat, lon);
+        };
+        const bool ok = ForEachPoiRecord(from, reader, [](XmlNamespaces &&) {}, [&](PoiRecord &&r) {
             if (acceptRecord(path, r, number)) {
                 visit(std::move(r));
             } else if (bad++ == 0) {
                 firstBad = number;
             }
-        }, &result);
+        }, &result, numbered);
         CheckReader(path, reader);
         if (!ok) {
             const char *why = from == PoiFormat::Gpx ? kReaderErrors[0] : from == PoiFormat::GeoJson ? kReaderErrors[1] : kReaderErrors[2];
@@ -791,13 +806,115 @@ private:
         return true;
     }
 
+    // --name A B, taken out of the arguments.
+    std::optional<std::pair<QByteArray, QByteArray>> pairOption(const char *name)
+    {
+        const qsizetype i = args_.indexOf(QByteArray(name));
+        if (i < 0)
+            return std::nullopt;
+        if (i + 2 >= args_.size())
+            throw Failure{QCoreApplication::translate("Cli", "%1 needs two values").arg(QLatin1String(name))};
+        std::pair<QByteArray, QByteArray> values{args_.at(i + 1), args_.at(i + 2)};
+        args_.remove(i, 3);
+        return values;
+    }
+
+    // The POIs within `limit` metres of a point, nearest first, every field
+    // kept: the file streams through once; the POIs found wait in a spool.
+    int nearPoint(const QByteArray &in, const QByteArray &out, float lat, float lon, long double limit, bool json)
+    {
+        struct Found {
+            int32_t metres;
+            float bearing;
+            int number;
+            qint64 at;
+        };
+        std::vector<Found> found;
+        RecordSpool spool;
+        const BaseMeasures base(lat, lon);
+        const std::unique_ptr<Input> input = openInput(in);
+        XmlNamespaces namespaces;
+        if (FormatFor(in, from_, "--from") == PoiFormat::Gpx)
+            namespaces = GpxRootNamespaces(*input->reader);
+        // Names and the rest are read only for the POIs within the limit.
+        int number = 0;
+        BaseMeasures::Both last{};
+        readEach(in, *input->reader, [&](PoiRecord &&r) { found.push_back({last.distance, last.bearing, number, spool.append(r)}); },
+                 [&](QByteArrayView la, QByteArrayView lo) {
+                     ++number;
+                     last = base.measure(static_cast<float>(*CoordinateNumber(la)), static_cast<float>(*CoordinateNumber(lo)));
+                     return last.distance <= limit;
+                 });
+        if (!spool.ok())
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.metres < b.metres; });
+        auto each = [&](const std::function<void(const Found &, const PoiRecord &)> &visit) {
+            for (const Found &f : found) {
+                PoiRecord r;
+                if (!spool.read(f.at, r))
+                    throw WorkFailure(QCoreApplication::translate("Cli", "cannot read a temporary file"));
+                visit(f, r);
+            }
+        };
+        auto printJson = [&] {
+            QJsonArray array;
+            each([&](const Found &f, const PoiRecord &r) {
+                QJsonObject row;
+                row.insert(QStringLiteral("number"), f.number);
+                row.insert(QStringLiteral("latitude"), static_cast<double>(*ParseDecimal(QString::fromLatin1(r.lat), u'.')));
+                row.insert(QStringLiteral("longitude"), static_cast<double>(*ParseDecimal(QString::fromLatin1(r.lon), u'.')));
+                row.insert(QStringLiteral("description"), JoinedName(r));
+                row.insert(QStringLiteral("distance"), DistanceText(f.metres));
+                row.insert(QStringLiteral("metres"), f.metres);
+                row.insert(QStringLiteral("key"), DistanceKey(f.metres));
+                row.insert(QStringLiteral("cap"), CompassText(f.bearing));
+                array.append(row);
+            });
+            if (!WriteStdout(QJsonDocument(array).toJson(QJsonDocument::Indented)))
+                throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
+        };
+        if (json && out == "-") {
+            printJson();
+            return 0;
+        }
+        Sink sink(out);
+        const PoiFormat to = FormatFor(out, to_, "--to");
+        if (to == PoiFormat::Ov2)
+            sink.spoolUntilEnd();
+        RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
+                                         [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
+        writer.start(namespaces);
+        each([&](const Found &, const PoiRecord &r) { writer.append(r); });
+        const int written = writer.finish();
+        if (writer.spoolFailed())
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        sink.commit();
+        if (json)
+            printJson();
+        else
+            Report(out, pois(written));
+        return 0;
+    }
+
     int near()
     {
         const std::optional<QString> base = option("--base");
+        const auto at = pairOption("--at");
         const std::optional<QString> radius = option("--radius-km");
         const bool json = flag("--json");
-        if (!base || !radius)
-            throw Failure{QCoreApplication::translate("Cli", "near needs --base N and --radius-km R")};
+        if ((!base && !at) || (base && at) || !radius)
+            throw Failure{QCoreApplication::translate("Cli", "near needs --at LAT LON or --base N, and --radius-km R")};
+        if (at) {
+            args_.append(at->first);
+            args_.append(at->second);
+            expectCount(4);
+            const float lat = latitude(2), lon = longitude(3);
+            if (!(json && args_[1] == "-"))
+                checkWritable(args_[1]);
+            if ((json && args_[1] == "-") || recordsFor({args_[0]}, args_[1]))
+                return nearPoint(args_[0], args_[1], lat, lon, static_cast<long double>(Distance(radius, "--radius-km")) * 1000.0L, json);
+            throw Failure{QCoreApplication::translate("Cli", "near --at writes OV2, GPX, CSV, GeoJSON or KML")};
+        }
         expectCount(2);
         const QByteArray &in = args_[0], &out = args_[1];
         if (!(json && out == "-"))

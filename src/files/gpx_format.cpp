@@ -388,7 +388,7 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 }
 
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted)
 {
     const bool trusted = PrepareXml(in, "gpx");
     if (!HasGpxRoot(in.view()))
@@ -401,13 +401,15 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std:
                 result->routePoints = true;
             return true;
         }
+        if (result)
+            ++result->counter;
+        if (wanted && !wanted(e.lat.trimmed(), e.lon.trimmed()))
+            return true;
         PoiRecord r;
         r.lat = e.lat.toByteArray().trimmed();
         r.lon = e.lon.toByteArray().trimmed();
         ReadWaypointFields(c, e, trusted, r);
         visit(std::move(r));
-        if (result)
-            ++result->counter;
         return true;
     });
     return true;

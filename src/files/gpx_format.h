@@ -66,7 +66,8 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 // Read a block at a time: false (nothing visited) when the input is no GPX
 // document; `result` notes route and track points met.
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
+                      const CoordinateFilter &wanted = {});
 // The namespaces a GPX input's root declares, without reading past it: the
 // same input is read after (merge writes every input's declarations first).
 std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in);

@@ -102,7 +102,7 @@ void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&
     ForEachKmlRecord(in, visit);
 }
 
-bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted)
 {
     const bool trusted = PrepareXml(in, "kml");
     {
@@ -113,7 +113,7 @@ bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     }
     ForEachElement(in, {"Placemark"}, [&](const Cursor &c, const Element &e) {
         QByteArrayView lon, lat;
-        if (!PlacemarkPoint(c, e, &lon, &lat))
+        if (!PlacemarkPoint(c, e, &lon, &lat) || (wanted && !wanted(lat.trimmed(), lon.trimmed())))
             return true;
         PoiRecord r;
         r.lat = lat.toByteArray().trimmed();

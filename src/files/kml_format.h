@@ -27,7 +27,7 @@ QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
 PoiRecords ReadKmlRecords(QByteArrayView data);
 void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit);
 // Read a block at a time: false (nothing visited) when the input is no KML document.
-bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit);
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted = {});
 QByteArray KmlRecordBytes(const PoiRecords &records, int *written = nullptr);
 // In pieces: the head, each placemark (false for one without coordinates), the tail.
 QByteArray KmlRecordHead();

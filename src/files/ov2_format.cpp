@@ -493,7 +493,8 @@ void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&
     ForEachOv2Record(in, visit, result);
 }
 
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
+                      const CoordinateFilter &wanted)
 {
     // The same walk as the table's reader, keeping the integers themselves.
     ReadResult read;
@@ -549,8 +550,10 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
             PoiRecord r;
             r.lon = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 5)));
             r.lat = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 9)));
-            r.name = DecodeFileText(*name);
-            visit(std::move(r));
+            if (!wanted || wanted(r.lat, r.lon)) {
+                r.name = DecodeFileText(*name);
+                visit(std::move(r));
+            }
             ++read.counter;
         } else if (type == 3) {
             ++read.counter;  // an extended record takes a POI number

@@ -87,7 +87,8 @@ private:
 PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
 void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
 // The same read a block at a time: memory for one record, whatever the file.
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
+                      const CoordinateFilter &wanted = {});
 QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
 // One record's simple record (false for one without coordinates).
 bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &record);

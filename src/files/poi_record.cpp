@@ -5,8 +5,23 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <algorithm>
+#include <charconv>
 
 namespace orvalis {
+
+std::optional<long double> CoordinateNumber(QByteArrayView text)
+{
+    // Plain decimals (nearly all) without building a string; the rest as typed entries are read.
+    const bool plain = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; });
+    if (plain) {
+        long double v = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+        if (error == std::errc() && end == text.data() + text.size())
+            return v;
+    }
+    return ParseDecimal(QString::fromLatin1(text), u'.');
+}
 
 QString JoinedName(const PoiRecord &record)
 {

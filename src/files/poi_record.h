@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,6 +54,13 @@ QString JoinedName(const PoiRecord &record);
 // and a text as a JSON string.
 QString PropertyText(const QByteArray &json);
 QByteArray JsonStringOf(const QString &text);
+
+// A record's coordinate text as a number; nothing when it is none.
+std::optional<long double> CoordinateNumber(QByteArrayView text);
+
+// Asked of a record's coordinates before the rest of it is read: false passes
+// it over (a search near a point reads the names of the POIs it keeps only).
+using CoordinateFilter = std::function<bool(QByteArrayView lat, QByteArrayView lon)>;
 
 // A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
 // GPX 1.1's decimal type has no exponent. Empty when it is no number.

@@ -7,25 +7,30 @@
 namespace orvalis {
 
 bool ForEachPoiRecord(PoiFormat format, BlockReader &in, const std::function<void(XmlNamespaces &&)> &head,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted)
 {
+    // Formats whose records are whole before their coordinates are known: filtered after.
+    const std::function<void(PoiRecord &&)> filtered = [&](PoiRecord &&r) {
+        if (!wanted || wanted(r.lat, r.lon))
+            visit(std::move(r));
+    };
     switch (format) {
     case PoiFormat::Gpx:
-        return ForEachGpxRecord(in, head, visit, result);
+        return ForEachGpxRecord(in, head, visit, result, wanted);
     case PoiFormat::Ov2:
         head({});
-        ForEachOv2Record(in, visit, result);
+        ForEachOv2Record(in, visit, result, wanted);
         return true;
     case PoiFormat::Kml:
         head({});
-        return ForEachKmlRecord(in, visit);
+        return ForEachKmlRecord(in, visit, wanted);
     case PoiFormat::GeoJson:
         head({});
-        return ForEachGeoJsonRecord(in, visit);
+        return ForEachGeoJsonRecord(in, filtered);
     case PoiFormat::Csv:
     case PoiFormat::WindowCsv:
         head({});
-        ForEachCsvRecord(in, visit, result);
+        ForEachCsvRecord(in, filtered, result);
         return true;
     }
     return false;

@@ -7,12 +7,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include "files/gpx_format.h"
 #include "geo/geodesy.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace orvalis;
@@ -233,7 +235,7 @@ TEST(Cli, ErrorsExitTwoAndWriteNothing)
     EXPECT_EQ(Read(out), QByteArray("old"));
     // An output that cannot be written is a failure while working.
     EXPECT_EQ(RunCli("C", {"convert", in, temp.filePath("no/such/folder.ov2")}).code, 1);
-    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN OUT --base N --radius-km R"));
+    EXPECT_TRUE(RunCli("C", {"--help"}).out.contains("near IN OUT (--at LAT LON | --base N) --radius-km R"));
     // Each command has its own help.
     const Result help = RunCli("C", {"dedupe", "--help"});
     EXPECT_EQ(help.code, 0);
@@ -720,4 +722,99 @@ TEST(Cli, StreamedConversionsReplaceTheOutputOnlyWhenComplete)
     EXPECT_FALSE(ReadOv2(Read(ov2), t, u'.').truncated);
     ASSERT_EQ(RunCli("C", {"convert", ov2, temp.filePath("again.ov2")}).code, 0);
     EXPECT_EQ(Read(temp.filePath("again.ov2")), Read(ov2));
+}
+
+TEST(Cli, NearAPointStreamsEveryFieldNearestFirst)
+{
+    // A random world (a tenth at the poles, a tenth at the antimeridian) as GPX with
+    // elevations and symbols, from standard input; some POIs share a place.
+    const QList<QStringList> world = RandomWorld(1200, 31);
+    QByteArray gpx = "<gpx xmlns:x=\"urn:x\">";
+    for (qsizetype i = 0; i < world.size(); ++i) {
+        const QStringList &w = i % 7 == 3 ? world[i - 1] : world[i];
+        gpx += "<wpt lat=\"" + w[0].toLatin1() + "\" lon=\"" + w[1].toLatin1() + "\"><ele>" + QByteArray::number(i) +
+               "</ele><name>P" + QByteArray::number(i) + "</name><sym>S</sym><extensions><x:n>" + QByteArray::number(i) +
+               "</x:n></extensions></wpt>";
+    }
+    gpx += "</gpx>";
+    const float la = 89.99f, lo = -179.99f;
+    QTemporaryDir temp;
+    for (const double km : {0.0, 500.0, 5000.0, 15000.0, 20100.0}) {
+        // The oracle: every POI within the radius, by distance, equal distances in file order.
+        std::vector<std::pair<int32_t, int>> expected;
+        for (qsizetype i = 0; i < world.size(); ++i) {
+            const QStringList &w = i % 7 == 3 ? world[i - 1] : world[i];
+            const int32_t d = SphericalDistance(la, lo, w[0].toFloat(), w[1].toFloat());
+            if (d <= km * 1000)
+                expected.push_back({d, int(i)});
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](auto a, auto b) { return a.first < b.first; });
+        const QByteArray out = QFile::encodeName(temp.filePath("near.gpx"));
+        const Result r = RunCliRaw("C", {"near", "-", out, "--from", "gpx", "--at", "89.99", "-179.99", "--radius-km", QByteArray::number(km)}, gpx);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("%1 POIs\n").arg(expected.size()));
+        const PoiRecords got = ReadGpxRecords(Read(temp.filePath("near.gpx")));
+        ASSERT_EQ(got.records.size(), expected.size()) << km;
+        for (size_t k = 0; k < expected.size(); ++k) {
+            const PoiRecord &p = got.records[k];
+            EXPECT_EQ(p.name, QStringLiteral("P%1").arg(expected[k].second)) << km << " at " << k;
+            EXPECT_EQ(p.ele, QString::number(expected[k].second));
+            EXPECT_EQ(p.sym, QStringLiteral("S"));
+            EXPECT_EQ(p.extensionsXml, "<x:n>" + QByteArray::number(expected[k].second) + "</x:n>");
+        }
+        EXPECT_EQ(got.namespaces, (std::vector<std::pair<QByteArray, QByteArray>>{{"x", "urn:x"}}));
+    }
+    // JSON alone, and the point checked like any coordinate.
+    const Result json = RunCliRaw("C", {"near", "-", "-", "--from", "gpx", "--at", "89.99", "-179.99", "--radius-km", "500", "--json"}, gpx);
+    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows[0].toObject().value("metres").toInt(), 0);
+    EXPECT_EQ(rows[0].toObject().value("description").toString().left(1), QStringLiteral("P"));
+    EXPECT_EQ(RunCli("C", {"near", "x.gpx", "y.gpx", "--at", "91", "0", "--radius-km", "1"}).code, 2);
+    EXPECT_EQ(RunCli("C", {"near", "x.gpx", "y.gpx", "--at", "1", "--radius-km", "1"}).code, 2);
+}
+
+TEST(Cli, EndlessInputRunsInBoundedMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory is not the program's";
+#endif
+    // 70 MB and more of waypoints and of CSV lines through standard input: memory stays that of a few records.
+    QTemporaryDir temp;
+    auto peakOf = [&](const QList<QByteArray> &args, const QByteArray &head, const QByteArray &unit, qint64 bytes) {
+        const QString input = temp.filePath("input");
+        {
+            QFile f(input);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(head);
+            QByteArray block;
+            while (block.size() < (1 << 20))
+                block += unit;
+            for (qint64 done = 0; done < bytes; done += block.size())
+                f.write(block);
+        }
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int in = ::open(QFile::encodeName(input).constData(), O_RDONLY), devnull = ::open("/dev/null", O_WRONLY);
+            dup2(in, 0);
+            dup2(devnull, 1);
+            std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
+            for (const QByteArray &a : args)
+                argv.push_back(const_cast<char *>(a.constData()));
+            argv.push_back(nullptr);
+            execv(ORVALIS_CLI, argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        struct rusage usage {};
+        wait4(pid, &status, 0, &usage);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        return qint64(usage.ru_maxrss) * 1024;
+    };
+    const QByteArray out = QFile::encodeName(temp.filePath("out.gpx"));
+    EXPECT_LT(peakOf({"convert", "-", out, "--from", "gpx"}, "<gpx>", "<wpt lat=\"48.5\" lon=\"2.5\"><name>Gare</name></wpt>\n", 100 << 20),
+              64 << 20);
+    EXPECT_LT(peakOf({"convert", "-", "-", "--from", "csv", "--to", "gpx"}, {}, "48.5,2.5,Caf\xC3\xA9 de la gare\n", 70 << 20), 64 << 20);
+    EXPECT_LT(peakOf({"convert", "-", "-", "--from", "csv", "--to", "ov2"}, {}, "-33.9,151.2,Sydney,\"a \"\"quoted\"\" note\"\n", 70 << 20),
+              64 << 20);
 }
