@@ -24,7 +24,7 @@ measure() {
 floor() { "$build/bench/read_floor" "$1" | awk '{printf "%.3f", $1 / 1000}'; }
 fmt() { printf '%.3f' "$1"; }
 per() { echo "$1 * 1000000 / $2" | bc -l | xargs printf '%.2f'; }              # µs/POI
-bytes() { echo "$1 * 1024 / $2" | bc -l | xargs printf '%.0f'; }             # B/POI
+mib() { echo "$1 / 1024" | bc -l | xargs printf '%.1f'; }                      # MiB
 ratio() { echo "$2 / $1" | bc -l | xargs printf '%.1f'; }
 
 {
@@ -33,17 +33,19 @@ ratio() { echo "$2 / $1" | bc -l | xargs printf '%.1f'; }
   echo
   echo "\`generate_pois N OV2 GPX --realistic\`: waypoints with ele, time, name, desc and sym; French names"
   echo "with accents, 5 % Cyrillic, 1 % Greek, Japanese or Polish; a desc of 20–900 characters (mostly short)"
-  echo "on 60 % of them. The read floor reads the file and finds every '<' (GPX) or record (OV2)."
-  echo "Times are medians of 3 runs (1 above 1,000,000); memory is the peak resident size per POI."
+  echo "on 60 % of them. The read floor reads the file in 1 MiB blocks and finds every '<' with memchr (GPX)"
+  echo "or walks every record length (OV2). Times are medians of 3 runs (1 above 1,000,000); memory is the"
+  echo "peak resident size of the whole process. \`near --at\` streams and keeps every field; \`near --base\`"
+  echo "is the window's selection (the file's coordinates held, the rows written as the window writes them)."
   echo
-  echo "| POIs | job | file | read floor | orvalis-cli | µs/POI | × floor | peak B/POI | peer | peer time | peer ÷ orvalis |"
+  echo "| POIs | job | file | read floor | orvalis-cli | µs/POI | × floor | peak MiB | peer | peer time | peer ÷ orvalis |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|"
 } >> "$out"
 for n in ${sizes[@]}; do
   g=$data/r$n.gpx o=$data/r$n.ov2
   [ -f "$g" ] || "$build/bench/generate_pois" "$n" "$o" "$g" --realistic
   runs=3; [ "$n" -gt 1000000 ] && runs=1
-  base=$("$cli" table "$o" | head -1 || true)
+  base=$(LC_ALL=C "$cli" table "$o" | head -1 || true)
   lat=$(echo "$base" | cut -f2); lon=$(echo "$base" | cut -f3)
   job() {  # name, input, orvalis args..., --, the peer's command...
     local name=$1 in=$2; shift 2
@@ -53,15 +55,17 @@ for n in ${sizes[@]}; do
     read -r t kib < <(measure "$runs" "$cli" "${mine[@]}")
     read -r tg _ < <(measure 1 "${theirs[@]}")
     local fl; fl=$(floor "$in")
-    echo "| $n | $name | $(du -h "$in" | cut -f1) | $(fmt "$fl") s | $(fmt "$t") s | $(per "$t" "$n") | $(ratio "$fl" "$t") | $(bytes "$kib" "$n") | ${theirs[0]} | $(fmt "$tg") s | $(ratio "$t" "$tg")× |" >> "$out"
+    echo "| $n | $name | $(du -h "$in" | cut -f1) | $(fmt "$fl") s | $(fmt "$t") s | $(per "$t" "$n") | $(ratio "$fl" "$t") | $(mib "$kib") | ${theirs[0]} | $(fmt "$tg") s | $(ratio "$t" "$tg")× |" >> "$out"
   }
   job "GPX → OV2" "$g" convert "$g" "$data/x.ov2" -- gpsbabel -i gpx -f "$g" -o tomtom -F "$data/gb.ov2"
   job "OV2 → GPX" "$o" convert "$o" "$data/x.gpx" -- gpsbabel -i tomtom -f "$o" -o gpx -F "$data/gb.gpx"
   job "GPX → CSV" "$g" convert "$g" "$data/x.csv" -- gpsbabel -i gpx -f "$g" -o unicsv -F "$data/gb.csv"
   rm -f "$data/ogr.csv"
   job "GPX → CSV" "$g" convert "$g" "$data/x.csv" -- ogr2ogr -f CSV -lco GEOMETRY=AS_XY "$data/ogr.csv" "$g" waypoints
-  job "near 50 km, GPX" "$g" near "$g" "$data/n.gpx" --base 1 --radius-km 50 -- gpsbabel -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
-  job "near 50 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 50 -- gpsbabel -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
+  job "near --at 50 km, GPX" "$g" near "$g" "$data/n.gpx" --at "$lat" "$lon" --radius-km 50 -- gpsbabel -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
+  job "near --at 50 km, OV2" "$o" near "$o" "$data/n.ov2" --at "$lat" "$lon" --radius-km 50 -- gpsbabel -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
+  job "near --base 50 km, GPX" "$g" near "$g" "$data/n.gpx" --base 1 --radius-km 50 -- gpsbabel -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
+  job "near --base 50 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 50 -- gpsbabel -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
 done
 n1m=1000000
 if [[ " ${sizes[*]} " == *" $n1m "* ]]; then
