@@ -75,6 +75,56 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
+void AppendXmlText(QByteArray &out, const QString &text)
+{
+    // Text whose UTF-8 reads back (nearly all): escaped and encoded in one pass,
+    // as EscapeXml(text).toUtf8() gives it.
+    if (!Utf8ReadsBack(text)) {
+        out += XmlTextBytes(text);
+        return;
+    }
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + n * 6);  // "&quot;" is the longest form of a unit
+    char *d = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t u = p[i];
+        if (u < 0x80) {
+            switch (u) {
+            case u'&': std::memcpy(d, "&amp;", 5); d += 5; break;
+            case u'<': std::memcpy(d, "&lt;", 4); d += 4; break;
+            case u'>': std::memcpy(d, "&gt;", 4); d += 4; break;
+            case u'"': std::memcpy(d, "&quot;", 6); d += 6; break;
+            default: *d++ = IsXmlChar(QChar(char16_t(u))) ? char(u) : ' ';
+            }
+            continue;
+        }
+        if (!IsXmlChar(QChar(char16_t(u)))) {
+            *d++ = ' ';
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            u = QChar::surrogateToUcs4(char16_t(u), p[++i]);
+        } else if (QChar::isSurrogate(u)) {
+            *d++ = '?';  // a lone half, as toUtf8 writes it
+            continue;
+        }
+        if (u < 0x800) {
+            *d++ = char(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            *d++ = char(0xE0 | (u >> 12));
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            *d++ = char(0xF0 | (u >> 18));
+            *d++ = char(0x80 | ((u >> 12) & 0x3F));
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        }
+        *d++ = char(0x80 | (u & 0x3F));
+    }
+    out.truncate(d - out.constData());
+}
+
 QByteArray XmlTextBytes(const QString &text)
 {
     // Plain ASCII without markup characters (most names) goes out as it is.
@@ -522,8 +572,15 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
         lon = "-180";
     out += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">";
     auto field = [&](const char *tag, const QString &value) {
-        if (!value.isEmpty())
-            out += QByteArray("\n  <") + tag + '>' + XmlTextBytes(value) + "</" + tag + '>';
+        if (value.isEmpty())
+            return;
+        out += "\n  <";
+        out += tag;
+        out += '>';
+        AppendXmlText(out, value);
+        out += "</";
+        out += tag;
+        out += '>';
     };
     field("ele", r.ele);
     field("time", r.time);

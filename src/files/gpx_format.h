@@ -52,6 +52,8 @@ QString EscapeXml(const QString &text);
 // The escaped text as UTF-8 bytes that read back as the text, with character
 // references where a reader deciding each text would take UTF-8 for Windows-1252.
 QByteArray XmlTextBytes(const QString &text);
+// The same appended to `out`, in one pass for the texts whose UTF-8 reads back.
+void AppendXmlText(QByteArray &out, const QString &text);
 // The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 

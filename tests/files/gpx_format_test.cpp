@@ -2,6 +2,7 @@
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
 
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
@@ -334,4 +335,22 @@ TEST(GpxRead, CoordinatesCutWithASeparatorOutsideAscii)
     for (int r = 1; r <= 2; ++r)
         for (int f : {FieldLatitude, FieldLongitude})
             EXPECT_EQ(t.field(r, f), p.field(r, f));
+}
+
+TEST(GpxRecords, TextAppendedInOnePassIsTheEscapedUtf8)
+{
+    // Random texts of units that matter: markup, controls, accents, other scripts,
+    // surrogate pairs, lone halves, the two non-characters.
+    const char16_t pool[] = {u'a', u' ', u'&', u'<', u'>', u'"', u'\'', 0x01, u'\t', u'\n', 0xE9, 0x2013, 0x256, 0x41F,
+                             0x65E5, 0xD83D, 0xDE00, 0xFFFE, 0xFFFF, 0xFEFF, 0x7F, 0x80, 0x7FF, 0x800};
+    QRandomGenerator rng(7);
+    for (int k = 0; k < 20000; ++k) {
+        QString text;
+        const int length = int(rng.bounded(12));
+        for (int i = 0; i < length; ++i)
+            text += QChar(pool[rng.bounded(int(std::size(pool)))]);
+        QByteArray appended = "x";
+        AppendXmlText(appended, text);
+        ASSERT_EQ(appended, "x" + XmlTextBytes(text)) << text.toStdString();
+    }
 }
