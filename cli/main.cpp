@@ -819,6 +819,25 @@ private:
         return values;
     }
 
+    // Writes to OUT the records `each` gives, in that order.
+    int writeEach(const QByteArray &out, const XmlNamespaces &namespaces,
+                  const std::function<void(const std::function<void(const PoiRecord &)> &)> &each)
+    {
+        Sink sink(out);
+        const PoiFormat to = FormatFor(out, to_, "--to");
+        if (to == PoiFormat::Ov2)
+            sink.spoolUntilEnd();
+        RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
+                                         [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
+        writer.start(namespaces);
+        each([&](const PoiRecord &r) { writer.append(r); });
+        const int written = writer.finish();
+        if (writer.spoolFailed())
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        sink.commit();
+        return written;
+    }
+
     // The POIs within `limit` metres of a point, nearest first, every field
     // kept: the file streams through once; the POIs found wait in a spool.
     int nearPoint(const QByteArray &in, const QByteArray &out, float lat, float lon, long double limit, bool json)
@@ -877,18 +896,9 @@ private:
             printJson();
             return 0;
         }
-        Sink sink(out);
-        const PoiFormat to = FormatFor(out, to_, "--to");
-        if (to == PoiFormat::Ov2)
-            sink.spoolUntilEnd();
-        RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
-                                         [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
-        writer.start(namespaces);
-        each([&](const Found &, const PoiRecord &r) { writer.append(r); });
-        const int written = writer.finish();
-        if (writer.spoolFailed())
-            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        sink.commit();
+        const int written = writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+            each([&](const Found &, const PoiRecord &r) { write(r); });
+        });
         if (json)
             printJson();
         else
@@ -1080,6 +1090,8 @@ private:
         }
         if (lines.empty())
             throw Failure{QCoreApplication::translate("Cli", "%1: the route has no point").arg(Shown(args_[0]))};
+        if (recordsFor({args_[1]}, args_[2]))
+            return alongRecords(lines, static_cast<double>(km) * 1000.0);
         const PoiTable table = read(args_[1]);
         const std::vector<RouteOffset> near = RowsAlongRoute(lines, table, static_cast<double>(km) * 1000.0, sep_);
         std::vector<int> order;
@@ -1087,6 +1099,42 @@ private:
         for (const RouteOffset &o : near)
             order.push_back(o.row);
         Report(args_[2], pois(write(args_[2], RowsOf(table, order))));
+        return 0;
+    }
+
+    // The POIs of IN near the route, every field kept: IN streams through, the
+    // POIs found wait in a spool until their order along the route is known.
+    int alongRecords(const std::vector<std::vector<LatLon>> &lines, double metres)
+    {
+        const QByteArray &in = args_[1], &out = args_[2];
+        const RouteIndex route(lines, metres);
+        std::vector<RouteOffset> found;
+        std::vector<qint64> where;
+        RecordSpool spool;
+        const std::unique_ptr<Input> input = openInput(in);
+        XmlNamespaces namespaces;
+        if (FormatFor(in, from_, "--from") == PoiFormat::Gpx)
+            namespaces = GpxRootNamespaces(*input->reader);
+        std::optional<RouteOffset> last;
+        readEach(in, *input->reader, [&](PoiRecord &&r) {
+            RouteOffset o = *last;
+            o.row = static_cast<int>(where.size());
+            where.push_back(spool.append(r));
+            found.push_back(o);
+        }, [&](QByteArrayView lat, QByteArrayView lon) {
+            last = route.offsetOf(static_cast<float>(*CoordinateNumber(lat)), static_cast<float>(*CoordinateNumber(lon)));
+            return last.has_value();
+        });
+        SortAlongRoute(found);
+        const int written = writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+            for (const RouteOffset &o : found) {
+                PoiRecord r;
+                if (!spool.read(where[static_cast<size_t>(o.row)], r))
+                    throw WorkFailure(QCoreApplication::translate("Cli", "cannot read a temporary file"));
+                write(r);
+            }
+        });
+        Report(out, pois(written));
         return 0;
     }
 

@@ -21,7 +21,7 @@ cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers}
+mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks}
 cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$corpus/two_readers/" 2>/dev/null || true
@@ -33,6 +33,10 @@ printf 'name,lat,lon,desc\n"A, b",48.5,2.5,"x ""y"""\n2.35,48.85,Nord,c\n' > "$c
 printf '{"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.3,48.8]},"properties":{"name":"a"}}]}' > "$corpus/cli_formats/geojson"
 printf '<kml><Placemark><name>a &amp; b</name><Point><coordinates>2.3,48.8,0</coordinates></Point></Placemark></kml>' > "$corpus/cli_formats/kml"
 printf '<gpx><trk><trkseg><trkpt lat="1" lon="2"/></trkseg></trk></gpx>' > "$corpus/cli_formats/route"
+# The block reader's seeds: the same files, behind a byte that picks the block size.
+for f in "$corpus"/cli_formats/* "$corpus"/gpx_reader/* "$corpus"/ov2_reader/*; do
+  [ -f "$f" ] && { printf '\x06'; cat "$f"; } > "$corpus/blocks/seed-$(basename "$f")"
+done
 i=0
 for s in "48,8531" "-4.49448" " 1e5 " "+0,5" "1.000,5" "12 km" "9999999999999999999999,5" "1E-400"; do
   printf '%s' "$s" > "$corpus/read_decimal/seed$i"; i=$((i+1))
@@ -44,7 +48,7 @@ printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/pa
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers; do
+for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks; do
   log=$build/$t.log
   extra=()
   # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.

@@ -96,19 +96,23 @@ void LatitudeRange(const Segment &s, double *lo, double *hi)
 
 }  // namespace
 
-std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table, double withinMetres,
-                                        QChar separator)
-{
-    std::vector<RouteOffset> out;
-    if (table.isEmptyForAdd())
-        return out;
-    // The segments, with their grid cells: boxes grown by the limit.
+struct RouteIndex::Grid {
     std::vector<Segment> segments;
-    const double margin = withinMetres / (kRadius * kDegree) + 1e-9;  // degrees of latitude
-    const double cell = std::max(margin * 2.0, 0.05);
-    QHash<qint64, std::vector<int>> grid;
+    QHash<qint64, std::vector<int>> cells;
     std::vector<int> everywhere;
-    auto key = [](int i, int j) { return (static_cast<qint64>(i) << 32) | static_cast<quint32>(j); };
+    double cell = 0;
+    double limit = 0;
+    std::vector<int> candidates;
+    static qint64 key(int i, int j) { return (static_cast<qint64>(i) << 32) | static_cast<quint32>(j); }
+};
+
+RouteIndex::RouteIndex(const std::vector<std::vector<LatLon>> &lines, double withinMetres) : grid_(std::make_unique<Grid>())
+{
+    Grid &g = *grid_;
+    // The segments, with their grid cells: boxes grown by the limit.
+    const double margin = withinMetres / (kRadius * kDegree) + 1e-9;  // degrees of latitude
+    g.cell = std::max(margin * 2.0, 0.05);
+    g.limit = withinMetres / kRadius;
     double along = 0;
     for (const std::vector<LatLon> &route : lines) {
         // Each line on its own: no segment joins the end of one to the start of the next.
@@ -127,67 +131,98 @@ std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &
             s.length = s.point ? 0 : Angle(s.a, s.b);
             s.start = along;
             along += s.length * kRadius;
-            const int index = static_cast<int>(segments.size());
-            segments.push_back(s);
+            const int index = static_cast<int>(g.segments.size());
+            g.segments.push_back(s);
             double latLo = 0, latHi = 0;
             LatitudeRange(s, &latLo, &latHi);
             latLo -= margin;
             latHi += margin;
             const double lonSpan = std::fabs(double(q.lon) - double(p.lon));
             const double poleward = std::max(std::fabs(latLo), std::fabs(latHi));
-            if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / cell > 2000) {
-                everywhere.push_back(index);
+            if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / g.cell > 2000) {
+                g.everywhere.push_back(index);
                 continue;
             }
             const double lonMargin = margin / std::cos(poleward * kDegree);
             const double lonLo = std::min(p.lon, q.lon) - lonMargin, lonHi = std::max(p.lon, q.lon) + lonMargin;
-            if ((lonHi - lonLo) / cell > 2000) {
-                everywhere.push_back(index);
+            if ((lonHi - lonLo) / g.cell > 2000) {
+                g.everywhere.push_back(index);
                 continue;
             }
-            for (int i = int(std::floor(latLo / cell)); i <= int(std::floor(latHi / cell)); ++i)
-                for (int j = int(std::floor(lonLo / cell)); j <= int(std::floor(lonHi / cell)); ++j)
-                    grid[key(i, j)].push_back(index);
+            for (int i = int(std::floor(latLo / g.cell)); i <= int(std::floor(latHi / g.cell)); ++i)
+                for (int j = int(std::floor(lonLo / g.cell)); j <= int(std::floor(lonHi / g.cell)); ++j)
+                    g.cells[Grid::key(i, j)].push_back(index);
         }
     }
-    if (segments.empty())
+}
+
+RouteIndex::~RouteIndex() = default;
+
+bool RouteIndex::empty() const
+{
+    return grid_->segments.empty();
+}
+
+std::optional<RouteOffset> RouteIndex::offsetOf(float lat, float lon) const
+{
+    Grid &g = *grid_;
+    if (g.segments.empty())
+        return std::nullopt;
+    // Coordinates as the rest of the program holds them: floats.
+    const double la = lat, lo = lon;
+    const Vec p = ToVec(la, lo);
+    g.candidates = g.everywhere;
+    // Longitudes outside [-180, 180] are looked up where the route's are.
+    const double wrapped = lo - 360.0 * std::floor((lo + 180.0) / 360.0);
+    for (const double l : {lo, wrapped, wrapped - 360.0, wrapped + 360.0}) {
+        const auto it = g.cells.constFind(Grid::key(int(std::floor(la / g.cell)), int(std::floor(l / g.cell))));
+        if (it != g.cells.constEnd())
+            g.candidates.insert(g.candidates.end(), it->begin(), it->end());
+    }
+    double best = 0, bestAlong = 0;
+    bool found = false;
+    for (const int index : g.candidates) {
+        double across = 0, at = 0;
+        Measure(g.segments[static_cast<size_t>(index)], p, &across, &at);
+        const double position = g.segments[static_cast<size_t>(index)].start + at * kRadius;
+        if (!found || across < best || (across == best && position < bestAlong)) {
+            best = across;
+            bestAlong = position;
+            found = true;
+        }
+    }
+    if (!found || best > g.limit * (1 + 1e-12))
+        return std::nullopt;
+    return RouteOffset{0, bestAlong, best * kRadius};
+}
+
+void SortAlongRoute(std::vector<RouteOffset> &offsets)
+{
+    std::stable_sort(offsets.begin(), offsets.end(), [](const RouteOffset &a, const RouteOffset &b) {
+        return a.along != b.along ? a.along < b.along : a.across < b.across;
+    });
+}
+
+std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table, double withinMetres,
+                                        QChar separator)
+{
+    std::vector<RouteOffset> out;
+    if (table.isEmptyForAdd())
         return out;
-    const double limit = withinMetres / kRadius;
-    std::vector<int> candidates;
+    const RouteIndex route(lines, withinMetres);
+    if (route.empty())
+        return out;
     for (int row = 1; row <= table.lastRow(); ++row) {
         const auto lat = ParseDecimal(table.field(row, FieldLatitude), separator);
         const auto lon = ParseDecimal(table.field(row, FieldLongitude), separator);
         if (!lat || !lon)
             continue;
-        // Coordinates as the rest of the program holds them: floats.
-        const double la = static_cast<float>(*lat), lo = static_cast<float>(*lon);
-        const Vec p = ToVec(la, lo);
-        candidates = everywhere;
-        // Longitudes outside [-180, 180] are looked up where the route's are.
-        const double wrapped = lo - 360.0 * std::floor((lo + 180.0) / 360.0);
-        for (const double l : {lo, wrapped, wrapped - 360.0, wrapped + 360.0}) {
-            const auto it = grid.constFind(key(int(std::floor(la / cell)), int(std::floor(l / cell))));
-            if (it != grid.constEnd())
-                candidates.insert(candidates.end(), it->begin(), it->end());
+        if (std::optional<RouteOffset> o = route.offsetOf(static_cast<float>(*lat), static_cast<float>(*lon))) {
+            o->row = row;
+            out.push_back(*o);
         }
-        double best = 0, bestAlong = 0;
-        bool found = false;
-        for (const int index : candidates) {
-            double across = 0, at = 0;
-            Measure(segments[static_cast<size_t>(index)], p, &across, &at);
-            const double position = segments[static_cast<size_t>(index)].start + at * kRadius;
-            if (!found || across < best || (across == best && position < bestAlong)) {
-                best = across;
-                bestAlong = position;
-                found = true;
-            }
-        }
-        if (found && best <= limit * (1 + 1e-12))
-            out.push_back({row, bestAlong, best * kRadius});
     }
-    std::stable_sort(out.begin(), out.end(), [](const RouteOffset &a, const RouteOffset &b) {
-        return a.along != b.along ? a.along < b.along : a.across < b.across;
-    });
+    SortAlongRoute(out);
     return out;
 }
 

@@ -4,6 +4,8 @@
 #include "table/poi_table.h"
 
 #include <QChar>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace orvalis {
@@ -26,6 +28,22 @@ struct RouteOffset {
 // across the antimeridian or near a pole are checked for every POI.
 std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table,
                                         double withinMetres, QChar separator);
+
+// The same one point at a time, for POIs streaming by: the route's segments
+// indexed once; a point's offset (row left 0) when it lies within the limit.
+class RouteIndex {
+public:
+    RouteIndex(const std::vector<std::vector<LatLon>> &lines, double withinMetres);
+    ~RouteIndex();
+    bool empty() const;
+    std::optional<RouteOffset> offsetOf(float lat, float lon) const;
+
+private:
+    struct Grid;
+    std::unique_ptr<Grid> grid_;
+};
+// Along the route, then by distance from it; equal offsets keep their order.
+void SortAlongRoute(std::vector<RouteOffset> &offsets);
 inline std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table,
                                                double withinMetres, QChar separator)
 {
