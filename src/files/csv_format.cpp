@@ -424,7 +424,8 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
             }
             pos = i + 1;  // a blank line
         } else {
-            qsizetype stop = i;
+            // This byte (a quote inside a field is text) and the plain run after it.
+            qsizetype stop = i + 1;
             while (stop < n && v[stop] != delimiter && v[stop] != '\n' && v[stop] != '\r' && v[stop] != '"')
                 ++stop;
             field.append(v.data() + i, stop - i);

@@ -440,7 +440,7 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
                       const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted)
 {
-    const bool trusted = PrepareXml(in, "gpx");
+    const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
     if (!HasGpxRoot(in.view()))
         return false;
     start(GpxNamespaces(Cursor(in.view())));
@@ -467,7 +467,7 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std:
 
 std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in)
 {
-    PrepareXml(in, "gpx");
+    PrepareXml(in, "gpx", HasGpxRoot);
     return HasGpxRoot(in.view()) ? GpxNamespaces(Cursor(in.view())) : std::vector<std::pair<QByteArray, QByteArray>>();
 }
 

@@ -470,7 +470,7 @@ std::optional<XmlDecoder> XmlDecoderFor(QByteArrayView data)
     return Utf8Of([decoder](QByteArrayView piece) { return QString((*decoder)(piece)); });
 }
 
-bool PrepareXml(BlockReader &in, const char *rootName)
+bool PrepareXml(BlockReader &in, const char *rootName, const std::function<bool(QByteArrayView)> &isRoot)
 {
     if (!in.xmlTextsExact) {
         // The declaration lies within the first kilobyte.
@@ -485,7 +485,7 @@ bool PrepareXml(BlockReader &in, const char *rootName)
     for (;;) {
         const Cursor c(in.view());
         qsizetype nameEnd = 0;
-        if (FindElement(c, 0, c.size(), rootName, &nameEnd) >= 0 && c.find(nameEnd, ">") >= 0)
+        if (FindElement(c, 0, c.size(), rootName, &nameEnd) >= 0 && c.find(nameEnd, ">") >= 0 && (!isRoot || isRoot(in.view())))
             return trusted;
         if (!in.more())
             return trusted;

@@ -149,6 +149,8 @@ std::optional<XmlDecoder> XmlDecoderFor(QByteArrayView head);
 // Input read a block at a time, made ready for a reader: transcoded when the
 // file says so (then true: its texts are exact), and read on until the start
 // tag of the root `rootName` is held whole (or the input ends).
-bool PrepareXml(BlockReader &in, const char *rootName);
+// `isRoot`, when given, must also accept the bytes held (the GPX reader's
+// stricter test of its root), so that the pieces decide as the whole file would.
+bool PrepareXml(BlockReader &in, const char *rootName, const std::function<bool(QByteArrayView)> &isRoot = {});
 
 }  // namespace orvalis::xml

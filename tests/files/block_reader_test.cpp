@@ -284,3 +284,20 @@ TEST(BlockReader, APipeFillsWholeBlocks)
     writer.join();
     close(fds[0]);
 }
+
+TEST(BlockReader, AQuoteInsideACsvFieldIsText)
+{
+    // Found by fuzzing: a quote after the start of a field stopped the reader in a loop.
+    const Read read = ReadWhole(Kind::Csv, "lat,lon,name\n48.5,2.5,Caf\xC3\xA9 \"Le Bar\"\n\xA2\"<");
+    ASSERT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.records[0].name, QString::fromUtf8("Café \"Le Bar\""));
+    ExpectSameInEveryCut(Kind::Csv, "12,3\"4,x\"y\n5,6,\"q\"\"r\"s\n", "quotes inside fields");
+}
+
+TEST(BlockReader, TheRootIsFoundAsInTheWholeFile)
+{
+    // Found by fuzzing: a first "<gpx" that is no root, the real one further on.
+    const QByteArray gpx = "<gpx[x</name>" + QByteArray(6000, ' ') + "<gpx><wpt lat=\"1\" lon=\"2\"><name>A</name></wpt></gpx>";
+    ExpectSameInEveryCut(Kind::Gpx, gpx, "a late root");
+    EXPECT_EQ(ReadWhole(Kind::Gpx, gpx).records.size(), 1u);
+}
