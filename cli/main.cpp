@@ -338,9 +338,11 @@ private:
     }
 
     // An input read a block at a time: the file, or the standard input.
+    // A GPX input's root namespaces are read first: writers declare them in their head.
     struct Input {
         FileBytes file;
         std::unique_ptr<BlockReader> reader;
+        XmlNamespaces namespaces;
     };
     std::unique_ptr<Input> openInput(const QByteArray &path)
     {
@@ -350,11 +352,13 @@ private:
                 throw Failure{QCoreApplication::translate("Cli", "only one input may be the standard input")};
             stdinTaken_ = true;
             input->reader = std::make_unique<BlockReader>(0);
-            return input;
+        } else {
+            if (!input->file.startNative(path))
+                throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
+            input->reader = std::make_unique<BlockReader>(input->file.descriptor());
         }
-        if (!input->file.startNative(path))
-            throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
-        input->reader = std::make_unique<BlockReader>(input->file.descriptor());
+        if (FormatFor(path, from_, "--from") == PoiFormat::Gpx)
+            input->namespaces = GpxRootNamespaces(*input->reader);
         return input;
     }
     // What stopped a reading in blocks, once it is over.
@@ -627,69 +631,64 @@ private:
     // the files' length; standard input of any length too.
     int pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, const std::function<bool(const PoiRecord &)> &keep = {})
     {
-        const PoiFormat to = FormatFor(out, to_, "--to");
+        // Every input opened before OUT is touched; every GPX input's namespace declarations, once, in the head.
         std::vector<std::unique_ptr<Input>> opened;
-        for (const QByteArray &in : inputs)
+        XmlNamespaces namespaces;
+        for (const QByteArray &in : inputs) {
             opened.push_back(openInput(in));
+            for (auto &ns : opened.back()->namespaces)
+                if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
+                    namespaces.push_back(ns);
+        }
+        return writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+            for (qsizetype k = 0; k < inputs.size(); ++k)
+                readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
+                    if (!keep || keep(r))
+                        write(r);
+                });
+        });
+    }
+
+    // Writes to OUT the records `each` gives, in that order.
+    int writeEach(const QByteArray &out, const XmlNamespaces &namespaces,
+                  const std::function<void(const std::function<void(const PoiRecord &)> &)> &each)
+    {
         Sink sink(out);
+        const PoiFormat to = FormatFor(out, to_, "--to");
         // OV2's first record is known at the end: to the standard output the rest waits in a spool.
         if (to == PoiFormat::Ov2)
             sink.spoolUntilEnd();
         RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
                                          [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
-        // Every GPX input's namespace declarations, once, in the head.
-        XmlNamespaces namespaces;
-        if (to == PoiFormat::Gpx)
-            for (qsizetype k = 0; k < inputs.size(); ++k)
-                if (FormatFor(inputs[k], from_, "--from") == PoiFormat::Gpx)
-                    for (auto &ns : GpxRootNamespaces(*opened[size_t(k)]->reader))
-                        if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
-                            namespaces.push_back(std::move(ns));
         writer.start(namespaces);
-        for (qsizetype k = 0; k < inputs.size(); ++k)
-            readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
-                if (!keep || keep(r))
-                    writer.append(r);
-            });
+        each([&](const PoiRecord &r) { writer.append(r); });
         const int written = writer.finish();
         if (writer.spoolFailed())
-            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            throw TemporaryFileFailure();
         sink.commit();
         return written;
+    }
+
+    static Failure TemporaryFileFailure()
+    {
+        return WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    // A record put aside in a spool, read back.
+    static PoiRecord Spooled(RecordSpool &spool, qint64 at)
+    {
+        PoiRecord r;
+        if (!spool.ok() || !spool.read(at, r))
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot read a temporary file"));
+        return r;
     }
 
     PoiRecords readRecords(const QByteArray &path)
     {
         const std::unique_ptr<Input> input = openInput(path);
         PoiRecords read;
-        if (FormatFor(path, from_, "--from") == PoiFormat::Gpx)
-            read.namespaces = GpxRootNamespaces(*input->reader);
+        read.namespaces = input->namespaces;
         readEach(path, *input->reader, [&](PoiRecord &&r) { read.records.push_back(std::move(r)); });
         return read;
-    }
-    int writeRecords(const QByteArray &path, const PoiRecords &records)
-    {
-        int written = 0;
-        QByteArray bytes;
-        switch (FormatFor(path, to_, "--to")) {
-        case PoiFormat::Gpx:
-            bytes = GpxRecordBytes(records, gpx11_, &written);
-            break;
-        case PoiFormat::Ov2:
-            bytes = Ov2RecordBytes(records, &written);
-            break;
-        case PoiFormat::Kml:
-            bytes = KmlRecordBytes(records, &written);
-            break;
-        case PoiFormat::GeoJson:
-            bytes = GeoJsonRecordBytes(records, &written);
-            break;
-        default:
-            bytes = CsvRecordBytes(records, &written);
-            break;
-        }
-        writeBytes(path, bytes);
-        return written;
     }
     // The rows, in order, as a table of their own.
     static PoiTable RowsOf(const PoiTable &table, const std::vector<int> &rows)
@@ -754,7 +753,10 @@ private:
                 std::stable_sort(records.records.begin(), records.records.end(), [this](const PoiRecord &a, const PoiRecord &b) {
                     return collator_.compare(JoinedName(a), JoinedName(b)) < 0;
                 });
-            Report(args_[1], pois(writeRecords(args_[1], records)));
+            Report(args_[1], pois(writeEach(args_[1], records.namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+                for (const PoiRecord &r : records.records)
+                    write(r);
+            })));
             return 0;
         }
         PoiTable table = read(args_[0]);
@@ -819,25 +821,6 @@ private:
         return values;
     }
 
-    // Writes to OUT the records `each` gives, in that order.
-    int writeEach(const QByteArray &out, const XmlNamespaces &namespaces,
-                  const std::function<void(const std::function<void(const PoiRecord &)> &)> &each)
-    {
-        Sink sink(out);
-        const PoiFormat to = FormatFor(out, to_, "--to");
-        if (to == PoiFormat::Ov2)
-            sink.spoolUntilEnd();
-        RecordWriter writer(to, gpx11_, {[&](QByteArray &bytes) { sink.write(bytes); },
-                                         [&](qint64 at, const QByteArray &bytes) { sink.writeAt(at, bytes); }});
-        writer.start(namespaces);
-        each([&](const PoiRecord &r) { writer.append(r); });
-        const int written = writer.finish();
-        if (writer.spoolFailed())
-            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        sink.commit();
-        return written;
-    }
-
     // The POIs within `limit` metres of a point, nearest first, every field
     // kept: the file streams through once; the POIs found wait in a spool.
     int nearPoint(const QByteArray &in, const QByteArray &out, float lat, float lon, long double limit, bool json)
@@ -852,9 +835,6 @@ private:
         RecordSpool spool;
         const BaseMeasures base(lat, lon);
         const std::unique_ptr<Input> input = openInput(in);
-        XmlNamespaces namespaces;
-        if (FormatFor(in, from_, "--from") == PoiFormat::Gpx)
-            namespaces = GpxRootNamespaces(*input->reader);
         // Names and the rest are read only for the POIs within the limit.
         int number = 0;
         BaseMeasures::Both last{};
@@ -865,23 +845,19 @@ private:
                      return last.distance <= limit;
                  });
         if (!spool.ok())
-            throw WorkFailure(QCoreApplication::translate("Cli", "cannot write a temporary file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            throw TemporaryFileFailure();
         std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.metres < b.metres; });
         auto each = [&](const std::function<void(const Found &, const PoiRecord &)> &visit) {
-            for (const Found &f : found) {
-                PoiRecord r;
-                if (!spool.read(f.at, r))
-                    throw WorkFailure(QCoreApplication::translate("Cli", "cannot read a temporary file"));
-                visit(f, r);
-            }
+            for (const Found &f : found)
+                visit(f, Spooled(spool, f.at));
         };
         auto printJson = [&] {
             QJsonArray array;
             each([&](const Found &f, const PoiRecord &r) {
                 QJsonObject row;
                 row.insert(QStringLiteral("number"), f.number);
-                row.insert(QStringLiteral("latitude"), static_cast<double>(*ParseDecimal(QString::fromLatin1(r.lat), u'.')));
-                row.insert(QStringLiteral("longitude"), static_cast<double>(*ParseDecimal(QString::fromLatin1(r.lon), u'.')));
+                row.insert(QStringLiteral("latitude"), static_cast<double>(*CoordinateNumber(r.lat)));
+                row.insert(QStringLiteral("longitude"), static_cast<double>(*CoordinateNumber(r.lon)));
                 row.insert(QStringLiteral("description"), JoinedName(r));
                 row.insert(QStringLiteral("distance"), DistanceText(f.metres));
                 row.insert(QStringLiteral("metres"), f.metres);
@@ -896,7 +872,7 @@ private:
             printJson();
             return 0;
         }
-        const int written = writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+        const int written = writeEach(out, input->namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
             each([&](const Found &, const PoiRecord &r) { write(r); });
         });
         if (json)
@@ -1044,8 +1020,7 @@ private:
             int seen = 0, kept = 0;
             const int written = pipeRecords({args_[0]}, args_[1], [&](const PoiRecord &r) {
                 ++seen;
-                const bool keep = filter.keep(ParseDecimal(QString::fromLatin1(r.lat), u'.'), ParseDecimal(QString::fromLatin1(r.lon), u'.'),
-                                              sameName ? JoinedName(r) : QString());
+                const bool keep = filter.keep(CoordinateNumber(r.lat), CoordinateNumber(r.lon), sameName ? JoinedName(r) : QString());
                 kept += keep;
                 return keep;
             });
@@ -1112,9 +1087,6 @@ private:
         std::vector<qint64> where;
         RecordSpool spool;
         const std::unique_ptr<Input> input = openInput(in);
-        XmlNamespaces namespaces;
-        if (FormatFor(in, from_, "--from") == PoiFormat::Gpx)
-            namespaces = GpxRootNamespaces(*input->reader);
         std::optional<RouteOffset> last;
         readEach(in, *input->reader, [&](PoiRecord &&r) {
             RouteOffset o = *last;
@@ -1126,13 +1098,9 @@ private:
             return last.has_value();
         });
         SortAlongRoute(found);
-        const int written = writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
-            for (const RouteOffset &o : found) {
-                PoiRecord r;
-                if (!spool.read(where[static_cast<size_t>(o.row)], r))
-                    throw WorkFailure(QCoreApplication::translate("Cli", "cannot read a temporary file"));
-                write(r);
-            }
+        const int written = writeEach(out, input->namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+            for (const RouteOffset &o : found)
+                write(Spooled(spool, where[static_cast<size_t>(o.row)]));
         });
         Report(out, pois(written));
         return 0;
