@@ -239,6 +239,33 @@ QString CoordinateCell(const QString &text, QChar separator)
 
 }  // namespace
 
+namespace {
+
+// A first record of names that are no coordinates is a header naming other
+// columns (grid eastings and northings, say): guessing a layout would give wrong places.
+bool NamesOtherColumns(const QStringList &first)
+{
+    int words = 0, numbers = 0;
+    for (const QString &f : first) {
+        const QString t = f.trimmed();
+        if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
+            ++numbers;
+        else if (!t.isEmpty())
+            ++words;
+    }
+    return numbers == 0 && words >= 2;
+}
+
+// Without a header a record says the latitude comes first when its second
+// column lies beyond ±90 (only a longitude can) and its first within.
+bool SaysLatitudeFirst(const QString &first, const QString &second)
+{
+    const auto a = ParseCoordinateText(first), b = ParseCoordinateText(second);
+    return a && b && std::fabs(static_cast<double>(*b)) > 90 && std::fabs(static_cast<double>(*a)) <= 90;
+}
+
+}  // namespace
+
 ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
 {
     ReadResult result;
@@ -256,22 +283,9 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
     }
     const bool header = lat >= 0 && lon >= 0;
     const bool ownLayout = !header && delimiter == u';';
-    if (!header && !records.isEmpty()) {
-        // A first line of names that are no coordinates is a header naming other columns
-        // (grid eastings and northings, say): guessing a layout would give wrong places.
-        const QStringList &first = records.first();
-        int words = 0, numbers = 0;
-        for (const QString &f : first) {
-            const QString t = f.trimmed();
-            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
-                ++numbers;
-            else if (!t.isEmpty())
-                ++words;
-        }
-        if (numbers == 0 && words >= 2) {
-            result.headerWithoutCoordinates = true;
-            return result;
-        }
+    if (!header && !records.isEmpty() && NamesOtherColumns(records.first())) {
+        result.headerWithoutCoordinates = true;
+        return result;
     }
     if (header) {
         records.removeFirst();
@@ -280,9 +294,7 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
         // second column beyond ±90 can only be a longitude.
         lon = 0, lat = 1, name = 2, desc = 3;
         for (const QStringList &r : std::as_const(records)) {
-            const auto second = ParseCoordinateText(decoded(r.value(1)));
-            const auto first = ParseCoordinateText(decoded(r.value(0)));
-            if (second && first && std::fabs(static_cast<double>(*second)) > 90 && std::fabs(static_cast<double>(*first)) <= 90) {
+            if (SaysLatitudeFirst(decoded(r.value(0)), decoded(r.value(1)))) {
                 lat = 0, lon = 1;
                 break;
             }
@@ -535,16 +547,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         time = ColumnOf(header, {"time"}), sym = ColumnOf(header, {"sym", "symbol"}), type = ColumnOf(header, {"type"});
         src = ColumnOf(header, {"src", "source"});
     } else {
-        // A first line of names that are no coordinates is a header naming other columns
-        // (grid eastings and northings, say): guessing a layout would give wrong places.
-        int words = 0, numbers = 0;
-        for (const QString &t : std::as_const(header)) {
-            if (ParseDecimal(t, u'.') || ParseDecimal(t, u','))
-                ++numbers;
-            else if (!t.isEmpty())
-                ++words;
-        }
-        if (numbers == 0 && words >= 2) {
+        if (NamesOtherColumns(header)) {
             read.headerWithoutCoordinates = true;
             return finish();
         }
@@ -561,9 +564,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             std::vector<QByteArray> look = fields;
             QByteArray raw;
             auto decisive = [&](const std::vector<QByteArray> &r) {
-                const auto second = r.size() > 1 ? ParseCoordinateText(decoded(r[1])) : std::nullopt;
-                const auto first = !r.empty() ? ParseCoordinateText(decoded(r[0])) : std::nullopt;
-                return second && first && std::fabs(static_cast<double>(*second)) > 90 && std::fabs(static_cast<double>(*first)) <= 90;
+                return r.size() > 1 && SaysLatitudeFirst(decoded(r[0]), decoded(r[1]));
             };
             bool decided = decisive(look);
             if (!decided && spool) {

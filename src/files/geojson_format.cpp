@@ -1,6 +1,7 @@
 #include "files/geojson_format.h"
 
 #include <functional>
+#include <optional>
 
 #include "geo/decimal_entry.h"
 
@@ -107,26 +108,36 @@ QByteArray JsonString(const QString &text)
 
 }  // namespace
 
-bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result)
+namespace {
+
+// The point features of a whole document: a FeatureCollection's features, or
+// the document itself when it is a Feature or a Point; nothing when it is no GeoJSON.
+std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return false;
+        return std::nullopt;
     const QJsonObject root = doc.object();
     const QString type = root.value(QStringLiteral("type")).toString();
-    if (type == QStringLiteral("FeatureCollection")) {
-        const QJsonArray features = root.value(QStringLiteral("features")).toArray();
-        table.reserveRows(static_cast<int>(features.size()) + 1);
-        for (const QJsonValue &f : features)
-            AddFeature(f.toObject(), table, separator, result);
-        return true;
-    }
-    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point")) {
-        AddFeature(root, table, separator, result);
-        return true;
-    }
-    return false;
+    if (type == QStringLiteral("FeatureCollection"))
+        return root.value(QStringLiteral("features")).toArray();
+    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point"))
+        return QJsonArray{root};
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result)
+{
+    const std::optional<QJsonArray> features = DocumentFeatures(data);
+    if (!features)
+        return false;
+    table.reserveRows(static_cast<int>(features->size()) + 1);
+    for (const QJsonValue &f : *features)
+        AddFeature(f.toObject(), table, separator, result);
+    return true;
 }
 
 QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last)
@@ -208,22 +219,12 @@ namespace {
 // A whole document: a FeatureCollection, a Feature or a Point.
 bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
 {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data.toByteArray(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const std::optional<QJsonArray> features = DocumentFeatures(data);
+    if (!features)
         return false;
-    const QJsonObject root = doc.object();
-    const QString type = root.value(QStringLiteral("type")).toString();
-    if (type == QStringLiteral("FeatureCollection")) {
-        for (const QJsonValue &f : root.value(QStringLiteral("features")).toArray())
-            AddRecord(f.toObject(), visit);
-        return true;
-    }
-    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point")) {
-        AddRecord(root, visit);
-        return true;
-    }
-    return false;
+    for (const QJsonValue &f : *features)
+        AddRecord(f.toObject(), visit);
+    return true;
 }
 
 bool IsJsonSpace(char c)
