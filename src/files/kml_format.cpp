@@ -45,12 +45,21 @@ bool PlacemarkPoint(const Cursor &c, const Element &e, QByteArrayView *lon, QByt
 
 }  // namespace
 
+namespace {
+
+bool HasKmlRoot(QByteArrayView utf8)
+{
+    const Cursor c(utf8);
+    qsizetype nameEnd = 0;
+    return FindElement(c, 0, c.size(), "kml", &nameEnd) >= 0;
+}
+
+}  // namespace
+
 bool IsKmlDocument(QByteArrayView data)
 {
     const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
-    const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
-    qsizetype nameEnd = 0;
-    return FindElement(c, 0, c.size(), "kml", &nameEnd) >= 0;
+    return HasKmlRoot(transcoded ? QByteArrayView(*transcoded) : data);
 }
 
 ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
@@ -105,12 +114,8 @@ void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&
 bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted)
 {
     const bool trusted = PrepareXml(in, "kml");
-    {
-        const Cursor head(in.view());
-        qsizetype nameEnd = 0;
-        if (FindElement(head, 0, head.size(), "kml", &nameEnd) < 0)
-            return false;
-    }
+    if (!HasKmlRoot(in.view()))
+        return false;
     ForEachElement(in, {"Placemark"}, [&](const Cursor &c, const Element &e) {
         QByteArrayView lon, lat;
         if (!PlacemarkPoint(c, e, &lon, &lat) || (wanted && !wanted(lat.trimmed(), lon.trimmed())))

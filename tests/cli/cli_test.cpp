@@ -40,6 +40,17 @@ Result RunCli(const QString &locale, const QStringList &args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// In a forked child: the CLI with these arguments, as bytes.
+[[noreturn]] void ExecCli(const QList<QByteArray> &args)
+{
+    std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
+    for (const QByteArray &a : args)
+        argv.push_back(const_cast<char *>(a.constData()));
+    argv.push_back(nullptr);
+    execv(ORVALIS_CLI, argv.data());
+    _exit(127);
+}
+
 // With arguments as bytes, for names that are not UTF-8 (QProcess would encode them).
 Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteArray &stdinBytes = {})
 {
@@ -59,12 +70,7 @@ Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteA
         dup2(e, 2);
         setenv("LC_ALL", locale, 1);
         unsetenv("LANG");
-        std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
-        for (const QByteArray &a : args)
-            argv.push_back(const_cast<char *>(a.constData()));
-        argv.push_back(nullptr);
-        execv(ORVALIS_CLI, argv.data());
-        _exit(127);
+        ExecCli(args);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -798,12 +804,7 @@ TEST(Cli, EndlessInputRunsInBoundedMemory)
             const int in = ::open(QFile::encodeName(input).constData(), O_RDONLY), devnull = ::open("/dev/null", O_WRONLY);
             dup2(in, 0);
             dup2(devnull, 1);
-            std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
-            for (const QByteArray &a : args)
-                argv.push_back(const_cast<char *>(a.constData()));
-            argv.push_back(nullptr);
-            execv(ORVALIS_CLI, argv.data());
-            _exit(127);
+            ExecCli(args);
         }
         int status = 0;
         struct rusage usage {};
