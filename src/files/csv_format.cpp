@@ -154,7 +154,7 @@ int ColumnOf(const QStringList &header, std::initializer_list<const char *> name
 struct CsvText {
     explicit CsvText(QByteArrayView data)
         : marked(data.startsWith("\xEF\xBB\xBF")),
-          text(marked ? QString::fromUtf8(data.sliced(3)) : QString::fromLatin1(data))
+          text(marked ? DecodeUtf8(data.sliced(3)) : QString::fromLatin1(data))
     {
         const QString firstLine = text.left(text.indexOf(u'\n'));
         delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
@@ -520,7 +520,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     const bool marked = in.view().startsWith("\xEF\xBB\xBF");
     if (marked)
         in.consume(3);
-    auto decoded = [&](const QByteArray &field) { return marked ? QString::fromUtf8(field) : DecodeFileText(field); };
+    auto decoded = [&](const QByteArray &field) { return marked ? DecodeUtf8(field) : DecodeFileText(field); };
     // ',' or ';' between fields: the one the first line has more of.
     while (!in.view().contains('\n') && in.more()) {
     }

@@ -115,7 +115,7 @@ namespace {
 std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
 {
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data.toByteArray(), &error);
+    const QJsonDocument doc = ParseJson(data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject root = doc.object();
@@ -302,7 +302,7 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
                 if (inFeatures && depth == 2 && c == '}' && featureStart >= 0) {
                     QJsonParseError error{};
                     const QJsonDocument feature =
-                        QJsonDocument::fromJson(v.sliced(featureStart, i + 1 - featureStart).toByteArray(), &error);
+                        ParseJson(v.sliced(featureStart, i + 1 - featureStart), &error);
                     if (error.error != QJsonParseError::NoError)
                         return false;
                     AddRecord(feature.object(), visit);

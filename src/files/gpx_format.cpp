@@ -53,7 +53,13 @@ QString DecodeXmlText(const QString &text)
             out += text[i++];  // unknown entity: kept as written
             continue;
         }
-        out += QString::fromUcs4(&cp, 1);
+        // Not QString::fromUcs4, which takes a U+FEFF of the text for a byte-order mark.
+        if (QChar::requiresSurrogates(cp)) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(static_cast<char16_t>(cp));
+        }
         i = semi + 1;
     }
     return out;
@@ -374,7 +380,7 @@ QByteArray RawUtf8(QByteArrayView raw, bool trusted)
 
 QString AttributeText(QByteArrayView raw, bool trusted)
 {
-    return DecodeXmlText(trusted ? QString::fromUtf8(raw) : DecodeFileText(raw));
+    return DecodeXmlText(XmlRunText(raw, trusted));
 }
 
 // Where the element whose start tag ends at `afterStart` ends: after the end

@@ -146,7 +146,7 @@ bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             const Tag tag = ReadTagName(c, data.start);
             ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
                 if (name == "name")
-                    key = DecodeXmlText(trusted ? QString::fromUtf8(value) : DecodeFileText(value));
+                    key = DecodeXmlText(XmlRunText(value, trusted));
             });
             qsizetype valueEnd = 0;
             const QString value = FindElement(c, data.contentStart, data.contentEnd, "value", &valueEnd) >= 0

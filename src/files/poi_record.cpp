@@ -1,5 +1,6 @@
 #include "files/poi_record.h"
 
+#include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 
 #include <QJsonArray>
@@ -28,11 +29,20 @@ QString JoinedName(const PoiRecord &record)
     return record.desc.isEmpty() ? record.name : record.name + QStringLiteral(" - ") + record.desc;
 }
 
+QJsonDocument ParseJson(QByteArrayView json, QJsonParseError *error)
+{
+    // Outside strings the mark is no JSON anyway; inside, its escape reads as the character.
+    QByteArray bytes = json.toByteArray();
+    if (bytes.contains("\xEF\xBB\xBF"))
+        bytes.replace("\xEF\xBB\xBF", "\\uFEFF");
+    return QJsonDocument::fromJson(bytes, error);
+}
+
 QString PropertyText(const QByteArray &json)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson('[' + json + ']');
+    const QJsonDocument doc = ParseJson('[' + json + ']');
     const QJsonValue v = doc.array().at(0);
-    return v.isString() ? v.toString() : QString::fromUtf8(json);
+    return v.isString() ? v.toString() : DecodeUtf8(json);
 }
 
 QByteArray JsonStringOf(const QString &text)

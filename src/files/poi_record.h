@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonDocument>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -53,6 +54,9 @@ QString JoinedName(const PoiRecord &record);
 // A property's value as text (a JSON string's text, any other value's JSON),
 // and a text as a JSON string.
 QString PropertyText(const QByteArray &json);
+// JSON parsed with a U+FEFF inside a string kept (Qt's parser drops one
+// leading the string as a byte-order mark).
+QJsonDocument ParseJson(QByteArrayView json, QJsonParseError *error = nullptr);
 QByteArray JsonStringOf(const QString &text);
 
 // A record's coordinate text as a number; nothing when it is none.

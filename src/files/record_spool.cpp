@@ -1,6 +1,7 @@
 #include "files/record_spool.h"
 
 #include "files/block_reader.h"
+#include "files/text_codecs.h"
 
 #include <cstring>
 #include <unistd.h>
@@ -54,7 +55,7 @@ public:
         QByteArray utf8;
         if (!bytes(utf8))
             return false;
-        out = QString::fromUtf8(utf8);
+        out = DecodeUtf8(utf8);
         return true;
     }
 

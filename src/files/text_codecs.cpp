@@ -254,12 +254,22 @@ constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
+QString DecodeUtf8(QByteArrayView bytes)
+{
+    qsizetype marks = 0;
+    while (bytes.sliced(3 * marks).startsWith(kUtf8Mark))
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(bytes);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(3 * marks));
+}
+
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
 {
     if (!IsStrictUtf8(bytes))
         return false;
     if (out)
-        *out = QString::fromUtf8(bytes);
+        *out = DecodeUtf8(bytes);
     return true;
 }
 
@@ -277,7 +287,7 @@ QString DecodeFileText(QByteArrayView bytes)
 {
     if (ReadsAsWindows1252(bytes))
         return DecodeWindows1252(bytes);
-    return QString::fromUtf8(bytes.startsWith(kUtf8Mark) ? bytes.sliced(3) : bytes);
+    return DecodeUtf8(bytes.startsWith(kUtf8Mark) ? bytes.sliced(3) : bytes);
 }
 
 bool Utf8ReadsBack(const QString &text)

@@ -40,6 +40,10 @@ void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from = 
 // surrogates, nothing above U+10FFFF. Returns false on any fault.
 bool DecodeUtf8Strict(QByteArrayView bytes, QString *out);
 
+// UTF-8 bytes of one text as they are: a leading U+FEFF is a character of the
+// text here (QString::fromUtf8 drops it as a byte-order mark, one per pass).
+QString DecodeUtf8(QByteArrayView bytes);
+
 bool IsStrictUtf8(QByteArrayView bytes);
 bool IsAscii(QByteArrayView bytes);
 

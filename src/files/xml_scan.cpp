@@ -123,6 +123,13 @@ qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 
 }  // namespace
 
+QString XmlRunText(QByteArrayView raw, bool trusted)
+{
+    if (trusted || (raw.startsWith("\xEF\xBB\xBF") && IsStrictUtf8(raw)))
+        return DecodeUtf8(raw);
+    return DecodeFileText(raw);
+}
+
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted)
 {
     const qsizetype start = ElementTextStart(c, nameEnd, to);
@@ -134,13 +141,13 @@ QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool tru
         const qsizetype lt = c.find(j, "<", to);
         const qsizetype stop = lt < 0 ? to : lt;
         if (stop > j)
-            text += DecodeXmlText(trusted ? QString::fromUtf8(c.slice(j, stop)) : DecodeFileText(c.slice(j, stop)));
+            text += DecodeXmlText(XmlRunText(c.slice(j, stop), trusted));
         if (stop >= to)
             break;
         if (c.startsWith(stop, "<![CDATA[")) {
             const qsizetype end = c.find(stop + 9, "]]>", to);
             const qsizetype cdataEnd = end < 0 ? to : end;
-            text += trusted ? QString::fromUtf8(c.slice(stop + 9, cdataEnd)) : DecodeFileText(c.slice(stop + 9, cdataEnd));
+            text += XmlRunText(c.slice(stop + 9, cdataEnd), trusted);
             j = cdataEnd + 3;
         } else if (c.startsWith(stop, "<!--")) {
             const qsizetype end = c.find(stop + 4, "-->", to);

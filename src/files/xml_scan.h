@@ -73,6 +73,10 @@ struct Tag {
     qsizetype nameEnd = 0;
 };
 
+// A run of text between tags: UTF-8 when the file says so, otherwise decided
+// on its own. A U+FEFF is a character of the text here, never a mark.
+QString XmlRunText(QByteArrayView raw, bool trusted);
+
 Tag ReadTagName(const Cursor &c, qsizetype lt);
 // Attributes up to the end of the start tag; returns the position after '>'
 // (the end of the file when the tag is cut short) and whether it closed itself.

@@ -42,11 +42,13 @@ TEST(Formats, NamesKeepEveryCharacterThroughEveryFormat)
                                     {"55.7558", "37.6173", "Москва – Красная площадь"},
                                     {"-33.86882", "151.2093", "Sydney 🚗 Ωμέγα 東京"},
                                     {"0", "-179.99", "Aebi Frères, 1 km"},
-                                    {"1", "1", "Back\\slash\tand tab"}});
+                                    {"1", "1", "Back\\slash\tand tab"},
+                                    // A zero-width no-break space of the text is no byte-order mark.
+                                    {"2", "2", "\uFEFF\uFEFFBike \uFEFF"}});
     for (const PoiFormat format : {PoiFormat::Ov2, PoiFormat::Gpx, PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
         const PoiTable back = Read(format, PoiFormatBytes(format, t, 1, t.lastRow(), {}));
-        ASSERT_EQ(back.lastRow(), 5) << int(format);
-        for (int r = 1; r <= 5; ++r) {
+        ASSERT_EQ(back.lastRow(), t.lastRow()) << int(format);
+        for (int r = 1; r <= t.lastRow(); ++r) {
             QString description = back.field(r, FieldDescription);
             if (format == PoiFormat::Gpx)
                 description.chop(3);  // the GPX reader joins "name - desc"
@@ -186,7 +188,8 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
         "<cmt>a &amp; b</cmt><desc>Port \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</desc><src>me</src>"
         "<link href='https://e.org/?a=1&amp;b=2'><text>site</text><type>text/html</type></link><link href='x'/>"
         "<sym>Flag</sym><type>user</type><fix>3d</fix><extensions><x:a k='v'>1</x:a></extensions></wpt>"
-        "<wpt lat='1' lon='2'><name>Fr\xE8res</name></wpt><wpt lat='25e-1' lon='3'/></gpx>";
+        "<wpt lat='1' lon='2'><name>Fr\xE8res</name></wpt><wpt lat='25e-1' lon='3'/>"
+        "<wpt lat='4' lon='5'><name>\xEF\xBB\xBF\xEF\xBB\xBF" "Bike</name><desc>\xEF\xBB\xBF</desc></wpt></gpx>";
     QStringList files = {QString()};
     for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "expertgps.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx",
                              "unicsv_encoding.gpx"})
@@ -207,7 +210,9 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
         EXPECT_EQ(GpxRecordBytes(second, false), once) << file.toStdString();  // byte-stable after one pass
     }
     const PoiRecords r = ReadGpxRecords(rich);
-    ASSERT_EQ(r.records.size(), 3u);
+    ASSERT_EQ(r.records.size(), 4u);
+    EXPECT_EQ(r.records[3].name, QStringLiteral("\uFEFF\uFEFFBike"));  // no byte-order mark inside a file
+    EXPECT_EQ(r.records[3].desc, QStringLiteral("\uFEFF"));
     EXPECT_EQ(r.records[0].lat, "-179.1234567");  // exact, never cut
     EXPECT_EQ(r.records[0].lon, "48.85");
     EXPECT_EQ(r.records[0].ele, "35.5");
