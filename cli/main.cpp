@@ -8,6 +8,7 @@
 #include "files/poi_file.h"
 #include "files/poi_formats.h"
 #include "files/record_writer.h"
+#include "files/record_pipe.h"
 #include "files/record_spool.h"
 #include "files/save_file.h"
 #include "geo/decimal_entry.h"
@@ -640,12 +641,17 @@ private:
                 if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
                     namespaces.push_back(ns);
         }
+        // Read on one core, written on the other.
         return writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
-            for (qsizetype k = 0; k < inputs.size(); ++k)
-                readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
-                    if (!keep || keep(r))
-                        write(r);
-                });
+            PipeRecords(
+                [&](const std::function<void(PoiRecord &&)> &pass) {
+                    for (qsizetype k = 0; k < inputs.size(); ++k)
+                        readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
+                            if (!keep || keep(r))
+                                pass(std::move(r));
+                        });
+                },
+                [&](PoiRecord &&r) { write(r); });
         });
     }
 

@@ -387,7 +387,10 @@ QString AttributeText(QByteArrayView raw, bool trusted)
 // tag of its qualified name (nested ones of the same name counted), or `limit`.
 qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterStart, qsizetype limit, qsizetype *closeStart)
 {
-    const QByteArray open = '<' + qualified.toByteArray(), close = "</" + qualified.toByteArray();
+    // The qualified name at p, as a whole name.
+    const auto nameAt = [&](qsizetype p) {
+        return c.slice(p, p + qualified.size()) == qualified && !IsNameChar(c.at(p + qualified.size()));
+    };
     int depth = 1;
     for (qsizetype i = afterStart; i < limit;) {
         const qsizetype lt = c.find(i, "<", limit);
@@ -403,11 +406,11 @@ qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterS
             i = end < 0 ? limit : end + 3;
             continue;
         }
-        const bool closing = c.startsWith(lt, close.constData()) && !IsNameChar(c.at(lt + close.size()));
-        const bool opening = c.startsWith(lt, open.constData()) && !IsNameChar(c.at(lt + open.size()));
+        const bool closing = c.at(lt + 1) == '/' && nameAt(lt + 2);
+        const bool opening = nameAt(lt + 1);
         if (opening) {
             bool selfClosing = false;
-            i = ForEachAttribute(c, lt + open.size(), &selfClosing, [](QByteArrayView, QByteArrayView) {});
+            i = ForEachAttribute(c, lt + 1 + qualified.size(), &selfClosing, [](QByteArrayView, QByteArrayView) {});
             depth += selfClosing ? 0 : 1;
             continue;
         }

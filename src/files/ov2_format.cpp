@@ -95,8 +95,67 @@ QString Ov2CoordinateText(int32_t value, QChar separator)
     return text;
 }
 
+namespace {
+
+// A plain decimal ("-48.85661", "2,5") in hundred-thousandths from its digits,
+// when they decide the rounding as the extended-precision product does: not
+// for a sixth decimal that makes it (nearly) halfway, nor for more digits than
+// a double holds. Nothing for those and for any other form.
+template <typename Char>
+std::optional<int32_t> PlainDecimalOv2Value(const Char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    const bool negative = n > 0 && p[0] == '-';
+    i += negative ? 1 : 0;
+    int64_t scaled = 0;
+    const qsizetype intStart = i;
+    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i)
+        scaled = scaled * 10 + (p[i] - '0');
+    qsizetype digits = i - intStart;
+    if (digits == 0 || digits > 9)
+        return std::nullopt;
+    int fraction = 0;
+    bool up = false;
+    if (i < n) {
+        if (p[i] != '.' && p[i] != ',')
+            return std::nullopt;
+        const qsizetype fracStart = ++i;
+        for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i) {
+            if (i - fracStart < 5)
+                fraction = fraction * 10 + (p[i] - '0');
+        }
+        const qsizetype places = i - fracStart;
+        digits += places;
+        if (places == 0 || i < n || digits > 15)
+            return std::nullopt;
+        if (places > 5) {
+            const int sixth = p[fracStart + 5] - '0';
+            if (sixth == 5 || (sixth == 4 && places > 6))
+                return std::nullopt;
+            up = sixth > 5;
+        }
+        for (qsizetype k = places; k < 5; ++k)
+            fraction *= 10;
+    }
+    scaled = scaled * 100000 + fraction + (up ? 1 : 0);
+    if (negative)
+        return static_cast<int32_t>(std::max<int64_t>(-scaled, INT32_MIN));
+    return static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
+}
+
+}  // namespace
+
+int32_t Ov2CoordinateValue(QByteArrayView text)
+{
+    if (const auto v = PlainDecimalOv2Value(text.data(), text.size()))
+        return *v;
+    return Ov2CoordinateValue(QString::fromLatin1(text), u'.');
+}
+
 int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
 {
+    if (const auto v = PlainDecimalOv2Value(cell.utf16(), cell.size()))
+        return *v;
     // Extended precision, not a float: 0.000015 must scale to exactly 1.5.
     const long double degrees = ParseDecimal(ToLocaleSeparator(cell, separator), separator).value_or(0.0L);
     const long double scaled = std::nearbyint(degrees * 100000.0L);  // ties to even
@@ -390,12 +449,15 @@ ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar
 
 void Ov2Writer::append(QByteArray &out, const QString &latitude, const QString &longitude, QByteArray name, QChar separator)
 {
+    append(out, Ov2CoordinateValue(latitude, separator), Ov2CoordinateValue(longitude, separator), std::move(name));
+}
+
+void Ov2Writer::append(QByteArray &out, int32_t lat, int32_t lon, QByteArray name)
+{
     if (name.contains('\0'))
         name.replace('\0', ' ');  // a zero ends the name in the record
     const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
     total_ += length;
-    const int32_t lon = Ov2CoordinateValue(longitude, separator);
-    const int32_t lat = Ov2CoordinateValue(latitude, separator);
     east_ = std::max(east_, lon);
     west_ = std::min(west_, lon);
     north_ = std::max(north_, lat);
@@ -572,7 +634,7 @@ bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &r)
     if (r.lat.isEmpty() || r.lon.isEmpty())
         return false;
     // One text a POI: the name, with its description joined as the window does.
-    writer.append(out, QString::fromLatin1(r.lat), QString::fromLatin1(r.lon), TextBytes(JoinedName(r)), u'.');
+    writer.append(out, Ov2CoordinateValue(r.lat), Ov2CoordinateValue(r.lon), TextBytes(JoinedName(r)));
     return true;
 }
 

@@ -61,6 +61,8 @@ QString Ov2CoordinateText(int32_t value, QChar separator);
 int Ov2CoordinateChars(int32_t value, char separator, char *out);
 // A coordinate cell as an OV2 integer (hundred-thousandths, half to even).
 int32_t Ov2CoordinateValue(const QString &cell, QChar separator);
+// The same for a record's coordinate text ('.' as the separator).
+int32_t Ov2CoordinateValue(QByteArrayView text);
 
 // The bytes of an OV2 file holding the usable rows of [first, last]: a
 // skipper record with the bounds, then one simple record per row.
@@ -73,6 +75,7 @@ bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QCh
 class Ov2Writer {
 public:
     void append(QByteArray &out, const QString &latitude, const QString &longitude, QByteArray name, QChar separator);
+    void append(QByteArray &out, int32_t lat, int32_t lon, QByteArray name);
     QByteArray header() const;  // 21 bytes
     int count() const { return count_; }
 

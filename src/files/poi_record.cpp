@@ -15,7 +15,14 @@ std::optional<long double> CoordinateNumber(QByteArrayView text)
 {
     // Plain decimals (nearly all) without building a string; the rest as typed entries are read.
     const bool plain = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; });
-    if (plain) {
+    if (plain && text.size() <= 16) {
+        // At most 15 digits: the double read (far faster than long double's) keeps
+        // their order and every comparison with a bound such as 90.
+        double v = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+        if (error == std::errc() && end == text.data() + text.size())
+            return v;
+    } else if (plain) {
         long double v = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
         if (error == std::errc() && end == text.data() + text.size())

@@ -1,7 +1,6 @@
 #include "files/record_spool.h"
 
 #include "files/block_reader.h"
-#include "files/text_codecs.h"
 
 #include <cstring>
 #include <unistd.h>
@@ -22,9 +21,12 @@ void Put(QByteArray &out, const QByteArray &bytes)
     out.append(bytes);
 }
 
+// Texts as their UTF-16 code units: no conversion either way.
 void PutText(QByteArray &out, const QString &text)
 {
-    Put(out, text.toUtf8());
+    const auto bytes = static_cast<qsizetype>(sizeof(char16_t)) * text.size();
+    PutLength(out, bytes);
+    out.append(reinterpret_cast<const char *>(text.utf16()), bytes);
 }
 
 // Reads back what Put wrote; false past the record's end.
@@ -52,10 +54,12 @@ public:
     }
     bool text(QString &out)
     {
-        QByteArray utf8;
-        if (!bytes(utf8))
+        qsizetype n = 0;
+        if (!length(n) || n % 2 != 0)
             return false;
-        out = DecodeUtf8(utf8);
+        out = QString(n / 2, Qt::Uninitialized);
+        std::memcpy(out.data(), b_.data() + at_, static_cast<size_t>(n));
+        at_ += n;
         return true;
     }
 
@@ -64,9 +68,9 @@ private:
     qsizetype at_ = 0;
 };
 
-QByteArray Serialized(const PoiRecord &r)
+void AppendSerialized(QByteArray &out, const PoiRecord &r)
 {
-    QByteArray out;
+    const qsizetype start = out.size();
     PutLength(out, 0);  // the record's length, set below
     Put(out, r.lat);
     Put(out, r.lon);
@@ -87,9 +91,8 @@ QByteArray Serialized(const PoiRecord &r)
         PutText(out, p.key);
         Put(out, p.json);
     }
-    const auto total = static_cast<uint32_t>(out.size() - 4);
-    std::memcpy(out.data(), &total, 4);
-    return out;
+    const auto total = static_cast<uint32_t>(out.size() - start - 4);
+    std::memcpy(out.data() + start, &total, 4);
 }
 
 bool Deserialized(QByteArrayView bytes, PoiRecord &r)
@@ -144,9 +147,9 @@ bool RecordSpool::flush()
 qint64 RecordSpool::append(const PoiRecord &record)
 {
     const qint64 at = size_;
-    const QByteArray bytes = Serialized(record);
-    pending_ += bytes;
-    size_ += bytes.size();
+    const qsizetype before = pending_.size();
+    AppendSerialized(pending_, record);
+    size_ += pending_.size() - before;
     if (pending_.size() >= (1 << 20))
         flush();
     return at;

@@ -3,6 +3,7 @@
 #include "table/cp1252.h"
 
 #include <QList>
+#include <QVarLengthArray>
 
 #include <cstdint>
 #include <cstring>
@@ -215,25 +216,39 @@ bool RareLatin(char32_t c)
 // inside a Latin word ("CAFɖBAR", "Ros陮"). What Windows-1252 holds is plausible.
 bool PlausibleUtf8(const QString &text)
 {
-    const QList<uint> cps = text.toUcs4();
-    for (qsizetype i = 0; i < cps.size(); ++i) {
-        const char32_t c = cps[i];
+    // Code points walked in place: the character before, this one and the next.
+    const qsizetype n = text.size();
+    const auto pointAt = [&](qsizetype i, qsizetype *next) -> char32_t {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            *next = i + 2;
+            return QChar::surrogateToUcs4(c, text[i + 1]);
+        }
+        *next = i + 1;
+        return c.unicode();
+    };
+    char32_t before = 0;
+    for (qsizetype i = 0, next = 0; i < n; i = next) {
+        const char32_t c = pointAt(i, &next);
+        const char32_t previous = before;
+        before = c;
         if (c < 0x80 || (c <= 0xFFFF && FitsWindows1252(QChar(static_cast<char16_t>(c)))))
             continue;
         if (c <= 0x9F || RareLatin(c))
             return false;
-        const char32_t before = i > 0 ? cps[i - 1] : 0, after = i + 1 < cps.size() ? cps[i + 1] : 0;
+        qsizetype ignored = 0;
+        const char32_t after = next < n ? pointAt(next, &ignored) : 0;
         if (IsMark(c)) {
-            if (i == 0 || !(QChar::isLetter(before) || IsMark(before)))
+            if (i == 0 || !(QChar::isLetter(previous) || IsMark(previous)))
                 return false;
             const QChar::Script s = QChar::script(c);
-            if (s != QChar::Script_Inherited && s != QChar::Script_Common && IsLatinLetter(before))
+            if (s != QChar::Script_Inherited && s != QChar::Script_Common && IsLatinLetter(previous))
                 return false;
             continue;
         }
         const QChar::Script s = QChar::script(c);
         if (QChar::isLetter(c) && s != QChar::Script_Latin && s != QChar::Script_Common &&
-            (IsLatinLetter(before) || IsLatinLetter(after)))
+            (IsLatinLetter(previous) || IsLatinLetter(after)))
             return false;
     }
     return true;
@@ -285,9 +300,26 @@ bool ReadsAsWindows1252(QByteArrayView bytes)
 
 QString DecodeFileText(QByteArrayView bytes)
 {
-    if (ReadsAsWindows1252(bytes))
+    // As ReadsAsWindows1252 decides, with the UTF-8 decoded once.
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
+    // Most texts: UTF-8 of characters the code page holds, plausible as it is.
+    QVarLengthArray<char, 512> fitting(bytes.size());
+    qsizetype length = 0;
+    switch (Utf8AsWindows1252(bytes, fitting.data(), &length)) {
+    case Utf8Text::Windows1252:
+        return DecodeWindows1252(QByteArrayView(fitting.data(), length));
+    case Utf8Text::Invalid:
         return DecodeWindows1252(bytes);
-    return DecodeUtf8(bytes.startsWith(kUtf8Mark) ? bytes.sliced(3) : bytes);
+    case Utf8Text::Wide:
+        break;
+    }
+    if (bytes.startsWith(kUtf8Mark))
+        return DecodeUtf8(bytes.sliced(3));
+    QString text = DecodeUtf8(bytes);
+    if (!PlausibleUtf8(text) && PlausibleWindows1252(bytes))
+        return DecodeWindows1252(bytes);
+    return text;
 }
 
 bool Utf8ReadsBack(const QString &text)
@@ -304,13 +336,21 @@ bool Utf8ReadsBack(const QString &text)
 
 QByteArray TextBytes(const QString &text)
 {
-    if (FitsWindows1252(text)) {
-        QByteArray bytes = EncodeWindows1252(text);
-        if (ReadsAsWindows1252(bytes))
-            return bytes;
+    // Encoded while the characters fit, in one pass.
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char *d = bytes.data();
+    bool fits = true;
+    for (qsizetype i = 0; i < text.size() && fits; ++i) {
+        const int b = EncodeChar(text[i].unicode());
+        fits = b >= 0;
+        d[i] = static_cast<char>(b);
     }
+    if (fits && ReadsAsWindows1252(bytes))
+        return bytes;
     QByteArray utf8 = text.toUtf8();
-    if (Utf8ReadsBack(text))
+    // What fits Windows-1252 always reads back as UTF-8; a text of its own
+    // starting with the byte-order mark would lose it.
+    if (fits || (!text.startsWith(QChar(0xFEFF)) && !ReadsAsWindows1252(utf8)))
         return utf8;
     // Even UTF-8 would be misread ("ɖ" alone reads as "É–"): the mark says what it is.
     return QByteArray(kUtf8Mark) + utf8;

@@ -11,6 +11,8 @@
 #include "support/tables.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 using namespace orvalis;
@@ -262,6 +264,30 @@ TEST(Ov2Write, RoundingAndBadCells)
     EXPECT_EQ(Ov2CoordinateValue("0,000025", u','), 2);
     EXPECT_EQ(Ov2CoordinateValue("abc", u','), 0);
     EXPECT_EQ(Ov2CoordinateValue("1e30", u'.'), 2147483647);
+    EXPECT_EQ(Ov2CoordinateValue("-99999999999.5", u'.'), -2147483647 - 1);
+    EXPECT_EQ(Ov2CoordinateValue("4.508905", u'.'), 450891);  // the extended product lies just above half
+}
+
+TEST(Ov2Write, DecimalsScaleAsTheirExtendedPrecisionProduct)
+{
+    // The digit-wise reading of plain decimals against the extended-precision product, on
+    // every shape: ties, long tails, negative zero, integers, both separators, records' bytes.
+    QRandomGenerator rng(20261208);
+    for (int k = 0; k < 200000; ++k) {
+        const int places = rng.bounded(0, 12);
+        QString text = rng.bounded(4) == 0 ? QStringLiteral("-") : QString();
+        text += QString::number(rng.bounded(k % 3 == 0 ? 1 : 181));
+        if (places > 0) {
+            text += u'.';
+            for (int d = 0; d < places; ++d)
+                text += QChar(u'0' + (d == 5 && rng.bounded(3) == 0 ? 5 : d > 5 && rng.bounded(2) == 0 ? 0 : rng.bounded(10)));
+        }
+        const long double product = std::nearbyint(std::strtold(text.toLatin1().constData(), nullptr) * 100000.0L);
+        const auto expected = static_cast<int32_t>(product);
+        ASSERT_EQ(Ov2CoordinateValue(text, u'.'), expected) << text.toStdString();
+        ASSERT_EQ(Ov2CoordinateValue(text.toLatin1()), expected) << text.toStdString();
+        ASSERT_EQ(Ov2CoordinateValue(QString(text).replace(u'.', u','), u','), expected) << text.toStdString();
+    }
 }
 
 TEST(Ov2Write, UnusableRowsLeaveNoTrace)
