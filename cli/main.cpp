@@ -500,10 +500,11 @@ private:
     }
     // True for a record in range; otherwise stops the command naming it, or
     // (with --skip-invalid) says to leave it out.
+    static bool InRange(long double lat, long double lon) { return lat >= -90 && lat <= 90 && lon >= -180 && lon <= 180; }
     static bool InRange(QByteArrayView latText, QByteArrayView lonText)
     {
         const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);
-        return lat && lon && *lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180;
+        return lat && lon && InRange(*lat, *lon);
     }
     bool acceptRecord(const QByteArray &path, const PoiRecord &r, int number) const
     {
@@ -599,16 +600,22 @@ private:
     // that is not of its format stops the command.
     // With `wanted`, records whose coordinates it refuses are passed over unread
     // (a record out of range is read, to be named).
+    using PointFilter = std::function<bool(long double lat, long double lon)>;
     void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
-                  const CoordinateFilter &wanted = {})
+                  const PointFilter &wanted = {})
     {
         const PoiFormat from = FormatFor(path, from_, "--from");
         int number = 0, bad = 0, firstBad = 0;
         ReadResult result;
         // Every record's coordinates come here first, once: it is numbered here.
-        const CoordinateFilter numbered = [&](QByteArrayView lat, QByteArrayView lon) {
+        const CoordinateFilter numbered = [&](QByteArrayView latText, QByteArrayView lonText) {
             ++number;
-            return !wanted || !InRange(lat, lon) || wanted(lat, lon);
+            if (!wanted)
+                return true;
+            const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);
+            if (!lat || !lon || !InRange(*lat, *lon))
+                return true;
+            return wanted(*lat, *lon);
         };
         const bool ok = ForEachPoiRecord(from, reader, [](XmlNamespaces &&) {}, [&](PoiRecord &&r) {
             if (acceptRecord(path, r, number)) {
@@ -845,9 +852,14 @@ private:
         int number = 0;
         BaseMeasures::Both last{};
         readEach(in, *input->reader, [&](PoiRecord &&r) { found.push_back({last.distance, last.bearing, number, spool.append(r)}); },
-                 [&](QByteArrayView la, QByteArrayView lo) {
+                 [&](long double la, long double lo) {
                      ++number;
-                     last = base.measure(static_cast<float>(*CoordinateNumber(la)), static_cast<float>(*CoordinateNumber(lo)));
+                     // No trigonometry where the latitudes alone put a POI well beyond the
+                     // limit: no great circle is shorter than the arc of their difference.
+                     const auto poiLat = static_cast<float>(la);
+                     if (std::fabs(DegToRad(poiLat) - DegToRad(lat)) * kEarthRadius > limit + 1000)
+                         return false;
+                     last = base.measure(poiLat, static_cast<float>(lo));
                      return last.distance <= limit;
                  });
         if (!spool.ok())
@@ -1099,8 +1111,8 @@ private:
             o.row = static_cast<int>(where.size());
             where.push_back(spool.append(r));
             found.push_back(o);
-        }, [&](QByteArrayView lat, QByteArrayView lon) {
-            last = route.offsetOf(static_cast<float>(*CoordinateNumber(lat)), static_cast<float>(*CoordinateNumber(lon)));
+        }, [&](long double lat, long double lon) {
+            last = route.offsetOf(static_cast<float>(lat), static_cast<float>(lon));
             return last.has_value();
         });
         SortAlongRoute(found);

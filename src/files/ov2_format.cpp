@@ -522,10 +522,9 @@ bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QCh
 namespace {
 
 // An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
-QByteArray ExactOv2Text(int32_t value)
+// The text of an OV2 integer, exact, written backwards into the end of `buf`.
+QByteArrayView ExactOv2Chars(int32_t value, char (&buf)[16])
 {
-    // Written backwards into a buffer: one allocation a coordinate.
-    char buf[16];
     int i = sizeof buf;
     uint64_t a = value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
     for (int k = 0; k < 5; ++k, a /= 10)
@@ -537,7 +536,7 @@ QByteArray ExactOv2Text(int32_t value)
     } while (a > 0);
     if (value < 0)
         buf[--i] = '-';
-    return QByteArray(buf + i, static_cast<qsizetype>(sizeof buf) - i);
+    return QByteArrayView(buf + i, static_cast<qsizetype>(sizeof buf) - i);
 }
 
 }  // namespace
@@ -609,10 +608,14 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
                 read.truncated = true;
                 break;
             }
-            PoiRecord r;
-            r.lon = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 5)));
-            r.lat = ExactOv2Text(static_cast<int32_t>(U32(v.data() + 9)));
-            if (!wanted || wanted(r.lat, r.lon)) {
+            // Texts on the stack until the record is wanted.
+            char latBuf[16], lonBuf[16];
+            const QByteArrayView lon = ExactOv2Chars(static_cast<int32_t>(U32(v.data() + 5)), lonBuf);
+            const QByteArrayView lat = ExactOv2Chars(static_cast<int32_t>(U32(v.data() + 9)), latBuf);
+            if (!wanted || wanted(lat, lon)) {
+                PoiRecord r;
+                r.lat = lat.toByteArray();
+                r.lon = lon.toByteArray();
                 r.name = DecodeFileText(*name);
                 visit(std::move(r));
             }
