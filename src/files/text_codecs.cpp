@@ -3,7 +3,6 @@
 #include "table/cp1252.h"
 
 #include <QList>
-#include <QVarLengthArray>
 
 #include <cstdint>
 #include <cstring>
@@ -138,21 +137,32 @@ bool IsStrictUtf8(QByteArrayView bytes)
     return true;
 }
 
-Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
+namespace {
+
+// Strict UTF-8 whose characters all fit Windows-1252, written to `out` as
+// those bytes, or (Char being char16_t) as the characters themselves.
+template <typename Char>
+Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
 {
+    constexpr bool kUnicode = sizeof(Char) == 2;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
     qsizetype i = 0, o = 0;
     while (i < n) {
         const qsizetype run = AsciiWords(bytes.data() + i, n - i);
-        std::memcpy(out + o, p + i, static_cast<size_t>(run));
+        if constexpr (kUnicode) {
+            for (qsizetype k = 0; k < run; ++k)
+                out[o + k] = p[i + k];
+        } else {
+            std::memcpy(out + o, p + i, static_cast<size_t>(run));
+        }
         i += run;
         o += run;
         if (i >= n)
             break;
         const unsigned char b = p[i];
         if (b < 0x80) {
-            out[o++] = static_cast<char>(b);
+            out[o++] = static_cast<Char>(b);
             ++i;
             continue;
         }
@@ -172,10 +182,17 @@ Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
         const int e = cp1252::Encode(static_cast<char16_t>(cp));
         if (e < 0)
             return IsStrictUtf8(bytes.sliced(i)) ? Utf8Text::Wide : Utf8Text::Invalid;
-        out[o++] = static_cast<char>(e);
+        out[o++] = static_cast<Char>(kUnicode ? cp : static_cast<char32_t>(e));
     }
     *length = o;
     return Utf8Text::Windows1252;
+}
+
+}  // namespace
+
+Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
+{
+    return FittingUtf8(bytes, out, length);
 }
 
 bool IsAscii(QByteArrayView bytes)
@@ -304,11 +321,12 @@ QString DecodeFileText(QByteArrayView bytes)
     if (IsAscii(bytes))
         return QString::fromLatin1(bytes);
     // Most texts: UTF-8 of characters the code page holds, plausible as it is.
-    QVarLengthArray<char, 512> fitting(bytes.size());
+    QString fitting(bytes.size(), Qt::Uninitialized);
     qsizetype length = 0;
-    switch (Utf8AsWindows1252(bytes, fitting.data(), &length)) {
+    switch (FittingUtf8(bytes, reinterpret_cast<char16_t *>(fitting.data()), &length)) {
     case Utf8Text::Windows1252:
-        return DecodeWindows1252(QByteArrayView(fitting.data(), length));
+        fitting.truncate(length);
+        return fitting;
     case Utf8Text::Invalid:
         return DecodeWindows1252(bytes);
     case Utf8Text::Wide:
