@@ -213,6 +213,11 @@ bool IsMark(char32_t c)
 
 bool IsLatinLetter(char32_t c)
 {
+    if (c < 0x80)
+        return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+    // Greek to Mongolian, and CJK to Yi: no Latin letter there (most non-Latin names).
+    if ((c >= 0x370 && c < 0x1D00) || (c >= 0x2E80 && c < 0xA720))
+        return false;
     return QChar::isLetter(c) && QChar::script(c) == QChar::Script_Latin;
 }
 

@@ -21,18 +21,6 @@ bool IsSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool IsNameChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-           c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-QByteArrayView LocalName(QByteArrayView qualified)
-{
-    const qsizetype colon = qualified.lastIndexOf(':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
-}
-
 // A start tag at `lt` (the '<'): its qualified name and where the tag ends.
 Tag ReadTagName(const Cursor &c, qsizetype lt)
 {

@@ -16,9 +16,20 @@
 namespace orvalis::xml {
 
 bool IsSpace(char c);
-bool IsNameChar(char c);
+inline bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
 // "gpx:wpt" -> "wpt".
-QByteArrayView LocalName(QByteArrayView qualified);
+inline QByteArrayView LocalName(QByteArrayView qualified)
+{
+    // Names are short: a plain walk back beats a search call.
+    for (qsizetype i = qualified.size(); i-- > 0;)
+        if (qualified[i] == ':')
+            return qualified.sliced(i + 1);
+    return qualified;
+}
 
 // Byte walker over the file, never past its end.
 class Cursor {
