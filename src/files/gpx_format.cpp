@@ -7,6 +7,7 @@
 
 #include <QIODevice>
 #include <QStringDecoder>
+#include <array>
 #include <cstring>
 #include <future>
 #include <optional>
@@ -94,8 +95,20 @@ void AppendXmlText(QByteArray &out, const QString &text)
     const qsizetype at = out.size();
     out.resize(at + n * 6);  // "&quot;" is the longest form of a unit
     char *d = out.data() + at;
+    // ASCII that stands as it is: all but the four escaped and the controls XML forbids.
+    static constexpr auto kPlain = [] {
+        std::array<bool, 128> plain{};
+        for (int c = 0x20; c < 0x80; ++c)
+            plain[size_t(c)] = c != '&' && c != '<' && c != '>' && c != '"';
+        plain['\t'] = plain['\n'] = plain['\r'] = true;
+        return plain;
+    }();
     for (qsizetype i = 0; i < n; ++i) {
         char32_t u = p[i];
+        if (u < 0x80 && kPlain[u]) {
+            *d++ = char(u);
+            continue;
+        }
         if (u < 0x80) {
             switch (u) {
             case u'&': std::memcpy(d, "&amp;", 5); d += 5; break;
@@ -590,24 +603,21 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     // The schema's longitudes lie in [-180, 180): 180 is -180.
     if (strict && ParseDecimal(QString::fromLatin1(lon), u'.') == 180.0L)
         lon = "-180";
-    out += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\">";
-    auto field = [&](const char *tag, const QString &value) {
+    // Few appends and no temporaries: this runs once per waypoint of a big file.
+    out.append("<wpt lat=\"").append(lat).append("\" lon=\"").append(lon).append("\">");
+    auto field = [&](QByteArrayView open, QByteArrayView close, const QString &value) {
         if (value.isEmpty())
             return;
-        out += "\n  <";
-        out += tag;
-        out += '>';
+        out.append(open);
         AppendXmlText(out, value);
-        out += "</";
-        out += tag;
-        out += '>';
+        out.append(close);
     };
-    field("ele", r.ele);
-    field("time", r.time);
-    field("name", r.name);
-    field("cmt", r.cmt);
-    field("desc", r.desc);
-    field("src", r.src);
+    field("\n  <ele>", "</ele>", r.ele);
+    field("\n  <time>", "</time>", r.time);
+    field("\n  <name>", "</name>", r.name);
+    field("\n  <cmt>", "</cmt>", r.cmt);
+    field("\n  <desc>", "</desc>", r.desc);
+    field("\n  <src>", "</src>", r.src);
     for (const PoiLink &link : r.links) {
         out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
         if (!link.text.isEmpty())
@@ -616,13 +626,13 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
             out += "<type>" + XmlTextBytes(link.type) + "</type>";
         out += "</link>";
     }
-    field("sym", r.sym);
-    field("type", r.type);
+    field("\n  <sym>", "</sym>", r.sym);
+    field("\n  <type>", "</type>", r.type);
     for (const QByteArray &other : r.otherXml)
-        out += "\n  " + other;
+        out.append("\n  ").append(other);
     if (!r.extensionsXml.isEmpty())
-        out += "\n  <extensions>" + r.extensionsXml + "</extensions>";
-    out += "\n</wpt>\n";
+        out.append("\n  <extensions>").append(r.extensionsXml).append("</extensions>");
+    out.append("\n</wpt>\n");
     return true;
 }
 

@@ -72,9 +72,22 @@ bool FitsWindows1252(QChar c)
 
 bool FitsWindows1252(const QString &text)
 {
-    for (QChar c : text)
-        if (!FitsWindows1252(c))
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        // Four ASCII characters at a time.
+        if (i + 4 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (!(word & 0xFF80FF80FF80FF80ULL)) {
+                i += 4;
+                continue;
+            }
+        }
+        if (p[i] >= 0x80 && EncodeChar(p[i]) < 0)
             return false;
+        ++i;
+    }
     return true;
 }
 
@@ -353,8 +366,15 @@ bool Utf8ReadsBack(const QString &text)
     // A text of its own starting with the byte-order mark would lose it: the mark is read as a marker.
     if (text.startsWith(QChar(0xFEFF)))
         return false;
-    const QByteArray utf8 = text.toUtf8();
-    return !ReadsAsWindows1252(utf8);
+    // A lone surrogate half has no UTF-8: it never comes back.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return false;
+    }
+    // As ReadsAsWindows1252 decides on the UTF-8, which is strict and not ASCII here.
+    return PlausibleUtf8(text) || !PlausibleWindows1252(text.toUtf8());
 }
 
 QByteArray TextBytes(const QString &text)
