@@ -273,7 +273,9 @@ bool PlausibleUtf8(const QString &text)
             return false;
         qsizetype ignored = 0;
         const char32_t after = next < n ? pointAt(next, &ignored) : 0;
-        if (IsMark(c)) {
+        // One property lookup for most characters; the script only beside a Latin letter.
+        const QChar::Category k = QChar::category(c);
+        if (k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing) {
             if (i == 0 || !(QChar::isLetter(previous) || IsMark(previous)))
                 return false;
             const QChar::Script s = QChar::script(c);
@@ -281,10 +283,12 @@ bool PlausibleUtf8(const QString &text)
                 return false;
             continue;
         }
-        const QChar::Script s = QChar::script(c);
-        if (QChar::isLetter(c) && s != QChar::Script_Latin && s != QChar::Script_Common &&
-            (IsLatinLetter(previous) || IsLatinLetter(after)))
-            return false;
+        const bool letter = k >= QChar::Letter_Uppercase && k <= QChar::Letter_Other;
+        if (letter && (IsLatinLetter(previous) || IsLatinLetter(after))) {
+            const QChar::Script s = QChar::script(c);
+            if (s != QChar::Script_Latin && s != QChar::Script_Common)
+                return false;
+        }
     }
     return true;
 }
@@ -358,11 +362,9 @@ QString DecodeFileText(QByteArrayView bytes)
     return text;
 }
 
-bool Utf8ReadsBack(const QString &text)
+// Utf8ReadsBack for a text with a character Windows-1252 does not hold.
+bool WideUtf8ReadsBack(const QString &text)
 {
-    // Characters Windows-1252 holds always read as UTF-8: most texts stop here.
-    if (FitsWindows1252(text))
-        return true;
     // A text of its own starting with the byte-order mark would lose it: the mark is read as a marker.
     if (text.startsWith(QChar(0xFEFF)))
         return false;
@@ -375,6 +377,12 @@ bool Utf8ReadsBack(const QString &text)
     }
     // As ReadsAsWindows1252 decides on the UTF-8, which is strict and not ASCII here.
     return PlausibleUtf8(text) || !PlausibleWindows1252(text.toUtf8());
+}
+
+bool Utf8ReadsBack(const QString &text)
+{
+    // Characters Windows-1252 holds always read as UTF-8: most texts stop here.
+    return FitsWindows1252(text) || WideUtf8ReadsBack(text);
 }
 
 QByteArray TextBytes(const QString &text)
@@ -391,9 +399,7 @@ QByteArray TextBytes(const QString &text)
     if (fits && ReadsAsWindows1252(bytes))
         return bytes;
     QByteArray utf8 = text.toUtf8();
-    // What fits Windows-1252 always reads back as UTF-8; a text of its own
-    // starting with the byte-order mark would lose it.
-    if (fits || (!text.startsWith(QChar(0xFEFF)) && !ReadsAsWindows1252(utf8)))
+    if (fits || WideUtf8ReadsBack(text))
         return utf8;
     // Even UTF-8 would be misread ("ɖ" alone reads as "É–"): the mark says what it is.
     return QByteArray(kUtf8Mark) + utf8;
