@@ -363,7 +363,17 @@ TEST(Cli, FailedWritesNeverExitZero)
     QTemporaryDir temp;
     const QString in = temp.filePath("small.ov2");
     WriteOv2File(in, {{"48.85661", "2.35222", "Paris"}, {"48.39040", "-4.48610", "Brest"}});
+    // Long enough that the writing fails while the reading is still going on.
+    const QString big = temp.filePath("big.gpx");
+    {
+        QByteArray gpx = "<gpx>";
+        for (int i = 0; i < 100000; ++i)
+            gpx += "<wpt lat=\"48." + QByteArray::number(i) + "\" lon=\"2.5\"><name>P" + QByteArray::number(i) + "</name></wpt>\n";
+        WriteFile(big, gpx + "</gpx>");
+    }
     const QList<QStringList> jobs = {{"convert", in, "-", "--to", "csv"},
+                                     {"convert", big, "-", "--to", "gpx"},
+                                     {"merge", big, big, "-", "--to", "kml"},
                                      {"table", in},
                                      {"table", in, "--json"},
                                      {"near", in, temp.filePath("n.gpx"), "--base", "1", "--radius-km", "900", "--json"},

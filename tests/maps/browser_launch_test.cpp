@@ -218,8 +218,9 @@ TEST(PageFolder, StaleFoldersOfDeadRunsAreRemovedOthersKept)
     const QString unmarked = make("cccccc", {});
     const QString other = make("dddddd", QByteArray::number(child) + "\n");
     const bool root = getuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(chown(QFile::encodeName(other).constData(), 65534, 65534), 0);
+    }
     EXPECT_EQ(RemoveStalePageFolders(temp.path()), root ? 1 : 2);
     EXPECT_FALSE(Exists(dead));
     EXPECT_TRUE(Exists(alive));
