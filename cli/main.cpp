@@ -602,7 +602,7 @@ private:
     // (a record out of range is read, to be named).
     using PointFilter = std::function<bool(long double lat, long double lon)>;
     void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
-                  const PointFilter &wanted = {})
+                  const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No)
     {
         const PoiFormat from = FormatFor(path, from_, "--from");
         int number = 0, bad = 0, firstBad = 0;
@@ -623,7 +623,7 @@ private:
             } else if (bad++ == 0) {
                 firstBad = number;
             }
-        }, &result, numbered);
+        }, &result, numbered, defer);
         CheckReader(path, reader);
         if (!ok) {
             const char *why = from == PoiFormat::Gpx ? kReaderErrors[0] : from == PoiFormat::GeoJson ? kReaderErrors[1] : kReaderErrors[2];
@@ -648,7 +648,9 @@ private:
                 if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
                     namespaces.push_back(ns);
         }
-        // Read on one core, written on the other.
+        // Read on one core, written on the other; the texts decoded on the writing one
+        // unless `keep` looks at them.
+        const DeferTexts defer = keep ? DeferTexts::No : DeferTexts::Yes;
         return writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
             PipeRecords(
                 [&](const std::function<void(PoiRecord &&)> &pass) {
@@ -656,9 +658,12 @@ private:
                         readEach(inputs[k], *opened[size_t(k)]->reader, [&](PoiRecord &&r) {
                             if (!keep || keep(r))
                                 pass(std::move(r));
-                        });
+                        }, {}, defer);
                 },
-                [&](PoiRecord &&r) { write(r); });
+                [&](PoiRecord &&r) {
+                    DecodeDeferredTexts(r);
+                    write(r);
+                });
         });
     }
 

@@ -441,7 +441,7 @@ qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterS
 }  // namespace
 
 std::vector<std::pair<QByteArray, QByteArray>> GpxNamespaces(const Cursor &c);
-void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r);
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer = DeferTexts::No);
 
 PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result)
 {
@@ -460,7 +460,8 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 }
 
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted)
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted,
+                      DeferTexts defer)
 {
     const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
     if (!HasGpxRoot(in.view()))
@@ -480,11 +481,19 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std:
         PoiRecord r;
         r.lat = e.lat.toByteArray().trimmed();
         r.lon = e.lon.toByteArray().trimmed();
-        ReadWaypointFields(c, e, trusted, r);
+        ReadWaypointFields(c, e, trusted, r, defer);
         visit(std::move(r));
         return true;
     });
     return true;
+}
+
+void DecodeDeferredTexts(PoiRecord &record)
+{
+    // A deferred text is one run without a reference: what ElementTextAt would give.
+    for (const auto &[field, bytes] : record.deferred)
+        record.*kRecordTexts[field] = XmlRunText(bytes, record.deferredTrusted);
+    record.deferred.clear();
 }
 
 std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in)
@@ -518,22 +527,25 @@ std::vector<std::pair<QByteArray, QByteArray>> GpxNamespaces(const Cursor &c)
     return out.namespaces;
 }
 
-// The text field a child element of a waypoint fills; none for the others.
-QString *TextField(PoiRecord &r, QByteArrayView local)
+// The text field a child element of a waypoint fills, as an index into
+// kRecordTexts; -1 for the others.
+int TextField(QByteArrayView local)
 {
     // On the length first: one comparison per child instead of eight.
     const auto is = [&](const char (&name)[4]) { return std::memcmp(local.data(), name, 3) == 0; };
     const auto is4 = [&](const char (&name)[5]) { return std::memcmp(local.data(), name, 4) == 0; };
     if (local.size() == 3)
-        return is("ele") ? &r.ele : is("cmt") ? &r.cmt : is("src") ? &r.src : is("sym") ? &r.sym : nullptr;
+        return is("ele") ? 0 : is("cmt") ? 3 : is("src") ? 5 : is("sym") ? 6 : -1;
     if (local.size() == 4)
-        return is4("time") ? &r.time : is4("name") ? &r.name : is4("desc") ? &r.desc : is4("type") ? &r.type : nullptr;
-    return nullptr;
+        return is4("time") ? 1 : is4("name") ? 2 : is4("desc") ? 4 : is4("type") ? 7 : -1;
+    return -1;
 }
 
 // The direct children of a waypoint, each to its own field.
-void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r)
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer)
 {
+    if (defer == DeferTexts::Yes)
+        r.deferredTrusted = trusted;
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -562,9 +574,14 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             const bool closed = selfClosing || closeStart < e.contentEnd;
             const QByteArrayView local = LocalName(tag.name);
             auto textOf = [&] { return selfClosing ? QString() : ElementTextAt(c, tag.nameEnd, closeStart, trusted); };
-            QString *field = TextField(r, local);
-            if (field) {
-                *field = textOf();
+            const int field = TextField(local);
+            if (field >= 0) {
+                const std::optional<QByteArrayView> plain =
+                    defer == DeferTexts::Yes && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
+                if (plain && !plain->isEmpty())
+                    r.deferred.emplace_back(field, plain->toByteArray());
+                else
+                    r.*kRecordTexts[field] = textOf();
             } else if (local == "link") {
                 PoiLink link;
                 link.href = href;

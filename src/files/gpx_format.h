@@ -69,7 +69,9 @@ void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<
 // document; `result` notes route and track points met.
 bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
                       const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
-                      const CoordinateFilter &wanted = {});
+                      const CoordinateFilter &wanted = {}, DeferTexts defer = DeferTexts::No);
+// Decodes the texts a reader left undecoded, as the reader would have.
+void DecodeDeferredTexts(PoiRecord &record);
 // The namespaces a GPX input's root declares, without reading past it: the
 // same input is read after (merge writes every input's declarations first).
 std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in);

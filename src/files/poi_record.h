@@ -37,8 +37,23 @@ struct PoiRecord {
     std::vector<QByteArray> otherXml;
     QByteArray extensionsXml;
     std::vector<PoiProperty> properties;
+    // Texts read but not decoded yet (see DeferTexts): which field (an index
+    // into kRecordTexts) and the file's bytes, with whether the file declared
+    // its encoding. DecodeDeferredTexts fills the fields.
+    std::vector<std::pair<int, QByteArray>> deferred;
+    bool deferredTrusted = false;
     bool operator==(const PoiRecord &) const = default;
 };
+
+// The texts of a GPX 1.1 waypoint that a record holds, in the order GPX writes them.
+inline constexpr QString PoiRecord::*kRecordTexts[] = {&PoiRecord::ele,  &PoiRecord::time, &PoiRecord::name,
+                                                      &PoiRecord::cmt,  &PoiRecord::desc, &PoiRecord::src,
+                                                      &PoiRecord::sym,  &PoiRecord::type};
+
+// Whether a reader may leave a record's texts undecoded for the one who takes
+// it: decoding is most of the reading, and a reader on one core and a writer on
+// another share it so.
+enum class DeferTexts { No, Yes };
 
 // A file's records, with what its writer must repeat: the namespace
 // declarations the raw XML needs (xmlns:prefix="uri").

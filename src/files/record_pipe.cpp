@@ -19,14 +19,16 @@ constexpr size_t kBatchesWaiting = 4;
 qsizetype Weight(const PoiRecord &r)
 {
     qsizetype n = r.lat.size() + r.lon.size() + r.extensionsXml.size();
-    for (const QString *t : {&r.ele, &r.time, &r.name, &r.cmt, &r.desc, &r.src, &r.sym, &r.type})
-        n += 2 * t->size();
+    for (QString PoiRecord::*t : kRecordTexts)
+        n += 2 * (r.*t).size();
     for (const PoiLink &l : r.links)
         n += 2 * (l.href.size() + l.text.size() + l.type.size());
     for (const QByteArray &x : r.otherXml)
         n += x.size();
     for (const PoiProperty &p : r.properties)
         n += 2 * p.key.size() + p.json.size();
+    for (const auto &text : r.deferred)
+        n += text.second.size();
     return n;
 }
 

@@ -7,7 +7,8 @@
 namespace orvalis {
 
 bool ForEachPoiRecord(PoiFormat format, BlockReader &in, const std::function<void(XmlNamespaces &&)> &head,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted)
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted,
+                      DeferTexts defer)
 {
     // Formats whose records are whole before their coordinates are known: filtered after.
     const std::function<void(PoiRecord &&)> filtered = [&](PoiRecord &&r) {
@@ -16,7 +17,7 @@ bool ForEachPoiRecord(PoiFormat format, BlockReader &in, const std::function<voi
     };
     switch (format) {
     case PoiFormat::Gpx:
-        return ForEachGpxRecord(in, head, visit, result, wanted);
+        return ForEachGpxRecord(in, head, visit, result, wanted, defer);
     case PoiFormat::Ov2:
         head({});
         ForEachOv2Record(in, visit, result, wanted);

@@ -19,9 +19,12 @@ using XmlNamespaces = std::vector<std::pair<QByteArray, QByteArray>>;
 // The records of a file of any format read a block at a time: `head` first
 // (with the namespace declarations a GPX file's raw XML needs), then each
 // record in file order. False when the input is no file of that format.
-// `wanted`, when given, sees every record's coordinates first.
+// `wanted`, when given, sees every record's coordinates first. With
+// DeferTexts::Yes, records may come with texts the taker decodes
+// (DecodeDeferredTexts).
 bool ForEachPoiRecord(PoiFormat format, BlockReader &in, const std::function<void(XmlNamespaces &&)> &head,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted = {});
+                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted = {},
+                      DeferTexts defer = DeferTexts::No);
 
 // Where written bytes go: `write` takes them (and may clear them); `writeAt`
 // puts bytes back at an offset already written (OV2's first record).

@@ -174,11 +174,6 @@ NamePositions FindNameAndDescription(const Cursor &c, qsizetype from, qsizetype 
     return at;
 }
 
-namespace {
-
-// The bytes of an element's text when they are the whole of it, as
-// ElementTextAt reads it: one run with no reference, ended by a tag that is
-// neither CDATA nor a comment. Empty for an element that is not there.
 std::optional<QByteArrayView> PlainElementText(const Cursor &c, qsizetype nameEnd, qsizetype to)
 {
     const qsizetype start = nameEnd < 0 ? -1 : ElementTextStart(c, nameEnd, to);
@@ -193,6 +188,8 @@ std::optional<QByteArrayView> PlainElementText(const Cursor &c, qsizetype nameEn
         return std::nullopt;
     return text;
 }
+
+namespace {
 
 // name + joint + desc as Windows-1252 bytes, when both are plain UTF-8 text
 // the code page holds.

@@ -99,6 +99,10 @@ qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
 // taken as text, comments dropped, entities resolved; each run of text decided
 // by DecodeFileText, or UTF-8 as it is when `trusted` (a declared encoding).
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted);
+// The bytes of an element's text when they are the whole of it, as
+// ElementTextAt reads it: one run with no reference, ended by a tag that is
+// neither CDATA nor a comment. Empty for an element that is not there.
+std::optional<QByteArrayView> PlainElementText(const Cursor &c, qsizetype nameEnd, qsizetype to);
 // Where the first "name" and `descTag` elements inside [from, to) have their
 // names end (-1 when absent), in one pass over the tags.
 struct NamePositions {

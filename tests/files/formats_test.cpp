@@ -1,3 +1,4 @@
+#include "files/block_reader.h"
 #include "files/csv_format.h"
 #include "files/geojson_format.h"
 #include "files/kml_format.h"
@@ -237,6 +238,39 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
     EXPECT_EQ(ReadGpxRecords(GpxRecordBytes(ReadGpxRecords("<gpx><wpt lat='1' lon='2'><name>Brest</name></wpt></gpx>"), false))
                   .records[0].name,
               QStringLiteral("Brest"));
+}
+
+TEST(Records, TextsLeftForTheWriterDecodeAsTheReaderWould)
+{
+    // Texts of every shape: plain, Windows-1252, entities, CDATA, comments, empty, nested
+    // elements, a leading mark, in files with and without a declared encoding.
+    const QByteArray body =
+        "<wpt lat='1' lon='2'><name>Fr\xE8res</name><desc>a &amp; b</desc><cmt><![CDATA[<x>]]></cmt>"
+        "<sym>S<!-- c -->ym</sym><type></type><src/><ele>1<b>2</b>3</ele></wpt>"
+        "<wpt lat='3' lon='4'><name>\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</name>"
+        "<time>\xEF\xBB\xBF" "2024</time><desc>CAF\xC9\x96" "BAR</desc></wpt></gpx>";
+    QStringList files = {QString(), QStringLiteral("declared")};
+    for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx", "unicsv_encoding.gpx"})
+        files << QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name);
+    for (const QString &file : files) {
+        const QByteArray source = file.isEmpty()           ? "<gpx>" + body
+                                  : file == u"declared"   ? "<?xml version='1.0' encoding='UTF-8'?><gpx>" + body
+                                                          : FileAt(file);
+        const PoiRecords whole = ReadGpxRecords(source);
+        std::vector<PoiRecord> deferred;
+        BlockReader in(source);
+        ASSERT_TRUE(ForEachGpxRecord(in, [](auto &&) {}, [&](PoiRecord &&r) { deferred.push_back(std::move(r)); }, nullptr, {},
+                                     DeferTexts::Yes));
+        ASSERT_EQ(deferred.size(), whole.records.size()) << file.toStdString();
+        bool someDeferred = false;
+        for (size_t i = 0; i < deferred.size(); ++i) {
+            someDeferred = someDeferred || !deferred[i].deferred.empty();
+            DecodeDeferredTexts(deferred[i]);
+            deferred[i].deferredTrusted = false;
+            EXPECT_EQ(deferred[i], whole.records[i]) << file.toStdString() << " waypoint " << i;
+        }
+        EXPECT_TRUE(someDeferred || whole.records.empty()) << file.toStdString();
+    }
 }
 
 TEST(Records, Ov2IntegersSurviveExactly)
