@@ -641,12 +641,23 @@ const std::pair<const char *, QString PoiRecord::*> kCsvFields[] = {
     {"time", &PoiRecord::time},        {"symbol", &PoiRecord::sym},  {"type", &PoiRecord::type},
     {"source", &PoiRecord::src}};
 
-QString CsvQuoted(QString f)
+// A field as RFC 4180 writes it, in UTF-8: quoted when it holds a comma, a
+// quote or a line break, its quotes doubled.
+void AppendCsvField(QByteArray &out, QStringView f)
 {
-    if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
-        return f;
-    f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + f + u'"';
+    const bool quoted = std::any_of(f.begin(), f.end(), [](QChar c) { return c == u',' || c == u'"' || c == u'\n' || c == u'\r'; });
+    if (!quoted) {
+        AppendUtf8(out, f);
+        return;
+    }
+    out += '"';
+    qsizetype from = 0;
+    for (qsizetype q; (q = f.indexOf(u'"', from)) >= 0; from = q + 1) {
+        AppendUtf8(out, f.sliced(from, q + 1 - from));
+        out += '"';
+    }
+    AppendUtf8(out, f.sliced(from));
+    out += '"';
 }
 
 }  // namespace
@@ -672,14 +683,15 @@ void CsvRecordWriter::observe(const PoiRecord &r)
 
 QByteArray CsvRecordWriter::head() const
 {
-    QStringList head = {QStringLiteral("latitude"), QStringLiteral("longitude"), QStringLiteral("name")};
+    // UTF-8; with its mark only where a text's UTF-8 would read as Windows-1252 without it.
+    QByteArray head = readsBack_ ? QByteArray() : QByteArray("\xEF\xBB\xBF");
+    head += "latitude,longitude,name";
     for (size_t f = 0; f < std::size(kCsvFields); ++f)
         if (used_[f])
-            head << QString::fromLatin1(kCsvFields[f].first);
+            head.append(',').append(kCsvFields[f].first);
     for (const QString &k : keys_)
-        head << CsvQuoted(k);
-    // UTF-8; with its mark only where a text's UTF-8 would read as Windows-1252 without it.
-    return (readsBack_ ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + (head.join(u',') + QStringLiteral("\r\n")).toUtf8();
+        AppendCsvField(head.append(','), k);
+    return head + "\r\n";
 }
 
 bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
@@ -687,18 +699,19 @@ bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
     const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
     if (lat.isEmpty() || lon.isEmpty())
         return false;
-    QStringList line = {QString::fromLatin1(lat), QString::fromLatin1(lon), CsvQuoted(r.name)};
+    out.append(lat).append(',').append(lon).append(',');
+    AppendCsvField(out, r.name);
     for (size_t f = 0; f < std::size(kCsvFields); ++f)
         if (used_[f])
-            line << CsvQuoted(r.*(kCsvFields[f].second));
+            AppendCsvField(out.append(','), r.*(kCsvFields[f].second));
     for (const QString &k : keys_) {
         QString value;
         for (const PoiProperty &p : r.properties)
             if (p.key == k)
                 value = PropertyText(p.json);
-        line << CsvQuoted(value);
+        AppendCsvField(out.append(','), value);
     }
-    out += (line.join(u',') + QStringLiteral("\r\n")).toUtf8();
+    out += "\r\n";
     return true;
 }
 

@@ -9,25 +9,63 @@ namespace orvalis {
 
 namespace {
 
-void PutLength(QByteArray &out, qsizetype n)
+// A record's parts in their order, given to `put` as lengths and bytes:
+// once to measure the record, once to write it. Texts go as their UTF-16
+// code units: no conversion either way.
+template <typename Put>
+void EachPart(const PoiRecord &r, Put &put)
 {
-    const auto v = static_cast<uint32_t>(n);
-    out.append(reinterpret_cast<const char *>(&v), 4);
+    const auto bytes = [&](const QByteArray &b) {
+        put.length(b.size());
+        put.bytes(b.constData(), b.size());
+    };
+    const auto text = [&](const QString &t) {
+        const qsizetype n = static_cast<qsizetype>(sizeof(char16_t)) * t.size();
+        put.length(n);
+        put.bytes(reinterpret_cast<const char *>(t.utf16()), n);
+    };
+    bytes(r.lat);
+    bytes(r.lon);
+    for (QString PoiRecord::*t : kRecordTexts)
+        text(r.*t);
+    put.length(static_cast<qsizetype>(r.links.size()));
+    for (const PoiLink &l : r.links) {
+        text(l.href);
+        text(l.text);
+        text(l.type);
+    }
+    put.length(static_cast<qsizetype>(r.otherXml.size()));
+    for (const QByteArray &x : r.otherXml)
+        bytes(x);
+    bytes(r.extensionsXml);
+    put.length(static_cast<qsizetype>(r.properties.size()));
+    for (const PoiProperty &p : r.properties) {
+        text(p.key);
+        bytes(p.json);
+    }
 }
 
-void Put(QByteArray &out, const QByteArray &bytes)
-{
-    PutLength(out, bytes.size());
-    out.append(bytes);
-}
+struct Measure {
+    qsizetype size = 0;
+    void length(qsizetype) { size += 4; }
+    void bytes(const char *, qsizetype n) { size += n; }
+};
 
-// Texts as their UTF-16 code units: no conversion either way.
-void PutText(QByteArray &out, const QString &text)
-{
-    const auto bytes = static_cast<qsizetype>(sizeof(char16_t)) * text.size();
-    PutLength(out, bytes);
-    out.append(reinterpret_cast<const char *>(text.utf16()), bytes);
-}
+struct Write {
+    char *d;
+    void length(qsizetype n)
+    {
+        const auto v = static_cast<uint32_t>(n);
+        std::memcpy(d, &v, 4);
+        d += 4;
+    }
+    void bytes(const char *b, qsizetype n)
+    {
+        if (n > 0)
+            std::memcpy(d, b, static_cast<size_t>(n));
+        d += n;
+    }
+};
 
 // Reads back what Put wrote; false past the record's end.
 class Fields {
@@ -70,37 +108,22 @@ private:
 
 void AppendSerialized(QByteArray &out, const PoiRecord &r)
 {
+    // The record's length, then its parts: one resize, then plain copies.
+    Measure measure;
+    EachPart(r, measure);
     const qsizetype start = out.size();
-    PutLength(out, 0);  // the record's length, set below
-    Put(out, r.lat);
-    Put(out, r.lon);
-    for (const QString *t : {&r.ele, &r.time, &r.name, &r.cmt, &r.desc, &r.src, &r.sym, &r.type})
-        PutText(out, *t);
-    PutLength(out, static_cast<qsizetype>(r.links.size()));
-    for (const PoiLink &l : r.links) {
-        PutText(out, l.href);
-        PutText(out, l.text);
-        PutText(out, l.type);
-    }
-    PutLength(out, static_cast<qsizetype>(r.otherXml.size()));
-    for (const QByteArray &x : r.otherXml)
-        Put(out, x);
-    Put(out, r.extensionsXml);
-    PutLength(out, static_cast<qsizetype>(r.properties.size()));
-    for (const PoiProperty &p : r.properties) {
-        PutText(out, p.key);
-        Put(out, p.json);
-    }
-    const auto total = static_cast<uint32_t>(out.size() - start - 4);
-    std::memcpy(out.data() + start, &total, 4);
+    out.resize(start + 4 + measure.size);
+    Write write{out.data() + start};
+    write.length(measure.size);
+    EachPart(r, write);
 }
 
 bool Deserialized(QByteArrayView bytes, PoiRecord &r)
 {
     Fields f(bytes);
     bool ok = f.bytes(r.lat) && f.bytes(r.lon);
-    for (QString *t : {&r.ele, &r.time, &r.name, &r.cmt, &r.desc, &r.src, &r.sym, &r.type})
-        ok = ok && f.text(*t);
+    for (QString PoiRecord::*t : kRecordTexts)
+        ok = ok && f.text(r.*t);
     qsizetype n = 0;
     ok = ok && f.length(n);
     for (qsizetype i = 0; ok && i < n; ++i) {

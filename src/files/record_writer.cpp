@@ -3,6 +3,7 @@
 #include "files/geojson_format.h"
 #include "files/gpx_format.h"
 #include "files/kml_format.h"
+#include "files/record_pipe.h"
 
 namespace orvalis {
 
@@ -122,10 +123,12 @@ int RecordWriter::finish()
         break;
     default:
         buffer_ += csv_.head();
-        spool_->replay([&](PoiRecord &&r) {
-            csv_.append(buffer_, r);
-            flushIfFull();
-        });
+        // The spool read back on one core, the rows written on the other.
+        PipeRecords([&](const std::function<void(PoiRecord &&)> &pass) { spool_->replay(pass); },
+                    [&](PoiRecord &&r) {
+                        csv_.append(buffer_, r);
+                        flushIfFull();
+                    });
         break;
     }
     output_.write(buffer_);

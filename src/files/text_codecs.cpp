@@ -65,6 +65,45 @@ void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from, c
     out.resize(d - out.data());
 }
 
+void AppendUtf8(QByteArray &out, QStringView text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + 3 * text.size());
+    char *d = out.data() + start;
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        // Four ASCII characters at a time.
+        while (i + 4 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0xFF80FF80FF80FF80ULL)
+                break;
+            d[0] = static_cast<char>(p[i]);
+            d[1] = static_cast<char>(p[i + 1]);
+            d[2] = static_cast<char>(p[i + 2]);
+            d[3] = static_cast<char>(p[i + 3]);
+            d += 4;
+            i += 4;
+        }
+        if (i >= n)
+            break;
+        const char16_t u = p[i];
+        if (!QChar::isSurrogate(u)) {
+            d = PutUtf8(d, u);
+        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            const char32_t c = QChar::surrogateToUcs4(u, p[++i]);
+            *d++ = static_cast<char>(0xF0 | (c >> 18));
+            *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *d++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *d++ = '?';
+        }
+    }
+    out.truncate(d - out.constData());
+}
+
 bool FitsWindows1252(QChar c)
 {
     return EncodeChar(c.unicode()) >= 0;

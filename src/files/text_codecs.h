@@ -32,6 +32,10 @@ inline char *PutUtf8(char *d, char16_t u)
     return d;
 }
 
+// A text's UTF-8 appended to out, as toUtf8 gives it (a lone surrogate half
+// as '?'), without a string in between.
+void AppendUtf8(QByteArray &out, QStringView text);
+
 // Windows-1252 bytes as UTF-8 appended to out, `from` bytes becoming `to`
 // (none when from is 0): as DecodeWindows1252(bytes).toUtf8() but direct.
 void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from = 0, char to = 0);

@@ -352,5 +352,9 @@ TEST(GpxRecords, TextAppendedInOnePassIsTheEscapedUtf8)
         QByteArray appended = "x";
         AppendXmlText(appended, text);
         ASSERT_EQ(appended, "x" + XmlTextBytes(text)) << text.toStdString();
+        // The plain UTF-8 that CSV fields are written with.
+        QByteArray utf8 = "x";
+        AppendUtf8(utf8, text);
+        ASSERT_EQ(utf8, "x" + text.toUtf8()) << text.toStdString();
     }
 }
