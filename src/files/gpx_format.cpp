@@ -578,10 +578,13 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             if (field >= 0) {
                 const std::optional<QByteArrayView> plain =
                     defer == DeferTexts::Yes && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
-                if (plain && !plain->isEmpty())
+                if (plain && !plain->isEmpty()) {
                     r.deferred.emplace_back(field, plain->toByteArray());
-                else
+                } else {
+                    // A field given twice keeps its last text, deferred or not.
+                    std::erase_if(r.deferred, [&](const auto &text) { return text.first == field; });
                     r.*kRecordTexts[field] = textOf();
+                }
             } else if (local == "link") {
                 PoiLink link;
                 link.href = href;

@@ -248,7 +248,10 @@ TEST(Records, TextsLeftForTheWriterDecodeAsTheReaderWould)
         "<wpt lat='1' lon='2'><name>Fr\xE8res</name><desc>a &amp; b</desc><cmt><![CDATA[<x>]]></cmt>"
         "<sym>S<!-- c -->ym</sym><type></type><src/><ele>1<b>2</b>3</ele></wpt>"
         "<wpt lat='3' lon='4'><name>\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97</name>"
-        "<time>\xEF\xBB\xBF" "2024</time><desc>CAF\xC9\x96" "BAR</desc></wpt></gpx>";
+        "<time>\xEF\xBB\xBF" "2024</time><desc>CAF\xC9\x96" "BAR</desc></wpt>"
+        // A field given twice: the last text stands, whichever way each is read.
+        "<wpt lat='5' lon='6'><name>first</name><name><![CDATA[second]]></name><desc>a&amp;</desc><desc>b</desc>"
+        "<cmt>c</cmt><cmt></cmt></wpt></gpx>";
     QStringList files = {QString(), QStringLiteral("declared")};
     for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx", "unicsv_encoding.gpx"})
         files << QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name);
