@@ -104,7 +104,7 @@ void AppendXmlText(QByteArray &out, const QString &text)
         return plain;
     }();
     for (qsizetype i = 0; i < n; ++i) {
-        char32_t u = p[i];
+        const char16_t u = p[i];
         if (u < 0x80 && kPlain[u]) {
             *d++ = char(u);
             continue;
@@ -115,31 +115,14 @@ void AppendXmlText(QByteArray &out, const QString &text)
             case u'<': std::memcpy(d, "&lt;", 4); d += 4; break;
             case u'>': std::memcpy(d, "&gt;", 4); d += 4; break;
             case u'"': std::memcpy(d, "&quot;", 6); d += 6; break;
-            default: *d++ = IsXmlChar(QChar(char16_t(u))) ? char(u) : ' ';
+            default: *d++ = ' ';  // a control XML forbids: other tools refuse the whole file
             }
             continue;
         }
-        if (!IsXmlChar(QChar(char16_t(u)))) {
+        if (IsXmlChar(QChar(u)))
+            d = PutUtf8At(d, p, &i, n);
+        else
             *d++ = ' ';
-            continue;
-        }
-        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
-            u = QChar::surrogateToUcs4(char16_t(u), p[++i]);
-        } else if (QChar::isSurrogate(u)) {
-            *d++ = '?';  // a lone half, as toUtf8 writes it
-            continue;
-        }
-        if (u < 0x800) {
-            *d++ = char(0xC0 | (u >> 6));
-        } else if (u < 0x10000) {
-            *d++ = char(0xE0 | (u >> 12));
-            *d++ = char(0x80 | ((u >> 6) & 0x3F));
-        } else {
-            *d++ = char(0xF0 | (u >> 18));
-            *d++ = char(0x80 | ((u >> 12) & 0x3F));
-            *d++ = char(0x80 | ((u >> 6) & 0x3F));
-        }
-        *d++ = char(0x80 | (u & 0x3F));
     }
     out.truncate(d - out.constData());
 }

@@ -18,12 +18,16 @@ int EncodeChar(char16_t u)
 
 // The length of the ASCII run p starts with, counted eight bytes at a time
 // (most of a POI file is ASCII); a last partial word is left to the caller.
-qsizetype AsciiWords(const char *p, qsizetype n)
+// Bytes or UTF-16 units.
+template <typename Unit>
+qsizetype AsciiRun(const Unit *p, qsizetype n)
 {
+    constexpr qsizetype kPerWord = 8 / sizeof(Unit);
+    constexpr uint64_t kHigh = sizeof(Unit) == 1 ? 0x8080808080808080ULL : 0xFF80FF80FF80FF80ULL;
     qsizetype i = 0;
-    for (uint64_t word; i + 8 <= n; i += 8) {
+    for (uint64_t word; i + kPerWord <= n; i += kPerWord) {
         std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ULL)
+        if (word & kHigh)
             break;
     }
     return i;
@@ -51,7 +55,7 @@ void AppendWindows1252AsUtf8(QByteArray &out, QByteArrayView bytes, char from, c
     while (p < end) {
         // Runs of ASCII without a byte to replace go eight at a time.
         if (from == 0) {
-            const qsizetype run = AsciiWords(p, end - p);
+            const qsizetype run = AsciiRun(p, end - p);
             std::memcpy(d, p, static_cast<size_t>(run));
             p += run;
             d += run;
@@ -73,33 +77,14 @@ void AppendUtf8(QByteArray &out, QStringView text)
     const char16_t *p = text.utf16();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
-        // Four ASCII characters at a time.
-        while (i + 4 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0xFF80FF80FF80FF80ULL)
-                break;
-            d[0] = static_cast<char>(p[i]);
-            d[1] = static_cast<char>(p[i + 1]);
-            d[2] = static_cast<char>(p[i + 2]);
-            d[3] = static_cast<char>(p[i + 3]);
-            d += 4;
-            i += 4;
-        }
+        const qsizetype run = AsciiRun(p + i, n - i);
+        for (qsizetype k = 0; k < run; ++k)
+            d[k] = static_cast<char>(p[i + k]);
+        d += run;
+        i += run;
         if (i >= n)
             break;
-        const char16_t u = p[i];
-        if (!QChar::isSurrogate(u)) {
-            d = PutUtf8(d, u);
-        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
-            const char32_t c = QChar::surrogateToUcs4(u, p[++i]);
-            *d++ = static_cast<char>(0xF0 | (c >> 18));
-            *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *d++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *d++ = '?';
-        }
+        d = PutUtf8At(d, p, &i, n);
     }
     out.truncate(d - out.constData());
 }
@@ -113,19 +98,10 @@ bool FitsWindows1252(const QString &text)
 {
     const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n;) {
-        // Four ASCII characters at a time.
-        if (i + 4 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (!(word & 0xFF80FF80FF80FF80ULL)) {
-                i += 4;
-                continue;
-            }
-        }
-        if (p[i] >= 0x80 && EncodeChar(p[i]) < 0)
+    for (qsizetype i = 0; i < n; ++i) {
+        i += AsciiRun(p + i, n - i);
+        if (i < n && p[i] >= 0x80 && EncodeChar(p[i]) < 0)
             return false;
-        ++i;
     }
     return true;
 }
@@ -149,7 +125,7 @@ bool IsStrictUtf8(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     qsizetype i = 0;
     while (i < n) {
-        i += AsciiWords(bytes.data() + i, n - i);
+        i += AsciiRun(bytes.data() + i, n - i);
         if (i >= n)
             break;
         const unsigned char b = p[i];
@@ -201,7 +177,7 @@ Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
     const qsizetype n = bytes.size();
     qsizetype i = 0, o = 0;
     while (i < n) {
-        const qsizetype run = AsciiWords(bytes.data() + i, n - i);
+        const qsizetype run = AsciiRun(bytes.data() + i, n - i);
         if constexpr (kUnicode) {
             for (qsizetype k = 0; k < run; ++k)
                 out[o + k] = p[i + k];
@@ -257,10 +233,14 @@ bool IsAscii(QByteArrayView bytes)
 
 namespace {
 
+bool IsMarkCategory(QChar::Category k)
+{
+    return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing;
+}
+
 bool IsMark(char32_t c)
 {
-    const QChar::Category k = QChar::category(c);
-    return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing;
+    return IsMarkCategory(QChar::category(c));
 }
 
 bool IsLatinLetter(char32_t c)
@@ -314,7 +294,7 @@ bool PlausibleUtf8(const QString &text)
         const char32_t after = next < n ? pointAt(next, &ignored) : 0;
         // One property lookup for most characters; the script only beside a Latin letter.
         const QChar::Category k = QChar::category(c);
-        if (k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing) {
+        if (IsMarkCategory(k)) {
             if (i == 0 || !(QChar::isLetter(previous) || IsMark(previous)))
                 return false;
             const QChar::Script s = QChar::script(c);
@@ -366,39 +346,58 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString *out)
     return true;
 }
 
+namespace {
+
+// How one text reads (see ReadsAsWindows1252): true for UTF-8, whose
+// characters `utf8` then receives (the mark dropped), decoded once.
+bool ReadsAsUtf8(QByteArrayView bytes, QString *utf8)
+{
+    // Plain ASCII is by far the most common case: the same either way.
+    if (IsAscii(bytes))
+        return false;
+    if (utf8) {
+        // Most texts: UTF-8 of characters the code page holds, plausible as it is.
+        QString fitting(bytes.size(), Qt::Uninitialized);
+        qsizetype length = 0;
+        switch (FittingUtf8(bytes, reinterpret_cast<char16_t *>(fitting.data()), &length)) {
+        case Utf8Text::Windows1252:
+            fitting.truncate(length);
+            *utf8 = std::move(fitting);
+            return true;
+        case Utf8Text::Invalid:
+            return false;
+        case Utf8Text::Wide:
+            break;
+        }
+    } else if (!IsStrictUtf8(bytes)) {
+        return false;
+    }
+    if (bytes.startsWith(kUtf8Mark)) {
+        if (utf8)
+            *utf8 = DecodeUtf8(bytes.sliced(3));
+        return true;  // a text marked as UTF-8 (see TextBytes)
+    }
+    QString text = DecodeUtf8(bytes);
+    if (!PlausibleUtf8(text) && PlausibleWindows1252(bytes))
+        return false;
+    if (utf8)
+        *utf8 = std::move(text);
+    return true;
+}
+
+}  // namespace
+
 bool ReadsAsWindows1252(QByteArrayView bytes)
 {
-    // Plain ASCII is by far the most common case.
-    if (IsAscii(bytes) || !IsStrictUtf8(bytes))
-        return true;
-    if (bytes.startsWith(kUtf8Mark))
-        return false;  // a text marked as UTF-8 (see TextBytes)
-    return !PlausibleUtf8(QString::fromUtf8(bytes)) && PlausibleWindows1252(bytes);
+    return !ReadsAsUtf8(bytes, nullptr);
 }
 
 QString DecodeFileText(QByteArrayView bytes)
 {
-    // As ReadsAsWindows1252 decides, with the UTF-8 decoded once.
     if (IsAscii(bytes))
         return QString::fromLatin1(bytes);
-    // Most texts: UTF-8 of characters the code page holds, plausible as it is.
-    QString fitting(bytes.size(), Qt::Uninitialized);
-    qsizetype length = 0;
-    switch (FittingUtf8(bytes, reinterpret_cast<char16_t *>(fitting.data()), &length)) {
-    case Utf8Text::Windows1252:
-        fitting.truncate(length);
-        return fitting;
-    case Utf8Text::Invalid:
-        return DecodeWindows1252(bytes);
-    case Utf8Text::Wide:
-        break;
-    }
-    if (bytes.startsWith(kUtf8Mark))
-        return DecodeUtf8(bytes.sliced(3));
-    QString text = DecodeUtf8(bytes);
-    if (!PlausibleUtf8(text) && PlausibleWindows1252(bytes))
-        return DecodeWindows1252(bytes);
-    return text;
+    QString utf8;
+    return ReadsAsUtf8(bytes, &utf8) ? utf8 : DecodeWindows1252(bytes);
 }
 
 // Utf8ReadsBack for a text with a character Windows-1252 does not hold.

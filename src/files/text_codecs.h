@@ -32,6 +32,26 @@ inline char *PutUtf8(char *d, char16_t u)
     return d;
 }
 
+// The character whose first unit is p[*i] as UTF-8 at d, as toUtf8 writes it
+// (a surrogate pair as one character, a lone half as '?'); *i moves to its
+// last unit. Returns the position after it.
+inline char *PutUtf8At(char *d, const char16_t *p, qsizetype *i, qsizetype n)
+{
+    const char16_t u = p[*i];
+    if (!QChar::isSurrogate(u))
+        return PutUtf8(d, u);
+    if (QChar::isHighSurrogate(u) && *i + 1 < n && QChar::isLowSurrogate(p[*i + 1])) {
+        const char32_t c = QChar::surrogateToUcs4(u, p[++*i]);
+        *d++ = static_cast<char>(0xF0 | (c >> 18));
+        *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+        return d;
+    }
+    *d++ = '?';
+    return d;
+}
+
 // A text's UTF-8 appended to out, as toUtf8 gives it (a lone surrogate half
 // as '?'), without a string in between.
 void AppendUtf8(QByteArray &out, QStringView text);
