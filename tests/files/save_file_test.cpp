@@ -192,3 +192,80 @@ TEST(SaveFile, AReplacedFileKeepsItsOwner)
     EXPECT_EQ(st.st_gid, kNobody);
     EXPECT_EQ(Contents(path), "new");
 }
+
+namespace {
+
+mode_t ModeOf(const QString &path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+
+// Sets the umask for one scope.
+struct Umask {
+    explicit Umask(mode_t mask) : old(umask(mask)) {}
+    ~Umask() { umask(old); }
+    mode_t old;
+};
+
+}  // namespace
+
+TEST(SaveFile, NewFilesTakeTheUmaskReplacedOnesKeepTheirMode)
+{
+    QTemporaryDir temp;
+    for (const mode_t mask : {022, 002, 077, 0}) {
+        const QString path = temp.filePath(QStringLiteral("new-%1.gpx").arg(mask, 3, 8, QLatin1Char('0')));
+        {
+            Umask scope(mask);
+            ASSERT_TRUE(SaveFileBytes(path, "new"));
+        }
+        EXPECT_EQ(ModeOf(path), 0666 & ~mask) << std::oct << mask;
+    }
+    // Whatever the umask, a replaced file keeps its mode, bits the umask would take away included.
+    for (const mode_t mode : {0664, 0646, 0604, 0444, 0755, 0600}) {
+        const QString path = temp.filePath(QStringLiteral("old-%1.gpx").arg(mode, 3, 8, QLatin1Char('0')));
+        ASSERT_TRUE(WriteFile(path, "old"));
+        ASSERT_EQ(chmod(QFile::encodeName(path).constData(), mode), 0);
+        {
+            Umask scope(077);
+            ASSERT_TRUE(SaveFileBytes(path, "new"));
+        }
+        EXPECT_EQ(ModeOf(path), mode) << std::oct << mode;
+        EXPECT_EQ(Contents(path), "new");
+    }
+}
+
+TEST(SaveFile, ANameChangedDuringTheSaveIsLeftAsItWasMade)
+{
+    // Between the start and the end of a save another program puts its own file
+    // at the name, removes the old one, or creates one where there was none:
+    // that file is kept and the save refused.
+    QTemporaryDir temp;
+    const QString path = temp.filePath("out.gpx"), theirs = temp.filePath("theirs");
+    ASSERT_TRUE(WriteFile(path, "old"));
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.open(QFile::encodeName(path)));
+        ASSERT_TRUE(file.write("ours"));
+        ASSERT_TRUE(WriteFile(theirs, "theirs"));
+        ASSERT_EQ(rename(QFile::encodeName(theirs).constData(), QFile::encodeName(path).constData()), 0);
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(file.failure(), SaveFailure::Refused);
+        EXPECT_EQ(Contents(path), "theirs");
+    }
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.open(QFile::encodeName(path)));
+        ASSERT_TRUE(QFile::remove(path));
+        EXPECT_FALSE(file.commit());
+        EXPECT_FALSE(QFileInfo::exists(path));
+    }
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.open(QFile::encodeName(path)));
+        ASSERT_TRUE(WriteFile(path, "theirs"));
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(Contents(path), "theirs");
+    }
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.gpx"});
+}

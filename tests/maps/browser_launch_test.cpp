@@ -191,7 +191,11 @@ TEST(PageFolder, OnlyFilesWeWroteAreServed)
     ASSERT_TRUE(QFile::link(outside, folder.path() + "/soft.txt"));
     ASSERT_EQ(::link(QFile::encodeName(outside).constData(), QFile::encodeName(folder.path() + "/hard.txt").constData()), 0);
     ASSERT_TRUE(QFile::link(temp.path(), folder.path() + "/up"));
-    for (const char *name : {"soft.txt", "hard.txt", "up/secret", "../secret", ".orvalis-run", "missing"})
+    // A link to a file of ours that has no other name is still a link.
+    const QString lone = temp.filePath("lone");
+    ASSERT_TRUE(WriteFile(lone, "lone"));
+    ASSERT_TRUE(QFile::link(lone, folder.path() + "/lone.txt"));
+    for (const char *name : {"soft.txt", "hard.txt", "lone.txt", "up/secret", "../secret", ".orvalis-run", "missing"})
         EXPECT_FALSE(ReadServedFile(folder.path(), QString::fromLatin1(name))) << name;
 }
 
