@@ -11,6 +11,7 @@
 #include "files/record_pipe.h"
 #include "files/record_spool.h"
 #include "files/save_file.h"
+#include "files/temporary_files.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
 #include "table/along_route.h"
@@ -26,6 +27,7 @@
 #include <QTranslator>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
@@ -567,6 +569,8 @@ private:
             }
             if (path_ == "-" ? std::fflush(stdout) != 0 : !file_.commit())
                 fail();
+            if (path_ != "-" && !file_.groupKept())
+                Err(QCoreApplication::translate("Cli", "%1: written, but its group could not be kept").arg(Shown(path_)));
         }
         void writeAt(qint64 offset, const QByteArray &bytes)
         {
@@ -1196,6 +1200,7 @@ private:
 
 int main(int argc, char **argv)
 {
+    orvalis::RemoveTemporaryFilesOn({SIGINT, SIGTERM, SIGHUP, SIGPIPE});
     QCoreApplication app(argc, argv);
     // One language per run: French for a French locale, English otherwise.
     QTranslator french;

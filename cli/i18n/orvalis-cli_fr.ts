@@ -302,6 +302,11 @@ format, une sortie qui est une entrée).
         <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
     </message>
     <message>
+        <location filename="../main.cpp" line="573"/>
+        <source>%1: written, but its group could not be kept</source>
+        <translation>%1 : écrit, mais son groupe n&apos;a pas pu être conservé</translation>
+    </message>
+    <message>
         <location filename="../main.cpp" line="618"/>
         <source>%1: %2</source>
         <translation>%1 : %2</translation>

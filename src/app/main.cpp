@@ -1,6 +1,7 @@
 #include "app/dialogs.h"
 #include "app/orvalis_application.h"
 #include "app/tform1.h"
+#include "files/temporary_files.h"
 #include "geo/converter_window.h"
 #include "maps/embedded_browser.h"
 #include "maps/map_window.h"
@@ -81,6 +82,8 @@ int main(int argc, char **argv)
         for (const int sig : {SIGTERM, SIGINT, SIGHUP})
             sigaction(sig, &action, nullptr);
     }
+    // Those end the event loop once a save under way is done; this one ends the program at once.
+    orvalis::RemoveTemporaryFilesOn({SIGPIPE});
 
     orvalis::TForm1 form1(env, dialogs, system);
     orvalis::TForm2 form2;

@@ -26,7 +26,8 @@ private:
     bool mayReplaceTable();
     void loadFile(const QString &path);
     bool askSavePath(const QString &filter, const QString &suffix, QString *path);
-    bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate);
+    // False after saying why; `note` gets what the success message must add.
+    bool writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate, QString *note);
     void saveFamily(bool gpx, bool selectionOnly);
 
     PoiTableTab &tab_;

@@ -56,17 +56,19 @@ bool FileCommands::askSavePath(const QString &filter, const QString &suffix, QSt
     return true;
 }
 
-bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate)
+bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, const QString &cannotCreate, QString *note)
 {
     // An existing file is only ever replaced by a complete one.
-    SaveFailure why = SaveFailure::None;
-    if (!SaveFileBytes(path, bytes, &why)) {
+    SaveReport report;
+    if (!SaveFileBytes(path, bytes, &report)) {
         // The old file is untouched; where its folder is the cause, say so.
-        tab_.context().dialogs.message(&tab_, why == SaveFailure::FolderNotWritable
+        tab_.context().dialogs.message(&tab_, report.failure == SaveFailure::FolderNotWritable
                                              ? cannotCreate + QStringLiteral("\nLe dossier n'est pas accessible en écriture.")
                                              : cannotCreate);
         return false;
     }
+    // Said after the success message, so that the group's members know.
+    *note = report.groupKept ? QString() : QStringLiteral("\n\nLe groupe du fichier n'a pas pu être conservé.");
     return true;
 }
 
@@ -81,11 +83,12 @@ void FileCommands::saveFamily(bool gpx, bool selectionOnly)
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
     const QByteArray bytes = gpx ? GpxFileBytes(tab_.table(), first, last) : Ov2FileBytes(tab_.table(), first, last, tab_.context().env.separator);
-    if (!writeWhole(path, bytes, info.cannotCreate))
+    QString note;
+    if (!writeWhole(path, bytes, info.cannotCreate, &note))
         return;  // the changes are not saved: the mark stays
     tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.\n\nIl contient ") +
-                                       QString::number(count) + QStringLiteral(" POIs"));
+                                       QString::number(count) + QStringLiteral(" POIs") + note);
     tab_.document().setCaption(QDir::toNativeSeparators(path));
     tab_.setModified(false);
 }
@@ -116,10 +119,11 @@ void FileCommands::BitBtn18Click()
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    if (!writeWhole(path, CsvFileBytes(tab_.table()), info.cannotCreate))
+    QString note;
+    if (!writeWhole(path, CsvFileBytes(tab_.table()), info.cannotCreate, &note))
         return;
     tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
-                                       QStringLiteral("\na été correctement créé."));
+                                       QStringLiteral("\na été correctement créé.") + note);
     tab_.setModified(false);
 }
 

@@ -6,13 +6,6 @@
 
 namespace orvalis {
 
-// True when a link at `path` may be followed: anything but a link placed by
-// someone else in a sticky folder that everyone may write (like /tmp), where
-// another user could point it at a file of ours. The kernel's own protection
-// does not apply because the save resolves the link itself.
-bool MayFollowLinkAt(const QString &path);
-bool MayFollowLinkAtNative(const QByteArray &path);
-
 // Writes every byte to the descriptor, going on after short writes and
 // interruptions; false on an error (a full disk, a closed pipe).
 bool WriteAllToFd(int fd, const char *data, qsizetype size);
@@ -25,10 +18,14 @@ enum class SaveFailure {
     WriteFailed,        // a full disk, an I/O error: the old file is left as it was
 };
 
-// A file written in pieces and put in place whole or not at all: a temporary
-// file made in the target's folder (opened once, links resolved once), written,
-// synced, then renamed over the target, which never follows a link again. The
-// old file is never truncated first; it keeps its owner, group and mode.
+// A file written in pieces and put in place whole or not at all. open() walks
+// the path part by part, following a link only where MayFollowLink allows (the
+// folders' links as the last part's), holds the last folder open and makes a
+// temporary file in it (0600, removed if a signal ends the process, see
+// temporary_files.h); commit() syncs it, gives it the old file's owner, group
+// and mode (a new file: 0666 less the umask), and renames it over the target
+// by name in the held folder, which never follows a link. The old file is
+// never truncated first.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -42,25 +39,32 @@ public:
     bool writeAt(qint64 offset, QByteArrayView bytes);
     bool commit();
     SaveFailure failure() const { return failure_; }
+    // False after a commit that could not give the old file's group (a user's
+    // own file of a group the user is not in): the file has the user's group.
+    bool groupKept() const { return groupKept_; }
 
 private:
     bool fail(SaveFailure what);
     void abandon();
+    mode_t takeOldOwner();
 
-    int folder_ = -1, fd_ = -1;
+    int folder_ = -1, fd_ = -1, slot_ = -1;
     QByteArray name_, temporary_;
-    bool existed_ = false;
+    bool existed_ = false, groupKept_ = true;
     struct stat before_ {};
     SaveFailure failure_ = SaveFailure::None;
 };
 
-// Replaces the file with `bytes`, whole or not at all: a temporary file made
-// in the target's folder (opened once, links resolved once), written and
-// synced, then renamed over the target, which never follows a link again. The
-// old file is never truncated first. A replaced file keeps its owner, group
-// and mode where the process may give them. False on any failure, and `why`
-// says which.
+struct SaveReport {
+    SaveFailure failure = SaveFailure::None;
+    bool groupKept = true;
+};
+
+// Replaces the file with `bytes`, whole or not at all, as AtomicFile does.
+// False on any failure, and `why` or `report` says which.
 bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveFailure *why = nullptr);
 bool SaveFileBytes(const QString &path, const QByteArray &bytes, SaveFailure *why = nullptr);
+bool SaveFileBytesNative(const QByteArray &path, const QByteArray &bytes, SaveReport *report);
+bool SaveFileBytes(const QString &path, const QByteArray &bytes, SaveReport *report);
 
 }  // namespace orvalis

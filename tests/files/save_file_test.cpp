@@ -1,6 +1,7 @@
 #include "files/poi_file.h"
 #include "files/save_file.h"
 #include "support/poi_files.h"
+#include "support/second_user.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +14,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <atomic>
 #include <thread>
 
 using namespace orvalis;
+using orvalis::testing::Account;
+using orvalis::testing::SecondUser;
 using orvalis::testing::WriteFile;
 
 namespace {
@@ -93,49 +97,12 @@ TEST(SaveFile, NamesAreBytes)
     for (int b = 1; b < 256; ++b) {
         if (b == '/')
             continue;
+        const QByteArray name = folder + "/x" + QByteArray(1, static_cast<char>(b)) + ".gpx";
         FileBytes file;
-        ASSERT_TRUE(file.openNative(folder + "/x" + QByteArray(1, static_cast<char>(b)) + ".gpx")) << b;
+        ASSERT_TRUE(file.openNative(name)) << b;
         EXPECT_EQ(file.data(), QByteArray::number(b));
+        ::unlink(name.constData());  // QTemporaryDir cannot remove names it cannot decode
     }
-}
-
-TEST(SaveFile, LinksPlantedByOthersInSharedFoldersAreNotFollowed)
-{
-    if (getuid() != 0)
-        GTEST_SKIP() << "planting a link of another user needs root";
-    QTemporaryDir temp;
-    const QString shared = temp.filePath("tmp");
-    QDir().mkpath(shared);
-    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01777), 0);
-    const QString precious = temp.filePath("precious");
-    ASSERT_TRUE(WriteFile(precious, "keep"));
-    const QString link = shared + "/export.gpx";
-    ASSERT_TRUE(QFile::link(precious, link));
-    ASSERT_EQ(lchown(QFile::encodeName(link).constData(), kNobody, kNobody), 0);
-    EXPECT_FALSE(MayFollowLinkAt(link));
-    EXPECT_FALSE(SaveFileBytes(link, "evil"));
-    EXPECT_EQ(Contents(precious), "keep");
-    // A dangling link creates nothing.
-    const QString dangling = shared + "/new.gpx";
-    ASSERT_TRUE(QFile::link(temp.filePath("created"), dangling));
-    ASSERT_EQ(lchown(QFile::encodeName(dangling).constData(), kNobody, kNobody), 0);
-    EXPECT_FALSE(SaveFileBytes(dangling, "evil"));
-    EXPECT_FALSE(QFileInfo::exists(temp.filePath("created")));
-    // Our own link there, or another user's link in a folder that is not shared, is followed.
-    const QString own = shared + "/own.gpx";
-    ASSERT_TRUE(QFile::link(precious, own));
-    EXPECT_TRUE(SaveFileBytes(own, "mine"));
-    EXPECT_EQ(Contents(precious), "mine");
-    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 0755), 0);
-    EXPECT_TRUE(MayFollowLinkAt(link));
-    // Sticky but not world-writable (1755): another user's link is followed.
-    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01755), 0);
-    EXPECT_TRUE(MayFollowLinkAt(link));
-    // A link of ours in a shared folder owned by another user is followed; theirs too (the folder's owner).
-    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01777), 0);
-    ASSERT_EQ(chown(QFile::encodeName(shared).constData(), kNobody, kNobody), 0);
-    EXPECT_TRUE(MayFollowLinkAt(own));
-    EXPECT_TRUE(MayFollowLinkAt(link));
 }
 
 TEST(SaveFile, ALinkFlippedDuringTheSaveIsNeverFollowed)
@@ -268,4 +235,131 @@ TEST(SaveFile, ANameChangedDuringTheSaveIsLeftAsItWasMade)
         EXPECT_EQ(Contents(path), "theirs");
     }
     EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.gpx"});
+}
+
+namespace {
+
+// A folder as another user would set it up around our saves: `private` (ours,
+// 0700, holding what must not be written), `sticky` (like /tmp, ours), and
+// what the other user plants in it.
+struct SharedFolders {
+    explicit SharedFolders(const Account &other) : other(other)
+    {
+        EXPECT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 0755), 0);
+        QDir(temp.path()).mkdir("private");
+        QDir(temp.path()).mkdir("sticky");
+        EXPECT_EQ(chmod(path("private").constData(), 0700), 0);
+        EXPECT_EQ(chmod(path("sticky").constData(), 01777), 0);
+    }
+    QByteArray path(const char *relative) const { return QFile::encodeName(temp.filePath(QString::fromLatin1(relative))); }
+    // A link made by the other user.
+    void plantLink(const QByteArray &to, const char *at) const
+    {
+        EXPECT_EQ(symlink(to.constData(), path(at).constData()), 0) << at;
+        EXPECT_EQ(lchown(path(at).constData(), other.uid, other.gid), 0) << at;
+    }
+    void plantFolder(const char *at) const
+    {
+        EXPECT_EQ(mkdir(path(at).constData(), 0755), 0) << at;
+        EXPECT_EQ(chown(path(at).constData(), other.uid, other.gid), 0) << at;
+    }
+    QStringList privateFiles() const { return QDir(temp.filePath("private")).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir temp;
+    Account other;
+};
+
+}  // namespace
+
+TEST(SaveFile, EveryLinkOnThePathIsFollowedOnlyUnderTheRule)
+{
+    const auto other = SecondUser();
+    if (!other)
+        GTEST_SKIP() << "links of another user need root and a second account";
+    SharedFolders f(*other);
+    f.plantLink(f.path("private"), "sticky/dlink");
+    // Another user's link to a folder of ours, met in the middle of the path, and
+    // reached through a link of ours: nothing is written.
+    EXPECT_FALSE(SaveFileBytesNative(f.path("sticky/dlink/x.gpx"), "evil"));
+    ASSERT_EQ(symlink("dlink/y.gpx", f.path("sticky/ours").constData()), 0);
+    EXPECT_FALSE(SaveFileBytesNative(f.path("sticky/ours"), "evil"));
+    EXPECT_FALSE(SaveFileBytesNative(f.path("sticky/dlink/../sticky/z.gpx"), "evil"));
+    EXPECT_EQ(f.privateFiles(), QStringList());
+    // Our own link there is followed, and so is theirs in a folder that is not shared.
+    ASSERT_EQ(symlink(f.path("private").constData(), f.path("sticky/mine").constData()), 0);
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/mine/a.gpx"), "a"));
+    f.plantFolder("sticky/theirs");
+    f.plantLink(f.path("private"), "sticky/theirs/link");
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/theirs/link/b.gpx"), "b"));
+    ASSERT_EQ(chmod(f.path("sticky").constData(), 01755), 0);  // sticky, not world-writable
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/dlink/c.gpx"), "c"));
+    ASSERT_EQ(chmod(f.path("sticky").constData(), 0777), 0);  // world-writable, not sticky
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/dlink/d.gpx"), "d"));
+    // The shared folder's owner's links are followed there.
+    ASSERT_EQ(chmod(f.path("sticky").constData(), 01777), 0);
+    ASSERT_EQ(chown(f.path("sticky").constData(), other->uid, other->gid), 0);
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/dlink/e.gpx"), "e"));
+    EXPECT_EQ(f.privateFiles(), (QStringList{"a.gpx", "b.gpx", "c.gpx", "d.gpx", "e.gpx"}));
+}
+
+TEST(SaveFile, AFolderFlippedToALinkDuringTheSavesNeverLetsOneThrough)
+{
+    const auto other = SecondUser();
+    if (!other)
+        GTEST_SKIP() << "links of another user need root and a second account";
+    // The other user swaps sticky/sub between a folder of theirs and a link to
+    // our private folder while we save into sticky/sub, again and again.
+    SharedFolders f(*other);
+    f.plantFolder("sticky/sub");
+    f.plantLink(f.path("private"), "sticky/flip");
+    std::atomic<bool> stop{false};
+    std::thread attacker([&] {
+        const QByteArray a = f.path("sticky/sub"), b = f.path("sticky/flip");
+        while (!stop)
+            renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_EXCHANGE);
+    });
+    const QByteArray out = f.path("sticky/sub/export.gpx"), landed = f.path("private/export.gpx");
+    constexpr int kTries = 2000;
+    int escapes = 0, saved = 0;
+    for (int i = 0; i < kTries; ++i) {
+        saved += SaveFileBytesNative(out, "export");
+        if (::unlink(landed.constData()) == 0)
+            ++escapes;
+    }
+    stop = true;
+    attacker.join();
+    EXPECT_EQ(escapes, 0) << "saves written into the private folder, of " << kTries << " (" << saved << " saved)";
+    EXPECT_GT(saved, 0);  // the swaps did not stop every save: the race was run
+    EXPECT_EQ(f.privateFiles(), QStringList());
+}
+
+TEST(SaveFile, LinksPlantedByOthersInSharedFoldersAreNotFollowed)
+{
+    const auto other = SecondUser();
+    if (!other)
+        GTEST_SKIP() << "links of another user need root and a second account";
+    SharedFolders f(*other);
+    const QString precious = f.temp.filePath("private/precious");
+    ASSERT_TRUE(WriteFile(precious, "keep"));
+    f.plantLink(QFile::encodeName(precious), "sticky/export.gpx");
+    EXPECT_FALSE(SaveFileBytesNative(f.path("sticky/export.gpx"), "evil"));
+    EXPECT_EQ(Contents(precious), "keep");
+    // A dangling link creates nothing.
+    f.plantLink(f.path("private/created"), "sticky/new.gpx");
+    EXPECT_FALSE(SaveFileBytesNative(f.path("sticky/new.gpx"), "evil"));
+    EXPECT_EQ(f.privateFiles(), QStringList{"precious"});
+    // Our own link there is followed.
+    ASSERT_EQ(symlink(QFile::encodeName(precious).constData(), f.path("sticky/own.gpx").constData()), 0);
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/own.gpx"), "mine"));
+    EXPECT_EQ(Contents(precious), "mine");
+    // Theirs where the folder is not shared, sticky but not world-writable, or theirs.
+    for (const mode_t mode : {0755, 01755}) {
+        ASSERT_EQ(chmod(f.path("sticky").constData(), mode), 0);
+        EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/export.gpx"), QByteArray::number(mode, 8)));
+        EXPECT_EQ(Contents(precious), QByteArray::number(mode, 8));
+    }
+    ASSERT_EQ(chmod(f.path("sticky").constData(), 01777), 0);
+    ASSERT_EQ(chown(f.path("sticky").constData(), other->uid, other->gid), 0);
+    EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/export.gpx"), "owner's"));
+    EXPECT_EQ(Contents(precious), "owner's");
 }

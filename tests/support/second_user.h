@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QProcess>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace orvalis::testing {
+
+struct Account {
+    uid_t uid;
+    gid_t gid;
+};
+
+// Another account of the machine, for what someone else can do to our files:
+// "orvalis-test", made when missing. Only root can make it and act for it.
+inline std::optional<Account> SecondUser()
+{
+    if (geteuid() != 0)
+        return std::nullopt;
+    const char *name = "orvalis-test";
+    if (!getpwnam(name))
+        QProcess::execute(QStringLiteral("useradd"), {"--system", "--user-group", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                                                      QString::fromLatin1(name)});
+    // Two test programs may make it at once: whichever did, it is there now.
+    const passwd *pw = getpwnam(name);
+    return pw ? std::optional<Account>(Account{pw->pw_uid, pw->pw_gid}) : std::nullopt;
+}
+
+// The calling thread acts on files as `who` (its own group, no others, no
+// privilege over files) until the end of the scope; other threads stay root.
+// The raw calls change this thread alone, where the C library's would change all.
+class ActingAs {
+public:
+    explicit ActingAs(const Account &who) : groupCount_(getgroups(static_cast<int>(std::size(groups_)), groups_))
+    {
+        syscall(SYS_setgroups, 0, nullptr);
+        syscall(SYS_setfsgid, who.gid);
+        syscall(SYS_setfsuid, who.uid);
+    }
+    ~ActingAs()
+    {
+        syscall(SYS_setfsuid, 0);
+        syscall(SYS_setfsgid, 0);
+        syscall(SYS_setgroups, std::max(groupCount_, 0), groups_);
+    }
+    ActingAs(const ActingAs &) = delete;
+    ActingAs &operator=(const ActingAs &) = delete;
+
+private:
+    gid_t groups_[64] = {};
+    int groupCount_ = 0;
+};
+
+}  // namespace orvalis::testing
