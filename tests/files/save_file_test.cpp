@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -315,8 +317,10 @@ TEST(SaveFile, AFolderFlippedToALinkDuringTheSavesNeverLetsOneThrough)
     std::atomic<bool> stop{false};
     std::thread attacker([&] {
         const QByteArray a = f.path("sticky/sub"), b = f.path("sticky/flip");
-        while (!stop)
+        while (!stop) {
             renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_EXCHANGE);
+            usleep(20);  // a save sometimes gets the folder whole, so both ways are tried
+        }
     });
     const QByteArray out = f.path("sticky/sub/export.gpx"), landed = f.path("private/export.gpx");
     constexpr int kTries = 2000;
@@ -362,4 +366,164 @@ TEST(SaveFile, LinksPlantedByOthersInSharedFoldersAreNotFollowed)
     ASSERT_EQ(chown(f.path("sticky").constData(), other->uid, other->gid), 0);
     EXPECT_TRUE(SaveFileBytesNative(f.path("sticky/export.gpx"), "owner's"));
     EXPECT_EQ(Contents(precious), "owner's");
+}
+
+namespace {
+
+// The temporary files in a folder (a save under way, or what one left).
+QStringList Temporaries(const QString &folder)
+{
+    return QDir(folder).entryList({"*.tmp"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+pid_t DeadProcess()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+}  // namespace
+
+TEST(SaveFile, TheTemporaryFileIsPrivateAndSaysWhoseAndWhichRunItIs)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath("out.gpx");
+    ASSERT_TRUE(WriteFile(path, "old"));
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    AtomicFile file;
+    ASSERT_TRUE(file.open(QFile::encodeName(path)));
+    ASSERT_TRUE(file.write("new"));
+    const QStringList made = Temporaries(temp.path());
+    ASSERT_EQ(made.size(), 1);
+    const QString expected = QStringLiteral("^\\.out\\.gpx\\.orvalis-%1-%2-[0-9a-z]+\\.tmp$").arg(geteuid()).arg(getpid());
+    EXPECT_TRUE(QRegularExpression(expected).match(made.first()).hasMatch()) << made.first().toStdString();
+    EXPECT_EQ(ModeOf(temp.filePath(made.first())), 0600u);
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(ModeOf(path), 0644u);
+    EXPECT_EQ(Temporaries(temp.path()), QStringList());
+}
+
+TEST(SaveFile, TheNextSaveSweepsTheLeftoversOfRunsThatAreGone)
+{
+    QTemporaryDir temp;
+    const QByteArray uid = QByteArray::number(geteuid()), dead = QByteArray::number(DeadProcess());
+    const auto plant = [&](const QByteArray &name) {
+        EXPECT_TRUE(WriteFile(temp.filePath(QString::fromLatin1(name)), "left"));
+        return QString::fromLatin1(name);
+    };
+    const QString gone = plant(".a.gpx.orvalis-" + uid + "-" + dead + "-k3x9.tmp");
+    const QString odd = plant("..orvalis-5.orvalis-" + uid + "-" + dead + "-z.tmp");
+    // Kept: a run still alive, another user's name, names of no run of ours, a link.
+    const QString alive = plant(".b.gpx.orvalis-" + uid + "-" + QByteArray::number(getppid()) + "-k3x9.tmp");
+    const QString theirs = plant(".c.gpx.orvalis-" + QByteArray::number(geteuid() + 1) + "-" + dead + "-k3x9.tmp");
+    const QString plain = plant(".d.gpx.tmp"), partial = plant(".e.gpx.orvalis-" + uid + "-" + dead + ".tmp");
+    const QString link = ".f.gpx.orvalis-" + uid + "-" + dead + "-k3x9.tmp";
+    ASSERT_TRUE(QFile::link(temp.filePath(plain), temp.filePath(link)));
+    QStringList kept{alive, theirs, plain, partial, link};
+    if (const auto other = SecondUser()) {
+        const QString notOurs = plant(".g.gpx.orvalis-" + uid + "-" + dead + "-k3x9.tmp");
+        ASSERT_EQ(chown(QFile::encodeName(temp.filePath(notOurs)).constData(), other->uid, other->gid), 0);
+        kept << notOurs;
+    }
+    ASSERT_TRUE(SaveFileBytes(temp.filePath("other.gpx"), "new"));
+    const QStringList left = Temporaries(temp.path());
+    EXPECT_FALSE(left.contains(gone));
+    EXPECT_FALSE(left.contains(odd));
+    for (const QString &name : kept)
+        EXPECT_TRUE(left.contains(name)) << name.toStdString();
+}
+
+TEST(SaveFile, ASetIdFileOfAnotherUserIsSetIdOnlyUnderItsOwnName)
+{
+    const auto other = SecondUser();
+    if (!other)
+        GTEST_SKIP() << "a file of another user needs root and a second account";
+    QTemporaryDir temp;
+    const QString path = temp.filePath("t.gpx");
+    ASSERT_TRUE(WriteFile(path, "old"));
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), other->uid, other->gid), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 06755), 0);
+    // While it is written the temporary file is root's alone.
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.open(QFile::encodeName(path)));
+        ASSERT_TRUE(file.write(QByteArray(1 << 16, 'x')));
+        const QStringList made = Temporaries(temp.path());
+        ASSERT_EQ(made.size(), 1);
+        struct stat st {};
+        ASSERT_EQ(lstat(QFile::encodeName(temp.filePath(made.first())).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(st.st_uid, 0u);
+        ASSERT_TRUE(file.commit());
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 06755u);
+    EXPECT_EQ(st.st_uid, other->uid);
+    EXPECT_EQ(st.st_gid, other->gid);
+    // Nor as it is given its owner and mode: a watcher sees no set-id temporary file, save after save.
+    std::atomic<bool> stop{false};
+    std::atomic<int> seen{0}, setId{0};
+    std::thread watcher([&] {
+        const QByteArray folder = QFile::encodeName(temp.path());
+        while (!stop) {
+            for (const QString &name : Temporaries(temp.path())) {
+                struct stat t {};
+                if (lstat((folder + '/' + QFile::encodeName(name)).constData(), &t) == 0) {
+                    ++seen;
+                    setId += (t.st_mode & (S_ISUID | S_ISGID)) != 0;
+                }
+            }
+        }
+    });
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(SaveFileBytes(path, QByteArray(1 << 16, 'a' + i % 26)));
+    stop = true;
+    watcher.join();
+    EXPECT_EQ(setId, 0) << "of " << seen << " temporary files seen";
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 06755u);
+}
+
+TEST(SaveFile, AGroupThatCannotBeKeptIsSaid)
+{
+    const auto user = SecondUser();
+    if (!user)
+        GTEST_SKIP() << "a user outside the file's group needs root and a second account";
+    QTemporaryDir temp;
+    ASSERT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 0755), 0);
+    const QString folder = temp.filePath("home");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(chown(QFile::encodeName(folder).constData(), user->uid, user->gid), 0);
+    const auto make = [&](const char *name, gid_t group, mode_t mode) {
+        const QString path = folder + '/' + name;
+        EXPECT_TRUE(WriteFile(path, "old"));
+        EXPECT_EQ(chown(QFile::encodeName(path).constData(), user->uid, group), 0);
+        EXPECT_EQ(chmod(QFile::encodeName(path).constData(), mode), 0);
+        return path;
+    };
+    // The user's own files, one of group root (not the user's), one of the user's group.
+    const QString shared = make("shared.gpx", 0, 0660), setgid = make("setgid.gpx", 0, 02770), own = make("own.gpx", user->gid, 0640);
+    SaveReport sharedReport, setgidReport, ownReport;
+    {
+        orvalis::testing::ActingAs as(*user);
+        EXPECT_TRUE(SaveFileBytes(shared, "new", &sharedReport));
+        EXPECT_TRUE(SaveFileBytes(setgid, "new", &setgidReport));
+        EXPECT_TRUE(SaveFileBytes(own, "new", &ownReport));
+    }
+    EXPECT_FALSE(sharedReport.groupKept);
+    EXPECT_FALSE(setgidReport.groupKept);
+    EXPECT_TRUE(ownReport.groupKept);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(shared).constData(), &st), 0);
+    EXPECT_EQ(st.st_gid, user->gid);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    ASSERT_EQ(stat(QFile::encodeName(setgid).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0770u);  // set-group-id to the user's own group is not what it was
+    ASSERT_EQ(stat(QFile::encodeName(own).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, user->uid);
+    EXPECT_EQ(Contents(own), "new");
 }
