@@ -186,9 +186,7 @@ TEST(CliSaves, TheLeftoverOfAKilledRunSaysWhoseItIsAndTheNextSaveRemovesIt)
     ASSERT_EQ(left.size(), 1);
     const QString whose = QStringLiteral("^\\.out\\.gpx\\.orvalis-%1-%2-[0-9a-z]+\\.tmp$").arg(geteuid()).arg(killed);
     EXPECT_TRUE(QRegularExpression(whose).match(left.first()).hasMatch()) << left.first().toStdString();
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(temp.filePath(left.first())).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(StatusOf(temp.filePath(left.first())).st_mode & 07777, 0600u);
     // The next save into that folder, of any file, removes it.
     const QString small = temp.filePath("small.ov2");
     ASSERT_TRUE(WriteOv2File(small, SamplePois()));
@@ -203,22 +201,19 @@ TEST(CliSaves, ASetIdFileOfAnotherUserIsWrittenUnderAPrivateTemporaryFile)
         GTEST_SKIP() << "a file of another user needs root and a second account";
     QTemporaryDir temp;
     const QString out = temp.filePath("t.gpx");
-    ASSERT_TRUE(WriteFile(out, "old"));
-    ASSERT_EQ(chown(QFile::encodeName(out).constData(), other->uid, other->gid), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(out).constData(), 04755), 0);
+    ASSERT_TRUE(WriteFileOf(out, "old", other->uid, other->gid, 04755));
     EndlessConvert run(out);
     ASSERT_TRUE(run.feedUntilWritten(temp.path()));
     const QStringList made = Temporaries(temp.path());
     ASSERT_EQ(made.size(), 1);
-    struct stat st {};
-    ASSERT_EQ(lstat(QFile::encodeName(temp.filePath(made.first())).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(st.st_uid, 0u);
+    const struct stat written = StatusOf(temp.filePath(made.first()));
+    EXPECT_EQ(written.st_mode & 07777, 0600u);
+    EXPECT_EQ(written.st_uid, 0u);
     const int status = run.finish();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ASSERT_EQ(stat(QFile::encodeName(out).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 04755u);
-    EXPECT_EQ(st.st_uid, other->uid);
+    const struct stat saved = StatusOf(out);
+    EXPECT_EQ(saved.st_mode & 07777, 04755u);
+    EXPECT_EQ(saved.st_uid, other->uid);
     EXPECT_EQ(Entries(temp.path()), QStringList{"t.gpx"});
 }
 
@@ -262,21 +257,16 @@ TEST(CliSaves, AGroupThatCannotBeKeptIsSaidOnStandardError)
     ASSERT_TRUE(WriteOv2File(small, SamplePois()));
     ASSERT_EQ(chmod(QFile::encodeName(small).constData(), 0644), 0);
     const auto make = [&](const QString &name, gid_t group) {
-        const QString path = home + '/' + name;
-        EXPECT_TRUE(WriteFile(path, "old"));
-        EXPECT_EQ(chown(QFile::encodeName(path).constData(), user->uid, group), 0);
-        EXPECT_EQ(chmod(QFile::encodeName(path).constData(), 0660), 0);
-        return path;
+        EXPECT_TRUE(WriteFileOf(home + '/' + name, "old", user->uid, group, 0660));
+        return home + '/' + name;
     };
     // The user's own file of group root, which the user is not in: saved, and said.
     const QString shared = make("shared.gpx", 0);
     const CliRun english = RunCliAs({"convert", small, shared}, user);
     EXPECT_EQ(english.code, 0);
     EXPECT_EQ(english.err, "orvalis-cli: " + shared + ": written, but its group could not be kept\n");
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(shared).constData(), &st), 0);
-    EXPECT_EQ(st.st_gid, user->gid);
-    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_EQ(StatusOf(shared).st_gid, user->gid);
+    EXPECT_EQ(StatusOf(shared).st_mode & 07777, 0660u);
     ASSERT_EQ(chown(QFile::encodeName(shared).constData(), user->uid, 0), 0);
     const CliRun french = RunCliAs({"convert", small, shared}, user, "fr_FR.UTF-8");
     EXPECT_EQ(french.code, 0);

@@ -23,7 +23,9 @@
 using namespace orvalis;
 using orvalis::testing::Account;
 using orvalis::testing::SecondUser;
+using orvalis::testing::StatusOf;
 using orvalis::testing::WriteFile;
+using orvalis::testing::WriteFileOf;
 
 namespace {
 
@@ -166,8 +168,7 @@ namespace {
 
 mode_t ModeOf(const QString &path)
 {
-    struct stat st {};
-    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 07777;
+    return StatusOf(path).st_mode & 07777;
 }
 
 // Sets the umask for one scope.
@@ -443,9 +444,7 @@ TEST(SaveFile, ASetIdFileOfAnotherUserIsSetIdOnlyUnderItsOwnName)
         GTEST_SKIP() << "a file of another user needs root and a second account";
     QTemporaryDir temp;
     const QString path = temp.filePath("t.gpx");
-    ASSERT_TRUE(WriteFile(path, "old"));
-    ASSERT_EQ(chown(QFile::encodeName(path).constData(), other->uid, other->gid), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 06755), 0);
+    ASSERT_TRUE(WriteFileOf(path, "old", other->uid, other->gid, 06755));
     // While it is written the temporary file is root's alone.
     {
         AtomicFile file;
@@ -453,17 +452,13 @@ TEST(SaveFile, ASetIdFileOfAnotherUserIsSetIdOnlyUnderItsOwnName)
         ASSERT_TRUE(file.write(QByteArray(1 << 16, 'x')));
         const QStringList made = Temporaries(temp.path());
         ASSERT_EQ(made.size(), 1);
-        struct stat st {};
-        ASSERT_EQ(lstat(QFile::encodeName(temp.filePath(made.first())).constData(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0600u);
-        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(ModeOf(temp.filePath(made.first())), 0600u);
+        EXPECT_EQ(StatusOf(temp.filePath(made.first())).st_uid, 0u);
         ASSERT_TRUE(file.commit());
     }
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 06755u);
-    EXPECT_EQ(st.st_uid, other->uid);
-    EXPECT_EQ(st.st_gid, other->gid);
+    EXPECT_EQ(ModeOf(path), 06755u);
+    EXPECT_EQ(StatusOf(path).st_uid, other->uid);
+    EXPECT_EQ(StatusOf(path).st_gid, other->gid);
     // Nor as it is given its owner and mode: a watcher sees no set-id temporary file, save after save.
     std::atomic<bool> stop{false};
     std::atomic<int> seen{0}, setId{0};
@@ -484,8 +479,7 @@ TEST(SaveFile, ASetIdFileOfAnotherUserIsSetIdOnlyUnderItsOwnName)
     stop = true;
     watcher.join();
     EXPECT_EQ(setId, 0) << "of " << seen << " temporary files seen";
-    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 06755u);
+    EXPECT_EQ(ModeOf(path), 06755u);
 }
 
 TEST(SaveFile, AGroupThatCannotBeKeptIsSaid)
@@ -499,11 +493,8 @@ TEST(SaveFile, AGroupThatCannotBeKeptIsSaid)
     ASSERT_TRUE(QDir().mkdir(folder));
     ASSERT_EQ(chown(QFile::encodeName(folder).constData(), user->uid, user->gid), 0);
     const auto make = [&](const char *name, gid_t group, mode_t mode) {
-        const QString path = folder + '/' + name;
-        EXPECT_TRUE(WriteFile(path, "old"));
-        EXPECT_EQ(chown(QFile::encodeName(path).constData(), user->uid, group), 0);
-        EXPECT_EQ(chmod(QFile::encodeName(path).constData(), mode), 0);
-        return path;
+        EXPECT_TRUE(WriteFileOf(folder + '/' + name, "old", user->uid, group, mode));
+        return folder + '/' + name;
     };
     // The user's own files, one of group root (not the user's), one of the user's group.
     const QString shared = make("shared.gpx", 0, 0660), setgid = make("setgid.gpx", 0, 02770), own = make("own.gpx", user->gid, 0640);
@@ -517,13 +508,9 @@ TEST(SaveFile, AGroupThatCannotBeKeptIsSaid)
     EXPECT_FALSE(sharedReport.groupKept);
     EXPECT_FALSE(setgidReport.groupKept);
     EXPECT_TRUE(ownReport.groupKept);
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(shared).constData(), &st), 0);
-    EXPECT_EQ(st.st_gid, user->gid);
-    EXPECT_EQ(st.st_mode & 07777, 0660u);
-    ASSERT_EQ(stat(QFile::encodeName(setgid).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0770u);  // set-group-id to the user's own group is not what it was
-    ASSERT_EQ(stat(QFile::encodeName(own).constData(), &st), 0);
-    EXPECT_EQ(st.st_uid, user->uid);
+    EXPECT_EQ(StatusOf(shared).st_gid, user->gid);
+    EXPECT_EQ(ModeOf(shared), 0660u);
+    EXPECT_EQ(ModeOf(setgid), 0770u);  // set-group-id to the user's own group is not what it was
+    EXPECT_EQ(StatusOf(own).st_uid, user->uid);
     EXPECT_EQ(Contents(own), "new");
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/poi_files.h"
+
+#include <QFile>
 #include <QProcess>
 
 #include <algorithm>
@@ -7,6 +10,7 @@
 #include <optional>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -30,6 +34,21 @@ inline std::optional<Account> SecondUser()
     // Two test programs may make it at once: whichever did, it is there now.
     const passwd *pw = getpwnam(name);
     return pw ? std::optional<Account>(Account{pw->pw_uid, pw->pw_gid}) : std::nullopt;
+}
+
+// A file of these bytes, owner, group and mode.
+inline bool WriteFileOf(const QString &path, const QByteArray &bytes, uid_t owner, gid_t group, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return WriteFile(path, bytes) && chown(name.constData(), owner, group) == 0 && chmod(name.constData(), mode) == 0;
+}
+
+// The status of the entry at `path` itself (a link is not followed); zeros where there is none.
+inline struct stat StatusOf(const QString &path)
+{
+    struct stat st {};
+    lstat(QFile::encodeName(path).constData(), &st);
+    return st;
 }
 
 // The calling thread acts on files as `who` (its own group, no others, no
