@@ -58,7 +58,32 @@ bool IsPrivate(const struct stat &st)
     return S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0;
 }
 
-// Empties the folder open at `fd` (closing it), then removes its entry `name` in `parent`.
+void RemoveTreeAt(int parent, const char *name);
+
+// Removes what the folder open at `folder` holds (its marker too unless `keepMarker`).
+void EmptyFolder(int folder, bool keepMarker)
+{
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            close(fd);
+        return;
+    }
+    while (const dirent *e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 ||
+            (keepMarker && std::strcmp(e->d_name, PageFolderMarker()) == 0))
+            continue;
+        struct stat st {};
+        if (fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            RemoveTreeAt(folder, e->d_name);
+        else
+            unlinkat(folder, e->d_name, 0);
+    }
+    closedir(dir);
+}
+
+// Removes the entry `name` in `parent` and, for a folder, what it holds.
 void RemoveTreeAt(int parent, const char *name)
 {
     const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -66,21 +91,55 @@ void RemoveTreeAt(int parent, const char *name)
         unlinkat(parent, name, 0);
         return;
     }
-    if (DIR *dir = fdopendir(fd)) {
-        while (const dirent *e = readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-                continue;
-            struct stat st {};
-            if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-                RemoveTreeAt(fd, e->d_name);
-            else
-                unlinkat(fd, e->d_name, 0);
-        }
-        closedir(dir);
-    } else {
-        close(fd);
-    }
+    EmptyFolder(fd, false);
+    close(fd);
     unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+bool SameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The name under which the folder open at `held` is in `parent`: `hint` if it
+// is still there, else found by its inode (someone renamed it). Empty if gone.
+QByteArray NameIn(int parent, int held, const QByteArray &hint)
+{
+    struct stat ours {}, named {};
+    if (fstat(held, &ours) != 0)
+        return {};
+    if (!hint.isEmpty() && fstatat(parent, hint.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named))
+        return hint;
+    QByteArray found;
+    const int fd = openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            close(fd);
+        return {};
+    }
+    while (const dirent *e = readdir(dir)) {
+        if (e->d_ino == ours.st_ino && fstatat(parent, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named)) {
+            found = e->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+// Removes the folder of ours open at `held`, whose entry is in `parent`: its
+// contents through the descriptor, so nothing else is touched whatever its name
+// is now, then its entry once found. Where it cannot be found the marker stays,
+// for a later run to sweep it.
+bool RemoveHeldFolder(int parent, int held, const QByteArray &hint)
+{
+    EmptyFolder(held, true);
+    const QByteArray name = NameIn(parent, held, hint);
+    if (name.isEmpty())
+        return false;
+    unlinkat(held, PageFolderMarker(), 0);
+    return unlinkat(parent, name.constData(), AT_REMOVEDIR) == 0;
 }
 
 QByteArray FolderOf(const QByteArray &path)
@@ -92,20 +151,6 @@ QByteArray FolderOf(const QByteArray &path)
 QByteArray NameOf(const QByteArray &path)
 {
     return path.mid(path.lastIndexOf('/') + 1);
-}
-
-// Removes the folder at `path` when it is the one open at `fd`.
-void RemoveIfSame(const QByteArray &path, int fd)
-{
-    struct stat held {}, named {};
-    if (fstat(fd, &held) != 0 || lstat(path.constData(), &named) != 0 || held.st_dev != named.st_dev ||
-        held.st_ino != named.st_ino)
-        return;
-    const int parent = open(FolderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
-        return;
-    RemoveTreeAt(parent, NameOf(path).constData());
-    close(parent);
 }
 
 // Opens the folder of `relative`'s last name, making missing folders (0700) on the way.
@@ -202,7 +247,10 @@ void PageFolder::remove()
 {
     if (fd_ < 0)
         return;
-    RemoveIfSame(path_, fd_);
+    if (const int parent = open(FolderOf(path_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); parent >= 0) {
+        RemoveHeldFolder(parent, fd_, NameOf(path_));
+        close(parent);
+    }
     close(fd_);
     fd_ = -1;
     path_.clear();
@@ -210,41 +258,39 @@ void PageFolder::remove()
 
 int RemoveStalePageFolders(const QString &tempDir)
 {
-    const QByteArray folder = QFile::encodeName(tempDir);
-    const QByteArray prefix = NameOf(QFile::encodeName(MapPageFolderTemplate(tempDir))).chopped(6);
-    const int dirFd = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
+    // Found by the marker inside, whatever the folder is called now.
+    const int dirFd = open(QFile::encodeName(tempDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = dirFd >= 0 ? fdopendir(dup(dirFd)) : nullptr;
+    if (!dir) {
+        if (dirFd >= 0)
+            close(dirFd);
         return 0;
-    QByteArrayList stale;
-    if (DIR *dir = fdopendir(dup(dirFd))) {
-        while (const dirent *e = readdir(dir)) {
-            const QByteArray name(e->d_name);
-            if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
-                continue;
-            const int fd = openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd < 0)
-                continue;
-            struct stat st {}, mark {};
-            char text[32] = {};
-            const int marker = openat(fd, PageFolderMarker(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (fstat(fd, &st) == 0 && IsPrivate(st) && marker >= 0 && fstat(marker, &mark) == 0 && S_ISREG(mark.st_mode) &&
-                mark.st_uid == getuid() && read(marker, text, sizeof text - 1) > 0) {
-                bool ok = false;
-                const qlonglong pid = QByteArray(text).trimmed().toLongLong(&ok);
-                // Only when no process has that number: a live one may be another run of ours.
-                if (ok && pid > 0 && pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-                    stale << name;
-            }
-            if (marker >= 0)
-                close(marker);
-            close(fd);
-        }
-        closedir(dir);
     }
-    for (const QByteArray &name : std::as_const(stale))
-        RemoveTreeAt(dirFd, name.constData());
+    int removed = 0;
+    while (const dirent *e = readdir(dir)) {
+        if (e->d_type != DT_DIR && e->d_type != DT_UNKNOWN)
+            continue;
+        const int fd = openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {}, mark {};
+        char text[32] = {};
+        const int marker = openat(fd, PageFolderMarker(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fstat(fd, &st) == 0 && IsPrivate(st) && marker >= 0 && fstat(marker, &mark) == 0 && S_ISREG(mark.st_mode) &&
+            mark.st_uid == getuid() && read(marker, text, sizeof text - 1) > 0) {
+            bool ok = false;
+            const qlonglong pid = QByteArray(text).trimmed().toLongLong(&ok);
+            // Only when no process has that number: a live one may be another run of ours.
+            if (ok && pid > 0 && pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                removed += RemoveHeldFolder(dirFd, fd, e->d_name);
+        }
+        if (marker >= 0)
+            close(marker);
+        close(fd);
+    }
+    closedir(dir);
     close(dirFd);
-    return static_cast<int>(stale.size());
+    return removed;
 }
 
 std::optional<QByteArray> ReadServedFile(const QString &folder, const QString &relative)

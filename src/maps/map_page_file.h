@@ -19,8 +19,8 @@ bool IsPrivateFolder(const QString &path);
 // The private folder of the map pages, opened once and held open: every file
 // is created relative to it (never by a path another user could swap), and
 // before each write the folder is checked through its descriptor. A folder
-// that was deleted or loosened meanwhile is left for a fresh one, and
-// `ensure` says so, so that the support files are written again.
+// that was deleted, loosened or renamed meanwhile is removed for a fresh one,
+// and `ensure` says so, so that the support files are written again.
 class PageFolder {
 public:
     explicit PageFolder(const QString &tempDir);
@@ -34,7 +34,8 @@ public:
     // Replaces `relative` (a name, or names joined by '/') inside the folder,
     // whole: a temporary file made with O_EXCL|O_NOFOLLOW, renamed over it.
     bool writeFile(const QString &relative, const QByteArray &bytes);
-    // Removes the folder and everything in it, if it is still ours.
+    // Removes the folder and everything in it, also when someone renamed it
+    // (what it holds goes through the descriptor held open).
     void remove();
 
 private:
@@ -48,8 +49,8 @@ private:
 // The name of the file that marks a page folder with the process that made it.
 inline const char *PageFolderMarker() { return ".orvalis-run"; }
 // Removes the page folders of ours whose process is gone (a run killed before it
-// could clean up); never a folder of someone else or without our marker.
-// Returns how many were removed.
+// could clean up), whatever they are called now (someone may have renamed them);
+// never a folder of someone else or without our marker. Returns how many were removed.
 int RemoveStalePageFolders(const QString &tempDir);
 
 // The bytes of a file the program wrote in the folder, for the page scheme:
