@@ -119,7 +119,7 @@ QByteArray NameIn(int parent, int held, const QByteArray &hint)
         return {};
     }
     while (const dirent *e = readdir(dir)) {
-        if (e->d_ino == ours.st_ino && fstatat(parent, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named)) {
+        if (fstatat(parent, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named)) {
             found = e->d_name;
             break;
         }

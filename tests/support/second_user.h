@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <algorithm>
 #include <iterator>
@@ -28,12 +29,16 @@ inline std::optional<Account> SecondUser()
     if (geteuid() != 0)
         return std::nullopt;
     const char *name = "orvalis-test";
-    if (!getpwnam(name))
-        QProcess::execute(QStringLiteral("useradd"), {"--system", "--user-group", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                                                      QString::fromLatin1(name)});
-    // Two test programs may make it at once: whichever did, it is there now.
-    const passwd *pw = getpwnam(name);
-    return pw ? std::optional<Account>(Account{pw->pw_uid, pw->pw_gid}) : std::nullopt;
+    // Test programs run side by side may make it at once: one waits for the other's lock.
+    for (int tries = 0; tries < 50; ++tries) {
+        if (const passwd *pw = getpwnam(name))
+            return Account{pw->pw_uid, pw->pw_gid};
+        if (QProcess::execute(QStringLiteral("useradd"), {"--system", "--user-group", "--no-create-home", "--shell",
+                                                         "/usr/sbin/nologin", QString::fromLatin1(name)}) < 0)
+            return std::nullopt;  // no useradd on this machine
+        QThread::msleep(100);
+    }
+    return std::nullopt;
 }
 
 // A file of these bytes, owner, group and mode.
