@@ -114,4 +114,13 @@ int OpenFolderOf(const QByteArray &path, QByteArray *name)
     return -1;
 }
 
+DIR *ListFolder(int folder)
+{
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir && fd >= 0)
+        ::close(fd);
+    return dir;
+}
+
 }  // namespace orvalis

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace orvalis {
@@ -19,5 +20,9 @@ bool MayFollowLink(const struct stat &link, const struct stat &folder);
 // a link that may not be followed, a missing or unreachable folder, or a last
 // part that names a folder.
 int OpenFolderOf(const QByteArray &path, QByteArray *name);
+
+// The entries of the folder open at `folder`, listed through a descriptor of
+// their own (closedir() it); null where the folder may not be read.
+DIR *ListFolder(int folder);
 
 }  // namespace orvalis

@@ -10,7 +10,6 @@ namespace orvalis {
 // interruptions; false on an error (a full disk, a closed pipe).
 bool WriteAllToFd(int fd, const char *data, qsizetype size);
 
-
 enum class SaveFailure {
     None,
     Refused,            // a link we may not follow, or not a regular file (a device, a folder)

@@ -1,5 +1,7 @@
 #include "files/temporary_files.h"
 
+#include "files/folder_walk.h"
+
 #include <QByteArrayList>
 #include <QRandomGenerator>
 
@@ -126,13 +128,9 @@ void RemoveTemporaryFilesOn(std::initializer_list<int> which)
 
 int RemoveLeftoverTemporaryFiles(int folder)
 {
-    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
+    DIR *dir = ListFolder(folder);
+    if (!dir)
         return 0;  // a folder we may not list: nothing is swept
-    }
     int removed = 0;
     while (const dirent *e = readdir(dir)) {
         const pid_t maker = MakerOf(QByteArray(e->d_name));

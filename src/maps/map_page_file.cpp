@@ -1,5 +1,6 @@
 #include "maps/map_page_file.h"
 
+#include "files/folder_walk.h"
 #include "files/save_file.h"
 
 #include <QDir>
@@ -63,13 +64,9 @@ void RemoveTreeAt(int parent, const char *name);
 // Removes what the folder open at `folder` holds (its marker too unless `keepMarker`).
 void EmptyFolder(int folder, bool keepMarker)
 {
-    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            close(fd);
+    DIR *dir = ListFolder(folder);
+    if (!dir)
         return;
-    }
     while (const dirent *e = readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 ||
             (keepMarker && std::strcmp(e->d_name, PageFolderMarker()) == 0))
@@ -111,13 +108,9 @@ QByteArray NameIn(int parent, int held, const QByteArray &hint)
     if (!hint.isEmpty() && fstatat(parent, hint.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named))
         return hint;
     QByteArray found;
-    const int fd = openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            close(fd);
+    DIR *dir = ListFolder(parent);
+    if (!dir)
         return {};
-    }
     while (const dirent *e = readdir(dir)) {
         if (fstatat(parent, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named)) {
             found = e->d_name;
@@ -260,7 +253,7 @@ int RemoveStalePageFolders(const QString &tempDir)
 {
     // Found by the marker inside, whatever the folder is called now.
     const int dirFd = open(QFile::encodeName(tempDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = dirFd >= 0 ? fdopendir(dup(dirFd)) : nullptr;
+    DIR *dir = dirFd >= 0 ? ListFolder(dirFd) : nullptr;
     if (!dir) {
         if (dirFd >= 0)
             close(dirFd);
