@@ -5,7 +5,7 @@
 
 namespace orvalis {
 
-PoiTable::PoiTable() : numbers_(1, 0), rows_(1) {}
+PoiTable::PoiTable() : numbers_(1, 0), rows_(1), ids_{newId()} {}
 
 QString PoiTable::field(int row, int f) const
 {
@@ -58,12 +58,17 @@ void PoiTable::setRowCount(int count)
     const size_t rows = static_cast<size_t>(std::max(count, 2) - 1);
     numbers_.resize(rows, 0);
     rows_.resize(rows);
+    if (ids_.size() > rows)
+        ids_.resize(rows);
+    while (ids_.size() < rows)
+        ids_.push_back(newId());
 }
 
 void PoiTable::reserveRows(int rows)
 {
     numbers_.reserve(static_cast<size_t>(std::max(rows, 1)));
     rows_.reserve(static_cast<size_t>(std::max(rows, 1)));
+    ids_.reserve(static_cast<size_t>(std::max(rows, 1)));
 }
 
 void PoiTable::blankAll()
@@ -73,17 +78,51 @@ void PoiTable::blankAll()
         r = Row();
 }
 
-void PoiTable::deleteRow(int row)
+PoiTable::TakenRow PoiTable::takeRow(int row)
 {
+    TakenRow taken;
     if (!isValidRow(row))
-        return;
+        return taken;
+    const auto at = static_cast<size_t>(row - 1);
+    taken.row = row;
+    taken.id = ids_[at];
+    taken.lastNumber = numbers_.back();
+    taken.onlyRow = numbers_.size() == 1;
+    taken.fields = std::move(rows_[at].fields);
     rows_.erase(rows_.begin() + (row - 1));
-    if (numbers_.size() > 1) {
+    ids_.erase(ids_.begin() + (row - 1));
+    if (!taken.onlyRow) {
         numbers_.pop_back();
     } else {
         numbers_[0] = 0;
         rows_.emplace_back();
+        ids_.push_back(newId());
     }
+    return taken;
+}
+
+void PoiTable::restoreRow(const TakenRow &taken)
+{
+    if (taken.row < 1)
+        return;
+    if (taken.onlyRow && isEmptyForAdd()) {
+        rows_[0].fields = taken.fields;
+        numbers_[0] = taken.lastNumber;
+        ids_[0] = taken.id;
+        return;
+    }
+    const int row = std::min(taken.row, lastRow() + 1);
+    Row content;
+    content.fields = taken.fields;
+    rows_.insert(rows_.begin() + (row - 1), std::move(content));
+    ids_.insert(ids_.begin() + (row - 1), taken.id);
+    numbers_.push_back(taken.lastNumber);
+}
+
+int PoiTable::rowOfId(RowId id) const
+{
+    const auto it = std::find(ids_.begin(), ids_.end(), id);
+    return it == ids_.end() ? 0 : static_cast<int>(it - ids_.begin()) + 1;
 }
 
 void PoiTable::appendRows(PoiTable &&other)
@@ -93,16 +132,20 @@ void PoiTable::appendRows(PoiTable &&other)
     if (isEmptyForAdd()) {
         numbers_ = std::move(other.numbers_);
         rows_ = std::move(other.rows_);
-        other = PoiTable();
-        return;
+        ids_.clear();
+    } else {
+        const int offset = lastRow();
+        numbers_.reserve(numbers_.size() + other.numbers_.size());
+        rows_.reserve(rows_.size() + other.rows_.size());
+        for (size_t i = 0; i < other.rows_.size(); ++i) {
+            numbers_.push_back(other.numbers_[i] == 0 ? 0 : other.numbers_[i] + offset);
+            rows_.push_back(std::move(other.rows_[i]));
+        }
     }
-    const int offset = lastRow();
-    numbers_.reserve(numbers_.size() + other.numbers_.size());
-    rows_.reserve(rows_.size() + other.rows_.size());
-    for (size_t i = 0; i < other.rows_.size(); ++i) {
-        numbers_.push_back(other.numbers_[i] == 0 ? 0 : other.numbers_[i] + offset);
-        rows_.push_back(std::move(other.rows_[i]));
-    }
+    // The rows are this table's POIs now: identities of its own.
+    ids_.reserve(rows_.size());
+    while (ids_.size() < rows_.size())
+        ids_.push_back(newId());
     other = PoiTable();
 }
 
@@ -115,15 +158,18 @@ void PoiTable::permuteContent(const std::vector<int> &order)
         if (placed[start])
             continue;
         Row held = std::move(rows_[start]);
+        const RowId heldId = ids_[start];
         size_t at = start;
         for (;;) {
             placed[at] = true;
             const size_t from = static_cast<size_t>(order[at] - 1);
             if (from == start) {
                 rows_[at] = std::move(held);
+                ids_[at] = heldId;
                 break;
             }
             rows_[at] = std::move(rows_[from]);
+            ids_[at] = ids_[from];
             at = from;
         }
     }
@@ -135,7 +181,16 @@ void PoiTable::squeeze()
     if (rows_.capacity() > rows_.size() + rows_.size() / 8 + 16) {
         numbers_.shrink_to_fit();
         rows_.shrink_to_fit();
+        ids_.shrink_to_fit();
     }
+}
+
+int PoiTable::countWithCoordinates(int first, int last) const
+{
+    int count = 0;
+    for (int row = std::max(first, 1); row <= std::min(last, lastRow()); ++row)
+        count += hasCoordinates(row) ? 1 : 0;
+    return count;
 }
 
 bool PoiTable::isEmptyForMenu() const

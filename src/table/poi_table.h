@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace orvalis {
@@ -30,6 +31,20 @@ inline constexpr int kFieldCount = 7;
 // as an integer (0 = empty) to save one string per row.
 class PoiTable {
 public:
+    // Fields 1..6 of a row.
+    using Content = std::array<CompactText, kFieldCount - 1>;
+    // A POI's identity while the table lives: it moves with the row's content
+    // through sorts, so a change can be taken back wherever the POI now stands.
+    using RowId = uint32_t;
+    // What deleting a row took away, enough to put it back as it was.
+    struct TakenRow {
+        int row = 0;         // where it stood
+        RowId id = 0;
+        int lastNumber = 0;  // the N° of the last row, which the deletion took away
+        bool onlyRow = false;  // it was the only POI: a blank row took its place
+        Content fields;
+    };
+
     PoiTable();
 
     int rowCount() const { return static_cast<int>(numbers_.size()) + 1; }
@@ -82,7 +97,18 @@ public:
     void blankAll();
     // Deletes a row: the rows below move up, N° keeps counting positions, and
     // the last row goes (or is blanked when it is the only one).
-    void deleteRow(int row);
+    void deleteRow(int row) { takeRow(row); }
+    // The same, giving back what restoreRow needs to undo it.
+    TakenRow takeRow(int row);
+    // Puts a taken row back at its place (or after the last row when the table
+    // is shorter now), the N° column as it was before.
+    void restoreRow(const TakenRow &taken);
+
+    RowId rowId(int row) const { return ids_[static_cast<size_t>(row - 1)]; }
+    // An identity for a POI about to be put in with restoreRow.
+    RowId newId() { return nextId_++; }
+    // The row that holds the POI now, 0 when it is not in the table.
+    int rowOfId(RowId id) const;
 
     // Moves the rows of `other` below the last POI row (into the blank row of
     // an empty table), their N° following on.
@@ -93,6 +119,13 @@ public:
     // Gives back capacity reserved beyond the rows.
     void squeeze();
 
+    // A POI the file writers write: both coordinates there.
+    bool hasCoordinates(int row) const { return !fieldIsEmpty(row, FieldLatitude) && !fieldIsEmpty(row, FieldLongitude); }
+    // A row with no place at all (as an OV2 extended record leaves): it is measured
+    // from nothing and sorts after every POI.
+    bool lacksCoordinates(int row) const { return fieldIsEmpty(row, FieldLatitude) && fieldIsEmpty(row, FieldLongitude); }
+    int countWithCoordinates(int first, int last) const;
+
     // Empty as the pop-up menu sees it: one row whose latitude or longitude is empty.
     bool isEmptyForMenu() const;
     // Empty as a pin addition sees it: one row whose N° is empty.
@@ -101,13 +134,15 @@ public:
 private:
     // Fields 1..6 of a row.
     struct Row {
-        std::array<CompactText, kFieldCount - 1> fields;
+        Content fields;
         CompactText &operator[](int f) { return fields[static_cast<size_t>(f - 1)]; }
         const CompactText &operator[](int f) const { return fields[static_cast<size_t>(f - 1)]; }
     };
 
+    RowId nextId_ = 1;  // before ids_: the constructor takes the first one
     std::vector<int> numbers_;
     std::vector<Row> rows_;
+    std::vector<RowId> ids_;
 };
 
 // The contiguous range of selected rows, top <= bottom.

@@ -1,7 +1,7 @@
-#include "table/poi_document.h"
 #include "table/poi_table.h"
 
 #include <QSignalSpy>
+#include <set>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -159,36 +159,58 @@ TEST(PoiTable, AppendedRowsFollowOnWithTheirNumbers)
     EXPECT_EQ(t.field(5, FieldDescription), QStringLiteral("POI 2"));
 }
 
-TEST(PoiDocument, EveryTableWriteIsAnnouncedAndMarked)
+// A POI keeps its identity through sorts; a taken row comes back at its
+// place with the N° column as it was, an extended record's empty N° included.
+TEST(PoiTable, TakenRowsComeBackAtTheirPlaceAfterSorts)
 {
-    PoiDocument doc(QStringLiteral("Orvalis"));
-    QSignalSpy changed(&doc, &PoiDocument::rowsWereChanged);
-    QSignalSpy marked(&doc, &PoiDocument::modifiedChanged);
-    // A new POI in an empty table fills its blank row, numbered 1.
-    const int first = doc.addPoi(QStringLiteral("48,5"), QStringLiteral("2,5"), QStringLiteral("new"));
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(doc.table().number(1), 1);
-    EXPECT_TRUE(doc.modified());
-    EXPECT_TRUE(doc.ready());
-    EXPECT_EQ(doc.poiCount(), 1);
-    doc.table().setNumber(1, 7);
-    EXPECT_EQ(doc.table().number(doc.addPoi("1", "2", "next")), 8);  // after the largest N°
-    EXPECT_EQ(changed.size(), 2);
-    doc.setModified(false);
-    // The same text is no change; another is.
-    EXPECT_FALSE(doc.setCell(1, FieldDescription, QStringLiteral("new")));
-    EXPECT_FALSE(doc.modified());
-    EXPECT_TRUE(doc.setCell(1, FieldDescription, QStringLiteral("renamed")));
-    EXPECT_TRUE(doc.modified());
-    EXPECT_FALSE(doc.setCell(9, FieldDescription, QStringLiteral("no such row")));
-    EXPECT_FALSE(doc.setCell(1, FieldNumber, QStringLiteral("5")));  // N° is never written as text
-    doc.movePoi(2, QStringLiteral("3"), QStringLiteral("4"));
-    EXPECT_EQ(doc.table().field(2, FieldLatitude), QStringLiteral("3"));
-    EXPECT_EQ(changed.size(), 4);
-    EXPECT_EQ(changed.last(), (QList<QVariant>{2, 2}));
-    // Edit mode is the document's too.
-    QSignalSpy editing(&doc, &PoiDocument::editModeChanged);
-    doc.setEditMode(true);
-    doc.setEditMode(true);
-    EXPECT_EQ(editing.size(), 1);
+    PoiTable t = ThreeRows();
+    t.setRowCount(5);
+    t.setNumber(4, 0);  // the row of an OV2 extended record
+    t.setField(4, FieldDescription, QStringLiteral("POI 4"));
+    const PoiTable::RowId second = t.rowId(2);
+    t.permuteContent({4, 3, 2, 1});
+    EXPECT_EQ(t.rowOfId(second), 3);
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("POI 2"));
+    const PoiTable::TakenRow taken = t.takeRow(3);
+    EXPECT_EQ(t.rowOfId(second), 0);
+    ASSERT_EQ(t.lastRow(), 3);
+    EXPECT_EQ((QStringList{t.field(1, FieldNumber), t.field(2, FieldNumber), t.field(3, FieldNumber)}),
+              (QStringList{"1", "2", "3"}));
+    t.restoreRow(taken);
+    ASSERT_EQ(t.lastRow(), 4);
+    EXPECT_EQ(t.rowOfId(second), 3);
+    EXPECT_EQ(t.field(3, FieldDescription), QStringLiteral("POI 2"));
+    EXPECT_EQ(t.field(3, FieldLatitude), QStringLiteral("2"));
+    EXPECT_EQ((QStringList{t.field(1, FieldNumber), t.field(2, FieldNumber), t.field(3, FieldNumber), t.field(4, FieldNumber)}),
+              (QStringList{"1", "2", "3", ""}));
+    // The only POI: a blank row stands in for it, and it takes that row back.
+    PoiTable one;
+    one.setNumber(1, 1);
+    one.setField(1, FieldDescription, QStringLiteral("seul"));
+    const PoiTable::RowId only = one.rowId(1);
+    const PoiTable::TakenRow alone = one.takeRow(1);
+    EXPECT_TRUE(one.isEmptyForAdd());
+    EXPECT_EQ(one.rowOfId(only), 0);
+    one.restoreRow(alone);
+    EXPECT_EQ(one.rowCount(), 2);
+    EXPECT_EQ(one.rowOfId(only), 1);
+    EXPECT_EQ(one.field(1, FieldNumber), QStringLiteral("1"));
+    EXPECT_EQ(one.field(1, FieldDescription), QStringLiteral("seul"));
+}
+
+TEST(PoiTable, RowsAddedFromAnotherTableAreNewPois)
+{
+    PoiTable t = ThreeRows();
+    const PoiTable::RowId first = t.rowId(1);
+    t.appendRows(ThreeRows());
+    std::set<PoiTable::RowId> ids;
+    for (int r = 1; r <= t.lastRow(); ++r)
+        ids.insert(t.rowId(r));
+    EXPECT_EQ(ids.size(), 6u);
+    EXPECT_EQ(t.rowOfId(first), 1);
+    // Writers take the rows with both coordinates.
+    t.setField(2, FieldLongitude, QStringLiteral("5"));
+    t.setField(3, FieldLongitude, QStringLiteral("5"));
+    EXPECT_EQ(t.countWithCoordinates(1, 6), 2);
+    EXPECT_EQ(t.countWithCoordinates(3, 99), 1);
 }
