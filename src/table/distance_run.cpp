@@ -108,6 +108,13 @@ void Measure(PoiTable &table, int baseRow, QChar separator, const Rows &rows, Di
     const BaseMeasures base(baseLat, baseLon);
     char buf[16];
     for (const int row : rows) {
+        if (table.lacksCoordinates(row)) {
+            // No place to measure from: no distance, no key, no direction.
+            for (const int f : {FieldDistance, FieldKey, FieldCap})
+                if (fields == DistanceFields::All || f == FieldKey)
+                    table.setFieldLatin1(row, f, "", 0);
+            continue;
+        }
         const float lat = ReadCoordinate(table, row, FieldLatitude, separator);
         const float lon = ReadCoordinate(table, row, FieldLongitude, separator);
         if (fields == DistanceFields::KeyOnly) {
@@ -182,10 +189,10 @@ std::vector<int> NearSelection(PoiTable &table, int baseRow, long double limitMe
     auto byKey = std::make_unique<RecordOrder>(table, FieldKey, collator);
     int last = 0;
     for (int row = 1; row <= n; ++row) {
-        const long double metres = table.visitField(row, FieldKey, [](QStringView v) {
-            return ParseDecimal(v, u'.').value_or(0.0L);
+        const std::optional<long double> metres = table.visitField(row, FieldKey, [](QStringView v) {
+            return v.isEmpty() ? std::optional<long double>() : ParseDecimal(v, u'.');
         });
-        if (metres <= limitMetres && (last == 0 || byKey->less(last, row)))
+        if (metres && *metres <= limitMetres && (last == 0 || byKey->less(last, row)))
             last = row;
     }
     std::vector<int> selected;

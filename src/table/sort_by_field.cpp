@@ -58,7 +58,7 @@ constexpr char16_t kRankedChars = 0x460;  // up to the end of basic Cyrillic
 // What a character puts into a fast key: one or two ranks (none: the key
 // ends before it), and whether the key may go on after it.
 struct CharRanks {
-    uint8_t rank[2] = {0, 0};
+    uint8_t rank[3] = {0, 0, 0};
     uint8_t count = 0;
     bool goesOn = false;
 };
@@ -321,7 +321,44 @@ uint8_t FastRanks::classify(char16_t u, bool *goesOn) const
     return static_cast<uint8_t>(known & 0xFF);
 }
 
+// The C locale compares the case-folded UTF-16 units, one after the other:
+// its keys are those units in an order-keeping code of one to three bytes
+// (ASCII and Latin-1 punctuation in one, accented letters, Greek and Cyrillic
+// in two), so that accents do not end them.
+class CodeUnitRanks {
+public:
+    CharRanks ranksOf(char16_t u) const
+    {
+        CharRanks c;
+        if (QChar::isSurrogate(u))
+            return c;  // folded as a pair by the collation: left to it
+        const auto f = static_cast<char16_t>(QChar::toCaseFolded(char32_t(u)));
+        c.goesOn = true;
+        if (f < 0xC0) {
+            c.rank[0] = static_cast<uint8_t>(f);
+            c.count = 1;
+        } else if (f < 0x2000) {
+            c.rank[0] = static_cast<uint8_t>(0xC0 + (f >> 8));
+            c.rank[1] = static_cast<uint8_t>(f & 0xFF);
+            c.count = 2;
+        } else {
+            c.rank[0] = static_cast<uint8_t>(0xE0 + (f >> 12));
+            c.rank[1] = static_cast<uint8_t>((f >> 4) & 0xFF);
+            c.rank[2] = static_cast<uint8_t>((f & 0xF) << 4);
+            c.count = 3;
+        }
+        return c;
+    }
+    uint8_t bar() const { return '|'; }
+};
+
 constexpr int kKeyBytes = 59;
+
+// True when the collator is the C locale's: plain comparison of folded units.
+bool ComparesCodeUnits(const QCollator &collator)
+{
+    return collator.locale().language() == QLocale::C;
+}
 
 }  // namespace
 
@@ -330,7 +367,8 @@ constexpr int kKeyBytes = 59;
 struct RecordOrder::Item {
     uint64_t prefix[2];
     int32_t row;
-    int32_t length;
+    int32_t length : 31;
+    uint32_t last : 1;
 };
 
 RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator)
@@ -338,14 +376,23 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
       // Without descriptions a key holds the field and two coordinates: 31 bytes are plenty.
       stride_(k == FieldDescription ? kKeyBytes : 31)
 {
+    static_assert(sizeof(Item) == 24, "a million of them are sorted");
     compareTies_ = collator.compare(QStringLiteral("a"), QStringLiteral("A")) == 0 &&
                    collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("A"))) != 0;
-    const FastRanks ranks(collator);
+    if (ComparesCodeUnits(collator))
+        makeKeys(CodeUnitRanks());
+    else
+        makeKeys(FastRanks(collator));
+}
+
+template <typename Ranks>
+void RecordOrder::makeKeys(const Ranks &ranks)
+{
     // 8-bit texts are ranked byte by byte.
     std::array<CharRanks, 256> byteRanks;
     for (int b = 0; b < 256; ++b)
         byteRanks[static_cast<size_t>(b)] = ranks.ranksOf(cp1252::Decode(static_cast<unsigned char>(b)));
-    const int n = table.lastRow();
+    const int n = table_.lastRow();
     keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
     const uint8_t bar = ranks.bar();
@@ -362,14 +409,13 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                 auto put = [&](const CharRanks &c) {
                     if (c.count == 0 || len + c.count > stride_)
                         return open = false;
-                    key[len++] = c.rank[0];
-                    if (c.count == 2)
-                        key[len++] = c.rank[1];
+                    for (int i = 0; i < c.count; ++i)
+                        key[len++] = c.rank[i];
                     if (!c.goesOn)
                         open = false;  // a character in a free rank: only its place is known
                     return open;
                 };
-                table.visitFieldRaw(
+                table_.visitFieldRaw(
                     row, f,
                     [&](const char *bytes, qsizetype size) {
                         for (qsizetype i = 0; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
@@ -384,11 +430,11 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
                 else
                     open = false;
             };
-            add(k);
+            add(k_);
             // Descriptions live elsewhere in memory: reading them for every row
             // costs more than the rare ties they would settle.
-            for (int f = 1; f < kFieldCount && (f != FieldDescription || k == FieldDescription); ++f)
-                if (f != k)
+            for (int f = 1; f < kFieldCount && (f != FieldDescription || k_ == FieldDescription); ++f)
+                if (f != k_)
                     add(f);
             Item &item = items_[static_cast<size_t>(row - 1)];
             for (int half = 0; half < 2; ++half) {
@@ -399,6 +445,8 @@ RecordOrder::RecordOrder(const PoiTable &table, int k, const QCollator &collator
             }
             item.row = row;
             item.length = len;
+            // A row with no place is no POI: after every one.
+            item.last = table_.lacksCoordinates(row) ? 1 : 0;
         }
     });
 }
@@ -407,7 +455,9 @@ RecordOrder::~RecordOrder() = default;
 
 bool RecordOrder::itemLess(const Item &a, const Item &b) const
 {
-    const int common = std::min(a.length, b.length);
+    if (a.last != b.last)
+        return b.last;
+    const int common = std::min<int>(a.length, b.length);
     for (int half = 0; half < 2; ++half) {
         if (a.prefix[half] != b.prefix[half]) {
             // The first differing byte decides when both keys reach it.

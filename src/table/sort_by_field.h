@@ -19,7 +19,8 @@ QString SortRecord(const PoiTable &table, int row, int k);
 
 // The order of rows by their sort records for key field k, as the collator
 // sees it: short byte keys decide almost every comparison, the collation
-// itself (with cached sort keys) the rest.
+// itself (with cached sort keys) the rest. Rows without coordinates come
+// after every POI.
 class RecordOrder {
 public:
     RecordOrder(const PoiTable &table, int k, const QCollator &collator);
@@ -34,6 +35,8 @@ public:
 
 private:
     struct Item;
+    template <typename Ranks>
+    void makeKeys(const Ranks &ranks);
     bool itemLess(const Item &a, const Item &b) const;
     // Records whose fast keys tie, in the collator's own order.
     bool tieLess(int rowA, int rowB) const;

@@ -46,7 +46,7 @@ namespace {
 PoiTable Cities()
 {
     const QStringList rows[] = {{"48,8566", "2,3522", "Paris"},   {"48,3904", "-4,4861", "Brest"},
-                                {"45,7640", "4,8357", "Lyon"},    {"", "", "Null Island"},
+                                {"45,7640", "4,8357", "Lyon"},    {"", "0", "Null Island"},
                                 {"48,8566", "5,0000", "Est de Paris"}, {"40,0000", "2,3522", "Sud de Paris"}};
     PoiTable t;
     t.setRowCount(7);
@@ -85,6 +85,36 @@ TEST(DistanceRun, EmptyCoordinatesCountAsZeroAndDirectionsOnAxes)
     EXPECT_EQ(t.field(5, FieldCap), QStringLiteral("E"));  // same latitude, to the east
     EXPECT_EQ(t.field(6, FieldCap), QStringLiteral("S"));  // same longitude, to the south
     EXPECT_EQ(t.field(2, FieldCap), QStringLiteral("W"));
+}
+
+// The row an OV2 extended record leaves has no place: it is not measured from
+// 0,0, and it ends after every POI, whatever the base.
+TEST(DistanceRun, RowsWithoutCoordinatesGetNoDistanceAndComeLast)
+{
+    PoiTable t = Cities();
+    const QString nowhere = QStringLiteral("A nulle part");
+    t.setField(6, FieldLatitude, QString());
+    t.setField(6, FieldLongitude, QString());
+    t.setField(6, FieldDescription, nowhere);
+    t.setField(6, FieldDistance, QStringLiteral("5 km"));  // from an earlier run
+    RunDistances(t, 6, u',', French());  // a base without a place is 0,0, as before
+    EXPECT_EQ(t.field(6, FieldDescription), nowhere);
+    for (const int f : {FieldDistance, FieldKey, FieldCap})
+        EXPECT_EQ(t.field(6, f), QString()) << f;
+    EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Null Island"));  // 0 m from 0,0
+    EXPECT_EQ(FindBaseRow(t), 1);
+    // Every other sort leaves it last too; one coordinate is enough to be a POI.
+    SortByField(t, FieldDescription, French());
+    EXPECT_EQ(t.field(6, FieldDescription), nowhere);
+    t.setField(6, FieldLatitude, QStringLiteral("0,0001"));
+    SortByField(t, FieldDescription, French());
+    EXPECT_EQ(t.field(1, FieldDescription), nowhere);
+    // The selection near a base never takes a row without a place.
+    t.setField(1, FieldLatitude, QString());
+    const std::vector<int> near = NearSelection(t, 2, 1e8L, u',', French());
+    EXPECT_EQ(near.size(), 5u);
+    for (const int row : near)
+        EXPECT_NE(t.field(row, FieldDescription), nowhere);
 }
 
 TEST(DistanceRun, FarRowsSortAfterNearOnesUpToTheAntipode)
