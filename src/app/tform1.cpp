@@ -176,8 +176,7 @@ bool TForm1::handleDrop(QEvent *event)
             return false;
         drop->acceptProposedAction();
         PageControl1->setCurrentIndex(0);
-        tab1_->commitEdit();
-        tab1_->files().loadDroppedFile(path);
+        tab1_->runCommand([&] { tab1_->files().loadDroppedFile(path); });
         return true;
     }
     default:
@@ -242,11 +241,14 @@ void TForm1::handOffCoordinates(const QString &latitude, const QString &longitud
 
 bool TForm1::FormCloseQuery()
 {
-    tab1_->commitEdit();  // what is being typed counts as a change
-    if (!tab1_->isModified())
-        return true;
-    return ctx_.dialogs.askOkCancel(
-        this, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été sauvegardées.\n\nQuitter quand même ?"));
+    // What is being typed counts as a change.
+    bool close = true;
+    tab1_->runCommand([&] {
+        close = !tab1_->isModified() ||
+                ctx_.dialogs.askOkCancel(this, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
+                                                              "sauvegardées.\n\nQuitter quand même ?"));
+    });
+    return close;
 }
 
 void TForm1::FormClose()

@@ -35,7 +35,6 @@ public:
     AppContext &context() { return ctx_; }
     PoiTableTab *poiTab() const { return tab1_; }
     MapPublisher *publisher() const { return publisher_.get(); }
-    bool firstDisplayDone() const { return shown_; }
 
 protected:
     void showEvent(QShowEvent *event) override;

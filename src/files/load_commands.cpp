@@ -1,13 +1,11 @@
 // Loading a POI file into the first tab: from the open dialog or a drop.
 #include "files/file_commands.h"
 
-#include "table/poi_table_tab.h"
-
 #include "app/app_context.h"
 #include "app/dialogs.h"
 #include "app/widgets_util.h"
 #include "files/poi_file.h"
-#include "table/poi_grid.h"
+#include "table/poi_document.h"
 #include "table/sort_by_field.h"
 
 #include <QApplication>
@@ -24,12 +22,15 @@ constexpr qint64 kLongFile = 4'000'000;  // bytes: about a second of reading
 
 }  // namespace
 
-FileCommands::FileCommands(PoiTableTab &tab) : tab_(tab) {}
+FileCommands::FileCommands(AppContext &ctx, PoiDocument &document, FileCommandsView &view)
+    : ctx_(ctx), doc_(document), view_(view)
+{
+}
 
 bool FileCommands::mayReplaceTable()
 {
-    return !tab_.isModified() ||
-           tab_.context().dialogs.askOkCancel(&tab_, QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
+    return !doc_.modified() ||
+           ctx_.dialogs.askOkCancel(view_.dialogParent(), QStringLiteral("Les données de la grille ont été modifiées et n'ont pas été "
                                                          "sauvegardées.\n\nCharger quand même ?"));
 }
 
@@ -38,8 +39,8 @@ void FileCommands::BitBtn3Click()
     if (!mayReplaceTable())
         return;
     // The folder of the last load, the home folder the first time.
-    const QString start = tab_.document().importFolder().isEmpty() ? QDir::homePath() : tab_.document().importFolder();
-    const QString path = tab_.context().dialogs.openFileName(&tab_, QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
+    const QString start = doc_.importFolder().isEmpty() ? QDir::homePath() : doc_.importFolder();
+    const QString path = ctx_.dialogs.openFileName(view_.dialogParent(), QStringLiteral("Choix du fichier à importer"), start, kOpenFilter);
     if (path.isEmpty())
         return;  // the table stays as it was
     loadFile(path);
@@ -59,20 +60,20 @@ void FileCommands::loadFile(const QString &path)
                                                         : QStringLiteral("Impossible de lire le fichier gpx");
     FileBytes file;
     if (kind != PoiFileKind::Other && !file.start(path)) {
-        tab_.context().dialogs.message(&tab_, cannotRead);
+        ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
     // A file that would not fit in memory is refused before the table is emptied:
     // one whose bytes alone would not fit before it is read, then on its rows.
-    const qint64 available = tab_.context().env.availableMemory ? tab_.context().env.availableMemory() : -1;
-    const int freedRows = tab_.table().isEmptyForAdd() ? 0 : tab_.table().lastRow();
-    const auto refuse = [&] { tab_.context().dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
+    const qint64 available = ctx_.env.availableMemory ? ctx_.env.availableMemory() : -1;
+    const int freedRows = doc_.table().isEmptyForAdd() ? 0 : doc_.table().lastRow();
+    const auto refuse = [&] { ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
     if (kind != PoiFileKind::Other && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
         refuse();
         return;
     }
     if (kind != PoiFileKind::Other && !file.readAll()) {
-        tab_.context().dialogs.message(&tab_, cannotRead);
+        ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
     if (available >= 0 && EstimatedLoadBytes(kind, file.data(), freedRows) > available) {
@@ -81,38 +82,35 @@ void FileCommands::loadFile(const QString &path)
     }
 
     {
-        BusyIndicator busy(&tab_, file.data().size() > kLongFile);
-        tab_.document().setReady(false);
-        tab_.setBusy(true);
+        BusyIndicator busy(view_.dialogParent(), file.data().size() > kLongFile);
+        doc_.setReady(false);
+        view_.setBusy(true);
         ProcessPendingMessages();
 
         ReadResult read;
-        tab_.document().resetTable([&](PoiTable &table) {
+        doc_.resetTable([&](PoiTable &table) {
             table.blankAll();
             if (kind != PoiFileKind::Other) {
-                tab_.document().setPoiCount(-1);
-                tab_.document().setCaption(QDir::toNativeSeparators(path));
+                doc_.setPoiCount(-1);
+                doc_.setCaption(QDir::toNativeSeparators(path));
                 ProcessPendingMessages();
             }
-            read = ReadPoiData(kind, file.data(), table, tab_.context().env.separator);
+            read = ReadPoiData(kind, file.data(), table, ctx_.env.separator);
             file.release();  // the sort needs the room
-            SortByField(table, FieldDistance, tab_.collator());
+            SortByField(table, FieldDistance, view_.collator());
         });
         // Unknown bytes beep once, however many the file holds.
         if (read.unknownBytes > 0)
             QApplication::beep();
-        tab_.document().setPoiCount(read.counter);
+        doc_.setPoiCount(read.counter);
     }
 
-    tab_.document().setReady(true);
-    tab_.document().setImportFolder(FolderOf(path));
-    tab_.setModified(false);
-    tab_.setEdit6(QStringLiteral("1"));
-    tab_.document().setEditMode(false);
-    tab_.grid()->setEditOptions(false);
-    tab_.grid()->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
-    tab_.grid()->setFixedColor(Qt::yellow);
-    tab_.setBusy(false);
+    doc_.setReady(true);
+    doc_.setImportFolder(FolderOf(path));
+    doc_.clearHistory();  // a new table: nothing to take back
+    doc_.setEditMode(false);
+    view_.tableLoaded();
+    view_.setBusy(false);
     ProcessPendingMessages();
 }
 

@@ -1,8 +1,6 @@
 // Saving the table (OV2, GPX, CSV) and printing the selection.
 #include "files/file_commands.h"
 
-#include "table/poi_table_tab.h"
-
 #include "app/app_context.h"
 #include "app/dialogs.h"
 #include "files/csv_format.h"
@@ -11,7 +9,7 @@
 #include "files/ov2_format.h"
 #include "files/print_listing.h"
 #include "files/save_file.h"
-#include "table/poi_grid.h"
+#include "table/poi_document.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,11 +44,11 @@ FormatInfo Info(Format f)
 
 bool FileCommands::askSavePath(const QString &filter, const QString &suffix, QString *path)
 {
-    *path = tab_.context().dialogs.saveFileName(&tab_, tab_.document().importFolder(), filter, suffix);
+    *path = ctx_.dialogs.saveFileName(view_.dialogParent(), doc_.importFolder(), filter, suffix);
     if (path->isEmpty())
         return false;
     if (QFileInfo::exists(*path) &&
-        !tab_.context().dialogs.askYesCancel(&tab_, QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
+        !ctx_.dialogs.askYesCancel(view_.dialogParent(), QStringLiteral("Le fichier :\n") + QDir::toNativeSeparators(*path) +
                                              QStringLiteral("\nexiste déja. \n\nL'écraser ?")))
         return false;
     return true;
@@ -62,7 +60,7 @@ bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, cons
     SaveReport report;
     if (!SaveFileBytes(path, bytes, &report)) {
         // The old file is untouched; where its folder is the cause, say so.
-        tab_.context().dialogs.message(&tab_, report.failure == SaveFailure::FolderNotWritable
+        ctx_.dialogs.message(view_.dialogParent(), report.failure == SaveFailure::FolderNotWritable
                                              ? cannotCreate + QStringLiteral("\nLe dossier n'est pas accessible en écriture.")
                                              : cannotCreate);
         return false;
@@ -74,23 +72,22 @@ bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, cons
 
 void FileCommands::saveFamily(bool gpx, bool selectionOnly)
 {
-    int first = 1, last = tab_.table().lastRow();
+    int first = 1, last = doc_.table().lastRow();
     if (selectionOnly)
-        std::tie(first, last) = tab_.grid()->selectedRange();
-    const int count = selectionOnly ? last - first + 1 : tab_.table().rowCount() - 1;
+        std::tie(first, last) = view_.selectedRows();
     const FormatInfo info = Info(gpx ? Format::Gpx : Format::Ov2);
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    const QByteArray bytes = gpx ? GpxFileBytes(tab_.table(), first, last) : Ov2FileBytes(tab_.table(), first, last, tab_.context().env.separator);
+    const QByteArray bytes = gpx ? GpxFileBytes(doc_.table(), first, last) : Ov2FileBytes(doc_.table(), first, last, ctx_.env.separator);
     QString note;
     if (!writeWhole(path, bytes, info.cannotCreate, &note))
         return;  // the changes are not saved: the mark stays
-    tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    ctx_.dialogs.information(view_.dialogParent(), QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.\n\nIl contient ") +
-                                       QString::number(count) + QStringLiteral(" POIs") + note);
-    tab_.document().setCaption(QDir::toNativeSeparators(path));
-    tab_.setModified(false);
+                                       QString::number(doc_.table().countWithCoordinates(first, last)) + QStringLiteral(" POIs") + note);
+    doc_.setCaption(QDir::toNativeSeparators(path));
+    doc_.setModified(false);
 }
 
 void FileCommands::BitBtn11Click()
@@ -120,22 +117,22 @@ void FileCommands::BitBtn18Click()
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
     QString note;
-    if (!writeWhole(path, CsvFileBytes(tab_.table()), info.cannotCreate, &note))
+    if (!writeWhole(path, CsvFileBytes(doc_.table()), info.cannotCreate, &note))
         return;
-    tab_.context().dialogs.information(&tab_, QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
+    ctx_.dialogs.information(view_.dialogParent(), QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.") + note);
-    tab_.setModified(false);
+    doc_.setModified(false);
 }
 
 void FileCommands::BitBtn10Click()
 {
-    const auto [top, bottom] = tab_.grid()->selectedRange();
-    if (top == bottom && !tab_.context().dialogs.askYesCancel(&tab_, QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
+    const auto [top, bottom] = view_.selectedRows();
+    if (top == bottom && !ctx_.dialogs.askYesCancel(view_.dialogParent(), QStringLiteral("Imprimer seulement la ligne selectionnée ?")))
         return;
-    std::unique_ptr<QPrinter> printer = tab_.printerFactory() ? tab_.printerFactory()() : DefaultPrinter();
-    const auto ops = ListingOperations(tab_.table(), top, bottom, tab_.document().caption(), tab_.document().poiCountText());
+    std::unique_ptr<QPrinter> printer = view_.printer();
+    const auto ops = ListingOperations(doc_.table(), top, bottom, doc_.caption(), doc_.poiCountText());
     if (!printer || !PaintListing(*printer, ops))
-        tab_.context().dialogs.message(&tab_, QStringLiteral("Aucune imprimante n'est disponible."));
+        ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Aucune imprimante n'est disponible."));
 }
 
 }  // namespace orvalis

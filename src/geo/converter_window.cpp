@@ -47,8 +47,6 @@ TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
 void TForm3::open(int column, const QString &latitudeText, const QString &longitudeText, QChar separator)
 {
     separator_ = separator;
-    coordinate_[0] = latitudeText;
-    coordinate_[1] = longitudeText;
     Edit1->clear();
     Edit2->clear();
     ComboBox1->clear();
@@ -70,8 +68,6 @@ void TForm3::BitBtn1Click()
     const bool second = ComboBox1->count() > 1 && ComboBox1->currentIndex() == 1 &&
                         ComboBox1->currentText() == ComboBox1->itemText(1);
     const QString text = ConverterResultText(Edit1->text(), Edit2->text(), second, separator_);
-    if (!Edit1->text().isEmpty() || !Edit2->text().isEmpty())
-        result_[latitude ? 0 : 1] = text;
     hide();
     emit resultReady(column, text);
 }

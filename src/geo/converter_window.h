@@ -21,10 +21,6 @@ public:
     void open(int column, const QString &latitudeText, const QString &longitudeText, QChar separator);
     void BitBtn1Click();
 
-    // The converter texts per axis (0 latitude, 1 longitude).
-    QString coordinateText(int axis) const { return coordinate_[axis]; }
-    QString resultText(int axis) const { return result_[axis]; }
-
 signals:
     // "OK": write `text` into `column` of the row last clicked in the grid.
     void resultReady(int column, const QString &text);
@@ -37,8 +33,6 @@ private:
     QLineEdit *Edit2;
     QPushButton *BitBtn1;
     QChar separator_ = u'.';
-    QString coordinate_[2];
-    QString result_[2];
 };
 
 }  // namespace orvalis

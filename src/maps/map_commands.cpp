@@ -136,11 +136,10 @@ void MapCommands::DplacercePoisurlacarte1Click()
 
 void MapCommands::AjouterdesPoi1Click()
 {
-    if (tab_.document().clickState().contextLatitude.isEmpty() && tab_.document().clickState().contextLongitude.isEmpty()) {
-        tab_.document().clickState().contextLatitude = QStringLiteral("48,85320");
-        tab_.document().clickState().contextLongitude = QStringLiteral("2,34890");
-    }
-    if (tab_.document().clickState().contextLatitude.isEmpty() || tab_.document().clickState().contextLongitude.isEmpty())
+    const ClickState &click = tab_.document().clickState();
+    if (click.contextLatitude.isEmpty() && click.contextLongitude.isEmpty())
+        tab_.document().setContextPoi(QStringLiteral("48,85320"), QStringLiteral("2,34890"), click.contextDescription);
+    if (click.contextLatitude.isEmpty() || click.contextLongitude.isEmpty())
         return;
     selectCurrentRowCells();
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();

@@ -30,12 +30,9 @@ public:
     // The map file; empty until the private folder exists.
     QString pagePath() const;
     const MapAddresses &addresses() const { return addresses_; }
-    void setAddresses(const MapAddresses &a) { addresses_ = a; }
     bool embeddedChosen() const { return embeddedChosen_(); }
     // True once a page has been written since start-up.
     bool pageWritten() const { return written_; }
-    // True when the last page asked for was written: only then is there a page to show.
-    bool lastWriteSucceeded() const { return lastWriteOk_; }
 
     // Replaces the map file with the page (Windows-1252 bytes); reports and
     // returns false when it cannot be created.
@@ -49,7 +46,6 @@ public:
 
     // Detects the default browser once; later launches use it.
     void detectDefaultBrowser();
-    QString browserCode() const { return code_; }
 
 private:
     bool ensureFolder();

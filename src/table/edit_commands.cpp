@@ -36,8 +36,8 @@ void EditCommands::writeConverterResult(int column, const QString &text)
     const int row = tab_.document().clickState().lastRow;
     if (!tab_.document().table().isValidRow(row))
         return;
-    tab_.document().setCell(row, column, text);
-    tab_.document().setModified(true);  // a result equal to the cell still counts, as before
+    if (!tab_.document().setCell(row, column, text))
+        tab_.document().setModified(true);  // a result equal to the cell still counts, as before
 }
 
 void EditCommands::ModifierletextedecePoi1Click()

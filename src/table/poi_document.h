@@ -4,7 +4,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace orvalis {
 
@@ -14,17 +17,25 @@ enum class PinMode { View, Move, Add };
 // The first tab's state: the POI table and what is known about it. Windows
 // show it and commands change it through these functions, whose signals let
 // every view follow; nothing is read back from a widget.
+//
+// Edits, deletions and pins are commands on the document's history, which
+// says what is unsaved: back at the state of the last load or save, nothing is.
 class PoiDocument : public QObject {
     Q_OBJECT
 public:
     explicit PoiDocument(const QString &programCaption, QObject *parent = nullptr);
 
-    PoiTable &table() { return table_; }
     const PoiTable &table() const { return table_; }
 
-    // Unsaved changes (the "*" mark).
+    // Unsaved changes (the "*" mark): the history away from its saved state,
+    // or a change that left nothing to take back (edit mode left, a converter
+    // result equal to its cell).
     bool modified() const { return modified_; }
+    // true: such a change; false: what the table holds now is saved.
     void setModified(bool modified);
+    // A new table: nothing to take back, nothing unsaved.
+    void clearHistory();
+    QUndoStack &history() { return history_; }
     // The window caption: the file loaded or saved last, the program's name before.
     QString caption() const { return caption_; }
     void setCaption(const QString &caption);
@@ -50,20 +61,19 @@ public:
     bool movingEditedRow() const { return movingEditedRow_; }
     void setMovingEditedRow(bool moving) { movingEditedRow_ = moving; }
     // The last clicked cell, the current row and the context POI of the row menu.
-    ClickState &clickState() { return click_; }
     const ClickState &clickState() const { return click_; }
+    void setLastClicked(int col, int row);
+    void setCurrentRow(int row);
+    void setContextPoi(const QString &latitude, const QString &longitude, const QString &description);
 
     // Changes of the table, announced before and after so the grid keeps its selection.
     void resetTable(const std::function<void(PoiTable &)> &change);
     // Rows keep their places on screen: a selection stays on the same row numbers.
     void rearrange(const std::function<void(PoiTable &)> &change);
-    // Removes a POI (the only one leaves a blank row): one fewer, and a change.
-    void removeRow(int row);
-    // Appends a row for a new POI, or fills the blank row of an empty table; returns its row.
-    int appendRow();
-    void rowsChanged(int first, int last);
 
-    // The table's writes, each followed by the views and marked as a change.
+    // The user's changes, each one a step of the history.
+    // Removes a POI (the only one leaves a blank row): one fewer in the count.
+    void removeRow(int row);
     // A cell's new text (an edit, a converter result); false when it was the same.
     bool setCell(int row, int field, const QString &text);
     // A POI's new place (a pin moved on the map).
@@ -71,6 +81,11 @@ public:
     // A new POI (a pin added on the map): numbered after the largest N°, one more
     // in the count; returns its row.
     int addPoi(const QString &latitude, const QString &longitude, const QString &description);
+
+    // What the history's steps do and undo, on the POI wherever it stands now.
+    void writeFields(PoiTable::RowId id, const std::vector<std::pair<int, QString>> &fields);
+    PoiTable::TakenRow takeRow(PoiTable::RowId id, int poiCount);
+    void restoreRow(const PoiTable::TakenRow &taken, int poiCount);
 
 signals:
     void modifiedChanged(bool modified);
@@ -90,13 +105,17 @@ signals:
     void rearranged();
     void aboutToRemoveRow(int row);
     void rowWasRemoved(int row);
-    void aboutToAppendRow(int row);
-    void rowWasAppended(int row);
+    void aboutToInsertRow(int row);
+    void rowWasInserted(int row);
     void rowsWereChanged(int first, int last);
 
 private:
+    void updateModified();
+
     PoiTable table_;
+    QUndoStack history_;
     bool modified_ = false;
+    bool changedOutsideHistory_ = false;
     QString caption_;
     QString importFolder_;
     int poiCount_ = -1;

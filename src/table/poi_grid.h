@@ -15,7 +15,6 @@ public:
     explicit PoiGrid(QWidget *parent = nullptr);
 
     void setPoiModel(PoiTableModel *model);
-    PoiTableModel *poiModel() const { return model_; }
 
     // Documented row numbers: 1..n; 0 is the title row.
     void selectRows(int top, int bottom);

@@ -18,8 +18,8 @@ PoiTableModel::PoiTableModel(PoiDocument &document, QObject *parent)
     connect(&document, &PoiDocument::rearranged, this, [this] { emit layoutChanged(); });
     connect(&document, &PoiDocument::aboutToRemoveRow, this, [this](int row) { beginRemoveRows({}, row - 1, row - 1); });
     connect(&document, &PoiDocument::rowWasRemoved, this, [this] { endRemoveRows(); });
-    connect(&document, &PoiDocument::aboutToAppendRow, this, [this](int row) { beginInsertRows({}, row - 1, row - 1); });
-    connect(&document, &PoiDocument::rowWasAppended, this, [this] { endInsertRows(); });
+    connect(&document, &PoiDocument::aboutToInsertRow, this, [this](int row) { beginInsertRows({}, row - 1, row - 1); });
+    connect(&document, &PoiDocument::rowWasInserted, this, [this] { endInsertRows(); });
     connect(&document, &PoiDocument::rowsWereChanged, this, &PoiTableModel::rowsChanged);
 }
 
@@ -62,10 +62,8 @@ bool PoiTableModel::setData(const QModelIndex &index, const QVariant &value, int
 {
     if (!index.isValid() || role != Qt::EditRole || index.column() == FieldNumber)
         return false;
-    const int row = index.row() + 1;
-    // Through the document, which marks the change; the same text changes nothing.
-    if (document_.setCell(row, index.column(), value.toString()))
-        emit cellEdited(row, index.column());
+    // Through the document, which keeps the change in its history; the same text changes nothing.
+    document_.setCell(index.row() + 1, index.column(), value.toString());
     return true;
 }
 
@@ -88,12 +86,6 @@ Qt::ItemFlags PoiTableModel::flags(const QModelIndex &index) const
     if (editable_)
         f |= Qt::ItemIsEditable;
     return f;
-}
-
-void PoiTableModel::tableReset()
-{
-    beginResetModel();
-    endResetModel();
 }
 
 void PoiTableModel::rowsChanged(int firstRow, int lastRow)

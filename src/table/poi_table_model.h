@@ -25,10 +25,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    PoiTable &table() { return table_; }
+    const PoiTable &table() const { return table_; }
 
-    // For a table changed behind the document's back (tests): the view starts afresh.
-    void tableReset();
     void rowsChanged(int firstRow, int lastRow);
 
     void setEditable(bool editable) { editable_ = editable; }
@@ -38,13 +36,9 @@ public:
     void setBusy(bool busy);
     bool busy() const { return busy_; }
 
-signals:
-    // A cell's text was changed by the in-place editor.
-    void cellEdited(int row, int field);
-
 private:
     PoiDocument &document_;
-    PoiTable &table_;
+    const PoiTable &table_;
     bool editable_ = false;
     bool busy_ = false;
     QColor fixed_{Qt::yellow};

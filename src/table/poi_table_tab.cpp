@@ -10,6 +10,7 @@
 
 #include "app/app_context.h"
 #include "app/widgets_util.h"
+#include "files/listing_painter.h"
 #include "maps/embedded_browser.h"
 #include "table/poi_grid.h"
 #include "table/poi_table_model.h"
@@ -24,8 +25,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace orvalis {
@@ -69,7 +72,7 @@ PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
 {
     setObjectName(QStringLiteral("TabSheet1"));
     model_ = new PoiTableModel(doc_, this);
-    files_ = std::make_unique<FileCommands>(*this);
+    files_ = std::make_unique<FileCommands>(ctx_, doc_, static_cast<FileCommandsView &>(*this));
     search_ = std::make_unique<SearchCommands>(*this);
     edits_ = std::make_unique<EditCommands>(*this);
     table_commands_ = std::make_unique<TableCommands>(*this);
@@ -209,67 +212,26 @@ void PoiTableTab::buildControls()
 
     setCommandButtonsEnabled(false);
 
-    connect(BitBtn3, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn3Click();
-    });
-    connect(BitBtn4, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        table_commands_->BitBtn4Click();
-    });
+    onCommand(BitBtn3, &QPushButton::clicked, [this] { files_->BitBtn3Click(); });
+    onCommand(BitBtn4, &QPushButton::clicked, [this] { table_commands_->BitBtn4Click(); });
     connect(Edit6, &QLineEdit::textChanged, this, &PoiTableTab::Edit6Change);
     connect(SG1, &PoiGrid::mouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers mods, int col, int row, QPoint at) {
-        if (row == 0)
-            commitEdit();  // a header sort moves the rows
-        table_commands_->SG1MouseUp(button, mods, col, row, at);
+        runCommand([&] { table_commands_->SG1MouseUp(button, mods, col, row, at); });
     });
     connect(SG1, &PoiGrid::selectCell, this, [this](int col, int row) { edits_->SG1SelectCell(col, row); });
-    connect(BitBtn8, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        search_->BitBtn8Click();
-    });
-    connect(BitBtn9, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        search_->BitBtn9Click();
-    });
+    onCommand(BitBtn8, &QPushButton::clicked, [this] { search_->BitBtn8Click(); });
+    onCommand(BitBtn9, &QPushButton::clicked, [this] { search_->BitBtn9Click(); });
     connect(Edit13, &QLineEdit::textChanged, this, [this] { search_->Edit13Change(); });
-    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] {
-        commitEdit();
-        search_->BitBtn8Click();
-    }));
-    connect(BitBtn11, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn11Click();
-    });
-    connect(BitBtn7, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn7Click();
-    });
-    connect(BitBtn15, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn15Click();
-    });
-    connect(BitBtn16, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn16Click();
-    });
-    connect(BitBtn18, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn18Click();
-    });
-    connect(BitBtn10, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        files_->BitBtn10Click();
-    });
-    connect(BitBtn12, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        maps_->BitBtn12Click();
-    });
-    connect(BitBtn20, &QPushButton::clicked, this, &PoiTableTab::BitBtn20Click);
-    connect(BitBtn17, &QPushButton::clicked, this, [this] {
-        commitEdit();
-        maps_->BitBtn17Click();
-    });
+    Edit13->installEventFilter(new EnterReleaseFilter(this, [this] { runCommand([this] { search_->BitBtn8Click(); }); }));
+    onCommand(BitBtn11, &QPushButton::clicked, [this] { files_->BitBtn11Click(); });
+    onCommand(BitBtn7, &QPushButton::clicked, [this] { files_->BitBtn7Click(); });
+    onCommand(BitBtn15, &QPushButton::clicked, [this] { files_->BitBtn15Click(); });
+    onCommand(BitBtn16, &QPushButton::clicked, [this] { files_->BitBtn16Click(); });
+    onCommand(BitBtn18, &QPushButton::clicked, [this] { files_->BitBtn18Click(); });
+    onCommand(BitBtn10, &QPushButton::clicked, [this] { files_->BitBtn10Click(); });
+    onCommand(BitBtn12, &QPushButton::clicked, [this] { maps_->BitBtn12Click(); });
+    onCommand(BitBtn20, &QPushButton::clicked, [this] { BitBtn20Click(); });
+    onCommand(BitBtn17, &QPushButton::clicked, [this] { maps_->BitBtn17Click(); });
 }
 
 void PoiTableTab::buildPopupMenu()
@@ -279,10 +241,7 @@ void PoiTableTab::buildPopupMenu()
     auto add = [this](const QString &name, const QString &caption, const QString &icon, std::function<void()> handler) {
         QAction *a = PopupMenu1->addAction(QIcon::fromTheme(icon), caption);
         a->setObjectName(name);
-        connect(a, &QAction::triggered, this, [this, handler] {
-            commitEdit();
-            handler();
-        });
+        onCommand(a, &QAction::triggered, std::move(handler));
         return a;
     };
     VisualisercePoisurlacarte1 = add(QStringLiteral("VisualisercePoisurlacarte1"), QStringLiteral("Visualiser ce Poi sur la carte"),
@@ -303,6 +262,20 @@ void PoiTableTab::buildPopupMenu()
                                   QStringLiteral("document-edit"), [this] { edits_->ModifierletextedecePoi1Click(); });
     SupprimercePoi1 = add(QStringLiteral("SupprimercePoi1"), QStringLiteral("Supprimer ce Poi"), QStringLiteral("edit-delete"),
                           [this] { edits_->SupprimercePoi1Click(); });
+    // Undo and redo after the seven items; their keys work from anywhere on the tab.
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    QUndoStack &history = doc_.history();
+    Annulerladerniremodification1 = add(QStringLiteral("Annulerladerniremodification1"), QStringLiteral("Annuler la dernière modification"),
+                                        QStringLiteral("edit-undo"), [&history] { history.undo(); });
+    Rtablir1 = add(QStringLiteral("Rtablir1"), QStringLiteral("Rétablir"), QStringLiteral("edit-redo"), [&history] { history.redo(); });
+    Annulerladerniremodification1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Rtablir1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    addAction(Annulerladerniremodification1);
+    addAction(Rtablir1);
+    Annulerladerniremodification1->setEnabled(history.canUndo());
+    Rtablir1->setEnabled(history.canRedo());
+    connect(&history, &QUndoStack::canUndoChanged, Annulerladerniremodification1, &QAction::setEnabled);
+    connect(&history, &QUndoStack::canRedoChanged, Rtablir1, &QAction::setEnabled);
 }
 
 void PoiTableTab::setMapWindow(TForm2 *window)
@@ -366,8 +339,6 @@ void PoiTableTab::bindDocument()
         if (!ready)
             BitBtn17->hide();
     });
-    // An edit shows the mark at once: closing or loading then asks first.
-    connect(model_, &PoiTableModel::cellEdited, this, [this] { doc_.setModified(true); });
 }
 
 void PoiTableTab::refreshBasePanel()
@@ -431,27 +402,26 @@ void PoiTableTab::showTabBrowser()
 void PoiTableTab::buildShortcuts()
 {
     // Active while the first tab is shown.
-    auto *open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, [this] {
-        commitEdit();
-        files_->BitBtn3Click();
-    });
-    auto *find = new QShortcut(QKeySequence::Find, this);
-    connect(find, &QShortcut::activated, this, [this] {
+    auto shortcut = [this](const QKeySequence &keys, std::function<void()> command) {
+        onCommand(new QShortcut(keys, this), &QShortcut::activated, std::move(command));
+    };
+    shortcut(QKeySequence::Open, [this] { files_->BitBtn3Click(); });
+    shortcut(QKeySequence::Find, [this] {
         if (Edit13->isVisible())
             Edit13->setFocus(Qt::ShortcutFocusReason);
     });
-    auto *next = new QShortcut(QKeySequence(Qt::Key_F3), this);
-    connect(next, &QShortcut::activated, this, [this] {
+    shortcut(QKeySequence(Qt::Key_F3), [this] {
         if (BitBtn9->isVisible())
             search_->BitBtn9Click();
     });
-    connect(SG1, &PoiGrid::menuKeyPressed, this, &PoiTableTab::openRowMenuFromKeyboard);
+    connect(SG1, &PoiGrid::menuKeyPressed, this, [this] { runCommand([this] { openRowMenuFromKeyboard(); }); });
 }
 
-void PoiTableTab::commitEdit()
+void PoiTableTab::runCommand(const std::function<void()> &command)
 {
+    // What is being typed in a cell belongs to the table before any command reads or changes it.
     SG1->commitOpenEditor();
+    command();
 }
 
 void PoiTableTab::openRowMenuFromKeyboard()
@@ -488,6 +458,24 @@ void PoiTableTab::setCommandButtonsEnabled(bool enabled)
 {
     for (QPushButton *b : {BitBtn7, BitBtn8, BitBtn10, BitBtn11, BitBtn15, BitBtn16, BitBtn18})
         b->setEnabled(enabled);
+}
+
+std::pair<int, int> PoiTableTab::selectedRows() const
+{
+    return SG1->selectedRange();
+}
+
+std::unique_ptr<QPrinter> PoiTableTab::printer()
+{
+    return printerFactory_ ? printerFactory_() : DefaultPrinter();
+}
+
+void PoiTableTab::tableLoaded()
+{
+    setEdit6(QStringLiteral("1"));
+    SG1->setEditOptions(false);
+    SG1->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
+    SG1->setFixedColor(Qt::yellow);
 }
 
 QString PoiTableTab::poiCount() const

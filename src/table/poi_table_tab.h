@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/file_commands.h"
 #include "table/poi_document.h"
 #include "table/poi_table.h"
 
@@ -35,7 +36,7 @@ class SystemServices;
 class TForm2;
 
 // Tab 1: the POI table with its load, distance, search, save, print and map commands.
-class PoiTableTab : public QWidget {
+class PoiTableTab : public QWidget, private FileCommandsView {
     Q_OBJECT
 public:
     PoiTableTab(AppContext &ctx, QWidget *parent = nullptr);
@@ -48,14 +49,13 @@ public:
     void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory) { printerFactory_ = std::move(factory); }
 
     PoiDocument &document() { return doc_; }
-    PoiTable &table() { return table_; }
     const PoiTable &table() const { return table_; }
     // The text of the POI count label.
     QString poiCount() const;
     PoiTableModel *model() const { return model_; }
     PoiGrid *grid() const { return SG1; }
     EmbeddedBrowser *tabBrowser() const { return CppWebBrowser3; }
-    ClickState &clickState() { return doc_.clickState(); }
+    const ClickState &clickState() const { return doc_.clickState(); }
     bool editMode() const { return doc_.editMode(); }
     PinMode pinMode() const { return doc_.pinMode(); }
     QString importFolder() const { return doc_.importFolder(); }
@@ -79,8 +79,9 @@ public:
     void showTabBrowser();
     void BitBtn20Click();  // "Abandon"
     void Edit6Change();
-    // Commits a cell being typed in; every command that reads or replaces the table calls it first.
-    void commitEdit();
+    // Runs a command of the tab (a button, a key, a menu item, a drop, the close
+    // question) once a cell being typed in is committed: none can lose the text.
+    void runCommand(const std::function<void()> &command);
     // Keyboard: the row menu on the current row (Menu key, Shift+F10).
     void openRowMenuFromKeyboard();
 
@@ -93,9 +94,8 @@ signals:
 public:
     // What the commands use: the context, the sort order, and the controls by what they show.
     AppContext &context() { return ctx_; }
-    const QCollator &collator() const { return collator_; }
-    const std::function<std::unique_ptr<QPrinter>()> &printerFactory() const { return printerFactory_; }
-    void setBusy(bool busy);
+    const QCollator &collator() const override { return collator_; }
+    void setBusy(bool busy) override;
     int baseRow() const;
     void setEdit6(const QString &text);
     QString searchText() const;
@@ -111,6 +111,17 @@ public:
     void showReadBack(const QString &text);
 
 private:
+    // What the file commands ask of the tab.
+    QWidget *dialogParent() override { return this; }
+    std::pair<int, int> selectedRows() const override;
+    std::unique_ptr<QPrinter> printer() override;
+    void tableLoaded() override;
+
+    template <typename Sender, typename Signal>
+    void onCommand(Sender *sender, Signal signal, std::function<void()> command)
+    {
+        connect(sender, signal, this, [this, command = std::move(command)] { runCommand(command); });
+    }
     void buildControls();
     void buildPopupMenu();
     void buildShortcuts();
@@ -123,7 +134,7 @@ private:
 
     AppContext &ctx_;
     PoiDocument doc_;
-    PoiTable &table_;
+    const PoiTable &table_;
     PoiTableModel *model_ = nullptr;
     QCollator collator_;
     std::function<std::unique_ptr<QPrinter>()> printerFactory_;
@@ -170,6 +181,8 @@ private:
     QAction *AjouterdesPoi1;
     QAction *ModifierletextedecePoi1;
     QAction *SupprimercePoi1;
+    QAction *Annulerladerniremodification1;
+    QAction *Rtablir1;
     QWidget *gridArea_;
 };
 

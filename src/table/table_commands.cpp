@@ -44,8 +44,7 @@ void TableCommands::BitBtn4Click()
 
 void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, int col, int row, QPoint globalPos)
 {
-    tab_.document().clickState().lastCol = col;
-    tab_.document().clickState().lastRow = row;
+    tab_.document().setLastClicked(col, row);
     if (row == 0) {
         BusyIndicator busy(&tab_, tab_.table().lastRow() > kLongTable);
         tab_.setBusy(true);
@@ -66,17 +65,16 @@ void TableCommands::SG1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, in
     if (button == Qt::LeftButton) {
         tab_.LeaveMapMode();
         tab_.setEdit6(tab_.table().field(row, FieldNumber));
-        tab_.document().clickState().currentRow = row;
+        tab_.document().setCurrentRow(row);
         emit tab_.coordinatesClicked(tab_.table().field(row, FieldLatitude), tab_.table().field(row, FieldLongitude));
         return;
     }
     if (button == Qt::RightButton && col >= 1) {
         const bool empty = tab_.table().isEmptyForMenu();
         tab_.enableRowMenu(!empty);
-        tab_.document().clickState().contextLatitude = tab_.table().field(row, FieldLatitude);
-        tab_.document().clickState().contextLongitude = tab_.table().field(row, FieldLongitude);
-        tab_.document().clickState().contextDescription = tab_.table().field(row, FieldDescription);
-        tab_.document().clickState().currentRow = row;
+        tab_.document().setContextPoi(tab_.table().field(row, FieldLatitude), tab_.table().field(row, FieldLongitude),
+                                      tab_.table().field(row, FieldDescription));
+        tab_.document().setCurrentRow(row);
         if (!tab_.document().editMode()) {
             tab_.popupRowMenu(globalPos);
             return;

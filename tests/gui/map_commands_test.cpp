@@ -111,13 +111,13 @@ TEST(MapCommands, SelectionMapInTheMapWindow)
 TEST(MapCommands, SelectionMapLimitedToFiftyThousandRows)
 {
     MapApp app;
-    PoiTable &t = app.tab()->table();
-    t.setRowCount(50002);
-    for (int r = 1; r <= 50001; ++r) {
-        t.setField(r, FieldLatitude, QStringLiteral("48"));
-        t.setField(r, FieldLongitude, QStringLiteral("2"));
-    }
-    app.tab()->model()->tableReset();
+    app.tab()->document().resetTable([](PoiTable &t) {
+        t.setRowCount(50002);
+        for (int r = 1; r <= 50001; ++r) {
+            t.setField(r, FieldLatitude, QStringLiteral("48"));
+            t.setField(r, FieldLongitude, QStringLiteral("2"));
+        }
+    });
     app.tab()->grid()->selectRows(1, 50001);
     app.trigger("VisualiserlesPoiselectionnssurlacarte1");
     EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Tableau limité à 50.000 lignes"});

@@ -121,7 +121,7 @@ TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
 {
     PinApp app;
     const QString description = app.cell(3, FieldDescription);
-    app.tab()->table().setField(3, FieldDistance, QStringLiteral("12 km"));
+    app.tab()->document().setCell(3, FieldDistance, QStringLiteral("12 km"));
     app.menu(3, "DplacercePoisurlacarte1");
     EXPECT_EQ(app.tab()->pinMode(), PinMode::Move);
     ASSERT_TRUE(app.mapReady());
@@ -250,8 +250,8 @@ TEST(Adapter, EveryPageTypeRunsWithoutScriptErrors)
 TEST(PinMove, BlanksAroundTheCellsKeepTheirValueWithoutADrag)
 {
     PinApp app;
-    app.tab()->table().setField(2, FieldLatitude, QStringLiteral("48,8532 "));
-    app.tab()->table().setField(2, FieldLongitude, QStringLiteral(" 2,3489"));
+    app.tab()->document().setCell(2, FieldLatitude, QStringLiteral("48,8532 "));
+    app.tab()->document().setCell(2, FieldLongitude, QStringLiteral(" 2,3489"));
     app.menu(2, "DplacercePoisurlacarte1");
     ASSERT_TRUE(app.mapReady());
     EXPECT_EQ(app.js("String(orvalisMaps.markers[0].getPosition().lat())"), "48.8532");
@@ -312,7 +312,7 @@ TEST(MapSafety, GeocodedAddressReachesThePageAsText)
 TEST(PinMove, AnUnmovedPinChangesNothing)
 {
     PinApp app;
-    app.tab()->table().setField(2, FieldLatitude, QStringLiteral("48,85320"));
+    app.tab()->document().setCell(2, FieldLatitude, QStringLiteral("48,85320"));
     app.tab()->setModified(false);
     app.menu(2, "DplacercePoisurlacarte1");
     ASSERT_TRUE(app.mapReady());

@@ -51,17 +51,17 @@ int Records(const QByteArray &ov2)
 
 }  // namespace
 
-TEST(Save, AllRowsCountsRowsNotRecords)
+TEST(Save, AllRowsCountsThePoisWritten)
 {
     SaveApp app;
-    app.tab()->table().setField(3, FieldLongitude, QString());
+    app.tab()->document().setCell(3, FieldLongitude, QString());
     app.tab()->setModified(true);
     const QString out = app.temp.filePath("all.ov2");
     app.dialogs.fileNames = {out};
     app.click("BitBtn11");
     EXPECT_EQ(Records(app.read(out)), 6);
     EXPECT_EQ(app.dialogs.texts("information"),
-              QStringList{"Le fichier\n" + out + "\na été correctement créé.\n\nIl contient 7 POIs"});
+              QStringList{"Le fichier\n" + out + "\na été correctement créé.\n\nIl contient 6 POIs"});
     EXPECT_EQ(app.form1->windowTitle(), out);
     EXPECT_FALSE(app.tab()->isModified());
     // The dialog opened in the folder of the loaded file, with its filter and suffix.
@@ -195,13 +195,13 @@ TEST(Print, EveryRowAndTheFooterReachThePaperOnA4AndLetter)
                 UsePaper(*p, QPageSize(paper));  // as a queue's default paper is applied
                 return p;
             });
-            PoiTable &t = app.tab()->table();
-            t.setRowCount(rows + 1);
-            for (int r = 1; r <= rows; ++r) {
-                t.setNumber(r, r);
-                t.setField(r, FieldDescription, QStringLiteral("POI-%1-end").arg(r));
-            }
-            app.tab()->model()->tableReset();
+            app.tab()->document().resetTable([&](PoiTable &t) {
+                t.setRowCount(rows + 1);
+                for (int r = 1; r <= rows; ++r) {
+                    t.setNumber(r, r);
+                    t.setField(r, FieldDescription, QStringLiteral("POI-%1-end").arg(r));
+                }
+            });
             app.tab()->grid()->selectRows(1, rows);
             app.click("BitBtn10");
             const QStringList pages = PdfPages(pdf);

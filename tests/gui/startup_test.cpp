@@ -69,7 +69,7 @@ TEST(Startup, InitialStatesOfTheFirstTab)
     EXPECT_EQ(app.find("BitBtn17")->toolTip(), QStringLiteral("Détails de cette cache sur le site Geocaching.com"));
 }
 
-TEST(Startup, PopupMenuHasItsEightItemsInOrder)
+TEST(Startup, PopupMenuHasItsEightItemsInOrderThenUndoAndRedo)
 {
     AppFixture app;
     auto *menu = app.find<QMenu>("PopupMenu1");
@@ -79,8 +79,10 @@ TEST(Startup, PopupMenuHasItsEightItemsInOrder)
         names << a->objectName();
     EXPECT_EQ(names, (QStringList{"VisualisercePoisurlacarte1", "VisualiserlesPoiselectionnssurlacarte1",
                                   "TraceruncercleunedistancedunPoi1", "N1", "DplacercePoisurlacarte1", "AjouterdesPoi1",
-                                  "ModifierletextedecePoi1", "SupprimercePoi1"}));
+                                  "ModifierletextedecePoi1", "SupprimercePoi1", "N2", "Annulerladerniremodification1", "Rtablir1"}));
     EXPECT_EQ(menu->actions().at(5)->text(), QStringLiteral("Ajouter une nouvelle punaise (Nouveau Poi)"));
+    EXPECT_EQ(menu->actions().at(9)->text(), QStringLiteral("Annuler la dernière modification"));
+    EXPECT_EQ(menu->actions().at(10)->text(), QStringLiteral("Rétablir"));
     EXPECT_TRUE(menu->actions().at(3)->isSeparator());
 }
 
@@ -160,7 +162,7 @@ TEST(Close, ModifiedTableAsksAndCancelKeepsTheWindow)
 {
     AppFixture app;
     app.show();
-    app.tab()->table().setField(1, FieldDescription, QStringLiteral("gardé"));
+    app.tab()->document().setCell(1, FieldDescription, QStringLiteral("gardé"));
     app.tab()->setModified(true);
     app.dialogs.answers = {false};
     EXPECT_FALSE(app.form1->close());
