@@ -29,9 +29,8 @@ QString SavedDescriptions(const QString &path)
 
 }  // namespace
 
-// Keys, and a button pressed without the editor losing the focus (a screen
-// reader's press, a script): the typed text is in the table first.
-TEST(TabCommands, EveryShortcutAndButtonKeepsWhatIsBeingTyped)
+// The keys of the tab: the typed text is in the table first.
+TEST(TabCommands, ShortcutsKeepWhatIsBeingTyped)
 {
     LoadedApp app;
     app.load(app.path);
@@ -52,7 +51,14 @@ TEST(TabCommands, EveryShortcutAndButtonKeepsWhatIsBeingTyped)
         ++row;
     }
     EXPECT_TRUE(app.marked());
-    // "OV2" with the editor open: the file holds the text as typed.
+}
+
+// A button pressed without the editor losing the focus (a screen reader's
+// press, a script): "OV2" writes the text as typed.
+TEST(TabCommands, AButtonPressedWithTheEditorOpenSavesWhatIsTyped)
+{
+    LoadedApp app;
+    app.load(app.path);
     QLineEdit *editor = TypeWithoutEnter(app, 3, QStringLiteral("SAVED"));
     ASSERT_NE(editor, nullptr);
     const QString out = app.temp.filePath("all.ov2");
