@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
@@ -138,6 +139,48 @@ TEST(PinMove, DragWritesOnlyTheCoordinatesOfTheCurrentRow)
     EXPECT_EQ(app.cell(3, FieldDistance), QStringLiteral("12 km"));
     EXPECT_TRUE(app.tab()->isModified());
     EXPECT_EQ(app.tab()->pinMode(), PinMode::View);
+}
+
+// A moved pin and an added one are steps of the history like any edit:
+// taken back after a sort, wherever their rows went.
+TEST(PinUndo, MovedAndAddedPinsAreTakenBackAfterASort)
+{
+    PinApp app;
+    const QString description = app.cell(3, FieldDescription), latitude = app.cell(3, FieldLatitude);
+    app.menu(3, "DplacercePoisurlacarte1");
+    ASSERT_TRUE(app.mapReady());
+    app.js("orvalisMaps.dragMarker(0, -33.868820, 151.209296)");
+    app.valider();
+    app.menu(1, "AjouterdesPoi1");
+    ASSERT_TRUE(app.mapReady());
+    app.js("orvalisMaps.clickMap(0, 48.8532, 2.3489)");
+    app.js("orvalisMaps.dragMarker(0, 48.8532, 2.3489)");
+    app.valider();
+    ASSERT_EQ(app.tab()->grid()->verticalHeader()->count(), 6);
+    ClickCell(app.tab()->grid(), 0, FieldLatitude);
+    auto rowOf = [&](const QString &text) {
+        for (int r = 1; r <= app.tab()->grid()->model()->rowCount(); ++r)
+            if (app.cell(r, FieldDescription) == text)
+                return r;
+        return 0;
+    };
+    auto key = [&](Qt::Key key) {
+        QApplication::setActiveWindow(app.form1.get());
+        QTest::keyClick(app.tab()->grid(), key, Qt::ControlModifier);
+    };
+    key(Qt::Key_Z);
+    EXPECT_EQ(app.tab()->grid()->verticalHeader()->count(), 5);
+    EXPECT_EQ(rowOf(QStringLiteral("*** Nouveau Poi ***")), 0);
+    EXPECT_EQ(app.find<QLabel>("Label9")->text(), QStringLiteral("5"));
+    key(Qt::Key_Z);
+    EXPECT_EQ(app.cell(rowOf(description), FieldLatitude), latitude);
+    EXPECT_FALSE(app.tab()->isModified());
+    key(Qt::Key_Y);
+    key(Qt::Key_Y);
+    EXPECT_EQ(app.cell(rowOf(description), FieldLatitude), QStringLiteral("-33,8688"));
+    EXPECT_GT(rowOf(QStringLiteral("*** Nouveau Poi ***")), 0);
+    EXPECT_EQ(app.cell(6, FieldNumber), QStringLiteral("6"));  // N° still counts the rows
+    EXPECT_TRUE(app.tab()->isModified());
 }
 
 TEST(PinMove, WithoutTheAnchorThePanelIsRead)
