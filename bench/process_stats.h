@@ -19,6 +19,12 @@ inline long StatusKiB(const char *field)
     return 0;
 }
 inline long PeakKiB() { return StatusKiB("VmHWM:"); }
+// Starts the peak over from the present size (Linux: "5" to clear_refs); false when it cannot.
+inline bool ResetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
 inline long RssKiB() { return StatusKiB("VmRSS:"); }
 
 // CPU time of the process so far, user and system, in milliseconds.
