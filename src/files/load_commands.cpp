@@ -63,21 +63,23 @@ void FileCommands::loadFile(const QString &path)
         ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
-    // A file that would not fit in memory is refused before the table is emptied:
-    // one whose bytes alone would not fit before it is read, then on its rows.
+    // A file that would not fit in memory is refused before it is read, and
+    // before the table is emptied: its rows are counted a block at a time.
     const qint64 available = ctx_.env.availableMemory ? ctx_.env.availableMemory() : -1;
-    const int freedRows = doc_.table().isEmptyForAdd() ? 0 : doc_.table().lastRow();
-    const auto refuse = [&] { ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
-    if (kind != PoiFileKind::Other && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
-        refuse();
-        return;
+    if (kind != PoiFileKind::Other && available >= 0) {
+        const qint64 records = CountRecords(kind, file.descriptor());
+        if (records < 0) {
+            ctx_.dialogs.message(view_.dialogParent(), cannotRead);
+            return;
+        }
+        const int freedRows = doc_.table().isEmptyForAdd() ? 0 : doc_.table().lastRow();
+        if (EstimatedLoadBytes(kind, file.size(), records) - TableBytes(freedRows) > available) {
+            ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
+            return;
+        }
     }
     if (kind != PoiFileKind::Other && !file.readAll()) {
         ctx_.dialogs.message(view_.dialogParent(), cannotRead);
-        return;
-    }
-    if (available >= 0 && EstimatedLoadBytes(kind, file.data(), freedRows) > available) {
-        refuse();
         return;
     }
 

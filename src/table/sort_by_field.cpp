@@ -477,8 +477,41 @@ bool RecordOrder::itemLess(const Item &a, const Item &b) const
     return tieLess(a.row, b.row);
 }
 
+namespace {
+
+// Rows whose fields hold the same texts: equal records under any collation.
+// Duplicated POIs are settled so, without the collation's keys.
+bool SameTexts(const PoiTable &table, int rowA, int rowB)
+{
+    for (int f = 1; f < kFieldCount; ++f) {
+        bool same = false;
+        table.visitFieldRaw(
+            rowA, f,
+            [&](const char *a, qsizetype n) {
+                table.visitFieldRaw(
+                    rowB, f, [&](const char *b, qsizetype m) { same = n == m && std::memcmp(a, b, static_cast<size_t>(n)) == 0; },
+                    [&](QStringView) {});
+            },
+            [&](QStringView a) {
+                table.visitFieldRaw(rowB, f, [&](const char *, qsizetype) {}, [&](QStringView b) { same = a == b; });
+            });
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+// Rows whose collation keys or records are kept for further ties; past that,
+// they are made again at each tie: slower, but a table of ties cannot double
+// the memory of a sort.
+constexpr size_t kKeptTies = 1 << 16;
+
+}  // namespace
+
 bool RecordOrder::tieLess(int rowA, int rowB) const
 {
+    if (SameTexts(table_, rowA, rowB))
+        return false;
     // The collator and the caches are not for two threads at once; ties are rare.
     const std::lock_guard<std::mutex> lock(tying_);
     if (compareTies_)
@@ -486,27 +519,31 @@ bool RecordOrder::tieLess(int rowA, int rowB) const
     return fullKey(rowA).compare(fullKey(rowB)) < 0;
 }
 
-const QString &RecordOrder::record(int row) const
+QString RecordOrder::record(int row) const
 {
-    auto it = records_.find(row);
-    if (it == records_.end())
-        it = records_.emplace(row, SortRecord(table_, row, k_)).first;
-    return it->second;
+    if (const auto it = records_.find(row); it != records_.end())
+        return it->second;
+    QString made = SortRecord(table_, row, k_);
+    if (records_.size() < kKeptTies)
+        records_.emplace(row, made);
+    return made;
+}
+
+QCollatorSortKey RecordOrder::fullKey(int row) const
+{
+    // ICU sort keys, made only for rows whose fast keys tie (few: kept in a map).
+    if (const auto it = full_.find(row); it != full_.end())
+        return it->second;
+    QCollatorSortKey made = collator_.sortKey(SortRecord(table_, row, k_));
+    if (full_.size() < kKeptTies)
+        full_.emplace(row, made);
+    return made;
 }
 
 bool RecordOrder::less(int rowA, int rowB) const
 {
     assert(!items_.empty());
     return itemLess(items_[static_cast<size_t>(rowA - 1)], items_[static_cast<size_t>(rowB - 1)]);
-}
-
-const QCollatorSortKey &RecordOrder::fullKey(int row) const
-{
-    // ICU sort keys, made only for rows whose fast keys tie (few: kept in a map).
-    auto it = full_.find(row);
-    if (it == full_.end())
-        it = full_.emplace(row, collator_.sortKey(SortRecord(table_, row, k_))).first;
-    return it->second;
 }
 
 std::vector<int> RecordOrder::sortedRows()

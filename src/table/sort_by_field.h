@@ -43,8 +43,8 @@ private:
     bool itemLess(const Item &a, const Item &b) const;
     // Records whose fast keys tie, in the collator's own order.
     bool tieLess(int rowA, int rowB) const;
-    const QCollatorSortKey &fullKey(int row) const;
-    const QString &record(int row) const;
+    QCollatorSortKey fullKey(int row) const;
+    QString record(int row) const;
 
     const PoiTable &table_;
     int k_;

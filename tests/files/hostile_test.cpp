@@ -219,33 +219,3 @@ TEST(HostileFiles, NamesThatAreNotUtf8AreFound)
     ::unlink(raw.constData());  // a name the folder's removal cannot spell
 }
 
-TEST(HostileFiles, LoadsThatWouldNotFitInMemoryAreEstimated)
-{
-    // Bare waypoints: the estimate must follow the rows, not the bytes.
-    const QByteArray bare = QByteArray("<wpt/>").repeated(100000);
-    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Gpx, bare), 100000LL * 330);
-    const QByteArray ov2 = [] {
-        PoiTable t = orvalis::testing::TableOfRows({{"1", "2", "a"}, {"3", "4", "b"}});
-        return Ov2FileBytes(t, 1, 2, u'.');
-    }();
-    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Ov2, ov2), 2 * 330);
-    EXPECT_LT(EstimatedLoadBytes(PoiFileKind::Ov2, ov2), 4000);
-    EXPECT_GT(AvailableMemory(), 0);
-}
-
-TEST(HostileFiles, AvailableMemoryHonoursSwapAndTheTightestLimit)
-{
-    QTemporaryDir proc, sys;
-    QDir().mkpath(proc.filePath("self"));
-    auto write = [](const QString &path, const QByteArray &text) { ASSERT_TRUE(orvalis::testing::WriteFile(path, text)); };
-    write(proc.filePath("meminfo"), "MemTotal: 8000 kB\nMemAvailable:     1000 kB\nSwapTotal: 4000 kB\nSwapFree:  500 kB\n");
-    write(proc.filePath("self/cgroup"), "0::/user.slice/app\n");
-    EXPECT_EQ(AvailableMemory(proc.path(), sys.path()), 1500 * 1024);  // no limit of the group: memory and swap
-    QDir().mkpath(sys.filePath("user.slice/app"));
-    write(sys.filePath("user.slice/app/memory.max"), "max\n");
-    write(sys.filePath("user.slice/app/memory.current"), "1000\n");
-    EXPECT_EQ(AvailableMemory(proc.path(), sys.path()), 1500 * 1024);  // "max": no limit
-    write(sys.filePath("user.slice/app/memory.max"), "700000\n");
-    write(sys.filePath("user.slice/app/memory.current"), "200000\n");
-    EXPECT_EQ(AvailableMemory(proc.path(), sys.path()), 500000);  // the group's room is tighter
-}
