@@ -1,6 +1,9 @@
 #include "app/dialogs.h"
 
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMessageBox>
@@ -42,6 +45,35 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *parent, QMessageBox::Icon i
 
 namespace {
 
+// The type column of the file dialogs, in French and naming our files: Qt
+// says "Folder" whatever the language, and the system knows no .ov2 or .gpx
+// ("inconnu").
+class FileKindNames : public QFileIconProvider {
+public:
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QStringLiteral("Dossier");
+        const QString suffix = info.suffix().toLower();
+        if (suffix == u"ov2")
+            return QStringLiteral("Fichier OV2");
+        if (suffix == u"gpx")
+            return QStringLiteral("Fichier GPX");
+        if (suffix == u"csv")
+            return QStringLiteral("Fichier CSV");
+        return QFileIconProvider::type(info);
+    }
+};
+
+void NameFileKinds(QFileDialog &dialog)
+{
+    // The widget dialog only (a native one names types itself); it outlives
+    // nothing of the dialog's.
+    auto *names = new FileKindNames;
+    dialog.setIconProvider(names);
+    QObject::connect(&dialog, &QObject::destroyed, [names] { delete names; });
+}
+
 // Qt's own size cuts names and types ("188…ets", "do…PX"): about two thirds of
 // the screen, within 960×640, never below what the dialog needs.
 void GiveRoom(QFileDialog &dialog)
@@ -50,6 +82,16 @@ void GiveRoom(QFileDialog &dialog)
     const QSize room = screen ? screen->availableGeometry().size() * 2 / 3 : QSize(960, 640);
     const QSize wanted(std::min(960, room.width()), std::min(640, room.height()));
     dialog.resize(wanted.expandedTo(dialog.minimumSizeHint()));
+    // The detail columns as wide as what they show; the name takes the rest.
+    if (auto *details = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        const QFontMetrics fm = details->fontMetrics();
+        const QLocale locale;
+        const QString widest[] = {locale.formattedDataSize(qint64(999) << 20),
+                                  QStringLiteral("Fichier OV2 "),
+                                  locale.toString(QDateTime(QDate(2024, 12, 31), QTime(23, 59)), QLocale::ShortFormat)};
+        for (int column = 1; column <= 3; ++column)
+            details->header()->resizeSection(column, fm.horizontalAdvance(widest[column - 1]) + 3 * fm.averageCharWidth());
+    }
 }
 
 }  // namespace
@@ -60,6 +102,7 @@ std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget *parent, const QString &titl
     auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder, QtFilterFromBars(filter));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    NameFileKinds(*dialog);
     GiveRoom(*dialog);
     return dialog;
 }
@@ -68,6 +111,7 @@ std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget *parent, const QString &star
                                             const QString &defaultSuffix)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, QString(), startFolder, QtFilterFromBars(filter));
+    NameFileKinds(*dialog);
     GiveRoom(*dialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(defaultSuffix);

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace orvalis {
 
 namespace {
@@ -252,9 +254,12 @@ CrossingTab::CrossingTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ct
     const QString latHint = QStringLiteral("Latitude (ex : 48,2358");
     const QString lonHint = QStringLiteral("Longitude (ex : -1,025)");
     QLineEdit **inputs[] = {&Edit15, &Edit16, &Edit17, &Edit18, &Edit19, &Edit20, &Edit21, &Edit22};
+    // Boxes that show "-188,88888" whole, and a cross no wider than the
+    // window leaves beside the map at its default size.
+    const int box = std::min(84, fontMetrics().horizontalAdvance(QStringLiteral("-188,88888")) + 14);
     for (int i = 0; i < 8; ++i) {
         *inputs[i] = MakeEdit(this, QStringLiteral("Edit%1").arg(15 + i), i % 2 == 0 ? latHint : lonHint);
-        (*inputs[i])->setFixedWidth(90);
+        (*inputs[i])->setFixedWidth(box);
     }
     Edit23 = ResultBox(this, QStringLiteral("Edit23"), QStringLiteral("Latitude du croisement"), true);
     Edit24 = ResultBox(this, QStringLiteral("Edit24"), QStringLiteral("Longitude du croisement"), true);
@@ -271,15 +276,16 @@ CrossingTab::CrossingTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ct
     CheckBox4 = MakeCheckBox(this, QStringLiteral("CheckBox4"), QStringLiteral("Visualiser sur la carte"));
 
     // The cross: route 1 left to right in sky blue, route 2 bottom to top in red.
+    const int width = 2 * box + 140, middle = width / 2;
     auto *cross = new QWidget(this);
-    cross->setFixedSize(340, 290);
+    cross->setFixedSize(width, 272);
     Shape1 = new QFrame(cross);
     Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setGeometry(20, 121, 290, 8);
+    Shape1->setGeometry(20, 121, width - 40, 8);
     Shape1->setStyleSheet(QStringLiteral("background: #87ceeb; border: 1px solid black;"));
     Shape2 = new QFrame(cross);
     Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setGeometry(161, 20, 8, 260);
+    Shape2->setGeometry(middle - 4, 20, 8, 250);
     Shape2->setStyleSheet(QStringLiteral("background: red; border: 1px solid black;"));
     auto poi = [&](const QString &name, const QString &caption, QLineEdit *lat, QLineEdit *lon, int x, int y) {
         QLabel *l = MakeLabel(cross, name, caption, lat);
@@ -291,9 +297,9 @@ CrossingTab::CrossingTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ct
         lon->move(x, y + 40);
     };
     poi(QStringLiteral("Label21"), QStringLiteral("Poi 1"), Edit15, Edit16, 0, 135);
-    poi(QStringLiteral("Label22"), QStringLiteral("Poi 2"), Edit17, Edit18, 250, 135);
-    poi(QStringLiteral("Label23"), QStringLiteral("Poi 3"), Edit19, Edit20, 175, 205);
-    poi(QStringLiteral("Label8"), QStringLiteral("Poi 4"), Edit21, Edit22, 175, 0);
+    poi(QStringLiteral("Label22"), QStringLiteral("Poi 2"), Edit17, Edit18, width - box, 135);
+    poi(QStringLiteral("Label23"), QStringLiteral("Poi 3"), Edit19, Edit20, middle + 10, 200);
+    poi(QStringLiteral("Label8"), QStringLiteral("Poi 4"), Edit21, Edit22, middle + 10, 0);
 
     auto *results = new QGridLayout;
     int r = 0;

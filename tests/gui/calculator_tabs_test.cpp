@@ -5,6 +5,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -204,6 +207,30 @@ TEST(CrossingTab, MeridianRouteIsReportedAndChangesNothing)
     for (int i = 15; i <= 32; ++i) {
         if (i != 25 && i != 30) {
             EXPECT_TRUE(c.text(QStringLiteral("Edit%1").arg(i)).isEmpty()) << i;
+        }
+    }
+}
+
+// At the window's default size every tab shows all its boxes, the crossing
+// tab included: no box cut at the right, no scroll bar to reach it.
+TEST(CalculatorTabs, EveryTabFitsTheDefaultWindow)
+{
+    Calc app;
+    app.form1->resize(860, 608);
+    auto *pages = app.find<QTabWidget>("PageControl1");
+    for (int i = 1; i <= 3; ++i) {
+        pages->setCurrentIndex(i);
+        QApplication::processEvents();
+        auto *area = qobject_cast<QScrollArea *>(pages->currentWidget());
+        ASSERT_NE(area, nullptr);
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible()) << pages->tabText(i).toStdString();
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible()) << pages->tabText(i).toStdString();
+        const QRect shown = area->viewport()->rect();
+        for (QWidget *w : area->widget()->findChildren<QWidget *>()) {
+            if (!w->isVisible() || !(qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractButton *>(w)))
+                continue;
+            const QRect r(w->mapTo(area->viewport(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(shown.contains(r)) << pages->tabText(i).toStdString() << " " << w->objectName().toStdString();
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "support/app_fixture.h"
+#include "support/poi_files.h"
 
 #include "app/orvalis_application.h"
 #include "maps/map_publisher.h"
@@ -8,6 +9,9 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 #include <stdexcept>
 #include <QCheckBox>
@@ -17,6 +21,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTranslator>
@@ -263,6 +268,30 @@ TEST(Seams, QtDialogsHaveTheFrenchTitlesButtonsAndOptions)
         EXPECT_GE(d->height(), std::min(500, screen.height() * 2 / 3));
         EXPECT_LE(d->width(), screen.width());
         EXPECT_LE(d->height(), screen.height());
+    }
+}
+
+// The type column names folders and our files in French.
+TEST(Seams, FileDialogsNameTheKindsOfFilesInFrench)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("Voyages"));
+    for (const char *name : {"villes.ov2", "traces.GPX", "export.csv"})
+        ASSERT_TRUE(WriteFile(dir.filePath(QString::fromLatin1(name)), "x"));
+    const auto open = MakeOpenDialog(nullptr, QStringLiteral("Ouvrir"), dir.path(), QStringLiteral("Fichiers OV2|*.ov2"));
+    const auto save = MakeSaveDialog(nullptr, dir.path(), QStringLiteral("Fichiers CSV|*.csv"), QStringLiteral("csv"));
+    for (const QFileDialog *d : {open.get(), save.get()}) {
+        auto *model = d->findChild<QFileSystemModel *>();
+        ASSERT_NE(model, nullptr);
+        auto type = [&](const char *name) { return model->type(model->index(dir.filePath(QString::fromLatin1(name)))); };
+        EXPECT_EQ(type("Voyages"), QStringLiteral("Dossier"));
+        EXPECT_EQ(type("villes.ov2"), QStringLiteral("Fichier OV2"));
+        EXPECT_EQ(type("traces.GPX"), QStringLiteral("Fichier GPX"));
+        EXPECT_EQ(type("export.csv"), QStringLiteral("Fichier CSV"));
+        // Wide enough to read whole.
+        auto *details = d->findChild<QTreeView *>(QStringLiteral("treeView"));
+        ASSERT_NE(details, nullptr);
+        EXPECT_GE(details->header()->sectionSize(2), details->fontMetrics().horizontalAdvance(QStringLiteral("Fichier OV2")) + 8);
     }
 }
 
