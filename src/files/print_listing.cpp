@@ -1,8 +1,23 @@
 #include "files/print_listing.h"
 
+#include <QTextBoundaryFinder>
+
 namespace orvalis {
 
 namespace {
+
+// The first `units` UTF-16 units of a text, cut back to where a character
+// begins: an emoji's two halves, or a letter and its combining accent, stay together.
+QString CutAtCharacter(const QString &text, int units)
+{
+    if (text.size() <= units)
+        return text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.setPosition(units);
+    if (!characters.isAtBoundary())
+        characters.toPreviousBoundary();
+    return text.left(std::max<qsizetype>(characters.position(), 0));
+}
 constexpr int kColumnX[] = {50, 250, 650, 1050, 2900};
 constexpr int kColumnGap = 20;
 constexpr int kRowsPerPage = 60;
@@ -60,7 +75,7 @@ std::vector<PrintOp> ListingOperations(const PoiTable &table, int top, int botto
         ops.push_back(Cell(0, y, table.field(row, FieldNumber)));
         ops.push_back(Cell(1, y, table.field(row, FieldLatitude)));
         ops.push_back(Cell(2, y, table.field(row, FieldLongitude)));
-        ops.push_back(Cell(3, y, table.field(row, FieldDescription).left(40)));
+        ops.push_back(Cell(3, y, CutAtCharacter(table.field(row, FieldDescription), 40)));
         ops.push_back(Cell(4, y, table.field(row, FieldDistance)));
         if (++k == kRowsPerPage) {
             PrintOp page;

@@ -21,16 +21,20 @@ TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);
-    ComboBox1->setAccessibleName(QStringLiteral("Hémisphère"));
     ComboBox1->setFixedWidth(50);
     Edit1 = MakeEdit(this, QStringLiteral("Edit1"));
     Edit2 = MakeEdit(this, QStringLiteral("Edit2"));
     Label1 = MakeLabel(this, QStringLiteral("Label1"), QStringLiteral("Degrés"), Edit1);
     Label2 = MakeLabel(this, QStringLiteral("Label2"), QStringLiteral("Minutes décimales"), Edit2);
+    // A combo box is named by its label (its own name is its letter); the
+    // letter is typed in its line, which is named too.
+    Label3 = MakeLabel(this, QStringLiteral("Label3"), QStringLiteral("Hémisphère"), ComboBox1);
+    ComboBox1->lineEdit()->setAccessibleName(ComboBox1->accessibleName());
     BitBtn1 = MakeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("OK"));
     BitBtn1->setIcon(ThemeIcon(QStringLiteral("dialog-ok"), QStringLiteral("ok")));
 
     auto *grid = new QGridLayout(this);
+    grid->addWidget(Label3, 0, 0);
     grid->addWidget(Label1, 0, 1);
     grid->addWidget(Label2, 0, 2);
     grid->addWidget(ComboBox1, 1, 0);

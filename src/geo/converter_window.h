@@ -28,6 +28,7 @@ signals:
 private:
     QLabel *Label1;
     QLabel *Label2;
+    QLabel *Label3;
     QComboBox *ComboBox1;
     QLineEdit *Edit1;
     QLineEdit *Edit2;

@@ -125,3 +125,23 @@ TEST(PrintListing, SixtyOneRows)
     // The second page has no titles: only one "Repère".
     EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const PrintOp &o) { return o.text == QStringLiteral("Repère"); }), 1);
 }
+
+// The description is cut to 40 UTF-16 units at most, where a character
+// begins: never half an emoji (drawn as "�"), nor a letter without its accent.
+TEST(PrintListing, DescriptionsAreCutWhereACharacterBegins)
+{
+    const QString emoji = QString(39, u'x') + QStringLiteral("🗼 tour");
+    const QString accent = QString(39, u'x') + QStringLiteral("e\u0301t\u00e9");
+    const QString plain = QString(45, u'y');
+    auto cut = [](const QString &description) {
+        const auto ops = ListingOperations(orvalis::testing::TableOfRows({{"1", "2", description}}), 1, 1, QString(), QString());
+        for (const PrintOp &op : ops)
+            if (op.x == 1050 && op.y == 320)
+                return op.text;
+        return QStringLiteral("?");
+    };
+    EXPECT_EQ(cut(emoji), QString(39, u'x'));
+    EXPECT_EQ(cut(accent), QString(39, u'x'));
+    EXPECT_EQ(cut(plain), QString(40, u'y'));
+    EXPECT_EQ(cut(QString(38, u'x') + QStringLiteral("🗼")), QString(38, u'x') + QStringLiteral("🗼"));
+}

@@ -7,7 +7,9 @@
 
 #include "app/dialogs.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -318,4 +320,23 @@ TEST(Seams, AnExceptionEscapingAHandlerIsReportedAndTheProgramGoesOn)
     EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
     app->setDialogs(nullptr);
     EXPECT_EQ(dialogs.texts("error"), QStringList{"Division par zéro en virgule flottante."});
+}
+
+// A screen reader names a combo box by its label (the box's own name is the
+// letter it holds) and the line typed into by that line's name.
+TEST(Accessibility, TheConverterHemisphereBoxIsNamed)
+{
+    AppFixture app;
+    app.show();
+    app.form3->open(1, QStringLiteral("48,5"), QStringLiteral("2,5"), u',');
+    auto *box = app.form3->findChild<QComboBox *>(QStringLiteral("ComboBox1"));
+    ASSERT_NE(box, nullptr);
+    QAccessibleInterface *hemisphere = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(hemisphere, nullptr);
+    QStringList labels;
+    for (const auto &relation : hemisphere->relations(QAccessible::Label))
+        labels << relation.first->text(QAccessible::Name);
+    EXPECT_EQ(labels, QStringList{"Hémisphère"});
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box->lineEdit())->text(QAccessible::Name), QStringLiteral("Hémisphère"));
+    EXPECT_FALSE(app.form3->findChild<QLabel *>(QStringLiteral("Label3"))->isHidden());
 }
