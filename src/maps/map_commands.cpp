@@ -2,8 +2,6 @@
 // pages and their read-back, and the geocache link.
 #include "maps/map_commands.h"
 
-#include "table/poi_table_tab.h"
-
 #include "app/app_context.h"
 #include "app/dialogs.h"
 #include "app/widgets_util.h"
@@ -15,8 +13,6 @@
 #include "maps/marker_pages.h"
 #include "maps/pin_readback.h"
 #include "maps/system_services.h"
-#include "table/poi_grid.h"
-#include "table/poi_table_model.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -32,33 +28,36 @@ namespace {
 constexpr int kSelectionMapRows = 50000;
 }
 
-MapCommands::MapCommands(PoiTableTab &tab) : tab_(tab) {}
+MapCommands::MapCommands(AppContext &ctx, PoiDocument &document, MapCommandsView &view)
+    : ctx_(ctx), doc_(document), view_(view)
+{
+}
 
 void MapCommands::selectCurrentRowCells()
 {
-    if (tab_.table().isValidRow(tab_.document().clickState().currentRow))
-        tab_.grid()->selectCells(tab_.document().clickState().currentRow, 1, kFieldCount - 1);
+    if (doc_.table().isValidRow(doc_.clickState().currentRow))
+        view_.highlightRow(doc_.clickState().currentRow);
 }
 
 void MapCommands::showOnTabBrowser(const QString &page, PinMode pinMode)
 {
-    tab_.EnterMapMode();
-    if (tab_.embeddedBrowserChosen())
-        tab_.showTabBrowser();
+    view_.EnterMapMode();
+    if (view_.embeddedBrowserChosen())
+        view_.showTabBrowser();
     if (!publisher_)
         return;
     const bool written = publisher_->writePage(page);
-    publisher_->show(tab_.tabBrowser());
-    tab_.document().setPinMode(pinMode);
+    publisher_->show(view_.tabBrowser());
+    doc_.setPinMode(pinMode);
     // Only a page shown in the tab browser can be read back from it.
-    pinPageInTabBrowser_ = written && tab_.embeddedBrowserChosen();
+    pinPageInTabBrowser_ = written && view_.embeddedBrowserChosen();
 }
 
 void MapCommands::prepareMapWindow()
 {
     if (!mapWindow_)
         return;
-    if (tab_.embeddedBrowserChosen()) {
+    if (view_.embeddedBrowserChosen()) {
         mapWindow_->show();
         mapWindow_->raise();
     }
@@ -80,65 +79,65 @@ QString MapCommands::markerPieces(int first, int last) const
 {
     QString pieces;
     for (int row = first; row <= last; ++row)
-        pieces += MarkerPiece(tab_.table().field(row, FieldLatitude), tab_.table().field(row, FieldLongitude),
-                              tab_.table().field(row, FieldDescription), IconFor(row, tab_.table().lastRow()));
+        pieces += MarkerPiece(doc_.table().field(row, FieldLatitude), doc_.table().field(row, FieldLongitude),
+                              doc_.table().field(row, FieldDescription), IconFor(row, doc_.table().lastRow()));
     return pieces;
 }
 
 void MapCommands::VisualisercePoisurlacarte1Click()
 {
-    if (!tab_.document().clickState().contextLatitude.isEmpty() && !tab_.document().clickState().contextLongitude.isEmpty()) {
+    if (!doc_.clickState().contextLatitude.isEmpty() && !doc_.clickState().contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(SinglePoiPage(addresses, tab_.document().clickState().contextLatitude, tab_.document().clickState().contextLongitude, tab_.document().clickState().contextDescription), PinMode::View);
+        showOnTabBrowser(SinglePoiPage(addresses, doc_.clickState().contextLatitude, doc_.clickState().contextLongitude, doc_.clickState().contextDescription), PinMode::View);
     }
     selectCurrentRowCells();
 }
 
 void MapCommands::VisualiserlesPoiselectionnssurlacarte1Click()
 {
-    auto [first, last] = tab_.grid()->selectedRange();
+    auto [first, last] = view_.selectedRows();
     prepareMapWindow();
     if (last >= kSelectionMapRows) {
-        tab_.context().dialogs.message(&tab_, QStringLiteral("Tableau limité à 50.000 lignes"));
+        ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Tableau limité à 50.000 lignes"));
         last = std::min(last, first + kSelectionMapRows - 1);  // the first 50,000 rows are drawn
     }
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    const SelectionView view = SelectionCentreAndZoom(tab_.table(), first, last, tab_.context().env.separator);
-    tab_.setMapScale(view.zoom);
+    const SelectionView view = SelectionCentreAndZoom(doc_.table(), first, last, ctx_.env.separator);
+    view_.setMapScale(view.zoom);
     const QString page = SelectionPageStart(addresses, view) + markerPieces(first, last) + SelectionPageEnd();
-    showOnMapWindow(page, tab_.document().caption());
+    showOnMapWindow(page, doc_.caption());
 }
 
 void MapCommands::TraceruncercleunedistancedunPoi1Click()
 {
-    if (tab_.document().clickState().contextLatitude.isEmpty() || tab_.document().clickState().contextLongitude.isEmpty())
+    if (doc_.clickState().contextLatitude.isEmpty() || doc_.clickState().contextLongitude.isEmpty())
         return;
     prepareMapWindow();
     selectCurrentRowCells();
-    const int radius = ReadWholeNumber(tab_.circleRadiusText(), 100);
+    const int radius = ReadWholeNumber(view_.circleRadiusText(), 100);
     const QString zoom = ZoomForRadius(radius);
-    tab_.setMapScale(zoom);
+    view_.setMapScale(zoom);
     const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-    const QString page = CirclePageStart(addresses, tab_.document().clickState().contextLatitude, tab_.document().clickState().contextLongitude, radius, zoom) +
-                         markerPieces(1, tab_.table().lastRow()) + CirclePageEnd();
-    showOnMapWindow(page, tab_.document().caption() + QStringLiteral("                      Rayon cercle = ") +
-                              tab_.circleRadiusText() + QStringLiteral(" km"));
+    const QString page = CirclePageStart(addresses, doc_.clickState().contextLatitude, doc_.clickState().contextLongitude, radius, zoom) +
+                         markerPieces(1, doc_.table().lastRow()) + CirclePageEnd();
+    showOnMapWindow(page, doc_.caption() + QStringLiteral("                      Rayon cercle = ") +
+                              view_.circleRadiusText() + QStringLiteral(" km"));
 }
 
 void MapCommands::DplacercePoisurlacarte1Click()
 {
-    if (!tab_.document().clickState().contextLatitude.isEmpty() && !tab_.document().clickState().contextLongitude.isEmpty()) {
+    if (!doc_.clickState().contextLatitude.isEmpty() && !doc_.clickState().contextLongitude.isEmpty()) {
         const MapAddresses addresses = publisher_ ? publisher_->addresses() : AdapterMapAddresses();
-        showOnTabBrowser(MovePinPage(addresses, tab_.document().clickState().contextLatitude, tab_.document().clickState().contextLongitude, tab_.document().clickState().contextDescription), PinMode::Move);
+        showOnTabBrowser(MovePinPage(addresses, doc_.clickState().contextLatitude, doc_.clickState().contextLongitude, doc_.clickState().contextDescription), PinMode::Move);
     }
     selectCurrentRowCells();
 }
 
 void MapCommands::AjouterdesPoi1Click()
 {
-    const ClickState &click = tab_.document().clickState();
+    const ClickState &click = doc_.clickState();
     if (click.contextLatitude.isEmpty() && click.contextLongitude.isEmpty())
-        tab_.document().setContextPoi(QStringLiteral("48,85320"), QStringLiteral("2,34890"), click.contextDescription);
+        doc_.setContextPoi(QStringLiteral("48,85320"), QStringLiteral("2,34890"), click.contextDescription);
     if (click.contextLatitude.isEmpty() || click.contextLongitude.isEmpty())
         return;
     selectCurrentRowCells();
@@ -148,38 +147,38 @@ void MapCommands::AjouterdesPoi1Click()
 
 void MapCommands::BitBtn12Click()
 {
-    tab_.LeaveMapMode();
-    const PinMode mode = tab_.document().pinMode();
+    view_.LeaveMapMode();
+    const PinMode mode = doc_.pinMode();
     if (mode == PinMode::View)
         return;
     // A page shown in the external browser cannot be read: the tab browser
     // would only give an older page's coordinates.
     if (!pinPageInTabBrowser_)
         return;
-    const QString text = tab_.tabBrowser()->hasDocument() ? ReadBackText(tab_.tabBrowser()->bodyText()) : QString();
-    tab_.showReadBack(text);
+    const QString text = view_.tabBrowser()->hasDocument() ? ReadBackText(view_.tabBrowser()->bodyText()) : QString();
+    view_.showReadBack(text);
     ProcessPendingMessages();
     PinReading reading = mode == PinMode::Add ? ScanAddPage(text) : ScanMovePage(text);
     if (mode == PinMode::Move && !HasMoveAnchor(text)) {
         // The map's own texts changed: take the position from the page's panel.
-        const QString info = tab_.tabBrowser()->evaluate(
+        const QString info = view_.tabBrowser()->evaluate(
             QStringLiteral("(function(){var e=document.getElementById('info');return e?e.textContent:'';})()"));
         reading = ScanAddPage(ReadBackText(info));
     }
-    const std::optional<PinReading> read = FinishReading(reading, tab_.context().env.separator);
+    const std::optional<PinReading> read = FinishReading(reading, ctx_.env.separator);
     if (!read)
         return;
     if (mode == PinMode::Move) {
-        const int row = tab_.document().clickState().currentRow;
-        const QChar sep = tab_.context().env.separator;
+        const int row = doc_.clickState().currentRow;
+        const QChar sep = ctx_.env.separator;
         // A pin that was not moved reads back as the same numbers: the cells keep
         // their texts ("48,85320" is not rewritten "48,8532") and nothing is marked.
-        const bool moved = !tab_.table().isValidRow(row) ||
-                           ReadDecimal(read->latitude, sep) != ReadDecimal(tab_.table().field(row, FieldLatitude), sep) ||
-                           ReadDecimal(read->longitude, sep) != ReadDecimal(tab_.table().field(row, FieldLongitude), sep);
+        const bool moved = !doc_.table().isValidRow(row) ||
+                           ReadDecimal(read->latitude, sep) != ReadDecimal(doc_.table().field(row, FieldLatitude), sep) ||
+                           ReadDecimal(read->longitude, sep) != ReadDecimal(doc_.table().field(row, FieldLongitude), sep);
         if (moved)
-            tab_.document().movePoi(row, read->latitude, read->longitude);
-        tab_.document().setPinMode(PinMode::View);
+            doc_.movePoi(row, read->latitude, read->longitude);
+        doc_.setPinMode(PinMode::View);
         return;
     }
     addPoiRow(read->latitude, read->longitude);
@@ -187,24 +186,20 @@ void MapCommands::BitBtn12Click()
 
 void MapCommands::addPoiRow(const QString &latitude, const QString &longitude)
 {
-    const int row = tab_.document().addPoi(latitude, longitude, QStringLiteral("*** Nouveau Poi ***"));
-    tab_.grid()->selectCells(row, 1, kFieldCount - 1);
-    tab_.grid()->scrollRowToTop(tab_.table().rowCount() < 25 ? 1 : tab_.table().rowCount() - 23);
-    tab_.document().setPinMode(PinMode::View);
-    // In-place editing of the new description, without edit mode itself.
-    tab_.grid()->setEditOptions(true);
-    tab_.grid()->setCurrentIndex(tab_.model()->index(row - 1, FieldDescription));
+    const int row = doc_.addPoi(latitude, longitude, QStringLiteral("*** Nouveau Poi ***"));
+    doc_.setPinMode(PinMode::View);
+    view_.editNewPoi(row);
 }
 
 void MapCommands::BitBtn17Click()
 {
     if (!system_)
         return;
-    const QString base = tab_.table().field(tab_.baseRow(), FieldDescription);
+    const QString base = doc_.table().field(doc_.baseNumber(), FieldDescription);
     const int result = system_->openUrl(QUrl(GeocacheAddress(base), QUrl::TolerantMode));
     const QString message = ShellErrorMessage(result);
     if (!message.isEmpty())
-        tab_.context().dialogs.error(&tab_, message);
+        ctx_.dialogs.error(view_.dialogParent(), message);
 }
 
 }  // namespace orvalis

@@ -3,19 +3,45 @@
 #include "table/poi_document.h"
 
 #include <QString>
+#include <utility>
+
+class QWidget;
 
 namespace orvalis {
 
+struct AppContext;
+class EmbeddedBrowser;
 class MapPublisher;
-class PoiTableTab;
 class SystemServices;
 class TForm2;
+
+// What the map commands need of the tab that shows the table and its browser.
+class MapCommandsView {
+public:
+    virtual ~MapCommandsView() = default;
+    virtual QWidget *dialogParent() = 0;
+    virtual std::pair<int, int> selectedRows() const = 0;
+    // The row's cells highlighted, as a map of that row shows.
+    virtual void highlightRow(int row) = 0;
+    // A new POI's row in view with its description open for typing.
+    virtual void editNewPoi(int row) = 0;
+    // The map over the grid with "Valider" and "Abandon", and back.
+    virtual void EnterMapMode() = 0;
+    virtual void LeaveMapMode() = 0;
+    virtual bool embeddedBrowserChosen() const = 0;
+    virtual void showTabBrowser() = 0;
+    virtual EmbeddedBrowser *tabBrowser() const = 0;
+    virtual QString circleRadiusText() const = 0;
+    virtual void setMapScale(const QString &text) = 0;
+    // The text read back from the tab browser, kept as the program's memo.
+    virtual void showReadBack(const QString &text) = 0;
+};
 
 // The first tab's map commands: one POI, the selection, the circle, the pin
 // pages and their read-back ("Valider"), and the geocache link.
 class MapCommands {
 public:
-    explicit MapCommands(PoiTableTab &tab);
+    MapCommands(AppContext &ctx, PoiDocument &document, MapCommandsView &view);
 
     void setMapWindow(TForm2 *window) { mapWindow_ = window; }
     void setMapPublisher(MapPublisher *publisher) { publisher_ = publisher; }
@@ -37,7 +63,9 @@ private:
     void addPoiRow(const QString &latitude, const QString &longitude);
     QString markerPieces(int first, int last) const;
 
-    PoiTableTab &tab_;
+    AppContext &ctx_;
+    PoiDocument &doc_;
+    MapCommandsView &view_;
     TForm2 *mapWindow_ = nullptr;
     MapPublisher *publisher_ = nullptr;
     SystemServices *system_ = nullptr;

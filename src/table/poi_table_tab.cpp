@@ -76,7 +76,7 @@ PoiTableTab::PoiTableTab(AppContext &ctx, QWidget *parent)
     search_ = std::make_unique<SearchCommands>(*this);
     edits_ = std::make_unique<EditCommands>(*this);
     table_commands_ = std::make_unique<TableCommands>(*this);
-    maps_ = std::make_unique<MapCommands>(*this);
+    maps_ = std::make_unique<MapCommands>(ctx_, doc_, static_cast<MapCommandsView &>(*this));
     buildControls();
     buildPopupMenu();
     buildShortcuts();
@@ -476,6 +476,20 @@ void PoiTableTab::tableLoaded()
     SG1->setEditOptions(false);
     SG1->setCurrentRowQuietly(1);  // the keyboard's row menu has a row to open on
     SG1->setFixedColor(Qt::yellow);
+}
+
+void PoiTableTab::highlightRow(int row)
+{
+    SG1->selectCells(row, 1, kFieldCount - 1);
+}
+
+void PoiTableTab::editNewPoi(int row)
+{
+    highlightRow(row);
+    SG1->scrollRowToTop(table_.rowCount() < 25 ? 1 : table_.rowCount() - 23);
+    // In-place editing of the new description, without edit mode itself.
+    SG1->setEditOptions(true);
+    SG1->setCurrentIndex(model_->index(row - 1, FieldDescription));
 }
 
 QString PoiTableTab::poiCount() const

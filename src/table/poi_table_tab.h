@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/file_commands.h"
+#include "maps/map_commands.h"
 #include "table/poi_document.h"
 #include "table/poi_table.h"
 
@@ -26,7 +27,6 @@ struct AppContext;
 class EditCommands;
 class EmbeddedBrowser;
 class FileCommands;
-class MapCommands;
 class SearchCommands;
 class TableCommands;
 class MapPublisher;
@@ -36,7 +36,7 @@ class SystemServices;
 class TForm2;
 
 // Tab 1: the POI table with its load, distance, search, save, print and map commands.
-class PoiTableTab : public QWidget, private FileCommandsView {
+class PoiTableTab : public QWidget, private FileCommandsView, private MapCommandsView {
     Q_OBJECT
 public:
     PoiTableTab(AppContext &ctx, QWidget *parent = nullptr);
@@ -54,14 +54,14 @@ public:
     QString poiCount() const;
     PoiTableModel *model() const { return model_; }
     PoiGrid *grid() const { return SG1; }
-    EmbeddedBrowser *tabBrowser() const { return CppWebBrowser3; }
+    EmbeddedBrowser *tabBrowser() const override { return CppWebBrowser3; }
     const ClickState &clickState() const { return doc_.clickState(); }
     bool editMode() const { return doc_.editMode(); }
     PinMode pinMode() const { return doc_.pinMode(); }
     QString importFolder() const { return doc_.importFolder(); }
     bool isModified() const;
     void setModified(bool modified);
-    bool embeddedBrowserChosen() const;
+    bool embeddedBrowserChosen() const override;
 
     // The commands, by concern; the tab holds the controls, their layout and their wiring.
     FileCommands &files() { return *files_; }
@@ -74,9 +74,9 @@ public:
     void firstDisplay();
 
     // Table mode and map mode of the tab.
-    void EnterMapMode();
-    void LeaveMapMode();
-    void showTabBrowser();
+    void EnterMapMode() override;
+    void LeaveMapMode() override;
+    void showTabBrowser() override;
     void BitBtn20Click();  // "Abandon"
     void Edit6Change();
     // Runs a command of the tab (a button, a key, a menu item, a drop, the close
@@ -105,17 +105,20 @@ public:
     // The row menu: its POI items enabled or not ("Ajouter des Poi" always), and shown at a point.
     void enableRowMenu(bool poiItems);
     void popupRowMenu(const QPoint &globalPos);
-    QString circleRadiusText() const;
-    void setMapScale(const QString &text);
+    QString circleRadiusText() const override;
+    void setMapScale(const QString &text) override;
     // The text read back from the tab browser, kept as the program's memo.
-    void showReadBack(const QString &text);
+    void showReadBack(const QString &text) override;
 
 private:
-    // What the file commands ask of the tab.
+    // What the file and map commands ask of the tab.
     QWidget *dialogParent() override { return this; }
     std::pair<int, int> selectedRows() const override;
     std::unique_ptr<QPrinter> printer() override;
     void tableLoaded() override;
+    // What the map commands ask of it.
+    void highlightRow(int row) override;
+    void editNewPoi(int row) override;
 
     template <typename Sender, typename Signal>
     void onCommand(Sender *sender, Signal signal, std::function<void()> command)
