@@ -1,6 +1,6 @@
 #include "app/app_context.h"
 
-#include "files/poi_file.h"
+#include "files/memory_check.h"
 
 #include <QDir>
 

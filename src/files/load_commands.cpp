@@ -4,6 +4,7 @@
 #include "app/app_context.h"
 #include "app/dialogs.h"
 #include "app/widgets_util.h"
+#include "files/memory_check.h"
 #include "files/poi_file.h"
 #include "table/poi_document.h"
 #include "table/sort_by_field.h"

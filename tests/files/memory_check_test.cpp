@@ -1,6 +1,6 @@
 // What a load may take: the memory left (the machine's, or a control
 // group's, v1 or v2), and what a file of a format needs.
-#include "files/poi_file.h"
+#include "files/memory_check.h"
 
 #include "support/poi_files.h"
 #include "support/tables.h"

@@ -1,7 +1,7 @@
 #include "support/loaded_app.h"
 #include "../bench/process_stats.h"  // the peak memory, as the benchmarks read it
 
-#include "files/poi_file.h"
+#include "files/memory_check.h"
 #include "maps/map_commands.h"
 #include "table/edit_commands.h"
 #include "table/search_commands.h"
