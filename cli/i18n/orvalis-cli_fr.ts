@@ -179,8 +179,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../main.cpp" line="306"/>
-        <source>%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)</source>
-        <translation>%1 %2 : format inconnu (ov2, gpx, csv, window-csv, geojson, kml)</translation>
+        <source>%1 %2: unknown format (%3)</source>
+        <translation>%1 %2 : format inconnu (%3)</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="309"/>
@@ -189,8 +189,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../main.cpp" line="316"/>
-        <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
-        <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
+        <source>%1: unknown extension (%2)</source>
+        <translation>%1 : extension inconnue (%2)</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="323"/>
@@ -232,8 +232,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../main.cpp" line="416"/>
-        <source>%1: not an OV2 file</source>
-        <translation>%1 : ce n&apos;est pas un fichier OV2</translation>
+        <source>not an OV2 file</source>
+        <translation>ce n&apos;est pas un fichier OV2</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="418"/>
@@ -330,8 +330,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../main.cpp" line="945"/>
-        <source>%1: not a GPX file</source>
-        <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
+        <source>or</source>
+        <translation>ou</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="45"/>
@@ -425,8 +425,8 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="916"/>
-        <source>near --at writes OV2, GPX, CSV, GeoJSON or KML</source>
-        <translation>near --at écrit de l&apos;OV2, du GPX, du CSV, du GeoJSON ou du KML</translation>
+        <source>near --at writes %1</source>
+        <translation>near --at écrit en %1</translation>
     </message>
     <message>
         <location filename="../main.cpp" line="998"/>

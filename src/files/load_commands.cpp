@@ -54,11 +54,10 @@ void FileCommands::loadDroppedFile(const QString &path)
 void FileCommands::loadFile(const QString &path)
 {
     // Open first: a file that cannot be read leaves the window untouched.
-    const PoiFileKind kind = FileKind(path);
-    const QString cannotRead = kind == PoiFileKind::Ov2 ? QStringLiteral("Impossible de lire le fichier ov2 à importer")
-                                                        : QStringLiteral("Impossible de lire le fichier gpx");
+    const PoiCodec *codec = WindowCodecOfPath(path);
+    const QString cannotRead = codec ? codec->windowCannotRead() : QString();
     FileBytes file;
-    if (kind != PoiFileKind::Other && !file.start(path)) {
+    if (codec && !file.start(path)) {
         tab_.context().dialogs.message(&tab_, cannotRead);
         return;
     }
@@ -67,15 +66,15 @@ void FileCommands::loadFile(const QString &path)
     const qint64 available = tab_.context().env.availableMemory ? tab_.context().env.availableMemory() : -1;
     const int freedRows = tab_.table().isEmptyForAdd() ? 0 : tab_.table().lastRow();
     const auto refuse = [&] { tab_.context().dialogs.message(&tab_, QStringLiteral("Mémoire insuffisante pour charger ce fichier.")); };
-    if (kind != PoiFileKind::Other && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
+    if (codec && available >= 0 && file.size() - freedRows * kRowPeakBytes > available) {
         refuse();
         return;
     }
-    if (kind != PoiFileKind::Other && !file.readAll()) {
+    if (codec && !file.readAll()) {
         tab_.context().dialogs.message(&tab_, cannotRead);
         return;
     }
-    if (available >= 0 && EstimatedLoadBytes(kind, file.data(), freedRows) > available) {
+    if (available >= 0 && EstimatedLoadBytes(codec, file.data(), freedRows) > available) {
         refuse();
         return;
     }
@@ -89,12 +88,12 @@ void FileCommands::loadFile(const QString &path)
         ReadResult read;
         tab_.document().resetTable([&](PoiTable &table) {
             table.blankAll();
-            if (kind != PoiFileKind::Other) {
+            if (codec) {
                 tab_.document().setPoiCount(-1);
                 tab_.document().setCaption(QDir::toNativeSeparators(path));
                 ProcessPendingMessages();
             }
-            read = ReadPoiData(kind, file.data(), table, tab_.context().env.separator);
+            read = ReadPoiData(codec, file.data(), table, tab_.context().env.separator);
             file.release();  // the sort needs the room
             SortByField(table, FieldDistance, tab_.collator());
         });

@@ -5,7 +5,6 @@
 #include "geo/geodesy.h"
 #include "table/row_halves.h"
 
-#include <QIODevice>
 #include <QVarLengthArray>
 #include <QtEndian>
 #include <algorithm>
@@ -513,12 +512,6 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
     return out;
 }
 
-bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator)
-{
-    const QByteArray bytes = Ov2FileBytes(table, first, last, separator);
-    return device.write(bytes) == bytes.size();
-}
-
 namespace {
 
 // An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
@@ -540,19 +533,6 @@ QByteArrayView ExactOv2Chars(int32_t value, char (&buf)[16])
 }
 
 }  // namespace
-
-PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
-{
-    PoiRecords out;
-    ForEachOv2Record(data, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }, result);
-    return out;
-}
-
-void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
-{
-    BlockReader in(data);
-    ForEachOv2Record(in, visit, result);
-}
 
 void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
                       const CoordinateFilter &wanted)
@@ -630,27 +610,6 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
     }
     if (result)
         *result = read;
-}
-
-bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &r)
-{
-    if (r.lat.isEmpty() || r.lon.isEmpty())
-        return false;
-    // One text a POI: the name, with its description joined as the window does.
-    writer.append(out, Ov2CoordinateValue(r.lat), Ov2CoordinateValue(r.lon), TextBytes(JoinedName(r)));
-    return true;
-}
-
-QByteArray Ov2RecordBytes(const PoiRecords &in, int *written)
-{
-    QByteArray out(21, '\0');
-    Ov2Writer writer;
-    for (const PoiRecord &r : in.records)
-        AppendOv2Record(out, writer, r);
-    out.replace(0, 21, writer.header());
-    if (written)
-        *written = writer.count();
-    return out;
 }
 
 }  // namespace orvalis

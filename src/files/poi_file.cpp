@@ -1,7 +1,5 @@
 #include "files/poi_file.h"
 
-#include "files/gpx_format.h"
-
 #include <QFileInfo>
 
 #include <cerrno>
@@ -11,18 +9,6 @@
 #include <unistd.h>
 
 namespace orvalis {
-
-PoiFileKind FileKind(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString ext = dot < 0 ? QString() : name.mid(dot).toUpper();
-    if (ext == QStringLiteral(".OV2"))
-        return PoiFileKind::Ov2;
-    if (ext == QStringLiteral(".GPX"))
-        return PoiFileKind::Gpx;
-    return PoiFileKind::Other;
-}
 
 QString FolderOf(const QString &path)
 {
@@ -106,15 +92,11 @@ bool FileBytes::readAll()
     return ok;
 }
 
-qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data, int freedRows)
+qint64 EstimatedLoadBytes(const PoiCodec *codec, QByteArrayView data, int freedRows)
 {
     // The file's bytes once (held while the rows are made), and the rows at their
     // peak; the rows of the table the load empties are given back first.
-    qint64 rows = 0;
-    if (kind == PoiFileKind::Ov2)
-        rows = CountOv2Records(data);
-    else if (kind == PoiFileKind::Gpx)
-        rows = CountGpxWaypoints(data);
+    const qint64 rows = codec ? codec->rowsAtMost(data) : 0;
     return std::max<qint64>(0, static_cast<qint64>(data.size()) + (rows - freedRows) * kRowPeakBytes);
 }
 
@@ -168,17 +150,6 @@ qint64 AvailableMemory(const QString &procRoot, const QString &cgroupRoot)
         }
     }
     return available;
-}
-
-ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator)
-{
-    ReadResult result;
-    if (kind == PoiFileKind::Ov2)
-        result = ReadOv2(data, table, separator);
-    else if (kind == PoiFileKind::Gpx)
-        result = ReadGpx(data, table, separator);
-    table.squeeze();
-    return result;
 }
 
 }  // namespace orvalis

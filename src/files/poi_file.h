@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/ov2_format.h"
+#include "files/poi_codec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,9 +9,6 @@
 
 namespace orvalis {
 
-enum class PoiFileKind { Ov2, Gpx, Other };
-// By the extension of the file name (case ignored); a point in a folder name does not count.
-PoiFileKind FileKind(const QString &path);
 // The folder of a file, with its trailing separator.
 QString FolderOf(const QString &path);
 
@@ -63,14 +60,11 @@ constexpr qint64 kRowPeakBytes = 400;
 // The memory a load of these bytes still needs once they are read: the bytes
 // themselves (counted once) and the rows the file can give, less the rows of
 // the table the load empties.
-qint64 EstimatedLoadBytes(PoiFileKind kind, QByteArrayView data, int freedRows = 0);
+qint64 EstimatedLoadBytes(const PoiCodec *codec, QByteArrayView data, int freedRows = 0);
 // The memory the program can still have: MemAvailable and free swap, or the
 // room left under its control group's memory.max when that is tighter; -1
 // when unknown. The roots are for tests.
 qint64 AvailableMemory(const QString &procRoot = QStringLiteral("/proc"),
                        const QString &cgroupRoot = QStringLiteral("/sys/fs/cgroup"));
-
-// Reads a POI file of the given kind into the (emptied) table.
-ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator);
 
 }  // namespace orvalis

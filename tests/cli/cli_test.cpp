@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
-#include "files/gpx_format.h"
+#include "support/records.h"
 #include "geo/geodesy.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -769,7 +769,7 @@ TEST(Cli, NearAPointStreamsEveryFieldNearestFirst)
         const Result r = RunCliRaw("C", {"near", "-", out, "--from", "gpx", "--at", "89.99", "-179.99", "--radius-km", QByteArray::number(km)}, gpx);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, QStringLiteral("%1 POIs\n").arg(expected.size()));
-        const PoiRecords got = ReadGpxRecords(Read(temp.filePath("near.gpx")));
+        const PoiRecords got = ReadRecords(Codec("gpx"), Read(temp.filePath("near.gpx")));
         ASSERT_EQ(got.records.size(), expected.size()) << km;
         for (size_t k = 0; k < expected.size(); ++k) {
             const PoiRecord &p = got.records[k];

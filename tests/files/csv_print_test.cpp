@@ -2,36 +2,12 @@
 #include "files/gpx_format.h"
 #include "files/print_listing.h"
 
-#include <QBuffer>
 #include "support/tables.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvalis;
 using orvalis::testing::TableOfRows;
-
-namespace {
-
-
-// A device that accepts a few bytes and then fails, like a full disk.
-class FailingDevice : public QIODevice {
-public:
-    explicit FailingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 len) override
-    {
-        if (room_ <= 0)
-            return -1;
-        const qint64 n = std::min(len, room_);
-        room_ -= n;
-        return n;
-    }
-
-private:
-    qint64 room_;
-};
-
-}  // namespace
 
 TEST(Csv, LinesBeforeAnyDistanceRun)
 {
@@ -56,15 +32,6 @@ TEST(Csv, Windows1252WhenItFitsUtf8WithBomOtherwise)
     const PoiTable t = TableOfRows({{"1,5", "2,5", "l’a;b", "3 km", "0003000", "N"}, {"1,5", "2,5", "Мет;ро", "", "", "S"}, {"9", "9", "x"}});
     EXPECT_EQ(CsvFileBytes(t, 1, 2), QByteArray("\xEF\xBB\xBF" "1.5; 2.5; l\xE2\x80\x99" "a b; 3 km; N; \r\n1.5; 2.5; Мет ро; ; S; \r\n"));
     EXPECT_EQ(CsvFileBytes(t, 1, 1), QByteArray("1.5; 2.5; l\x92" "a b; 3 km; N; \r\n"));
-}
-
-TEST(Writers, ReportADeviceThatFailsMidway)
-{
-    const PoiTable t = TableOfRows({{"1", "2", "un"}, {"3", "4", "deux"}});
-    FailingDevice ov2(10), gpx(30), csv(5);
-    EXPECT_FALSE(WriteOv2(ov2, t, 1, 2, u'.'));
-    EXPECT_FALSE(WriteGpx(gpx, t, 1, 2));
-    EXPECT_FALSE(WriteCsv(csv, t));
 }
 
 namespace {

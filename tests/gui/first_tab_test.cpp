@@ -699,7 +699,7 @@ TEST(Load, TheMemoryCheckCountsTheFileOnceAndWhatTheLoadFrees)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     // The five rows loaded now are given back by the load.
-    const qint64 needed = EstimatedLoadBytes(PoiFileKind::Ov2, bytes, 5);
+    const qint64 needed = EstimatedLoadBytes(CodecNamed(u"ov2"), bytes, 5);
     EXPECT_EQ(needed, bytes.size() + (200 - 5) * kRowPeakBytes);
     app.availableMemory = needed - 1;  // one byte less: refused, the table kept
     app.load(big);
