@@ -100,7 +100,7 @@ bool CoordinatesInRange(QByteArrayView lat, QByteArrayView lon);
 // it over (a search near a point reads the names of the POIs it keeps only).
 using CoordinateFilter = std::function<bool(QByteArrayView lat, QByteArrayView lon)>;
 
-// A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
+// A coordinate text as a plain decimal ("2.5" for "25e-1"):
 // GPX 1.1's decimal type has no exponent. Empty when it is no number.
 QByteArray PlainDecimalText(const QByteArray &text);
 

@@ -288,3 +288,96 @@ TEST(BlockReader, TheRootIsFoundAsInTheWholeFile)
     ExpectSameInEveryCut(Codec("gpx"), gpx, "a late root");
     EXPECT_EQ(ReadWhole(Codec("gpx"), gpx).records.size(), 1u);
 }
+
+TEST(BlockReader, StopsAtTheLongestRecordAndNotABlockLater)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], QByteArray(64, 'x').constData(), 64), 64);
+    close(fds[1]);
+    BlockReader in(fds[0], 4);
+    in.setLongestRecord(8);
+    EXPECT_TRUE(in.more());
+    EXPECT_TRUE(in.more());
+    // Eight bytes held, the most a record may take: no more is read.
+    EXPECT_FALSE(in.more());
+    EXPECT_TRUE(in.tooLong());
+    EXPECT_EQ(in.held(), 8);
+    EXPECT_FALSE(in.failed());
+    close(fds[0]);
+}
+
+TEST(BlockReader, AReadErrorIsAFailureNotAnEnd)
+{
+    // A folder opens but cannot be read: the reading fails, it does not end.
+    const int folder = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    BlockReader in(folder);
+    EXPECT_FALSE(in.more());
+    EXPECT_TRUE(in.atEnd());
+    EXPECT_TRUE(in.failed());
+    close(folder);
+    // The end of a pipe is no failure.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[1]);
+    BlockReader empty(fds[0]);
+    EXPECT_FALSE(empty.more());
+    EXPECT_FALSE(empty.failed());
+    close(fds[0]);
+}
+
+TEST(BlockReader, CountsEveryByteThatCameIn)
+{
+    // What came in, whatever was consumed or transcoded since: a reader tells an empty input from another file by it.
+    const QByteArray data = QByteArray("\xFF\xFE", 2) + QByteArray(10001, 'a');
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::thread writer([&] {
+        [[maybe_unused]] const ssize_t n = write(fds[1], data.constData(), size_t(data.size()));
+        close(fds[1]);
+    });
+    BlockReader in(fds[0], 1000);
+    in.fill(2);
+    in.consume(2);
+    in.transcode([](QByteArrayView bytes) { return bytes.toByteArray().repeated(2); });
+    while (in.more())
+        in.consume(in.held() / 2);
+    writer.join();
+    close(fds[0]);
+    EXPECT_EQ(in.bytesRead(), data.size());
+    EXPECT_EQ(BlockReader(QByteArrayView(data)).bytesRead(), data.size());
+}
+
+TEST(BlockReader, InputCopiedForAFormatThatSeeks)
+{
+    // A pipe cannot seek: its bytes go to a temporary file, read from the start.
+    QByteArray data;
+    for (int i = 0; i < 300000; ++i)
+        data += char('a' + i % 26);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < data.size(); at += 4096)
+            if (write(fds[1], data.constData() + at, size_t(std::min<qsizetype>(4096, data.size() - at))) <= 0)
+                break;
+        close(fds[1]);
+    });
+    const int copy = SeekableCopy(fds[0]);
+    writer.join();
+    close(fds[0]);
+    ASSERT_GE(copy, 0);
+    EXPECT_EQ(lseek(copy, 0, SEEK_END), data.size());
+    ASSERT_EQ(lseek(copy, 0, SEEK_SET), 0);
+    BlockReader in(copy);
+    while (in.more()) {
+    }
+    EXPECT_EQ(in.view(), data);
+    EXPECT_EQ(in.descriptor(), copy);
+    close(copy);
+    // A folder cannot be copied: no copy, and errno says why.
+    const int folder = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(SeekableCopy(folder), -1);
+    EXPECT_EQ(errno, EISDIR);
+    close(folder);
+}

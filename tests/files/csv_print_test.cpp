@@ -92,3 +92,23 @@ TEST(PrintListing, SixtyOneRows)
     // The second page has no titles: only one "Repère".
     EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const PrintOp &o) { return o.text == QStringLiteral("Repère"); }), 1);
 }
+
+TEST(PrintListing, TheFullestPageFitsItsHeightToTheLastLine)
+{
+    // 59 rows keep the footer on their page: its last line, and the line's own
+    // height, are the height the printer's resolution is chosen for.
+    constexpr int kLine = 120;
+    const auto ops = Listing(59);
+    EXPECT_EQ(Pages(ops), 1);
+    int lowest = 0;
+    for (const PrintOp &op : ops)
+        if (op.kind == PrintOp::Text)
+            lowest = std::max(lowest, op.y);
+    EXPECT_EQ(lowest, ops.back().y);
+    EXPECT_EQ(ListingPageHeight(), lowest + kLine);
+    // Any shorter listing's lines lie within it.
+    for (const int rows : {1, 30, 60, 61, 119}) {
+        for (const PrintOp &op : Listing(rows))
+            EXPECT_LE(op.y + (op.kind == PrintOp::Text ? kLine : 0), ListingPageHeight()) << rows;
+    }
+}
