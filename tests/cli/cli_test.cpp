@@ -880,8 +880,9 @@ TEST(Cli, NearAPointInEveryFormatWritesOnlyWhatIsNear)
     WriteFile(csv, "lat,lon,name\n-33.86882,151.2093,Sydney\n48.85661,2.35222,Paris\n64.1355,-21.8954,Reykjavik\n");
     for (const char *format : {"ov2", "gpx", "csv", "geojson", "kml"}) {
         const QString in = temp.filePath(QStringLiteral("pois.%1").arg(QLatin1String(format)));
-        if (QByteArray(format) != "csv")
+        if (QByteArray(format) != "csv") {
             ASSERT_EQ(RunCli("C", {"convert", csv, in}).code, 0) << format;
+        }
         const Result r = RunCli("C", {"near", in, "-", "--to", "csv", "--at", "48.8", "2.3", "--radius-km", "100"});
         EXPECT_EQ(r.code, 0) << format << r.err.toStdString();
         EXPECT_EQ(r.err, QStringLiteral("1 POIs\n")) << format;
