@@ -87,6 +87,8 @@ public:
     PoiTable tableOf(const QByteArray &path, const PoiCodec &codec, QByteArrayView data) const;
     // Every row must have coordinates in range; with --skip-invalid the others are left out and counted.
     void checkRows(const QByteArray &path, PoiTable &table) const;
+    // What stops a command at record `number` of IN, out of range or no number.
+    static Failure InvalidRecord(const QByteArray &path, int number, const QString &lat, const QString &lon);
     bool rowsInRange(const PoiTable &table) const;
     // What a reader said of a file that is not of its format, or partly not.
     void checkRead(const QByteArray &path, const PoiCodec &codec, qint64 inputBytes, const ReadResult &result, bool empty,

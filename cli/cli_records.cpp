@@ -75,11 +75,7 @@ void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::funct
             return;
         }
         if (!skipInvalid)
-            throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
-                                                             "latitudes lie in [-90, 90], longitudes in [-180, 180])")
-                              .arg(Shown(path))
-                              .arg(number)
-                              .arg(QString::fromLatin1(r.lat), QString::fromLatin1(r.lon))};
+            throw InvalidRecord(path, number, QString::fromLatin1(r.lat), QString::fromLatin1(r.lon));
         if (bad++ == 0)
             firstBad = number;
     }, &result, numbered, defer);

@@ -93,14 +93,8 @@ void Cli::checkRows(const QByteArray &path, PoiTable &table) const
             valid.push_back(r);
             continue;
         }
-        if (!skipInvalid) {
-            const QString latText = table.field(r, FieldLatitude), lonText = table.field(r, FieldLongitude);
-            throw Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
-                                                             "latitudes lie in [-90, 90], longitudes in [-180, 180])")
-                              .arg(Shown(path))
-                              .arg(r)
-                              .arg(latText, lonText)};
-        }
+        if (!skipInvalid)
+            throw InvalidRecord(path, r, table.field(r, FieldLatitude), table.field(r, FieldLongitude));
         if (firstBad == 0)
             firstBad = r;
     }
@@ -108,6 +102,15 @@ void Cli::checkRows(const QByteArray &path, PoiTable &table) const
         skippedNote(path, table.lastRow() - static_cast<int>(valid.size()), firstBad);
         table = RowsOf(table, valid);
     }
+}
+
+Failure Cli::InvalidRecord(const QByteArray &path, int number, const QString &lat, const QString &lon)
+{
+    return Failure{QCoreApplication::translate("Cli", "%1: record %2 has no valid coordinates (latitude \"%3\", longitude \"%4\"; "
+                                                      "latitudes lie in [-90, 90], longitudes in [-180, 180])")
+                       .arg(Shown(path))
+                       .arg(number)
+                       .arg(lat, lon)};
 }
 
 bool Cli::rowsInRange(const PoiTable &table) const

@@ -289,7 +289,7 @@ QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
         const auto lat = ParseDecimal(latText, u'.');
         const auto lon = ParseDecimal(lonText, u'.');
         // The schema wants a latitude in [-90, 90] and a longitude in [-180, 180): 180 is -180.
-        if (!lat || !lon || *lat < -90 || *lat > 90 || *lon < -180 || *lon > 180)
+        if (!lat || !lon || !CoordinatesInRange(*lat, *lon))
             continue;
         const QByteArray lonBytes = *lon == 180 ? QByteArray("-180") : PlainDecimalText(lonText.trimmed().toLatin1());
         const QString description = table.field(row, FieldDescription);
