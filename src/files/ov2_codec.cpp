@@ -5,11 +5,110 @@
 #include "files/text_codecs.h"
 
 #include <QCoreApplication>
+#include <cstring>
 #include <memory>
 
 namespace orvalis {
 
 namespace {
+
+// An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
+// The text of an OV2 integer, exact, written backwards into the end of `buf`.
+QByteArrayView ExactOv2Chars(int32_t value, char (&buf)[16])
+{
+    int i = sizeof buf;
+    uint64_t a = value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+    for (int k = 0; k < 5; ++k, a /= 10)
+        buf[--i] = static_cast<char>('0' + a % 10);
+    buf[--i] = '.';
+    do {
+        buf[--i] = static_cast<char>('0' + a % 10);
+        a /= 10;
+    } while (a > 0);
+    if (value < 0)
+        buf[--i] = '-';
+    return QByteArrayView(buf + i, static_cast<qsizetype>(sizeof buf) - i);
+}
+
+// The POIs as records, read a block at a time (memory for one record,
+// whatever the file): coordinates exact, the one text as the name.
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
+                      const CoordinateFilter &wanted)
+{
+    // The same walk as the table's reader, keeping the integers themselves.
+    ReadResult read;
+    // Drops `length` bytes, reading on as needed; false when the input ends first.
+    auto skip = [&](qint64 length) {
+        while (in.held() < length) {
+            length -= in.held();
+            in.consume(in.held());
+            if (!in.more() && in.held() < length)
+                return false;
+        }
+        in.consume(length);
+        return true;
+    };
+    for (;;) {
+        in.fill(21);
+        if (in.held() == 0)
+            break;
+        const auto type = static_cast<unsigned char>(in.view()[0]);
+        if (type == 1) {
+            if (in.held() < 21) {
+                read.truncated = true;
+                break;
+            }
+            in.consume(21);
+            continue;
+        }
+        if (type != 0 && type != 2 && type != 3) {
+            ++read.unknownBytes;
+            in.consume(1);
+            continue;
+        }
+        if (in.held() - 1 < (type == 2 ? 12 : 4)) {
+            read.truncated = true;
+            break;
+        }
+        const qint64 length = Ov2U32(in.view().data() + 1);
+        if (length < 5) {
+            read.truncated = true;
+            break;
+        }
+        if (type == 2) {
+            // The fixed part and the name's zero, or the whole record, or all there is.
+            while (in.held() < length && !(in.held() > 13 && std::memchr(in.view().data() + 13, 0, size_t(in.held() - 13))) &&
+                   in.more()) {
+            }
+            const QByteArrayView v = in.view();
+            const auto name = Ov2RecordName(v.data(), v.size(), 0, length);
+            if (!name || length < 12 + 1 + name->size() + 1) {
+                read.truncated = true;
+                break;
+            }
+            // Texts on the stack until the record is wanted.
+            char latBuf[16], lonBuf[16];
+            const QByteArrayView lon = ExactOv2Chars(static_cast<int32_t>(Ov2U32(v.data() + 5)), lonBuf);
+            const QByteArrayView lat = ExactOv2Chars(static_cast<int32_t>(Ov2U32(v.data() + 9)), latBuf);
+            if (!wanted || wanted(lat, lon)) {
+                PoiRecord r;
+                r.lat = lat.toByteArray();
+                r.lon = lon.toByteArray();
+                r.name = DecodeFileText(*name);
+                visit(std::move(r));
+            }
+            ++read.counter;
+        } else if (type == 3) {
+            ++read.counter;  // an extended record takes a POI number
+        }
+        if (!skip(length)) {
+            read.truncated = true;  // cut short: a complete simple record is kept, nothing after it
+            break;
+        }
+    }
+    if (result)
+        *result = read;
+}
 
 // Simple records as they come; the skipper record that encloses them, with
 // their bounds, is written over the first 21 bytes at the end.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "files/block_reader.h"
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "table/poi_table.h"
@@ -69,9 +68,11 @@ private:
     int count_ = 0;
 };
 
-// The POIs as records, read a block at a time (memory for one record,
-// whatever the file): coordinates exact, the one text as the name.
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
-                      const CoordinateFilter &wanted = {});
+// Pieces the table's and the records' readers share: a little-endian
+// integer of the file, and the name of a simple record starting at `start`
+// when its fixed part and its terminating zero lie inside the file and
+// inside the record's `length`.
+uint32_t Ov2U32(const char *p);
+std::optional<QByteArrayView> Ov2RecordName(const char *bytes, qint64 size, qint64 start, qint64 length);
 
 }  // namespace orvalis
