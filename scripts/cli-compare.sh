@@ -83,7 +83,8 @@ for in in "${inputs[@]}"; do
   run "$b-dedupe-same-name" dedupe "$in" OUT/out.gpx --within-m 2000 --same-name
   run "$b-dedupe-window-csv" dedupe "$in" OUT/out.csv --within-m 100 --to window-csv
   run "$b-merge-window-csv" merge "$in" "$in" OUT/out.csv --to window-csv
-  run "$b-along-self" along "$in" "$in" OUT/out.ov2 --within-km 1
+  # A file's own POIs as the route: only small ones (a route of random places the world over takes gigabytes).
+  [ "$(stat -c %s "$in")" -lt 1000000 ] && run "$b-along-self" along "$in" "$in" OUT/out.ov2 --within-km 1
   run "$b-along-window-csv" along "$route" "$in" OUT/out.csv --within-km 20 --to window-csv
   run "$b-table" table "$in"
   run "$b-table-base-json" table "$in" --base 2 --json

@@ -217,8 +217,7 @@ format, une sortie qui est une entrée).
         <translation>%1 : un enregistrement de plus de 256 Mio : le fichier est abîmé ou n&apos;est pas de son format</translation>
     </message>
     <message>
-        <location filename="../cli_records.cpp" line="78"/>
-        <location filename="../cli_tables.cpp" line="98"/>
+        <location filename="../cli_tables.cpp" line="109"/>
         <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
         <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
     </message>
@@ -228,17 +227,17 @@ format, une sortie qui est une entrée).
         <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
     </message>
     <message>
-        <location filename="../../src/files/ov2_codec.cpp" line="41"/>
+        <location filename="../../src/files/ov2_codec.cpp" line="140"/>
         <source>not an OV2 file</source>
         <translation>ce n&apos;est pas un fichier OV2</translation>
     </message>
     <message>
-        <location filename="../../src/files/ov2_codec.cpp" line="87"/>
+        <location filename="../../src/files/ov2_codec.cpp" line="186"/>
         <source>%1: damaged OV2 file: the record after POI %2 is no OV2 record</source>
         <translation>%1 : fichier OV2 endommagé : l&apos;enregistrement qui suit le POI %2 n&apos;est pas un enregistrement OV2</translation>
     </message>
     <message>
-        <location filename="../../src/files/ov2_codec.cpp" line="92"/>
+        <location filename="../../src/files/ov2_codec.cpp" line="191"/>
         <source>%1: damaged OV2 file: %2 bytes that are no OV2 record left out</source>
         <translation>%1 : fichier OV2 endommagé : %2 octets qui ne sont pas des enregistrements OV2 écartés</translation>
     </message>
@@ -263,7 +262,7 @@ format, une sortie qui est une entrée).
         <translation>--base demande un numéro de ligne à partir de 1</translation>
     </message>
     <message>
-        <location filename="../cli_tables.cpp" line="161"/>
+        <location filename="../cli_tables.cpp" line="164"/>
         <source>--base %1: the file has %2 rows</source>
         <translation>--base %1 : le fichier a %2 lignes</translation>
     </message>
@@ -299,7 +298,7 @@ format, une sortie qui est une entrée).
         <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
     </message>
     <message>
-        <location filename="../cli_records.cpp" line="148"/>
+        <location filename="../cli_records.cpp" line="144"/>
         <source>%1: written, but its group could not be kept</source>
         <translation>%1 : écrit, mais son groupe n&apos;a pas pu être conservé</translation>
     </message>
@@ -309,7 +308,7 @@ format, une sortie qui est une entrée).
         <translation>%1 : %2</translation>
     </message>
     <message>
-        <location filename="../cli_records.cpp" line="153"/>
+        <location filename="../cli_records.cpp" line="149"/>
         <source>cannot write a temporary file: %1</source>
         <translation>impossible d&apos;écrire un fichier temporaire : %1</translation>
     </message>
@@ -410,7 +409,7 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <translation>%1 attend deux valeurs</translation>
     </message>
     <message>
-        <location filename="../cli_records.cpp" line="160"/>
+        <location filename="../cli_records.cpp" line="156"/>
         <source>cannot read a temporary file</source>
         <translation>impossible de lire un fichier temporaire</translation>
     </message>
