@@ -236,8 +236,6 @@ QString CoordinateCell(const QString &text, QChar separator)
 
 }  // namespace
 
-// A first record of names that are no coordinates is a header naming other
-// columns (grid eastings and northings, say): guessing a layout would give wrong places.
 bool NamesOtherColumns(const QStringList &first)
 {
     int words = 0, numbers = 0;
@@ -251,8 +249,6 @@ bool NamesOtherColumns(const QStringList &first)
     return numbers == 0 && words >= 2;
 }
 
-// Without a header a record says the latitude comes first when its second
-// column lies beyond ±90 (only a longitude can) and its first within.
 bool SaysLatitudeFirst(const QString &first, const QString &second)
 {
     const auto a = ParseCoordinateText(first), b = ParseCoordinateText(second);

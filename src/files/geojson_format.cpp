@@ -44,7 +44,6 @@ void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, Re
 
 }  // namespace
 
-// The position of a point feature (or of a bare point): [lon, lat, ...], empty for anything else.
 QJsonArray PointPosition(const QJsonObject &feature)
 {
     const QJsonObject geometry = feature.value(QStringLiteral("type")) == QStringLiteral("Point")
@@ -58,7 +57,6 @@ QJsonArray PointPosition(const QJsonObject &feature)
     return position;
 }
 
-// A coordinate cell as a JSON number: its own text when JSON accepts it, empty when it is no number.
 QByteArray JsonNumber(const QString &cell)
 {
     const QString text = PointDecimal(cell).trimmed();
@@ -73,7 +71,6 @@ QByteArray JsonNumber(const QString &cell)
     return QByteArray::number(d, 'g', 17);
 }
 
-// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
 QByteArray JsonString(const QString &text)
 {
     QByteArray out;
@@ -104,8 +101,6 @@ QByteArray JsonString(const QString &text)
     return out;
 }
 
-// The point features of a whole document: a FeatureCollection's features, or
-// the document itself when it is a Feature or a Point; nothing when it is no GeoJSON.
 std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
 {
     QJsonParseError error{};

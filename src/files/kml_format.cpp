@@ -31,7 +31,6 @@ bool SplitCoordinates(const Cursor &c, qsizetype from, qsizetype to, QByteArrayV
 
 }  // namespace
 
-// The first point of a placemark: its longitude and latitude texts.
 bool PlacemarkPoint(const Cursor &c, const Element &e, QByteArrayView *lon, QByteArrayView *lat)
 {
     qsizetype nameEnd = 0;
