@@ -84,13 +84,15 @@ for in in "${inputs[@]}"; do
   run "$b-dedupe-window-csv" dedupe "$in" OUT/out.csv --within-m 100 --to window-csv
   run "$b-merge-window-csv" merge "$in" "$in" OUT/out.csv --to window-csv
   # A file's own POIs as the route: only small ones (a route of random places the world over takes gigabytes).
-  [ "$(stat -c %s "$in")" -lt 1000000 ] && run "$b-along-self" along "$in" "$in" OUT/out.ov2 --within-km 1
+  small_input=false; [ "$(stat -c %s "$in")" -lt 1000000 ] && small_input=true
+  $small_input && run "$b-along-self" along "$in" "$in" OUT/out.ov2 --within-km 1
   run "$b-along-window-csv" along "$route" "$in" OUT/out.csv --within-km 20 --to window-csv
   run "$b-table" table "$in"
   run "$b-table-base-json" table "$in" --base 2 --json
   STDIN=$in run "$b-stdin-convert" convert - - --from "$(from "$in")" --to ov2
   STDIN=$in run "$b-stdin-near" near - - --from "$(from "$in")" --to gpx --at 48.85 2.35 --radius-km 50
-  STDIN=$in run "$b-stdin-route" along - "$in" OUT/out.gpx --from "$(from "$in")" --within-km 5
+  $small_input && STDIN=$in run "$b-stdin-route" along - "$in" OUT/out.gpx --from "$(from "$in")" --within-km 5
+  STDIN=$route run "$b-stdin-route-gpx" along - "$in" OUT/out.gpx --route-from gpx --within-km 5
   LOCALE=fr_FR.UTF-8 run "$b-fr-convert" convert "$in" OUT/out.gpx
   LOCALE=fr_FR.UTF-8 run "$b-fr-table" table "$in" --base 1
   LOCALE=fr_FR.UTF-8 run "$b-fr-near-base" near "$in" OUT/out.csv --base 1 --radius-km 100 --to window-csv
