@@ -61,7 +61,7 @@ int main(int argc, char **argv)
         // Memory of one load in a fresh process: the table as it stays, and the peak while loading.
         FileBytes bytes;
         bytes.open(path);
-        count = ReadPoiData(FileKind(path), bytes.data(), table, u',').counter;
+        count = ReadPoiData(WindowCodecOfPath(path), bytes.data(), table, u',').counter;
         SortByField(table, FieldDistance, collator);
     }
     const double perPoi = 1024.0 / std::max(count, 1);
@@ -72,14 +72,14 @@ int main(int argc, char **argv)
     Step("load (read + sort by 4)", runs, [&] { table = PoiTable(); }, [&] {
         FileBytes bytes;
         bytes.open(path);
-        count = ReadPoiData(FileKind(path), bytes.data(), table, u',').counter;
+        count = ReadPoiData(WindowCodecOfPath(path), bytes.data(), table, u',').counter;
         SortByField(table, FieldDistance, collator);
     });
     std::printf("%-28s %10d\n", "POIs", count);
     Step("  read only", runs, [&] { table = PoiTable(); }, [&] {
         FileBytes bytes;
         bytes.open(path);
-        ReadPoiData(FileKind(path), bytes.data(), table, u',');
+        ReadPoiData(WindowCodecOfPath(path), bytes.data(), table, u',');
     });
     Step("  sort by 4 only", runs, [&] { SortByField(table, FieldDescription, collator); },
          [&] { SortByField(table, FieldDistance, collator); });

@@ -164,10 +164,12 @@ int main(int argc, char **argv)
         chunk += "</gpx>\n";
         ok = gpx.write(chunk) == chunk.size();
     } else {
-        ok = WriteGpx(gpx, t, 1, n);
+        const QByteArray bytes = GpxFileBytes(t, 1, n);
+        ok = gpx.write(bytes) == bytes.size();
     }
     QFile ov2(QString::fromLocal8Bit(argv[2]));
-    if (!ok || !ov2.open(QIODevice::WriteOnly) || !WriteOv2(ov2, t, 1, n, u'.')) {
+    const QByteArray ov2Bytes = ok ? Ov2FileBytes(t, 1, n, u'.') : QByteArray();
+    if (!ok || !ov2.open(QIODevice::WriteOnly) || ov2.write(ov2Bytes) != ov2Bytes.size()) {
         std::fprintf(stderr, "cannot write the files\n");
         return 1;
     }

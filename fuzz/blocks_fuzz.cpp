@@ -2,8 +2,7 @@
 // what it gives on the whole input in memory: the first byte picks the block size.
 // The pieces leave their texts for the taker to decode, as the CLI's writer does.
 #include "files/block_reader.h"
-#include "files/gpx_format.h"
-#include "files/record_writer.h"
+#include "support/records.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <unistd.h>
 
 using namespace orvalis;
+using namespace orvalis::testing;
 
 namespace {
 
@@ -23,18 +23,17 @@ struct Read {
     bool operator==(const Read &) const = default;
 };
 
-Read ReadAll(PoiFormat format, BlockReader &in, DeferTexts defer = DeferTexts::No)
+Read ReadAll(const PoiCodec &codec, BlockReader &in, DeferTexts defer = DeferTexts::No)
 {
     Read out;
     ReadResult result;
-    out.ok = ForEachPoiRecord(
-        format, in, [&](XmlNamespaces &&ns) { out.namespaces = std::move(ns); },
-        [&](PoiRecord &&r) {
-            DecodeDeferredTexts(r);
-            r.deferredTrusted = false;
-            out.records.push_back(std::move(r));
-        },
-        &result, {}, defer);
+    PoiRecords read = ReadRecords(codec, in, &result, &out.ok, defer);
+    for (PoiRecord &r : read.records) {
+        DecodeDeferredTexts(r);
+        r.deferredTrusted = false;
+        out.records.push_back(std::move(r));
+    }
+    out.namespaces = std::move(read.namespaces);
     out.counter = result.counter;
     out.skipped = result.skipped;
     out.truncated = result.truncated;
@@ -52,12 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int fd = memfd_create("blocks", MFD_CLOEXEC);
     if (fd < 0 || write(fd, bytes.data(), size_t(bytes.size())) != bytes.size())
         std::abort();
-    for (const PoiFormat format : {PoiFormat::Gpx, PoiFormat::Ov2, PoiFormat::Kml, PoiFormat::GeoJson, PoiFormat::Csv}) {
+    for (const PoiCodec *codec : PoiCodecs()) {
+        if (!codec->hasRecords())
+            continue;
         BlockReader whole(bytes);
-        const Read expected = ReadAll(format, whole);
+        const Read expected = ReadAll(*codec, whole);
         lseek(fd, 0, SEEK_SET);
         BlockReader pieces(fd, block);
-        if (!(ReadAll(format, pieces, DeferTexts::Yes) == expected))
+        if (!(ReadAll(*codec, pieces, DeferTexts::Yes) == expected))
             std::abort();
     }
     close(fd);

@@ -1,53 +1,44 @@
-// The CSV, GeoJSON and KML readers, the GPX route reader and every format's
-// record reader on any bytes; what
-// the KML and GeoJSON writers make of the rows reads back to as many rows.
-#include "files/csv_format.h"
-#include "files/geojson_format.h"
-#include "files/gpx_format.h"
-#include "files/kml_format.h"
-#include "files/ov2_format.h"
-#include "files/poi_formats.h"
+// Every format's record reader and writer on any bytes, and the CSV, GeoJSON
+// and KML table readers; what the KML and GeoJSON writers make of the rows
+// reads back to as many rows.
+#include "files/poi_codec.h"
+#include "support/records.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 using namespace orvalis;
+using namespace orvalis::testing;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    ReadGpxRouteLines(bytes);
+    Codec("gpx").routeLines(bytes);
     // Records: as many read back as were written (those with coordinates).
     // (That well-formed files settle after one pass is checked on real files by the tests.)
-    int written = 0;
-    const QByteArray gpx = GpxRecordBytes(ReadGpxRecords(bytes), false, &written);
-    if (ReadGpxRecords(gpx).records.size() != static_cast<size_t>(written))
-        std::abort();
-    const QByteArray ov2 = Ov2RecordBytes(ReadOv2Records(bytes), &written);
-    if (ReadOv2Records(ov2).records.size() != static_cast<size_t>(written))
-        std::abort();
-    const QByteArray csv = CsvRecordBytes(ReadCsvRecords(bytes), &written);
-    if (ReadCsvRecords(csv).records.size() != static_cast<size_t>(written))
-        std::abort();
-    if (const auto json = ReadGeoJsonRecords(bytes)) {
-        const auto again = ReadGeoJsonRecords(GeoJsonRecordBytes(*json, &written));
-        if (!again || again->records.size() != static_cast<size_t>(written))
+    for (const PoiCodec *codec : PoiCodecs()) {
+        if (!codec->hasRecords())
+            continue;
+        bool ok = false;
+        const PoiRecords read = ReadRecords(*codec, bytes, nullptr, &ok);
+        if (!ok)
+            continue;  // records visited before the reader found it no file of the format are thrown away
+        int written = 0;
+        const QByteArray again = RecordBytes(*codec, read, &written);
+        bool readBack = false;
+        if (ReadRecords(*codec, again, nullptr, &readBack).records.size() != static_cast<size_t>(written) || !readBack)
             std::abort();
     }
-    const QByteArray kml = KmlRecordBytes(ReadKmlRecords(bytes), &written);
-    if (ReadKmlRecords(kml).records.size() != static_cast<size_t>(written))
-        std::abort();
-    for (const PoiFormat format : {PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
+    for (const char *format : {"csv", "geojson", "kml"}) {
         PoiTable table;
         ReadResult result;
-        QString error;
-        if (!ReadPoiFormat(format, bytes, table, u'.', &result, &error) || table.lastRow() < 1)
+        if (!ReadPoiTable(Codec(format), bytes, table, u'.', &result) || table.lastRow() < 1)
             continue;
-        for (const PoiFormat out : {PoiFormat::Kml, PoiFormat::GeoJson}) {
-            const QByteArray written = PoiFormatBytes(out, table, 1, table.lastRow(), {});
+        for (const char *out : {"kml", "geojson"}) {
+            const QByteArray written = Codec(out).tableBytes(table, 1, table.lastRow(), {}, nullptr);
             PoiTable back;
             ReadResult again;
-            if (!ReadPoiFormat(out, written, back, u'.', &again, &error))
+            if (!ReadPoiTable(Codec(out), written, back, u'.', &again))
                 std::abort();
             if (again.counter > result.counter)
                 std::abort();  // writing never invents a POI

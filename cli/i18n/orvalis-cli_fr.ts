@@ -4,22 +4,22 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../main.cpp" line="75"/>
+        <location filename="../../src/files/gpx_codec.cpp" line="359"/>
         <source>not a GPX file</source>
         <translation>ce n&apos;est pas un fichier GPX</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="76"/>
+        <location filename="../../src/files/geojson_codec.cpp" line="228"/>
         <source>not a GeoJSON file</source>
         <translation>ce n&apos;est pas un fichier GeoJSON</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="77"/>
+        <location filename="../../src/files/kml_codec.cpp" line="123"/>
         <source>not a KML file</source>
         <translation>ce n&apos;est pas un fichier KML</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="87"/>
+        <location filename="../usage.cpp" line="58"/>
         <source>read IN and write every POI to OUT in file order (--sort name: by name;
 --sort distance: the order the window gives a loaded file); prints
 &quot;&lt;n&gt; POIs&quot;, the POIs written. Nothing a format can hold is lost:
@@ -35,7 +35,7 @@ colonnes CSV. --gpx11 écrit en plus la longitude 180 comme -180, pour les outil
 qui vérifient le schéma.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="94"/>
+        <location filename="../usage.cpp" line="65"/>
         <source>load IN, with --base run the distance run from row N; print one line per
 row, the seven fields separated by tabs, or with --json a JSON array of
 objects (number, latitude, longitude, description, distance, metres,
@@ -46,7 +46,7 @@ avec --json un tableau JSON d&apos;objets (number, latitude, longitude, descript
 distance, metres, key, cap).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="107"/>
+        <location filename="../usage.cpp" line="78"/>
         <source>read two or more files, in order, into one table (file order, not sorted)
 and write it to OUT, which must not be one of the inputs; prints &quot;&lt;n&gt; POIs&quot;.</source>
         <translation>lit deux fichiers ou plus, dans l&apos;ordre, en un seul tableau (ordre des
@@ -54,7 +54,7 @@ fichiers, sans tri) et l&apos;écrit dans OUT, qui ne doit être aucune des entr
 affiche « &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="110"/>
+        <location filename="../usage.cpp" line="81"/>
         <source>keep the first of POIs whose distance, in whole metres truncated, is at
 most M (with --same-name, only when their descriptions are equal ignoring
 case and accents), in file order; prints &quot;&lt;d&gt; duplicates removed, &lt;n&gt; POIs&quot;.</source>
@@ -64,7 +64,7 @@ majuscules et accents près), dans l&apos;ordre du fichier ; affiche « &lt;d&gt
 retirés, &lt;n&gt; POI ».</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="114"/>
+        <location filename="../usage.cpp" line="85"/>
         <source>keep the POIs of IN within D km of the route: each route and each track
 segment of ROUTE when it is a GPX file that has some (a line apiece),
 otherwise its POIs in order. Distances to the great-circle segments,
@@ -77,24 +77,24 @@ bornées à leurs extrémités ; sortie dans l&apos;ordre de la route, puis par 
 à la route ; affiche « &lt;n&gt; POI ». ROUTE « - » prend --route-from, sinon --from.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="119"/>
+        <location filename="../usage.cpp" line="90"/>
         <source>distance and initial bearing</source>
         <translation>distance et cap initial</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="120"/>
+        <location filename="../usage.cpp" line="91"/>
         <source>destination latitude and longitude</source>
         <translation>latitude et longitude de la destination</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="122"/>
+        <location filename="../usage.cpp" line="93"/>
         <source>crossing of route 1-2 with route 3-4: &quot;latX lonX&quot;, then
 &quot;L1 L2 d1 d2 d3 d4&quot;; &quot;parallel&quot; then &quot;L1 L2&quot; for parallel routes.</source>
         <translation>croisement de la route 1-2 avec la route 3-4 : « latX lonX », puis
 « L1 L2 d1 d2 d3 d4 » ; « parallel » puis « L1 L2 » pour des routes parallèles.</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="126"/>
+        <location filename="../usage.cpp" line="39"/>
         <source>
 Exit codes: 0 done; 1 a failure while working (a file or the standard output
 that cannot be written, no crossing that can be computed); 2 bad usage or bad
@@ -110,7 +110,7 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="149"/>
+        <location filename="../usage.cpp" line="109"/>
         <source>Usage: orvalis-cli %1
 
 %2
@@ -121,220 +121,215 @@ format, une sortie qui est une entrée).
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="171"/>
-        <location filename="../main.cpp" line="737"/>
-        <location filename="../main.cpp" line="874"/>
+        <location filename="../cli_arguments.cpp" line="50"/>
         <source>cannot write the standard output</source>
         <translation>impossible d&apos;écrire sur la sortie standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="214"/>
+        <location filename="../main.cpp" line="41"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>commande « %1 » inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="250"/>
+        <location filename="../cli_arguments.cpp" line="81"/>
         <source>%1 needs a value</source>
         <translation>%1 demande une valeur</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="261"/>
+        <location filename="../cli_arguments.cpp" line="109"/>
         <source>unknown option %1 (see --help)</source>
         <translation>option %1 inconnue (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="263"/>
+        <location filename="../cli_arguments.cpp" line="111"/>
         <source>expected %1 arguments, got %2 (see --help)</source>
         <translation>%1 arguments attendus, %2 donnés (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="272"/>
+        <location filename="../cli_arguments.cpp" line="120"/>
         <source>%1 (&quot;%2&quot;) is not a number</source>
         <translation>%1 (« %2 ») n&apos;est pas un nombre</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="274"/>
+        <location filename="../cli_arguments.cpp" line="122"/>
         <source>%1 (&quot;%2&quot;) is too large</source>
         <translation>%1 (« %2 ») est trop grand</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="277"/>
+        <location filename="../cli_arguments.cpp" line="130"/>
         <source>argument %1</source>
         <translation>argument %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="283"/>
+        <location filename="../cli_arguments.cpp" line="144"/>
         <source>%1 (&quot;%2&quot;) is not a latitude: it must lie in [-90, 90]</source>
         <translation>%1 (« %2 ») n&apos;est pas une latitude : elle doit être dans [-90, 90]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="290"/>
+        <location filename="../cli_arguments.cpp" line="152"/>
         <source>%1 (&quot;%2&quot;) is not a longitude: it must lie in [-180, 180]</source>
         <translation>%1 (« %2 ») n&apos;est pas une longitude : elle doit être dans [-180, 180]</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="297"/>
+        <location filename="../cli_arguments.cpp" line="160"/>
         <source>%1 takes a distance of 0 or more</source>
         <translation>%1 demande une distance positive ou nulle</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="306"/>
-        <source>%1 %2: unknown format (ov2, gpx, csv, window-csv, geojson, kml)</source>
-        <translation>%1 %2 : format inconnu (ov2, gpx, csv, window-csv, geojson, kml)</translation>
+        <location filename="../cli_tables.cpp" line="17"/>
+        <source>%1 %2: unknown format (%3)</source>
+        <translation>%1 %2 : format inconnu (%3)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="309"/>
+        <location filename="../cli_tables.cpp" line="20"/>
         <source>&apos;-&apos; needs %1 FORMAT</source>
         <translation>« - » demande %1 FORMAT</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="316"/>
-        <source>%1: unknown extension (.ov2, .gpx, .csv, .geojson, .json or .kml)</source>
-        <translation>%1 : extension inconnue (.ov2, .gpx, .csv, .geojson, .json ou .kml)</translation>
+        <location filename="../cli_tables.cpp" line="27"/>
+        <source>%1: unknown extension (%2)</source>
+        <translation>%1 : extension inconnue (%2)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="323"/>
-        <location filename="../main.cpp" line="350"/>
+        <location filename="../cli_tables.cpp" line="42"/>
         <source>only one input may be the standard input</source>
         <translation>une seule entrée peut être l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="331"/>
+        <location filename="../cli_tables.cpp" line="56"/>
         <source>cannot read the standard input</source>
         <translation>impossible de lire l&apos;entrée standard</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="336"/>
-        <location filename="../main.cpp" line="356"/>
+        <location filename="../cli_records.cpp" line="30"/>
+        <location filename="../cli_tables.cpp" line="61"/>
         <source>%1: cannot read the file</source>
         <translation>%1 : impossible de lire le fichier</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="364"/>
+        <location filename="../cli_records.cpp" line="48"/>
         <source>%1: reading failed</source>
         <translation>%1 : la lecture a échoué</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="366"/>
+        <location filename="../cli_records.cpp" line="50"/>
         <source>%1: a record longer than 256 MiB: the file is damaged or not of its format</source>
         <translation>%1 : un enregistrement de plus de 256 Mio : le fichier est abîmé ou n&apos;est pas de son format</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="387"/>
-        <location filename="../main.cpp" line="508"/>
+        <location filename="../cli_tables.cpp" line="109"/>
         <source>%1: record %2 has no valid coordinates (latitude &quot;%3&quot;, longitude &quot;%4&quot;; latitudes lie in [-90, 90], longitudes in [-180, 180])</source>
         <translation>%1 : l&apos;enregistrement %2 n&apos;a pas de coordonnées valides (latitude « %3 », longitude « %4 » ; les latitudes sont dans [-90, 90], les longitudes dans [-180, 180])</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="403"/>
+        <location filename="../../src/files/poi_codec.cpp" line="129"/>
         <source>%1: %2 invalid records left out, the first is record %3</source>
         <translation>%1 : %2 enregistrements invalides écartés, le premier est l&apos;enregistrement %3</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="416"/>
-        <source>%1: not an OV2 file</source>
-        <translation>%1 : ce n&apos;est pas un fichier OV2</translation>
+        <location filename="../../src/files/ov2_codec.cpp" line="140"/>
+        <source>not an OV2 file</source>
+        <translation>ce n&apos;est pas un fichier OV2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="418"/>
+        <location filename="../../src/files/ov2_codec.cpp" line="186"/>
         <source>%1: damaged OV2 file: the record after POI %2 is no OV2 record</source>
         <translation>%1 : fichier OV2 endommagé : l&apos;enregistrement qui suit le POI %2 n&apos;est pas un enregistrement OV2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="419"/>
+        <location filename="../../src/files/ov2_codec.cpp" line="191"/>
         <source>%1: damaged OV2 file: %2 bytes that are no OV2 record left out</source>
         <translation>%1 : fichier OV2 endommagé : %2 octets qui ne sont pas des enregistrements OV2 écartés</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="423"/>
+        <location filename="../../src/files/csv_codec.cpp" line="413"/>
         <source>%1: the CSV header names no latitude and longitude columns</source>
         <translation>%1 : l&apos;en-tête CSV ne nomme pas de colonnes de latitude et de longitude</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="425"/>
+        <location filename="../../src/files/csv_codec.cpp" line="415"/>
         <source>%1: CSV record %2 has no two numbers for coordinates</source>
         <translation>%1 : l&apos;enregistrement CSV %2 n&apos;a pas deux nombres pour coordonnées</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="430"/>
+        <location filename="../../src/files/gpx_codec.cpp" line="403"/>
         <source>%1: no waypoints; its routes and tracks are not read as POIs</source>
         <translation>%1 : aucun waypoint ; ses routes et traces ne sont pas lues comme des POI</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="454"/>
+        <location filename="../cli_arguments.cpp" line="169"/>
         <source>--base takes a row number from 1</source>
         <translation>--base demande un numéro de ligne à partir de 1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="462"/>
+        <location filename="../cli_tables.cpp" line="164"/>
         <source>--base %1: the file has %2 rows</source>
         <translation>--base %1 : le fichier a %2 lignes</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="537"/>
+        <location filename="../cli_arguments.cpp" line="32"/>
         <source>cannot create a temporary file: %1</source>
         <translation>impossible de créer un fichier temporaire : %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="581"/>
-        <location filename="../main.cpp" line="1179"/>
+        <location filename="../cli_arguments.cpp" line="30"/>
+        <location filename="../main.cpp" line="80"/>
         <source>cannot write the standard output: %1</source>
         <translation>impossible d&apos;écrire sur la sortie standard : %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="583"/>
+        <location filename="../cli_arguments.cpp" line="36"/>
         <source>not a regular file, or a link that may not be followed</source>
         <translation>ce n&apos;est pas un fichier ordinaire, ou c&apos;est un lien qui ne doit pas être suivi</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="584"/>
+        <location filename="../cli_arguments.cpp" line="37"/>
         <source>its folder is not writable</source>
         <translation>son dossier n&apos;est pas accessible en écriture</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="585"/>
+        <location filename="../cli_arguments.cpp" line="38"/>
         <source>writing failed (full disk?)</source>
         <translation>l&apos;écriture a échoué (disque plein ?)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="586"/>
+        <location filename="../cli_arguments.cpp" line="39"/>
         <source>%1: cannot write the file (%2); nothing was changed</source>
         <translation>%1 : impossible d&apos;écrire le fichier (%2) ; rien n&apos;a été modifié</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="573"/>
+        <location filename="../cli_records.cpp" line="144"/>
         <source>%1: written, but its group could not be kept</source>
         <translation>%1 : écrit, mais son groupe n&apos;a pas pu être conservé</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="618"/>
+        <location filename="../../src/files/poi_codec.cpp" line="124"/>
         <source>%1: %2</source>
         <translation>%1 : %2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="656"/>
-        <location filename="../main.cpp" line="849"/>
-        <location filename="../main.cpp" line="890"/>
+        <location filename="../cli_records.cpp" line="149"/>
         <source>cannot write a temporary file: %1</source>
         <translation>impossible d&apos;écrire un fichier temporaire : %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="714"/>
+        <location filename="../cli_arguments.cpp" line="175"/>
         <source>%1 POIs</source>
         <translation>%1 POI</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="744"/>
+        <location filename="../convert_command.cpp" line="16"/>
         <source>--sort takes name or distance</source>
         <translation>--sort demande name ou distance</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="945"/>
-        <source>%1: not a GPX file</source>
-        <translation>%1 : ce n&apos;est pas un fichier GPX</translation>
+        <location filename="../cli_tables.cpp" line="28"/>
+        <location filename="../near_command.cpp" line="110"/>
+        <source>or</source>
+        <translation>ou</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="45"/>
+        <location filename="../usage.cpp" line="10"/>
         <source>Usage: orvalis-cli COMMAND ARGUMENTS   (orvalis-cli COMMAND --help for one command)
        orvalis-cli --help | --version
 
@@ -392,7 +387,7 @@ Commandes :
 </translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="99"/>
+        <location filename="../usage.cpp" line="70"/>
         <source>--at: write every POI within R km of the point, nearest first (equal
 distances in file order), every field kept; the file streams through
 (memory for the POIs found, not the file). --base: load, distance run
@@ -409,78 +404,77 @@ fenêtre, écrit comme la fenêtre l&apos;écrit). Affiche « &lt;k&gt; POI », 
 les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="816"/>
+        <location filename="../cli_arguments.cpp" line="93"/>
         <source>%1 needs two values</source>
         <translation>%1 attend deux valeurs</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="855"/>
+        <location filename="../cli_records.cpp" line="156"/>
         <source>cannot read a temporary file</source>
         <translation>impossible de lire un fichier temporaire</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="906"/>
+        <location filename="../near_command.cpp" line="99"/>
         <source>near needs --at LAT LON or --base N, and --radius-km R</source>
         <translation>near attend --at LAT LON ou --base N, et --radius-km R</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="916"/>
-        <source>near --at writes OV2, GPX, CSV, GeoJSON or KML</source>
-        <translation>near --at écrit de l&apos;OV2, du GPX, du CSV, du GeoJSON ou du KML</translation>
+        <location filename="../near_command.cpp" line="110"/>
+        <source>near --at writes %1</source>
+        <translation>near --at écrit en %1</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="998"/>
+        <location filename="../convert_command.cpp" line="60"/>
         <source>merge needs at least two inputs and an output (see --help)</source>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1004"/>
+        <location filename="../convert_command.cpp" line="67"/>
         <source>%1 is one of the inputs: merge writes to a file of its own</source>
         <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1027"/>
+        <location filename="../dedupe_command.cpp" line="24"/>
         <source>dedupe needs --within-m M</source>
         <translation>dedupe demande --within-m M</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1042"/>
-        <location filename="../main.cpp" line="1048"/>
+        <location filename="../dedupe_command.cpp" line="14"/>
         <source>%1 duplicates removed, %2</source>
         <translation>%1 doublons retirés, %2</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1057"/>
+        <location filename="../along_command.cpp" line="71"/>
         <source>along needs --within-km D</source>
         <translation>along demande --within-km D</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1082"/>
+        <location filename="../along_command.cpp" line="32"/>
         <source>%1: the route has no point</source>
         <translation>%1 : la route n&apos;a aucun point</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1096"/>
+        <location filename="../json_output.cpp" line="16"/>
         <source>%1 m</source>
         <translation>%1 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1097"/>
+        <location filename="../json_output.cpp" line="17"/>
         <source>%1 km and %2 m</source>
         <translation>%1 km  et  %2 m</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1126"/>
+        <location filename="../geodesy_commands.cpp" line="39"/>
         <source>no crossing can be computed: division by zero (a route along a meridian)</source>
         <translation>aucun croisement calculable : division par zéro (une route le long d&apos;un méridien)</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1127"/>
+        <location filename="../geodesy_commands.cpp" line="41"/>
         <source>no crossing can be computed: floating-point overflow</source>
         <translation>aucun croisement calculable : débordement de capacité en virgule flottante</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="1128"/>
+        <location filename="../geodesy_commands.cpp" line="42"/>
         <source>no crossing can be computed: invalid floating-point operation</source>
         <translation>aucun croisement calculable : opération en virgule flottante incorrecte</translation>
     </message>

@@ -155,7 +155,7 @@ QString TForm1::droppedPoiFile(const QMimeData *mime)
     if (!mime || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().first().isLocalFile())
         return {};
     const QString path = mime->urls().first().toLocalFile();
-    return FileKind(path) == PoiFileKind::Other ? QString() : path;
+    return WindowCodecOfPath(path) ? path : QString();
 }
 
 bool TForm1::handleDrop(QEvent *event)

@@ -1,12 +1,36 @@
 #include "files/block_reader.h"
 
+#include "files/save_file.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
 namespace orvalis {
+
+namespace {
+
+// read(2) going on after an interruption, and waiting for the writer of a
+// FIFO opened without blocking.
+ssize_t ReadWaiting(int fd, char *into, size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, into, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLIN, 0};
+            poll(&p, 1, -1);
+            continue;
+        }
+        return n;
+    }
+}
+
+}  // namespace
 
 QByteArrayView BlockReader::view() const
 {
@@ -41,16 +65,7 @@ bool BlockReader::more()
     QByteArray raw(want, Qt::Uninitialized);
     qsizetype got = 0;
     while (got < want) {
-        const size_t asked = static_cast<size_t>(want - got);
-        const ssize_t n = ::read(fd_, raw.data() + got, asked);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            // A FIFO opened without blocking: wait for its writer.
-            pollfd p{fd_, POLLIN, 0};
-            poll(&p, 1, -1);
-            continue;
-        }
+        const ssize_t n = ReadWaiting(fd_, raw.data() + got, static_cast<size_t>(want - got));
         if (n <= 0) {
             failed_ = n < 0;
             eof_ = true;
@@ -82,6 +97,48 @@ void BlockReader::transcode(std::function<QByteArray(QByteArrayView)> decode)
     decode_ = std::move(decode);
     if (inMemory())
         memory_ = QByteArrayView();
+}
+
+int SeekableCopy(int fd)
+{
+    std::FILE *temporary = std::tmpfile();
+    const int copy = temporary ? ::dup(fileno(temporary)) : -1;
+    if (temporary)
+        std::fclose(temporary);
+    if (copy < 0)
+        return -1;
+    QByteArray block(BlockReader::kBlock, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ReadWaiting(fd, block.data(), size_t(block.size()));
+        if (n == 0 && ::lseek(copy, 0, SEEK_SET) == 0)
+            return copy;
+        if (n <= 0 || !WriteAllToFd(copy, block.constData(), n)) {
+            const int error = errno;
+            ::close(copy);
+            errno = error;
+            return -1;
+        }
+    }
+}
+
+bool PreadWalk::at(qint64 offset, qsizetype n, QByteArrayView *out)
+{
+    if (offset < start_ || offset + n > start_ + held_) {
+        start_ = offset;
+        held_ = 0;
+        while (held_ < block_.size()) {
+            const ssize_t got = ::pread(fd_, block_.data() + held_, static_cast<size_t>(block_.size() - held_), start_ + held_);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            held_ += got;
+        }
+    }
+    *out = QByteArrayView(block_.constData() + (offset - start_), held_ - (offset - start_));
+    return true;
 }
 
 }  // namespace orvalis

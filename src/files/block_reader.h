@@ -42,6 +42,8 @@ public:
     void setLongestRecord(qsizetype n) { longest_ = n; }
     // Every byte that came in, before any transcoding.
     qint64 bytesRead() const { return bytesRead_; }
+    // The descriptor read, for a format that seeks in a file (-1 for bytes in memory).
+    int descriptor() const { return fd_; }
     // From now on, bytes (those held, then each block) pass through `decode`
     // first; it keeps its own state across blocks (a character cut in two).
     void transcode(std::function<QByteArray(QByteArrayView)> decode);
@@ -63,5 +65,27 @@ private:
     qint64 bytesRead_ = 0;
     std::function<QByteArray(QByteArrayView)> decode_;
 };
+
+// A file read a block at a time with pread, so that its offset stays where
+// it is: for counting what a file holds before reading it.
+class PreadWalk {
+public:
+    explicit PreadWalk(int fd) : fd_(fd), block_(kBlockBytes, '\0') {}
+    static constexpr qsizetype kBlockBytes = 1 << 20;
+    // The bytes from `offset` on, at least `n` of them (n <= kBlockBytes)
+    // unless the file ends first; false on a read error.
+    bool at(qint64 offset, qsizetype n, QByteArrayView *out);
+
+private:
+    int fd_;
+    QByteArray block_;
+    qint64 start_ = 0;
+    qsizetype held_ = 0;
+};
+
+// The bytes of `fd` from where it stands copied to an unnamed temporary file,
+// rewound: for a format that must seek in input that cannot (a pipe). -1 when
+// the copy fails (errno says why); the caller closes the copy.
+int SeekableCopy(int fd);
 
 }  // namespace orvalis

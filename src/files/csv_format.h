@@ -1,17 +1,13 @@
 #pragma once
 
-#include "files/block_reader.h"
-#include "files/ov2_format.h"
-#include "files/poi_record.h"
+#include "files/read_result.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
 #include <QStringList>
 #include <climits>
-#include <functional>
+#include <initializer_list>
 #include <optional>
-
-class QIODevice;
 
 namespace orvalis {
 
@@ -36,30 +32,15 @@ std::optional<long double> ParseCoordinateText(const QString &text);
 // The CSV scripts expect: UTF-8, a header "latitude,longitude,name", RFC 4180
 // quoting, every row; `written` receives how many.
 QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *written = nullptr);
-bool WriteCsv(QIODevice &device, const PoiTable &table);
 
-// CSV rows as records: with a header, its known columns to the record's fields
-// and every other column a property; without one, as ReadCsv lays it out.
-// And back: the scripts' layout with a column for every field some record has.
-PoiRecords ReadCsvRecords(QByteArrayView data, ReadResult *result = nullptr);
-// The same read a block at a time. A headerless ',' file whose layout its
-// first records leave open is read on to decide it, those records waiting in
-// an unnamed temporary file: memory stays that of one record.
-void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
-QByteArray CsvRecordBytes(const PoiRecords &records, int *written = nullptr);
-// The same in pieces: every record observed first (the columns and the mark
-// depend on all of them), then the head, then each row (false for a record
-// without coordinates, not written).
-class CsvRecordWriter {
-public:
-    void observe(const PoiRecord &record);
-    QByteArray head() const;
-    bool append(QByteArray &out, const PoiRecord &record) const;
-
-private:
-    bool used_[7] = {};
-    QStringList keys_;
-    bool readsBack_ = true;
-};
+// Rules the table's reader and the records' reader share.
+// The column of the header named by one of `names` (case ignored); -1 if none.
+int ColumnOf(const QStringList &header, std::initializer_list<const char *> names);
+// A first record of names that are no coordinates is a header naming other
+// columns (grid eastings and northings, say): guessing a layout would give wrong places.
+bool NamesOtherColumns(const QStringList &first);
+// Without a header a record says the latitude comes first when its second
+// column lies beyond ±90 (only a longitude can) and its first within.
+bool SaysLatitudeFirst(const QString &first, const QString &second);
 
 }  // namespace orvalis

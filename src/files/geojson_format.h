@@ -1,14 +1,14 @@
 #pragma once
 
-#include "files/block_reader.h"
 #include "files/poi_record.h"
-#include <functional>
-#include <optional>
-
-#include "files/ov2_format.h"
+#include "files/read_result.h"
+#include "table/poi_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <optional>
 
 namespace orvalis {
 
@@ -21,18 +21,15 @@ bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResu
 // A FeatureCollection of Point features with a "name" property, compact UTF-8.
 QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
 
-// GeoJSON point features as records (name, desc, cmt, time, src, sym, type and
-// the elevation as a third coordinate; every other property kept), and back.
-std::optional<PoiRecords> ReadGeoJsonRecords(QByteArrayView data);
-// The same read a block at a time: the features of a collection one by one
-// (memory for one feature); false when the input is no GeoJSON (records
-// already visited are then to be thrown away).
-bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit);
-QByteArray GeoJsonRecordBytes(const PoiRecords &records, int *written = nullptr);
-// In pieces: the head, each feature (`first` for the first one written; false
-// for one without coordinates), the tail.
-QByteArray GeoJsonRecordHead();
-bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &record, bool first);
-QByteArray GeoJsonRecordTail();
+// Pieces the table's and the records' sides share.
+// The position of a point feature (or of a bare point): [lon, lat, ...], empty for anything else.
+QJsonArray PointPosition(const QJsonObject &feature);
+// The point features of a whole document: a FeatureCollection's features, or
+// the document itself when it is a Feature or a Point; nothing when it is no GeoJSON.
+std::optional<QJsonArray> DocumentFeatures(QByteArrayView data);
+// A coordinate text as a JSON number: its own text when JSON accepts it, empty when it is no number.
+QByteArray JsonNumber(const QString &cell);
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+QByteArray JsonString(const QString &text);
 
 }  // namespace orvalis

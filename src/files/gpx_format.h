@@ -1,8 +1,8 @@
 #pragma once
 
-#include "files/block_reader.h"
-#include "files/ov2_format.h"
 #include "files/poi_record.h"
+#include "files/read_result.h"
+#include "table/poi_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,8 +10,6 @@
 #include <optional>
 #include <utility>
 #include <vector>
-
-class QIODevice;
 
 namespace orvalis {
 
@@ -57,31 +55,7 @@ void AppendXmlText(QByteArray &out, const QString &text);
 // The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 
+// The rows as GPX 1.0, as the window saves them: "name" holds the description.
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
-bool WriteGpx(QIODevice &device, const PoiTable &table, int first, int last);
-
-// Every waypoint of a GPX file as a record, every field kept (orvalis-cli):
-// all at once, or one by one after the namespaces the root declares.
-PoiRecords ReadGpxRecords(QByteArrayView data, ReadResult *result = nullptr);
-void ForEachGpxRecord(QByteArrayView data, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
-// Read a block at a time: false (nothing visited) when the input is no GPX
-// document; `result` notes route and track points met.
-bool ForEachGpxRecord(BlockReader &in, const std::function<void(std::vector<std::pair<QByteArray, QByteArray>> &&)> &start,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
-                      const CoordinateFilter &wanted = {}, DeferTexts defer = DeferTexts::No);
-// Decodes the texts a reader left undecoded, as the reader would have.
-void DecodeDeferredTexts(PoiRecord &record);
-// The namespaces a GPX input's root declares, without reading past it: the
-// same input is read after (merge writes every input's declarations first).
-std::vector<std::pair<QByteArray, QByteArray>> GpxRootNamespaces(BlockReader &in);
-// GPX 1.1 of the records, in their order; `strict` writes longitude 180 as -180
-// (the schema's range). `written` receives how many waypoints it holds.
-QByteArray GpxRecordBytes(const PoiRecords &records, bool strict, int *written = nullptr);
-// The same in pieces, for writing as records come: the head, each waypoint
-// (false for one without coordinates, not written), the tail.
-QByteArray GpxRecordHead(const std::vector<std::pair<QByteArray, QByteArray>> &namespaces);
-bool AppendGpxRecord(QByteArray &out, const PoiRecord &record, bool strict);
-QByteArray GpxRecordTail();
 
 }  // namespace orvalis

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "files/poi_record.h"
-
-#include <functional>
-
-#include "files/block_reader.h"
-#include "files/ov2_format.h"
+#include "files/read_result.h"
+#include "files/xml_scan.h"
+#include "table/poi_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,24 +11,18 @@ namespace orvalis {
 
 // Fills rows from 1 with the point placemarks of a KML file: the first
 // "lon,lat" of their coordinates, "name - description" (the name alone when
-// there is no description). Tolerant as the GPX reader: a cut file keeps
-// what it holds; placemarks without a point are skipped.
+// there is no description). Tolerant as the GPX reader: a cut file keeps what
+// it holds; placemarks without a point are skipped.
 ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator);
+// True when the file has a kml element, in whatever encoding it declares.
 bool IsKmlDocument(QByteArrayView data);
+// The same for text already in UTF-8.
+bool HasKmlRoot(QByteArrayView utf8);
 
 // KML 2.2 in UTF-8: one Placemark with a name and a Point per usable row.
 QByteArray KmlFileBytes(const PoiTable &table, int first, int last);
 
-// KML placemarks with a point as records (name, description, TimeStamp, the
-// altitude, ExtendedData: GPX fields by name and every other datum), and back.
-PoiRecords ReadKmlRecords(QByteArrayView data);
-void ForEachKmlRecord(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit);
-// Read a block at a time: false (nothing visited) when the input is no KML document.
-bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted = {});
-QByteArray KmlRecordBytes(const PoiRecords &records, int *written = nullptr);
-// In pieces: the head, each placemark (false for one without coordinates), the tail.
-QByteArray KmlRecordHead();
-bool AppendKmlRecord(QByteArray &out, const PoiRecord &record);
-QByteArray KmlRecordTail();
+// The first point of a placemark: its longitude and latitude texts.
+bool PlacemarkPoint(const xml::Cursor &c, const xml::Element &e, QByteArrayView *lon, QByteArrayView *lat);
 
 }  // namespace orvalis

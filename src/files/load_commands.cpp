@@ -56,30 +56,29 @@ void FileCommands::loadDroppedFile(const QString &path)
 void FileCommands::loadFile(const QString &path)
 {
     // Open first: a file that cannot be read leaves the window untouched.
-    const PoiFileKind kind = FileKind(path);
-    const QString cannotRead = kind == PoiFileKind::Ov2 ? QStringLiteral("Impossible de lire le fichier ov2 à importer")
-                                                        : QStringLiteral("Impossible de lire le fichier gpx");
+    const PoiCodec *codec = WindowCodecOfPath(path);
+    const QString cannotRead = codec ? codec->windowCannotRead() : QString();
     FileBytes file;
-    if (kind != PoiFileKind::Other && !file.start(path)) {
+    if (codec && !file.start(path)) {
         ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
     // A file that would not fit in memory is refused before it is read, and
     // before the table is emptied: its rows are counted a block at a time.
     const qint64 available = ctx_.env.availableMemory ? ctx_.env.availableMemory() : -1;
-    if (kind != PoiFileKind::Other && available >= 0) {
-        const qint64 records = CountRecords(kind, file.descriptor());
+    if (codec && available >= 0) {
+        const qint64 records = CountRecords(codec, file.descriptor());
         if (records < 0) {
             ctx_.dialogs.message(view_.dialogParent(), cannotRead);
             return;
         }
         const int freedRows = doc_.table().isEmptyForAdd() ? 0 : doc_.table().lastRow();
-        if (EstimatedLoadBytes(kind, file.size(), records) - TableBytes(freedRows) > available) {
+        if (EstimatedLoadBytes(codec, file.size(), records) - TableBytes(freedRows) > available) {
             ctx_.dialogs.message(view_.dialogParent(), QStringLiteral("Mémoire insuffisante pour charger ce fichier."));
             return;
         }
     }
-    if (kind != PoiFileKind::Other && !file.readAll()) {
+    if (codec && !file.readAll()) {
         ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
@@ -93,12 +92,12 @@ void FileCommands::loadFile(const QString &path)
         ReadResult read;
         doc_.resetTable([&](PoiTable &table) {
             table.blankAll();
-            if (kind != PoiFileKind::Other) {
+            if (codec) {
                 doc_.setPoiCount(-1);
                 doc_.setCaption(QDir::toNativeSeparators(path));
                 ProcessPendingMessages();
             }
-            read = ReadPoiData(kind, file.data(), table, ctx_.env.separator);
+            read = ReadPoiData(codec, file.data(), table, ctx_.env.separator);
             file.release();  // the sort needs the room
             SortByField(table, FieldDistance, view_.collator());
         });

@@ -14,20 +14,6 @@ namespace orvalis {
 
 namespace {
 
-// What a load holds at its peak, per byte of the file and per POI: measured
-// with gui_bench ("peak while loading") on files of 200,000 and 1,000,000
-// POIs, short names and realistic texts, fitted, and 8 % added. A peak is
-// never below `leastPerRecord` a POI (rows without texts, where the rows'
-// growth and the sort weigh most).
-struct LoadCost {
-    double perByte;
-    double perRecord;
-    double leastPerRecord;
-};
-// OV2 peaks: 212 MB for 1M short names (38 MB), 372 MB for 1M realistic (131 MB), 174 MB for 1M bare records (14 MB).
-constexpr LoadCost kOv2Cost{1.85, 158.5, 188.0};
-// GPX peaks: 281 MB for 1M short names (80 MB), 577 MB for 1M realistic (284 MB), 212 MB for 1M bare waypoints (6 MB).
-constexpr LoadCost kGpxCost{1.57, 177.0, 230.0};
 // What any load takes besides (measured: 1 to 2 MB more than the fit on 200,000 POIs).
 constexpr double kLoadBytes = 2e6;
 // What emptying a table gives back at least, per row (measured: 100 to 240 bytes).
@@ -35,11 +21,11 @@ constexpr qint64 kTableRowBytes = 90;
 
 }  // namespace
 
-qint64 EstimatedLoadBytes(PoiFileKind kind, qint64 fileBytes, qint64 records)
+qint64 EstimatedLoadBytes(const PoiCodec *codec, qint64 fileBytes, qint64 records)
 {
-    if (kind == PoiFileKind::Other)
+    if (!codec)
         return 0;
-    const LoadCost cost = kind == PoiFileKind::Ov2 ? kOv2Cost : kGpxCost;
+    const LoadCost cost = codec->loadCost();
     const double n = static_cast<double>(records);
     return static_cast<qint64>(kLoadBytes + std::max(cost.perByte * static_cast<double>(fileBytes) + cost.perRecord * n, cost.leastPerRecord * n));
 }
@@ -49,101 +35,11 @@ qint64 TableBytes(int rows)
     return static_cast<qint64>(rows) * kTableRowBytes;
 }
 
-namespace {
-
-// Counts records a block at a time with pread, so the file's offset stays where it is.
-class BlockWalk {
-public:
-    explicit BlockWalk(int fd) : fd_(fd), block_(1 << 20, '\0') {}
-    // The bytes from `offset` on, at least `n` of them unless the file ends first; false on a read error.
-    bool at(qint64 offset, qsizetype n, QByteArrayView *out)
-    {
-        if (offset < start_ || offset + n > start_ + held_) {
-            start_ = offset;
-            held_ = 0;
-            while (held_ < block_.size()) {
-                const ssize_t got = ::pread(fd_, block_.data() + held_, static_cast<size_t>(block_.size() - held_), start_ + held_);
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got < 0)
-                    return false;
-                if (got == 0)
-                    break;
-                held_ += got;
-            }
-        }
-        *out = QByteArrayView(block_.constData() + (offset - start_), held_ - (offset - start_));
-        return true;
-    }
-
-private:
-    int fd_;
-    QByteArray block_;
-    qint64 start_ = 0;
-    qsizetype held_ = 0;
-};
-
-// OV2: every simple or extended record takes a row; lengths lead from one to the next.
-qint64 CountOv2Rows(int fd)
-{
-    BlockWalk walk(fd);
-    qint64 offset = 0, rows = 0;
-    for (;;) {
-        QByteArrayView v;
-        if (!walk.at(offset, 5, &v))
-            return -1;
-        if (v.isEmpty())
-            return rows;
-        const auto type = static_cast<unsigned char>(v[0]);
-        if (type > 3) {
-            ++offset;  // a stray byte
-            continue;
-        }
-        if (v.size() < 5)
-            return rows;
-        if (type == 1) {
-            offset += 21;
-            continue;
-        }
-        const qint64 length = static_cast<unsigned char>(v[1]) | static_cast<unsigned char>(v[2]) << 8 |
-                              static_cast<unsigned char>(v[3]) << 16 | qint64(static_cast<unsigned char>(v[4])) << 24;
-        if (length < 5)
-            return rows;  // the reader stops there too
-        rows += type >= 2 ? 1 : 0;
-        offset += length;
-    }
-}
-
-// GPX: one row per waypoint start tag.
-qint64 CountGpxRows(int fd)
-{
-    BlockWalk walk(fd);
-    static const QByteArray tag = "<wpt";
-    qint64 offset = 0, rows = 0;
-    for (;;) {
-        QByteArrayView v;
-        if (!walk.at(offset, 1 << 20, &v))
-            return -1;
-        for (const char *at = v.data(), *end = v.data() + v.size();
-             (at = static_cast<const char *>(memmem(at, static_cast<size_t>(end - at), tag.constData(), 4))) != nullptr; at += 4)
-            ++rows;
-        if (v.size() < 1 << 20)
-            return rows;
-        offset += v.size() - (tag.size() - 1);  // a tag cut by the block's end is found in the next
-    }
-}
-
-}  // namespace
-
-qint64 CountRecords(PoiFileKind kind, int fd)
+qint64 CountRecords(const PoiCodec *codec, int fd)
 {
     if (fd < 0)
         return -1;
-    if (kind == PoiFileKind::Ov2)
-        return CountOv2Rows(fd);
-    if (kind == PoiFileKind::Gpx)
-        return CountGpxRows(fd);
-    return 0;
+    return codec ? codec->countRows(fd) : 0;
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/poi_file.h"
+#include "files/poi_codec.h"
 
 #include <QString>
 
@@ -10,13 +10,12 @@ namespace orvalis {
 
 // The memory a load of a file of `fileBytes` holding `records` POIs takes
 // at its peak: the file's bytes, the rows and the sort after the reading.
-qint64 EstimatedLoadBytes(PoiFileKind kind, qint64 fileBytes, qint64 records);
+qint64 EstimatedLoadBytes(const PoiCodec *codec, qint64 fileBytes, qint64 records);
 // What a table of `rows` rows gives back when a load empties it (at least).
 qint64 TableBytes(int rows);
-// The rows a file will give, counted a block at a time from its start without
-// moving its offset (OV2 by record lengths, GPX by waypoint tags), so that a
-// file too big for the memory is refused before it is read; -1 on a read error.
-qint64 CountRecords(PoiFileKind kind, int fd);
+// The rows a file of the format will give (see PoiCodec::countRows); -1 on a
+// read error.
+qint64 CountRecords(const PoiCodec *codec, int fd);
 // The memory the program can still have: MemAvailable and free swap, or the
 // room left under its control groups' limits (v2 memory.max, v1
 // memory.limit_in_bytes, a parent's too) when that is tighter, less their

@@ -5,7 +5,6 @@
 #include "geo/geodesy.h"
 #include "table/row_halves.h"
 
-#include <QIODevice>
 #include <QVarLengthArray>
 #include <QtEndian>
 #include <algorithm>
@@ -18,14 +17,14 @@
 
 namespace orvalis {
 
-namespace {
-
-uint32_t U32(const char *p)
+uint32_t Ov2U32(const char *p)
 {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return qFromLittleEndian(v);
 }
+
+namespace {
 
 void PutU32(char *p, uint32_t v)
 {
@@ -166,11 +165,7 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
     return static_cast<int32_t>(scaled);
 }
 
-namespace {
-
-// The name of a simple record starting at `start`, when its fixed part and its
-// terminating zero lie inside the file and inside the record's `length`.
-std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 start, qint64 length)
+std::optional<QByteArrayView> Ov2RecordName(const char *bytes, qint64 size, qint64 start, qint64 length)
 {
     const qint64 nameStart = start + 13;
     const qint64 end = std::min(size, start + length);
@@ -181,6 +176,8 @@ std::optional<QByteArrayView> RecordName(const char *bytes, qint64 size, qint64 
         return std::nullopt;
     return QByteArrayView(bytes + nameStart, static_cast<const char *>(zero) - (bytes + nameStart));
 }
+
+namespace {
 
 // The description of a record as DecodeFileText reads it, kept as 8-bit text
 // when it fits without building a QString.
@@ -225,7 +222,7 @@ Ov2Survey SurveyOv2(QByteArrayView data)
         } else if (type == 0 || type == 2 || type == 3) {
             if (size - pos < 4)
                 break;
-            const qint64 length = U32(bytes + pos);
+            const qint64 length = Ov2U32(bytes + pos);
             if (length < 5)
                 break;
             if (type == 2 || type == 3)
@@ -238,11 +235,6 @@ Ov2Survey SurveyOv2(QByteArrayView data)
         }
     }
     return survey;
-}
-
-int CountOv2Records(QByteArrayView data)
-{
-    return SurveyOv2(data).records;
 }
 
 namespace {
@@ -273,7 +265,7 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadRes
                 result.truncated = true;
                 return true;
             }
-            const qint64 length = U32(bytes + pos);
+            const qint64 length = Ov2U32(bytes + pos);
             // A length below 5 would move backwards.
             if (length < 5) {
                 result.truncated = true;
@@ -282,7 +274,7 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadRes
             if (start + length > size) {
                 // Cut short: an extended record whose fixed part and name are
                 // there still takes its POI number; nothing after it can be trusted.
-                if (type == 3 && RecordName(bytes, size, start, length))
+                if (type == 3 && Ov2RecordName(bytes, size, start, length))
                     ++result.counter;
                 result.truncated = true;
                 return true;
@@ -304,10 +296,10 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadRes
                 result.truncated = true;
                 return true;
             }
-            const qint64 length = U32(bytes + pos);
-            const auto lon = static_cast<int32_t>(U32(bytes + pos + 4));
-            const auto lat = static_cast<int32_t>(U32(bytes + pos + 8));
-            const auto name = RecordName(bytes, size, start, length);
+            const qint64 length = Ov2U32(bytes + pos);
+            const auto lon = static_cast<int32_t>(Ov2U32(bytes + pos + 4));
+            const auto lat = static_cast<int32_t>(Ov2U32(bytes + pos + 8));
+            const auto name = Ov2RecordName(bytes, size, start, length);
             if (!name) {
                 result.truncated = true;
                 return true;
@@ -510,146 +502,6 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
         writer.append(out, latText, lonText, name, separator);
     }
     out.replace(0, 21, writer.header());
-    return out;
-}
-
-bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator)
-{
-    const QByteArray bytes = Ov2FileBytes(table, first, last, separator);
-    return device.write(bytes) == bytes.size();
-}
-
-namespace {
-
-// An OV2 integer of hundred-thousandths written out exactly: "-179.99999".
-// The text of an OV2 integer, exact, written backwards into the end of `buf`.
-QByteArrayView ExactOv2Chars(int32_t value, char (&buf)[16])
-{
-    int i = sizeof buf;
-    uint64_t a = value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
-    for (int k = 0; k < 5; ++k, a /= 10)
-        buf[--i] = static_cast<char>('0' + a % 10);
-    buf[--i] = '.';
-    do {
-        buf[--i] = static_cast<char>('0' + a % 10);
-        a /= 10;
-    } while (a > 0);
-    if (value < 0)
-        buf[--i] = '-';
-    return QByteArrayView(buf + i, static_cast<qsizetype>(sizeof buf) - i);
-}
-
-}  // namespace
-
-PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result)
-{
-    PoiRecords out;
-    ForEachOv2Record(data, [&](PoiRecord &&r) { out.records.push_back(std::move(r)); }, result);
-    return out;
-}
-
-void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
-{
-    BlockReader in(data);
-    ForEachOv2Record(in, visit, result);
-}
-
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
-                      const CoordinateFilter &wanted)
-{
-    // The same walk as the table's reader, keeping the integers themselves.
-    ReadResult read;
-    // Drops `length` bytes, reading on as needed; false when the input ends first.
-    auto skip = [&](qint64 length) {
-        while (in.held() < length) {
-            length -= in.held();
-            in.consume(in.held());
-            if (!in.more() && in.held() < length)
-                return false;
-        }
-        in.consume(length);
-        return true;
-    };
-    for (;;) {
-        in.fill(21);
-        if (in.held() == 0)
-            break;
-        const auto type = static_cast<unsigned char>(in.view()[0]);
-        if (type == 1) {
-            if (in.held() < 21) {
-                read.truncated = true;
-                break;
-            }
-            in.consume(21);
-            continue;
-        }
-        if (type != 0 && type != 2 && type != 3) {
-            ++read.unknownBytes;
-            in.consume(1);
-            continue;
-        }
-        if (in.held() - 1 < (type == 2 ? 12 : 4)) {
-            read.truncated = true;
-            break;
-        }
-        const qint64 length = U32(in.view().data() + 1);
-        if (length < 5) {
-            read.truncated = true;
-            break;
-        }
-        if (type == 2) {
-            // The fixed part and the name's zero, or the whole record, or all there is.
-            while (in.held() < length && !(in.held() > 13 && std::memchr(in.view().data() + 13, 0, size_t(in.held() - 13))) &&
-                   in.more()) {
-            }
-            const QByteArrayView v = in.view();
-            const auto name = RecordName(v.data(), v.size(), 0, length);
-            if (!name || length < 12 + 1 + name->size() + 1) {
-                read.truncated = true;
-                break;
-            }
-            // Texts on the stack until the record is wanted.
-            char latBuf[16], lonBuf[16];
-            const QByteArrayView lon = ExactOv2Chars(static_cast<int32_t>(U32(v.data() + 5)), lonBuf);
-            const QByteArrayView lat = ExactOv2Chars(static_cast<int32_t>(U32(v.data() + 9)), latBuf);
-            if (!wanted || wanted(lat, lon)) {
-                PoiRecord r;
-                r.lat = lat.toByteArray();
-                r.lon = lon.toByteArray();
-                r.name = DecodeFileText(*name);
-                visit(std::move(r));
-            }
-            ++read.counter;
-        } else if (type == 3) {
-            ++read.counter;  // an extended record takes a POI number
-        }
-        if (!skip(length)) {
-            read.truncated = true;  // cut short: a complete simple record is kept, nothing after it
-            break;
-        }
-    }
-    if (result)
-        *result = read;
-}
-
-bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &r)
-{
-    if (r.lat.isEmpty() || r.lon.isEmpty())
-        return false;
-    // One text a POI: the name, with its description joined as the window does.
-    writer.append(out, Ov2CoordinateValue(r.lat), Ov2CoordinateValue(r.lon), TextBytes(JoinedName(r)));
-    return true;
-}
-
-QByteArray Ov2RecordBytes(const PoiRecords &in, int *written)
-{
-    QByteArray out(21, '\0');
-    Ov2Writer writer;
-    for (const PoiRecord &r : in.records)
-        AppendOv2Record(out, writer, r);
-    out.replace(0, 21, writer.header());
-    if (written)
-        *written = writer.count();
     return out;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "files/block_reader.h"
 #include "files/poi_record.h"
+#include "files/read_result.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -11,21 +11,7 @@
 #include <optional>
 #include <vector>
 
-class QIODevice;
-
 namespace orvalis {
-
-struct ReadResult {
-    int counter = 0;       // POI number of the last record: the POI count to show
-    int unknownBytes = 0;  // bytes that were no known record type (one beep each, collapsed)
-    bool truncated = false;  // reading stopped at a damaged record
-    // CSV: records that gave no POI (no two numbers), the first of them
-    // (1 is the file's first record), and a header naming no coordinates.
-    int skipped = 0;
-    int firstSkipped = 0;
-    bool headerWithoutCoordinates = false;
-    bool routePoints = false;  // GPX: route or track points met (they are not POIs)
-};
 
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's
 // rows must have been emptied; the row count follows the POI counter.
@@ -51,8 +37,6 @@ struct Ov2Survey {
     int lastPoiNumber = 0;  // of the last simple record: the rows a reading can fill
 };
 Ov2Survey SurveyOv2(QByteArrayView data);
-// The number of POI records a file holds, by their lengths alone.
-int CountOv2Records(QByteArrayView data);
 
 // The latitude or longitude text of an OV2 coordinate: five decimals, at most
 // seven significant digits.
@@ -67,9 +51,6 @@ int32_t Ov2CoordinateValue(QByteArrayView text);
 // The bytes of an OV2 file holding the usable rows of [first, last]: a
 // skipper record with the bounds, then one simple record per row.
 QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separator);
-// Writes them to an open device; false when the device refuses a byte.
-bool WriteOv2(QIODevice &device, const PoiTable &table, int first, int last, QChar separator);
-
 // Simple records one after the other, and the skipper record that must come
 // first: its length and the bounds are known once the last one is written.
 class Ov2Writer {
@@ -85,15 +66,11 @@ private:
     int count_ = 0;
 };
 
-// The POIs of an OV2 file as records, coordinates exact (orvalis-cli), and
-// back: the name and description joined into the one text OV2 holds.
-PoiRecords ReadOv2Records(QByteArrayView data, ReadResult *result = nullptr);
-void ForEachOv2Record(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr);
-// The same read a block at a time: memory for one record, whatever the file.
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result = nullptr,
-                      const CoordinateFilter &wanted = {});
-QByteArray Ov2RecordBytes(const PoiRecords &records, int *written = nullptr);
-// One record's simple record (false for one without coordinates).
-bool AppendOv2Record(QByteArray &out, Ov2Writer &writer, const PoiRecord &record);
+// Pieces the table's and the records' readers share: a little-endian
+// integer of the file, and the name of a simple record starting at `start`
+// when its fixed part and its terminating zero lie inside the file and
+// inside the record's `length`.
+uint32_t Ov2U32(const char *p);
+std::optional<QByteArrayView> Ov2RecordName(const char *bytes, qint64 size, qint64 start, qint64 length);
 
 }  // namespace orvalis

@@ -1,7 +1,5 @@
 #include "files/poi_file.h"
 
-#include "files/gpx_format.h"
-
 #include <QFileInfo>
 
 #include <cerrno>
@@ -11,18 +9,6 @@
 #include <unistd.h>
 
 namespace orvalis {
-
-PoiFileKind FileKind(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString ext = dot < 0 ? QString() : name.mid(dot).toUpper();
-    if (ext == QStringLiteral(".OV2"))
-        return PoiFileKind::Ov2;
-    if (ext == QStringLiteral(".GPX"))
-        return PoiFileKind::Gpx;
-    return PoiFileKind::Other;
-}
 
 QString FolderOf(const QString &path)
 {
@@ -106,15 +92,6 @@ bool FileBytes::readAll()
     return ok;
 }
 
-ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator)
-{
-    ReadResult result;
-    if (kind == PoiFileKind::Ov2)
-        result = ReadOv2(data, table, separator);
-    else if (kind == PoiFileKind::Gpx)
-        result = ReadGpx(data, table, separator);
-    table.squeeze();
-    return result;
 }
 
 }  // namespace orvalis

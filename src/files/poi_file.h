@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/ov2_format.h"
+#include "files/poi_codec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,9 +9,6 @@
 
 namespace orvalis {
 
-enum class PoiFileKind { Ov2, Gpx, Other };
-// By the extension of the file name (case ignored); a point in a folder name does not count.
-PoiFileKind FileKind(const QString &path);
 // The folder of a file, with its trailing separator.
 QString FolderOf(const QString &path);
 
@@ -57,7 +54,5 @@ private:
     QByteArray bytes_;
 };
 
-// Reads a POI file of the given kind into the (emptied) table.
-ReadResult ReadPoiData(PoiFileKind kind, QByteArrayView data, PoiTable &table, QChar separator);
 
 }  // namespace orvalis

@@ -31,6 +31,12 @@ std::optional<long double> CoordinateNumber(QByteArrayView text)
     return ParseDecimal(QString::fromLatin1(text), u'.');
 }
 
+bool CoordinatesInRange(QByteArrayView latText, QByteArrayView lonText)
+{
+    const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);
+    return lat && lon && CoordinatesInRange(*lat, *lon);
+}
+
 QString JoinedName(const PoiRecord &record)
 {
     return record.desc.isEmpty() ? record.name : record.name + QStringLiteral(" - ") + record.desc;

@@ -54,6 +54,8 @@ inline constexpr QString PoiRecord::*kRecordTexts[] = {&PoiRecord::ele,  &PoiRec
 // it: decoding is most of the reading, and a reader on one core and a writer on
 // another share it so.
 enum class DeferTexts { No, Yes };
+// Decodes the texts a reader left undecoded, as the reader would have.
+void DecodeDeferredTexts(PoiRecord &record);
 
 // A file's records, with what its writer must repeat: the namespace
 // declarations the raw XML needs (xmlns:prefix="uri").
@@ -77,11 +79,28 @@ QByteArray JsonStringOf(const QString &text);
 // A record's coordinate text as a number; nothing when it is none.
 std::optional<long double> CoordinateNumber(QByteArrayView text);
 
+// The one range of coordinates every command checks: latitudes in [-90, 90],
+// longitudes in [-180, 180] (a NaN in neither).
+inline bool LatitudeInRange(long double v)
+{
+    return v >= -90 && v <= 90;
+}
+inline bool LongitudeInRange(long double v)
+{
+    return v >= -180 && v <= 180;
+}
+inline bool CoordinatesInRange(long double lat, long double lon)
+{
+    return LatitudeInRange(lat) && LongitudeInRange(lon);
+}
+// The same for a record's coordinate texts: numbers, and in range.
+bool CoordinatesInRange(QByteArrayView lat, QByteArrayView lon);
+
 // Asked of a record's coordinates before the rest of it is read: false passes
 // it over (a search near a point reads the names of the POIs it keeps only).
 using CoordinateFilter = std::function<bool(QByteArrayView lat, QByteArrayView lon)>;
 
-// A coordinate text as a plain decimal ("2.5" for "25e-1", "-0.5" for "-.5"):
+// A coordinate text as a plain decimal ("2.5" for "25e-1"):
 // GPX 1.1's decimal type has no exponent. Empty when it is no number.
 QByteArray PlainDecimalText(const QByteArray &text);
 

@@ -1,43 +1,15 @@
 #pragma once
 
-#include "files/csv_format.h"
-#include "files/ov2_format.h"
-#include "files/poi_formats.h"
-#include "files/poi_record.h"
-#include "files/record_spool.h"
+#include "files/poi_codec.h"
 
-#include <QByteArray>
-#include <functional>
 #include <memory>
-#include <utility>
-#include <vector>
 
 namespace orvalis {
 
-using XmlNamespaces = std::vector<std::pair<QByteArray, QByteArray>>;
-
-// The records of a file of any format read a block at a time: `head` first
-// (with the namespace declarations a GPX file's raw XML needs), then each
-// record in file order. False when the input is no file of that format.
-// `wanted`, when given, sees every record's coordinates first. With
-// DeferTexts::Yes, records may come with texts the taker decodes
-// (DecodeDeferredTexts).
-bool ForEachPoiRecord(PoiFormat format, BlockReader &in, const std::function<void(XmlNamespaces &&)> &head,
-                      const std::function<void(PoiRecord &&)> &visit, ReadResult *result, const CoordinateFilter &wanted = {},
-                      DeferTexts defer = DeferTexts::No);
-
-// Where written bytes go: `write` takes them (and may clear them); `writeAt`
-// puts bytes back at an offset already written (OV2's first record).
-struct RecordOutput {
-    std::function<void(QByteArray &)> write;
-    std::function<void(qint64, const QByteArray &)> writeAt;
-};
-
-// Records written as they come in any record format, a megabyte at a time.
-// CSV needs every record before its head: they wait in a spool.
+// Records written as they come in a format that has records, a megabyte at a time.
 class RecordWriter {
 public:
-    RecordWriter(PoiFormat format, bool strictGpx, RecordOutput output);
+    RecordWriter(const PoiCodec &codec, const RecordWriteOptions &options, RecordOutput output);
     ~RecordWriter();
     // Once, before the first record.
     void start(const XmlNamespaces &namespaces);
@@ -48,14 +20,8 @@ public:
     bool spoolFailed() const;
 
 private:
-    void flushIfFull();
-    PoiFormat format_;
-    bool strictGpx_;
-    RecordOutput output_;
-    QByteArray buffer_;
-    Ov2Writer ov2_;
-    CsvRecordWriter csv_;
-    std::unique_ptr<RecordSpool> spool_;
+    std::unique_ptr<FormatRecordWriter> format_;
+    WriterBuffer out_;
     int written_ = 0;
 };
 

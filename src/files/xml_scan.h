@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/block_reader.h"
-#include "files/ov2_format.h"
+#include "files/read_result.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>

@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
-#include "files/gpx_format.h"
+#include "support/records.h"
 #include "geo/geodesy.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -51,8 +51,9 @@ Result RunCli(const QString &locale, const QStringList &args)
     _exit(127);
 }
 
-// With arguments as bytes, for names that are not UTF-8 (QProcess would encode them).
-Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteArray &stdinBytes = {})
+// With arguments as bytes, for names that are not UTF-8 (QProcess would encode them);
+// the standard input holds `stdinBytes`, or is what `stdinPath` opens.
+Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteArray &stdinBytes = {}, const char *stdinPath = nullptr)
 {
     QTemporaryDir temp;
     const QByteArray out = QFile::encodeName(temp.filePath("out")), err = QFile::encodeName(temp.filePath("err")),
@@ -63,7 +64,7 @@ Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteA
     f.close();
     const pid_t pid = fork();
     if (pid == 0) {
-        const int i = ::open(in.constData(), O_RDONLY), o = ::open(out.constData(), O_WRONLY | O_CREAT, 0600),
+        const int i = ::open(stdinPath ? stdinPath : in.constData(), O_RDONLY), o = ::open(out.constData(), O_WRONLY | O_CREAT, 0600),
                   e = ::open(err.constData(), O_WRONLY | O_CREAT, 0600);
         dup2(i, 0);
         dup2(o, 1);
@@ -769,7 +770,7 @@ TEST(Cli, NearAPointStreamsEveryFieldNearestFirst)
         const Result r = RunCliRaw("C", {"near", "-", out, "--from", "gpx", "--at", "89.99", "-179.99", "--radius-km", QByteArray::number(km)}, gpx);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, QStringLiteral("%1 POIs\n").arg(expected.size()));
-        const PoiRecords got = ReadGpxRecords(Read(temp.filePath("near.gpx")));
+        const PoiRecords got = ReadRecords(Codec("gpx"), Read(temp.filePath("near.gpx")));
         ASSERT_EQ(got.records.size(), expected.size()) << km;
         for (size_t k = 0; k < expected.size(); ++k) {
             const PoiRecord &p = got.records[k];
@@ -828,4 +829,65 @@ TEST(Cli, EndlessInputRunsInBoundedMemory)
     EXPECT_LT(peakOf({"convert", "-", "-", "--from", "csv", "--to", "gpx"}, {}, "48.5,2.5,Caf\xC3\xA9 de la gare\n", 70 << 20), 64 << 20);
     EXPECT_LT(peakOf({"convert", "-", "-", "--from", "csv", "--to", "ov2"}, {}, "-33.9,151.2,Sydney,\"a \"\"quoted\"\" note\"\n", 70 << 20),
               64 << 20);
+}
+
+TEST(Cli, StreamedInputThatIsNoneOfItsFormatOrFailsStops)
+{
+    QTemporaryDir temp;
+    const QByteArray out = QFile::encodeName(temp.filePath("out.gpx"));
+    // Bytes that hold no OV2 record, from a file and from a pipe: no file of 0 POIs.
+    const QString text = temp.filePath("text.ov2");
+    WriteFile(text, "hello, these are no POIs at all\n");
+    const Result file = RunCli("C", {"convert", text, temp.filePath("out.gpx")});
+    EXPECT_EQ(file.code, 2);
+    EXPECT_EQ(file.err, QStringLiteral("orvalis-cli: %1: not an OV2 file\n").arg(text));
+    const Result piped = RunCliRaw("C", {"convert", "-", out, "--from", "ov2"}, "hello, these are no POIs at all\n");
+    EXPECT_EQ(piped.code, 2);
+    EXPECT_EQ(piped.err, QStringLiteral("orvalis-cli: -: not an OV2 file\n"));
+    const Result french = RunCliRaw("fr_FR.UTF-8", {"convert", "-", out, "--from", "ov2"}, "hello");
+    EXPECT_EQ(french.err, QStringLiteral("orvalis-cli: - : ce n'est pas un fichier OV2\n"));
+    // An input that cannot be read (a folder as the standard input) is a failure while working, not an end.
+    const QByteArray folder = QFile::encodeName(temp.path());
+    for (const char *format : {"ov2", "gpx", "csv"}) {
+        const Result failed = RunCliRaw("C", {"convert", "-", out, "--from", format}, {}, folder.constData());
+        EXPECT_EQ(failed.code, 1) << format;
+        EXPECT_EQ(failed.err, QStringLiteral("orvalis-cli: -: reading failed\n")) << format;
+    }
+    EXPECT_FALSE(QFile::exists(temp.filePath("out.gpx")));
+}
+
+TEST(Cli, ThePolesAndTheAntimeridianAreCoordinates)
+{
+    // The bounds of the range are in it, for arguments and for records.
+    EXPECT_EQ(RunCli("C", {"distance", "-90", "-180", "90", "180"}).out, QStringLiteral("20037 km and 511 m\n180.00\n"));
+    EXPECT_EQ(RunCli("C", {"destination", "-90", "0", "0", "1000"}).code, 0);
+    for (const char *lat : {"-90.0001", "90.0001"})
+        EXPECT_EQ(RunCli("C", {"distance", lat, "0", "0", "0"}).code, 2) << lat;
+    QTemporaryDir temp;
+    const QString poles = temp.filePath("poles.csv");
+    WriteFile(poles, "lat,lon,name\n-90,-180,South\n90,180,North\n");
+    const Result near = RunCli("C", {"near", poles, temp.filePath("near.csv"), "--at", "-90", "0", "--radius-km", "1"});
+    EXPECT_EQ(near.code, 0) << near.err.toStdString();
+    EXPECT_EQ(near.out, QStringLiteral("1 POIs\n"));
+    EXPECT_EQ(Read(temp.filePath("near.csv")), QByteArray("latitude,longitude,name\r\n-90,-180,South\r\n"));
+}
+
+TEST(Cli, NearAPointInEveryFormatWritesOnlyWhatIsNear)
+{
+    // The same three POIs in every format: one within the radius, two far away.
+    QTemporaryDir temp;
+    const QString csv = temp.filePath("pois.csv");
+    WriteFile(csv, "lat,lon,name\n-33.86882,151.2093,Sydney\n48.85661,2.35222,Paris\n64.1355,-21.8954,Reykjavik\n");
+    for (const char *format : {"ov2", "gpx", "csv", "geojson", "kml"}) {
+        const QString in = temp.filePath(QStringLiteral("pois.%1").arg(QLatin1String(format)));
+        if (QByteArray(format) != "csv") {
+            ASSERT_EQ(RunCli("C", {"convert", csv, in}).code, 0) << format;
+        }
+        const Result r = RunCli("C", {"near", in, "-", "--to", "csv", "--at", "48.8", "2.3", "--radius-km", "100"});
+        EXPECT_EQ(r.code, 0) << format << r.err.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("1 POIs\n")) << format;
+        EXPECT_TRUE(r.out.contains(QStringLiteral(",Paris\r\n"))) << format << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains(QStringLiteral("Sydney"))) << format;
+        EXPECT_FALSE(r.out.contains(QStringLiteral("Reykjavik"))) << format;
+    }
 }

@@ -2,36 +2,12 @@
 #include "files/gpx_format.h"
 #include "files/print_listing.h"
 
-#include <QBuffer>
 #include "support/tables.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvalis;
 using orvalis::testing::TableOfRows;
-
-namespace {
-
-
-// A device that accepts a few bytes and then fails, like a full disk.
-class FailingDevice : public QIODevice {
-public:
-    explicit FailingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 len) override
-    {
-        if (room_ <= 0)
-            return -1;
-        const qint64 n = std::min(len, room_);
-        room_ -= n;
-        return n;
-    }
-
-private:
-    qint64 room_;
-};
-
-}  // namespace
 
 TEST(Csv, LinesBeforeAnyDistanceRun)
 {
@@ -56,15 +32,6 @@ TEST(Csv, Windows1252WhenItFitsUtf8WithBomOtherwise)
     const PoiTable t = TableOfRows({{"1,5", "2,5", "l’a;b", "3 km", "0003000", "N"}, {"1,5", "2,5", "Мет;ро", "", "", "S"}, {"9", "9", "x"}});
     EXPECT_EQ(CsvFileBytes(t, 1, 2), QByteArray("\xEF\xBB\xBF" "1.5; 2.5; l\xE2\x80\x99" "a b; 3 km; N; \r\n1.5; 2.5; Мет ро; ; S; \r\n"));
     EXPECT_EQ(CsvFileBytes(t, 1, 1), QByteArray("1.5; 2.5; l\x92" "a b; 3 km; N; \r\n"));
-}
-
-TEST(Writers, ReportADeviceThatFailsMidway)
-{
-    const PoiTable t = TableOfRows({{"1", "2", "un"}, {"3", "4", "deux"}});
-    FailingDevice ov2(10), gpx(30), csv(5);
-    EXPECT_FALSE(WriteOv2(ov2, t, 1, 2, u'.'));
-    EXPECT_FALSE(WriteGpx(gpx, t, 1, 2));
-    EXPECT_FALSE(WriteCsv(csv, t));
 }
 
 namespace {
@@ -144,4 +111,24 @@ TEST(PrintListing, DescriptionsAreCutWhereACharacterBegins)
     EXPECT_EQ(cut(accent), QString(39, u'x'));
     EXPECT_EQ(cut(plain), QString(40, u'y'));
     EXPECT_EQ(cut(QString(38, u'x') + QStringLiteral("🗼")), QString(38, u'x') + QStringLiteral("🗼"));
+}
+
+TEST(PrintListing, TheFullestPageFitsItsHeightToTheLastLine)
+{
+    // 59 rows keep the footer on their page: its last line, and the line's own
+    // height, are the height the printer's resolution is chosen for.
+    constexpr int kLine = 120;
+    const auto ops = Listing(59);
+    EXPECT_EQ(Pages(ops), 1);
+    int lowest = 0;
+    for (const PrintOp &op : ops)
+        if (op.kind == PrintOp::Text)
+            lowest = std::max(lowest, op.y);
+    EXPECT_EQ(lowest, ops.back().y);
+    EXPECT_EQ(ListingPageHeight(), lowest + kLine);
+    // Any shorter listing's lines lie within it.
+    for (const int rows : {1, 30, 60, 61, 119}) {
+        for (const PrintOp &op : Listing(rows))
+            EXPECT_LE(op.y + (op.kind == PrintOp::Text ? kLine : 0), ListingPageHeight()) << rows;
+    }
 }

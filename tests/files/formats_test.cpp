@@ -1,10 +1,8 @@
 #include "files/block_reader.h"
 #include "files/csv_format.h"
-#include "files/geojson_format.h"
-#include "files/kml_format.h"
-#include "files/gpx_format.h"
-#include "files/ov2_format.h"
-#include "files/poi_formats.h"
+#include "files/poi_codec.h"
+#include "support/real_world.h"
+#include "support/records.h"
 #include "support/tables.h"
 
 #include <QFile>
@@ -14,7 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace orvalis;
-using orvalis::testing::TableOfRows;
+using namespace orvalis::testing;
 
 namespace {
 
@@ -26,13 +24,17 @@ QStringList Rows(const PoiTable &t)
     return out;
 }
 
-PoiTable Read(PoiFormat format, const QByteArray &bytes, QChar sep = u'.')
+PoiTable Read(const char *format, const QByteArray &bytes, QChar sep = u'.')
 {
     PoiTable t;
     ReadResult result;
-    QString error;
-    EXPECT_TRUE(ReadPoiFormat(format, bytes, t, sep, &result, &error)) << error.toStdString();
+    EXPECT_TRUE(ReadPoiTable(Codec(format), bytes, t, sep, &result)) << format;
     return t;
+}
+
+QByteArray TableBytes(const char *format, const PoiTable &t, const WriteOptions &options = {})
+{
+    return Codec(format).tableBytes(t, 1, t.lastRow(), options, nullptr);
 }
 
 }  // namespace
@@ -46,66 +48,78 @@ TEST(Formats, NamesKeepEveryCharacterThroughEveryFormat)
                                     {"1", "1", "Back\\slash\tand tab"},
                                     // A zero-width no-break space of the text is no byte-order mark.
                                     {"2", "2", "\uFEFF\uFEFFBike \uFEFF"}});
-    for (const PoiFormat format : {PoiFormat::Ov2, PoiFormat::Gpx, PoiFormat::Csv, PoiFormat::GeoJson, PoiFormat::Kml}) {
-        const PoiTable back = Read(format, PoiFormatBytes(format, t, 1, t.lastRow(), {}));
-        ASSERT_EQ(back.lastRow(), t.lastRow()) << int(format);
+    for (const char *format : {"ov2", "gpx", "csv", "geojson", "kml"}) {
+        const PoiTable back = Read(format, TableBytes(format, t));
+        ASSERT_EQ(back.lastRow(), t.lastRow()) << format;
         for (int r = 1; r <= t.lastRow(); ++r) {
             QString description = back.field(r, FieldDescription);
-            if (format == PoiFormat::Gpx)
+            if (format == std::string("gpx"))
                 description.chop(3);  // the GPX reader joins "name - desc"
-            EXPECT_EQ(description, t.field(r, FieldDescription)) << int(format) << " row " << r;
+            EXPECT_EQ(description, t.field(r, FieldDescription)) << format << " row " << r;
             // Coordinates keep their value (OV2 writes five decimals).
             for (const int f : {FieldLatitude, FieldLongitude})
-                EXPECT_EQ(back.field(r, f).toDouble(), t.field(r, f).toDouble()) << int(format) << " row " << r;
+                EXPECT_EQ(back.field(r, f).toDouble(), t.field(r, f).toDouble()) << format << " row " << r;
         }
     }
 }
 
 TEST(Formats, ByNameAndExtension)
 {
-    EXPECT_EQ(PoiFormatOfPath("/a/b.GeoJSON"), PoiFormat::GeoJson);
-    EXPECT_EQ(PoiFormatOfPath("x.json"), PoiFormat::GeoJson);
-    EXPECT_EQ(PoiFormatOfPath("x.KML"), PoiFormat::Kml);
-    EXPECT_EQ(PoiFormatOfPath("x.kmz"), std::nullopt);
-    EXPECT_EQ(PoiFormatOfPath("folder.gpx/file"), std::nullopt);
-    EXPECT_EQ(PoiFormatNamed("OV2"), PoiFormat::Ov2);
+    EXPECT_EQ(CodecOfExtension(u"GeoJSON"), &Codec("geojson"));
+    EXPECT_EQ(CodecOfExtension(u"json"), &Codec("geojson"));
+    EXPECT_EQ(CodecOfExtension(u"KML"), &Codec("kml"));
+    EXPECT_EQ(CodecOfExtension(u"kmz"), nullptr);
+    EXPECT_EQ(CodecOfExtension(u"window-csv"), nullptr);  // a layout named, never a file's extension
+    EXPECT_EQ(CodecNamed(u"OV2"), &Codec("ov2"));
+    EXPECT_EQ(CodecNamed(u"json"), &Codec("geojson"));
+    EXPECT_EQ(CodecNamed(u"window-csv")->extensions, QList<QByteArray>());
+    EXPECT_EQ(CodecNamed(u"xyz"), nullptr);
+    // The window loads OV2 and GPX, by the file name's extension only.
+    EXPECT_EQ(WindowCodecOfPath("/a/b.OV2"), &Codec("ov2"));
+    EXPECT_EQ(WindowCodecOfPath("x.gpx"), &Codec("gpx"));
+    EXPECT_EQ(WindowCodecOfPath("x.kml"), nullptr);
+    EXPECT_EQ(WindowCodecOfPath("folder.gpx/file"), nullptr);
+    // Messages list the formats as the table holds them.
+    EXPECT_EQ(CodecNames(), QStringLiteral("ov2, gpx, csv, window-csv, geojson, kml"));
+    EXPECT_EQ(CodecExtensions(QStringLiteral("or")), QStringLiteral(".ov2, .gpx, .csv, .geojson, .json or .kml"));
+    EXPECT_EQ(RecordFormatTitles(QStringLiteral("or")), QStringLiteral("OV2, GPX, CSV, GeoJSON or KML"));
+    // Bytes that are no file of the format.
     PoiTable t;
     ReadResult result;
-    QString error;
-    EXPECT_FALSE(ReadPoiFormat(PoiFormat::GeoJson, "not json", t, u'.', &result, &error));
-    EXPECT_EQ(error, QStringLiteral("not a GeoJSON file"));
-    EXPECT_FALSE(ReadPoiFormat(PoiFormat::Kml, "<gpx/>", t, u'.', &result, &error));
-    EXPECT_FALSE(ReadPoiFormat(PoiFormat::Gpx, "<kml/>", t, u'.', &result, &error));
+    EXPECT_FALSE(ReadPoiTable(Codec("geojson"), "not json", t, u'.', &result));
+    EXPECT_EQ(NotOfFormatMessage(Codec("geojson"), QStringLiteral("a.json")), QStringLiteral("a.json: not a GeoJSON file"));
+    EXPECT_FALSE(ReadPoiTable(Codec("kml"), "<gpx/>", t, u'.', &result));
+    EXPECT_FALSE(ReadPoiTable(Codec("gpx"), "<kml/>", t, u'.', &result));
 }
 
 TEST(Formats, CsvWithAHeaderTheNavigatorLayoutAndThisProgramsOwn)
 {
     // A header names the columns, in any order; quotes hold commas, quotes and line breaks.
-    const PoiTable h = Read(PoiFormat::Csv, "name,Latitude,lon,comment\r\n"
+    const PoiTable h = Read("csv", "name,Latitude,lon,comment\r\n"
                                             "\"Gare, Nord\",48.8809,2.3553,\"dit \"\"GdN\"\"\"\r\n"
                                             "Two,\"45.5\",4.25,\"line\nbreak\"\r\n"
                                             "bad,north,2,x\r\n",
                             u',');
     EXPECT_EQ(Rows(h), (QStringList{"48,8809|2,3553|Gare, Nord - dit \"GdN\"", "45,5|4,25|Two - line\nbreak"}));
     // No header: longitude first, as navigators write them.
-    const PoiTable n = Read(PoiFormat::Csv, "2.3553,48.8809,Gare du Nord\n-1.5536,47.2184,Nantes,Centre\n");
+    const PoiTable n = Read("csv", "2.3553,48.8809,Gare du Nord\n-1.5536,47.2184,Nantes,Centre\n");
     EXPECT_EQ(Rows(n), (QStringList{"48.8809|2.3553|Gare du Nord", "47.2184|-1.5536|Nantes - Centre"}));
     // Windows-1252 without a BOM.
-    EXPECT_EQ(Read(PoiFormat::Csv, "2,48,Fr\xE8res\n").field(1, FieldDescription), QStringLiteral("Frères"));
+    EXPECT_EQ(Read("csv", "2,48,Fr\xE8res\n").field(1, FieldDescription), QStringLiteral("Frères"));
     // Empty input.
-    EXPECT_TRUE(Read(PoiFormat::Csv, "").isEmptyForAdd() || Read(PoiFormat::Csv, "").lastRow() == 0);
+    EXPECT_TRUE(Read("csv", "").isEmptyForAdd() || Read("csv", "").lastRow() == 0);
 }
 
 TEST(Formats, GeoJsonFeaturesAndKmlPlacemarks)
 {
-    const PoiTable g = Read(PoiFormat::GeoJson,
+    const PoiTable g = Read("geojson",
                             R"({"type":"FeatureCollection","features":[
                                {"type":"Feature","geometry":{"type":"Point","coordinates":[2.3553,48.8809,35]},
                                 "properties":{"name":"Gare","desc":"du Nord"}},
                                {"type":"Feature","geometry":{"type":"LineString","coordinates":[[0,0],[1,1]]}},
                                {"type":"Feature","geometry":{"type":"Point","coordinates":[-158.589001,21.3]},"properties":null}]})");
     EXPECT_EQ(Rows(g), (QStringList{"48.8809|2.3553|Gare - du Nord", "21.3|-158.5890|"}));
-    const PoiTable k = Read(PoiFormat::Kml,
+    const PoiTable k = Read("kml",
                             "<?xml version='1.0'?><kml xmlns='http://www.opengis.net/kml/2.2'><Document>"
                             "<Placemark><name>A &amp; B</name><description><![CDATA[<b>x</b>]]></description>"
                             "<Point><coordinates> 2.3553,48.8809,0 </coordinates></Point></Placemark>"
@@ -115,9 +129,9 @@ TEST(Formats, GeoJsonFeaturesAndKmlPlacemarks)
 
     // A coordinate too small for a double still makes a file JSON readers take.
     const PoiTable tiny = TableOfRows({{"1e-708", "7.85", "Nn"}});
-    const QByteArray written = PoiFormatBytes(PoiFormat::GeoJson, tiny, 1, 1, {});
+    const QByteArray written = TableBytes("geojson", tiny);
     EXPECT_TRUE(written.contains("[7.85,0]")) << written.toStdString();
-    EXPECT_EQ(Rows(Read(PoiFormat::GeoJson, written)).size(), 1);
+    EXPECT_EQ(Rows(Read("geojson", written)).size(), 1);
 }
 
 TEST(Formats, Gpx11ForToolsThatCheckTheSchema)
@@ -126,7 +140,7 @@ TEST(Formats, Gpx11ForToolsThatCheckTheSchema)
     WriteOptions options;
     options.separator = u',';
     options.gpx11 = true;
-    const QByteArray gpx = PoiFormatBytes(PoiFormat::Gpx, t, 1, 3, options);
+    const QByteArray gpx = TableBytes("gpx", t, options);
     EXPECT_TRUE(gpx.contains("xmlns=\"http://www.topografix.com/GPX/1/1\""));
     EXPECT_TRUE(gpx.contains("<wpt lat=\"48.85661\" lon=\"2.35222\"><name>Gare</name><desc>du Nord</desc></wpt>"));
     EXPECT_FALSE(gpx.contains("off the globe"));
@@ -146,7 +160,7 @@ TEST(Formats, Gpx11ForToolsThatCheckTheSchema)
 
 TEST(Formats, RoutesAndTrackSegmentsAreLinesOfTheirOwn)
 {
-    const std::vector<std::vector<LatLon>> lines = ReadGpxRouteLines(
+    const std::vector<std::vector<LatLon>> lines = Codec("gpx").routeLines(
         "<gpx><wpt lat='9' lon='9'/><rte><rtept lat='1' lon='2'/><rtept lat='3' lon='4'></rtept></rte>"
         "<trk><trkseg><trkpt lat='5' lon='6'><ele>1</ele></trkpt></trkseg><trkseg><trkpt lat='7' lon='8'/></trkseg></trk>"
         "<trk><trkpt lat='10' lon='11'/></trk></gpx>");
@@ -157,7 +171,7 @@ TEST(Formats, RoutesAndTrackSegmentsAreLinesOfTheirOwn)
     EXPECT_EQ(lines[1].size(), 1u);
     EXPECT_EQ(lines[2][0].lat, 7.0f);
     EXPECT_EQ(lines[3][0].lon, 11.0f);
-    EXPECT_TRUE(ReadGpxRouteLines("<gpx><wpt lat='1' lon='2'/></gpx>").empty());
+    EXPECT_TRUE(Codec("gpx").routeLines("<gpx><wpt lat='1' lon='2'/></gpx>").empty());
 }
 
 TEST(Formats, CoordinateTextsInDegreesAndMinutes)
@@ -173,11 +187,48 @@ TEST(Formats, CoordinateTextsInDegreesAndMinutes)
 
 namespace {
 
-QByteArray FileAt(const QString &path)
+const PoiCodec &Gpx()
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Codec("gpx");
 }
+
+// GPX read and written again keeps every field, and the bytes settle after one pass.
+void ExpectGpxRoundTrip(const QByteArray &source, const std::string &what)
+{
+    ASSERT_FALSE(source.isEmpty()) << what;
+    const PoiRecords first = ReadRecords(Gpx(), source);
+    const QByteArray once = RecordBytes(Gpx(), first);
+    const PoiRecords second = ReadRecords(Gpx(), once);
+    ASSERT_EQ(second.records.size(), first.records.size()) << what;
+    for (size_t i = 0; i < first.records.size(); ++i) {
+        PoiRecord expected = first.records[i];
+        expected.lat = PlainDecimalText(expected.lat);  // "25e-1" is written 2.5
+        expected.lon = PlainDecimalText(expected.lon);
+        EXPECT_EQ(second.records[i], expected) << what << " waypoint " << i;
+    }
+    EXPECT_EQ(RecordBytes(Gpx(), second), once) << what;  // byte-stable after one pass
+}
+
+// Texts a reader leaves for the writer's core decode as the reader would have decoded them.
+void ExpectDeferredTextsAsRead(const QByteArray &source, const std::string &what)
+{
+    const PoiRecords whole = ReadRecords(Gpx(), source);
+    std::vector<PoiRecord> deferred;
+    BlockReader in(source);
+    ASSERT_TRUE(Gpx().readRecords(in, [&](PoiRecord &&r) { deferred.push_back(std::move(r)); }, nullptr, {}, DeferTexts::Yes));
+    ASSERT_EQ(deferred.size(), whole.records.size()) << what;
+    bool someDeferred = false;
+    for (size_t i = 0; i < deferred.size(); ++i) {
+        someDeferred = someDeferred || !deferred[i].deferred.empty();
+        DecodeDeferredTexts(deferred[i]);
+        deferred[i].deferredTrusted = false;
+        EXPECT_EQ(deferred[i], whole.records[i]) << what << " waypoint " << i;
+    }
+    EXPECT_TRUE(someDeferred || whole.records.empty()) << what;
+}
+
+const char *const kRealGpxFiles[] = {"GC7FA4.gpx", "basecamp.gpx", "expertgps.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx",
+                                     "unicsv_encoding.gpx"};
 
 }  // namespace
 
@@ -191,26 +242,8 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
         "<sym>Flag</sym><type>user</type><fix>3d</fix><extensions><x:a k='v'>1</x:a></extensions></wpt>"
         "<wpt lat='1' lon='2'><name>Fr\xE8res</name></wpt><wpt lat='25e-1' lon='3'/>"
         "<wpt lat='4' lon='5'><name>\xEF\xBB\xBF\xEF\xBB\xBF" "Bike</name><desc>\xEF\xBB\xBF</desc></wpt></gpx>";
-    QStringList files = {QString()};
-    for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "expertgps.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx",
-                             "unicsv_encoding.gpx"})
-        files << QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name);
-    for (const QString &file : files) {
-        const QByteArray source = file.isEmpty() ? rich : FileAt(file);
-        ASSERT_FALSE(source.isEmpty()) << file.toStdString();
-        const PoiRecords first = ReadGpxRecords(source);
-        const QByteArray once = GpxRecordBytes(first, false);
-        const PoiRecords second = ReadGpxRecords(once);
-        ASSERT_EQ(second.records.size(), first.records.size()) << file.toStdString();
-        for (size_t i = 0; i < first.records.size(); ++i) {
-            PoiRecord expected = first.records[i];
-            expected.lat = PlainDecimalText(expected.lat);  // "25e-1" is written 2.5
-            expected.lon = PlainDecimalText(expected.lon);
-            EXPECT_EQ(second.records[i], expected) << file.toStdString() << " waypoint " << i;
-        }
-        EXPECT_EQ(GpxRecordBytes(second, false), once) << file.toStdString();  // byte-stable after one pass
-    }
-    const PoiRecords r = ReadGpxRecords(rich);
+    ExpectGpxRoundTrip(rich, "crafted");
+    const PoiRecords r = ReadRecords(Gpx(), rich);
     ASSERT_EQ(r.records.size(), 4u);
     EXPECT_EQ(r.records[3].name, QStringLiteral("\uFEFF\uFEFFBike"));  // no byte-order mark inside a file
     EXPECT_EQ(r.records[3].desc, QStringLiteral("\uFEFF"));
@@ -227,23 +260,28 @@ TEST(Records, GpxRoundTripsKeepEveryFieldAndSettleAfterOnePass)
     EXPECT_EQ(r.namespaces, (std::vector<std::pair<QByteArray, QByteArray>>{{"x", "urn:x"}}));
     EXPECT_EQ(JoinedName(r.records[0]), QString::fromUtf8("Brest - Port \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xF0\x9F\x9A\x97"));
     // An element never closed is damage: dropped, so what is written is well formed and settles.
-    const PoiRecords damaged = ReadGpxRecords("<gpx><wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res</name><dwpt lat/desc></wpt></gpx>");
+    const PoiRecords damaged = ReadRecords(Gpx(), "<gpx><wpt lat=\"1\" lon=\"2\"><name>Fr\xE8res</name><dwpt lat/desc></wpt></gpx>");
     ASSERT_EQ(damaged.records.size(), 1u);
     EXPECT_TRUE(damaged.records[0].otherXml.empty());
-    EXPECT_EQ(GpxRecordBytes(ReadGpxRecords(GpxRecordBytes(damaged, false)), false), GpxRecordBytes(damaged, false));
+    EXPECT_EQ(RecordBytes(Gpx(), ReadRecords(Gpx(), RecordBytes(Gpx(), damaged))), RecordBytes(Gpx(), damaged));
     // A namespace declaration that could not be written back as it is (markup in a damaged root tag) is dropped.
-    const PoiRecords root = ReadGpxRecords("<gpx xmlns:a=\"urn:a\" xmlns:b=\"urn:<gpx><w\"><wpt lat=\"1\" lon=\"2\"/></gpx>");
+    const PoiRecords root = ReadRecords(Gpx(), "<gpx xmlns:a=\"urn:a\" xmlns:b=\"urn:<gpx><w\"><wpt lat=\"1\" lon=\"2\"/></gpx>");
     EXPECT_EQ(root.namespaces, (std::vector<std::pair<QByteArray, QByteArray>>{{"a", "urn:a"}}));
     // A name never grows: no " - " is added where there is no description.
-    EXPECT_EQ(ReadGpxRecords(GpxRecordBytes(ReadGpxRecords("<gpx><wpt lat='1' lon='2'><name>Brest</name></wpt></gpx>"), false))
+    EXPECT_EQ(ReadRecords(Gpx(), RecordBytes(Gpx(), ReadRecords(Gpx(), "<gpx><wpt lat='1' lon='2'><name>Brest</name></wpt></gpx>")))
                   .records[0].name,
               QStringLiteral("Brest"));
 }
 
+TEST(Records, RealGpxFilesRoundTripAndSettleAfterOnePass)
+{
+    REQUIRE_REAL_WORLD_FILES();
+    for (const char *name : kRealGpxFiles)
+        ExpectGpxRoundTrip(RealWorldFile(name), name);
+}
+
 TEST(Records, TextsLeftForTheWriterDecodeAsTheReaderWould)
 {
-    // Texts of every shape: plain, Windows-1252, entities, CDATA, comments, empty, nested
-    // elements, a leading mark, in files with and without a declared encoding.
     const QByteArray body =
         "<wpt lat='1' lon='2'><name>Fr\xE8res</name><desc>a &amp; b</desc><cmt><![CDATA[<x>]]></cmt>"
         "<sym>S<!-- c -->ym</sym><type></type><src/><ele>1<b>2</b>3</ele></wpt>"
@@ -252,28 +290,15 @@ TEST(Records, TextsLeftForTheWriterDecodeAsTheReaderWould)
         // A field given twice: the last text stands, whichever way each is read.
         "<wpt lat='5' lon='6'><name>first</name><name><![CDATA[second]]></name><desc>a&amp;</desc><desc>b</desc>"
         "<cmt>c</cmt><cmt></cmt></wpt></gpx>";
-    QStringList files = {QString(), QStringLiteral("declared")};
-    for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx", "unicsv_encoding.gpx"})
-        files << QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name);
-    for (const QString &file : files) {
-        const QByteArray source = file.isEmpty()           ? "<gpx>" + body
-                                  : file == u"declared"   ? "<?xml version='1.0' encoding='UTF-8'?><gpx>" + body
-                                                          : FileAt(file);
-        const PoiRecords whole = ReadGpxRecords(source);
-        std::vector<PoiRecord> deferred;
-        BlockReader in(source);
-        ASSERT_TRUE(ForEachGpxRecord(in, [](auto &&) {}, [&](PoiRecord &&r) { deferred.push_back(std::move(r)); }, nullptr, {},
-                                     DeferTexts::Yes));
-        ASSERT_EQ(deferred.size(), whole.records.size()) << file.toStdString();
-        bool someDeferred = false;
-        for (size_t i = 0; i < deferred.size(); ++i) {
-            someDeferred = someDeferred || !deferred[i].deferred.empty();
-            DecodeDeferredTexts(deferred[i]);
-            deferred[i].deferredTrusted = false;
-            EXPECT_EQ(deferred[i], whole.records[i]) << file.toStdString() << " waypoint " << i;
-        }
-        EXPECT_TRUE(someDeferred || whole.records.empty()) << file.toStdString();
-    }
+    ExpectDeferredTextsAsRead("<gpx>" + body, "undeclared");
+    ExpectDeferredTextsAsRead("<?xml version='1.0' encoding='UTF-8'?><gpx>" + body, "declared");
+}
+
+TEST(Records, TextsOfRealFilesLeftForTheWriterDecodeAsTheReaderWould)
+{
+    REQUIRE_REAL_WORLD_FILES();
+    for (const char *name : kRealGpxFiles)
+        ExpectDeferredTextsAsRead(RealWorldFile(name), name);
 }
 
 TEST(Records, Ov2IntegersSurviveExactly)
@@ -290,16 +315,16 @@ TEST(Records, Ov2IntegersSurviveExactly)
     }
     in.records[0].lat = "165.20912";  // as OV2 writes 16520912
     in.records[0].lat = "89.99999";
-    const QByteArray ov2 = Ov2RecordBytes(in);
-    const PoiRecords back = ReadOv2Records(ov2);
+    const QByteArray ov2 = RecordBytes(Codec("ov2"), in);
+    const PoiRecords back = ReadRecords(Codec("ov2"), ov2);
     ASSERT_EQ(back.records.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(back.records[i].lat, in.records[i].lat) << i;
         EXPECT_EQ(back.records[i].lon, in.records[i].lon) << i;
     }
-    EXPECT_EQ(Ov2RecordBytes(back), ov2);
+    EXPECT_EQ(RecordBytes(Codec("ov2"), back), ov2);
     // Through GPX and back: the same integers.
-    EXPECT_EQ(Ov2RecordBytes(ReadGpxRecords(GpxRecordBytes(back, false))), ov2);
+    EXPECT_EQ(RecordBytes(Codec("ov2"), ReadRecords(Gpx(), RecordBytes(Gpx(), back))), ov2);
 }
 
 TEST(Records, CsvColumnNamesReadBackAsTheyAre)
@@ -312,11 +337,11 @@ TEST(Records, CsvColumnNamesReadBackAsTheyAre)
     r.lon = "2";
     r.properties.push_back({QStringLiteral("dse\u0249"), JsonStringOf(QStringLiteral("v"))});
     in.records.push_back(r);
-    const QByteArray once = CsvRecordBytes(in);
+    const QByteArray once = RecordBytes(Codec("csv"), in);
     EXPECT_TRUE(once.startsWith("\xEF\xBB\xBF"));
-    const PoiRecords back = ReadCsvRecords(once);
+    const PoiRecords back = ReadRecords(Codec("csv"), once);
     ASSERT_EQ(back.records.size(), 1u);
     ASSERT_EQ(back.records[0].properties.size(), 1u);
     EXPECT_EQ(back.records[0].properties[0].key, QStringLiteral("dse\u0249"));
-    EXPECT_EQ(CsvRecordBytes(back), once);
+    EXPECT_EQ(RecordBytes(Codec("csv"), back), once);
 }

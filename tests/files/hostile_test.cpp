@@ -28,7 +28,7 @@ Outcome Load(const QString &path)
     Outcome o;
     FileBytes bytes;
     EXPECT_TRUE(bytes.open(path)) << path.toStdString();
-    o.read = ReadPoiData(FileKind(path), bytes.data(), o.table, u'.');
+    o.read = ReadPoiData(WindowCodecOfPath(path), bytes.data(), o.table, u'.');
     return o;
 }
 
@@ -174,7 +174,7 @@ TEST(HostileFiles, AFileCutWhileItIsReadKeepsWhatWasThere)
     ASSERT_TRUE(bytes.readAll());
     EXPECT_LT(bytes.data().size(), full);
     PoiTable t;
-    const ReadResult r = ReadPoiData(PoiFileKind::Ov2, bytes.data(), t, u'.');
+    const ReadResult r = ReadPoiData(CodecNamed(u"ov2"), bytes.data(), t, u'.');
     EXPECT_EQ(r.counter, 2);
     EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Brest"));
 }
@@ -207,13 +207,14 @@ TEST(HostileFiles, NamesThatAreNotUtf8AreFound)
         const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
         ASSERT_GE(fd, 0);
         ASSERT_TRUE(out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
-        ASSERT_TRUE(WriteOv2(out, t, 1, 1, u'.'));
+        const QByteArray written = Ov2FileBytes(t, 1, 1, u'.');
+        ASSERT_EQ(out.write(written), written.size());
     }
     const QString shown = QFile::decodeName(raw);  // what a dialog or the command line hands over
     FileBytes bytes;
     ASSERT_TRUE(bytes.open(shown));
     PoiTable t;
-    EXPECT_EQ(ReadPoiData(FileKind(shown), bytes.data(), t, u'.').counter, 1);
+    EXPECT_EQ(ReadPoiData(WindowCodecOfPath(shown), bytes.data(), t, u'.').counter, 1);
     EXPECT_EQ(NativeFileName(shown), raw);
     EXPECT_TRUE(bytes.openNative(raw));
     ::unlink(raw.constData());  // a name the folder's removal cannot spell

@@ -99,7 +99,7 @@ TEST(MemoryCheck, CgroupV1WithoutAMountTableAndHybridV2)
 namespace {
 
 // A file's rows as the load counts them, its offset left where it was.
-qint64 Count(PoiFileKind kind, const QByteArray &bytes)
+qint64 Count(const PoiCodec *kind, const QByteArray &bytes)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("f");
@@ -128,19 +128,19 @@ TEST(MemoryCheck, RowsAreCountedAcrossBlocksWithoutReadingTheFileWhole)
     const QByteArray simple = Record(2, QByteArray(8, '\1') + "Paris" + '\0');
     const QByteArray skipper = QByteArray(1, '\1') + QByteArray(20, '\0');
     // Simple and extended records take rows; skipper, deleted and stray bytes do not.
-    EXPECT_EQ(Count(PoiFileKind::Ov2, skipper + simple + Record(3, "ext") + Record(0, "gone") + '\7' + simple), 3);
+    EXPECT_EQ(Count(CodecNamed(u"ov2"), skipper + simple + Record(3, "ext") + Record(0, "gone") + '\7' + simple), 3);
     // Thousands of records across the 1 MiB blocks; a file cut in a record ends the count.
     QByteArray many;
     for (int i = 0; i < 100000; ++i)
         many += simple;
-    EXPECT_EQ(Count(PoiFileKind::Ov2, many), 100000);
-    EXPECT_EQ(Count(PoiFileKind::Ov2, many + simple.left(3)), 100000);
-    EXPECT_EQ(Count(PoiFileKind::Ov2, QByteArray(5, '\0') + simple), 0);  // a length below 5 ends the reading
+    EXPECT_EQ(Count(CodecNamed(u"ov2"), many), 100000);
+    EXPECT_EQ(Count(CodecNamed(u"ov2"), many + simple.left(3)), 100000);
+    EXPECT_EQ(Count(CodecNamed(u"ov2"), QByteArray(5, '\0') + simple), 0);  // a length below 5 ends the reading
     // GPX: waypoint tags, one cut by a block's end included.
     QByteArray gpx = "<gpx>" + QByteArray((1 << 20) - 7, ' ') + "<wpt lat=\"1\" lon=\"2\"/>";
-    EXPECT_EQ(Count(PoiFileKind::Gpx, gpx + "<wpt/><rtept/>"), 2);
-    EXPECT_EQ(Count(PoiFileKind::Gpx, "<wpt/>"), 1);
-    EXPECT_EQ(CountRecords(PoiFileKind::Gpx, -1), -1);
+    EXPECT_EQ(Count(CodecNamed(u"gpx"), gpx + "<wpt/><rtept/>"), 2);
+    EXPECT_EQ(Count(CodecNamed(u"gpx"), "<wpt/>"), 1);
+    EXPECT_EQ(CountRecords(CodecNamed(u"gpx"), -1), -1);
 }
 
 // The refusals users met: a realistic million-POI OV2 (131 MB, 372 MB at the
@@ -148,14 +148,14 @@ TEST(MemoryCheck, RowsAreCountedAcrossBlocksWithoutReadingTheFileWhole)
 // and rows without texts still count for what a row costs.
 TEST(MemoryCheck, EstimatesFollowTheFormatWithASmallMargin)
 {
-    const qint64 ov2 = EstimatedLoadBytes(PoiFileKind::Ov2, 131346258, 1000000);
+    const qint64 ov2 = EstimatedLoadBytes(CodecNamed(u"ov2"), 131346258, 1000000);
     EXPECT_GE(ov2, 372000000);
     EXPECT_LT(ov2, 450000000);
-    const qint64 gpx = EstimatedLoadBytes(PoiFileKind::Gpx, 283884702, 1000000);
+    const qint64 gpx = EstimatedLoadBytes(CodecNamed(u"gpx"), 283884702, 1000000);
     EXPECT_GE(gpx, 577000000);
     EXPECT_LT(gpx, 625000000);
-    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Gpx, 6000035, 1000000), 212000000);  // "<wpt/>" a million times
-    EXPECT_GE(EstimatedLoadBytes(PoiFileKind::Ov2, 14000000, 1000000), 174000000);  // bare records
-    EXPECT_EQ(EstimatedLoadBytes(PoiFileKind::Other, 1000, 10), 0);
+    EXPECT_GE(EstimatedLoadBytes(CodecNamed(u"gpx"), 6000035, 1000000), 212000000);  // "<wpt/>" a million times
+    EXPECT_GE(EstimatedLoadBytes(CodecNamed(u"ov2"), 14000000, 1000000), 174000000);  // bare records
+    EXPECT_EQ(EstimatedLoadBytes(nullptr, 1000, 10), 0);
     EXPECT_GT(AvailableMemory(), 0);
 }

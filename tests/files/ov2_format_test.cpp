@@ -5,7 +5,6 @@
 #include "table/distance_run.h"
 #include "table/sort_by_field.h"
 
-#include <QBuffer>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include "support/tables.h"
@@ -337,18 +336,6 @@ TEST(Ov2Write, EachNameIsWrittenSoThatItReadsBack)
     EXPECT_TRUE(c.contains("\xEF\xBB\xBF\xC9\x96"));
     EXPECT_TRUE(c.contains("Caf\xE9"));
     roundTrip(u);
-}
-
-TEST(Ov2Write, FailingDeviceIsReported)
-{
-    const PoiTable t = TableOfRows({{"1", "1", "a"}});
-    QBuffer closed;
-    EXPECT_FALSE(WriteOv2(closed, t, 1, 1, u'.'));
-    QByteArray target;
-    QBuffer open(&target);
-    open.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(WriteOv2(open, t, 1, 1, u'.'));
-    EXPECT_EQ(target.size(), 21 + 15);
 }
 
 TEST(Ov2Read, FastCoordinateTextMatchesTheGeneralFormatting)

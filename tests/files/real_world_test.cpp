@@ -1,6 +1,8 @@
 #include "files/gpx_format.h"
 #include "files/ov2_format.h"
 
+#include "support/real_world.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -10,21 +12,8 @@ namespace {
 
 QByteArray Shared(const char *name)
 {
-    QFile f(QStringLiteral(ORVALIS_SHARED_DATA "/real-world/") + QString::fromLatin1(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return orvalis::testing::RealWorldFile(name);
 }
-
-bool SharedDataPresent()
-{
-    return QFile::exists(QStringLiteral(ORVALIS_SHARED_DATA "/real-world"));
-}
-
-// Files written by other programs live beside the repository, not in it.
-#define REQUIRE_SHARED_DATA()                                                                        \
-    if (!SharedDataPresent())                                                                        \
-    GTEST_SKIP() << "../shared/testdata/real-world is missing: files written by other programs are not in the repository"
 
 struct Expect {
     const char *file;
@@ -44,7 +33,7 @@ QStringList Dump(const PoiTable &t)
 
 TEST(RealWorld, GpxFilesLoadWithTheirWaypoints)
 {
-    REQUIRE_SHARED_DATA();
+    REQUIRE_REAL_WORLD_FILES();
     for (const Expect e : {Expect{"GC7FA4.gpx", 1}, {"basecamp.gpx", 2}, {"expertgps.gpx", 86}, {"osm-data.gpx", 28},
                            {"spb_metro_norm_ru-gpi.gpx", 83}, {"unicsv_encoding.gpx", 1}}) {
         const QByteArray data = Shared(e.file);
@@ -60,7 +49,7 @@ TEST(RealWorld, GpxFilesLoadWithTheirWaypoints)
 
 TEST(RealWorld, SpotChecks)
 {
-    REQUIRE_SHARED_DATA();
+    REQUIRE_REAL_WORLD_FILES();
     PoiTable t;
     ReadGpx(Shared("spb_metro_norm_ru-gpi.gpx"), t, u'.');
     EXPECT_TRUE(t.field(1, FieldDescription).startsWith(QStringLiteral("О справочнике Санкт-Петербург Метро")));
@@ -81,7 +70,7 @@ TEST(RealWorld, SpotChecks)
 
 TEST(RealWorld, Ov2WithNestedSkippers)
 {
-    REQUIRE_SHARED_DATA();
+    REQUIRE_REAL_WORLD_FILES();
     PoiTable t;
     const ReadResult r = ReadOv2(Shared("gpsbabel-geo-out.ov2"), t, u'.');
     EXPECT_GT(r.counter, 5);
@@ -92,7 +81,7 @@ TEST(RealWorld, Ov2WithNestedSkippers)
 
 TEST(RealWorld, EveryFileWritesBackToTheSameRows)
 {
-    REQUIRE_SHARED_DATA();
+    REQUIRE_REAL_WORLD_FILES();
     for (const char *name : {"GC7FA4.gpx", "basecamp.gpx", "expertgps.gpx", "osm-data.gpx", "spb_metro_norm_ru-gpi.gpx",
                              "unicsv_encoding.gpx", "gpsbabel-geo-out.ov2"}) {
         PoiTable t;

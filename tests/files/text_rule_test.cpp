@@ -21,6 +21,8 @@ const QStringList kNames = {
     "Château d'Œuvre", "Église Saint-Éloi", "Café", "Crème brûlée", "Würzburg", "Straße", "Łódź", "Gdańsk",
     "İstanbul Çağ", "Şanlıurfa", "Český Krumlov", "Příbram", "Ω café", "Αθήνα", "Москва", "Санкт-Петербург", "東京",
     "大阪城", "Antiméridien", "Aebi Frères",
+    // Romanian, with the comma-below letters.
+    "Constanța", "Timișoara", "Țara Bârsei", "Șoseaua Kiseleff",
     // Capitals before punctuation, as Windows-1252 writes them.
     "CAFÉ–BAR", "HÔTEL•", "ÉTÉ…", "GARÇON’S", "CAFÉ—BAR", "PRÈS « ICI »", "ÇA‘", "Rosé™®", "N°5", "5 €",
 };
@@ -55,6 +57,17 @@ TEST(TextRule, EveryNameReadsAsWritten)
         if (FitsWindows1252(name)) {
             EXPECT_EQ(DecodeFileText(EncodeWindows1252(name)), name) << name.toStdString() << " in Windows-1252";
         }
+    }
+}
+
+TEST(TextRule, BytesWindows1252LeavesUndefinedMakeATextUtf8)
+{
+    // Letters whose UTF-8 looks like Windows-1252 read wrongly (IPA, Latin Extended-B),
+    // but whose second byte has no character in Windows-1252: no one wrote them in it.
+    for (const char16_t c : {u'\u0241', u'\u024D', u'\u024F', u'\u0250', u'\u025D'}) {
+        const QString text = QStringLiteral("Caf") + QChar(c);
+        EXPECT_EQ(DecodeFileText(text.toUtf8()), text) << text.toUtf8().toHex().toStdString();
+        EXPECT_FALSE(ReadsAsWindows1252(text.toUtf8())) << text.toUtf8().toHex().toStdString();
     }
 }
 

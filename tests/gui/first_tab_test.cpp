@@ -638,7 +638,7 @@ TEST(Load, TheMemoryCheckCountsTheRowsAndWhatTheLoadFrees)
     const QString big = app.temp.filePath("many.ov2");
     WriteOv2File(big, many);
     // The five rows loaded now are given back by the load.
-    const qint64 needed = EstimatedLoadBytes(PoiFileKind::Ov2, QFileInfo(big).size(), 200) - TableBytes(5);
+    const qint64 needed = EstimatedLoadBytes(CodecNamed(u"ov2"), QFileInfo(big).size(), 200) - TableBytes(5);
     app.availableMemory = needed - 1;  // one byte less: refused, the table kept
     app.load(big);
     EXPECT_EQ(app.dialogs.texts("message"), QStringList{"Mémoire insuffisante pour charger ce fichier."});

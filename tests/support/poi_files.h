@@ -16,7 +16,8 @@ inline bool WriteOv2File(const QString &path, const QList<QStringList> &rows)
         for (int f = 0; f < 3; ++f)
             t.setField(r, f + 1, rows[r - 1][f]);
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && WriteOv2(file, t, 1, t.lastRow(), u'.');
+    const QByteArray bytes = Ov2FileBytes(t, 1, t.lastRow(), u'.');
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Writes a file of any bytes.

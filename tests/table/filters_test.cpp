@@ -29,13 +29,16 @@ PoiTable RandomTable(int n, quint32 seed, double latFrom, double latTo, double l
 std::vector<int> AllPairs(const PoiTable &t, double metres)
 {
     std::vector<int> kept;
+    std::vector<LatLon> places;
     for (int r = 1; r <= t.lastRow(); ++r) {
         const float la = t.field(r, FieldLatitude).toFloat(), lo = t.field(r, FieldLongitude).toFloat();
         bool dup = false;
-        for (const int k : kept)
-            dup = dup || SphericalDistance(t.field(k, FieldLatitude).toFloat(), t.field(k, FieldLongitude).toFloat(), la, lo) <= metres;
-        if (!dup)
+        for (size_t k = 0; k < places.size() && !dup; ++k)
+            dup = SphericalDistance(places[k].lat, places[k].lon, la, lo) <= metres;
+        if (!dup) {
             kept.push_back(r);
+            places.push_back({la, lo});
+        }
     }
     return kept;
 }
@@ -52,6 +55,39 @@ TEST(Dedupe, SameRowsAsComparingEveryPair)
         const PoiTable t = RandomTable(600, seed++, c.la0, c.la1, c.lo0, c.lo1);
         EXPECT_EQ(RowsWithoutDuplicates(t, c.metres, false, u'.'), AllPairs(t, c.metres)) << c.metres;
     }
+}
+
+TEST(Dedupe, NeighboursNearerThePoleAreFoundAtTheFarthestLongitude)
+{
+    // Near a pole a neighbour at the limit can lie far in longitude, the more
+    // so the nearer it is to the pole: pairs just within the limit, one of
+    // them nearer the pole, at every colatitude near it and every longitude.
+    const double rad = static_cast<double>(kPi) / 180, earth = static_cast<double>(kEarthRadius);
+    int pairs = 0;
+    for (const double metres : {1000.0, 10000.0, 100000.0}) {
+        const double d = (metres - 2) / earth;
+        for (double colatitude = 0.3 * metres / earth; colatitude < 12 * metres / earth; colatitude *= 1.013) {
+            for (const double nearer : {0.0, 0.1, 0.25, 0.4, 0.6}) {
+                const double qLat = 90 - colatitude / rad, pLat = 90 - colatitude * (1 - nearer) / rad;
+                const double c = (std::cos(d) - std::sin(pLat * rad) * std::sin(qLat * rad)) / (std::cos(pLat * rad) * std::cos(qLat * rad));
+                if (c < -1 || c > 1)
+                    continue;
+                const double dLon = std::acos(c) / rad;
+                for (double qLon = -180; qLon < 180; qLon += 7.3) {
+                    for (const double sign : {1.0, -1.0}) {
+                        const float qa = float(sign * qLat), qo = float(qLon), pa = float(sign * pLat), po = float(qLon + dLon);
+                        if (SphericalDistance(qa, qo, pa, po) > metres)
+                            continue;
+                        DuplicateFilter filter(metres, false);
+                        ASSERT_TRUE(filter.keep(qa, qo, {}));
+                        EXPECT_FALSE(filter.keep(pa, po, {})) << metres << " m: " << qa << " " << qo << " and " << pa << " " << po;
+                        ++pairs;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(pairs, 10000);
 }
 
 TEST(Dedupe, SmallLimitsHonourTheWholeMetreRule)

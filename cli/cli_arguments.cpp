@@ -1,0 +1,186 @@
+// The arguments of a command and the messages every command prints.
+#include "cli.h"
+
+#include "geo/decimal_entry.h"
+#include "table/sort_by_field.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace orvalis::cli {
+
+QString T(const char *text)
+{
+    return QCoreApplication::translate("Cli", text);
+}
+
+Failure WorkFailure(const QString &message)
+{
+    return Failure{message, 1};
+}
+
+Failure FailureOf(const OutputFailure &f)
+{
+    const QString error = QString::fromLocal8Bit(std::strerror(f.error));
+    switch (f.where) {
+    case OutputFailure::StandardOutput:
+        return WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(error));
+    case OutputFailure::TemporaryFile:
+        return WorkFailure(QCoreApplication::translate("Cli", "cannot create a temporary file: %1").arg(error));
+    case OutputFailure::File:
+        break;
+    }
+    const QString reason = f.why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
+                           : f.why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
+                                                                    : QCoreApplication::translate("Cli", "writing failed (full disk?)");
+    return WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(f.path), reason));
+}
+
+bool WriteStdout(QByteArrayView bytes)
+{
+    return std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) == static_cast<size_t>(bytes.size());
+}
+
+void Print(QByteArrayView bytes)
+{
+    if (!WriteStdout(bytes))
+        throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
+}
+
+void Out(const QString &line)
+{
+    Print(QByteArray(line.toUtf8() + '\n'));
+}
+
+void Err(const QString &line)
+{
+    std::fprintf(stderr, "orvalis-cli: %s\n", line.toUtf8().constData());
+}
+
+QString Shown(const QByteArray &path)
+{
+    return QString::fromLocal8Bit(path);
+}
+
+Cli::Cli(QList<QByteArray> arguments) : args(std::move(arguments))
+{
+    const QString point = QLocale::system().decimalPoint();
+    sep = point.isEmpty() ? QChar(u'.') : point.at(0);
+    collator = TableCollator(QLocale::system());
+}
+
+std::optional<QString> Cli::option(const char *name)
+{
+    const qsizetype i = args.indexOf(QByteArray(name));
+    if (i < 0)
+        return std::nullopt;
+    if (i + 1 >= args.size())
+        throw Failure{QCoreApplication::translate("Cli", "%1 needs a value").arg(QLatin1String(name))};
+    const QString value = Shown(args.at(i + 1));
+    args.remove(i, 2);
+    return value;
+}
+
+std::optional<std::pair<QByteArray, QByteArray>> Cli::pairOption(const char *name)
+{
+    const qsizetype i = args.indexOf(QByteArray(name));
+    if (i < 0)
+        return std::nullopt;
+    if (i + 2 >= args.size())
+        throw Failure{QCoreApplication::translate("Cli", "%1 needs two values").arg(QLatin1String(name))};
+    std::pair<QByteArray, QByteArray> values{args.at(i + 1), args.at(i + 2)};
+    args.remove(i, 3);
+    return values;
+}
+
+bool Cli::flag(const char *name)
+{
+    return args.removeAll(QByteArray(name)) > 0;
+}
+
+void Cli::expectCount(qsizetype n) const
+{
+    // An option not taken by the command is a mistake, not a file name.
+    for (const QByteArray &a : args)
+        if (a.startsWith("--"))
+            throw Failure{QCoreApplication::translate("Cli", "unknown option %1 (see --help)").arg(Shown(a))};
+    if (args.size() != n)
+        throw Failure{QCoreApplication::translate("Cli", "expected %1 arguments, got %2 (see --help)").arg(n).arg(args.size())};
+}
+
+float Cli::Number(const QString &text, const QString &what)
+{
+    std::optional<long double> v = ParseDecimal(text, u'.');
+    if (!v)
+        v = ParseDecimal(text, u',');
+    if (!v || !std::isfinite(static_cast<double>(*v)))
+        throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a number").arg(what, text)};
+    if (ExceedsFloat(text, text.contains(u',') ? u',' : u'.'))
+        throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is too large").arg(what, text)};
+    return static_cast<float>(*v);
+}
+
+namespace {
+
+QString ArgumentName(qsizetype i)
+{
+    return QCoreApplication::translate("Cli", "argument %1").arg(i + 1);
+}
+
+}  // namespace
+
+float Cli::number(qsizetype i) const
+{
+    return Number(Shown(args.at(i)), ArgumentName(i));
+}
+
+float Cli::latitude(qsizetype i) const
+{
+    const float v = number(i);
+    if (!LatitudeInRange(v))
+        throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a latitude: it must lie in [-90, 90]").arg(ArgumentName(i), Shown(args.at(i)))};
+    return v;
+}
+
+float Cli::longitude(qsizetype i) const
+{
+    const float v = number(i);
+    if (!LongitudeInRange(v))
+        throw Failure{QCoreApplication::translate("Cli", "%1 (\"%2\") is not a longitude: it must lie in [-180, 180]").arg(ArgumentName(i), Shown(args.at(i)))};
+    return v;
+}
+
+float Cli::Distance(const std::optional<QString> &text, const char *name)
+{
+    const float v = Number(*text, QLatin1String(name));
+    if (!(v >= 0))
+        throw Failure{QCoreApplication::translate("Cli", "%1 takes a distance of 0 or more").arg(QLatin1String(name))};
+    return v;
+}
+
+int Cli::BaseRow(const QString &base)
+{
+    bool ok = false;
+    const int row = base.toInt(&ok);
+    if (!ok || row < 1)
+        throw Failure{QCoreApplication::translate("Cli", "--base takes a row number from 1")};
+    return row;
+}
+
+QString Cli::pois(int n) const
+{
+    return QCoreApplication::translate("Cli", "%1 POIs").arg(n);
+}
+
+void Cli::Report(const QByteArray &out, const QString &line)
+{
+    if (out == "-")
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    else
+        Out(line);
+}
+
+}  // namespace orvalis::cli

@@ -1,0 +1,121 @@
+// near: the POIs within a radius of a point (streamed, every field kept) or
+// of a row of the table (what a Shift-click selects in the window).
+#include "commands.h"
+#include "json_output.h"
+
+#include "table/distance_run.h"
+#include "table/near_point.h"
+
+#include <QCoreApplication>
+
+namespace orvalis::cli {
+
+namespace {
+
+// The POIs within `limit` metres of a point, nearest first: the file streams
+// through once; the POIs found wait in a spool.
+int NearPointOf(Cli &cli, const QByteArray &in, const QByteArray &out, float lat, float lon, long double limit, bool json)
+{
+    NearPoint near(lat, lon, limit);
+    RecordSpool spool;
+    const std::unique_ptr<Cli::Input> input = cli.openInput(in);
+    // Names and the rest are read only for the POIs within the limit.
+    cli.readEach(in, *input->reader, [&](PoiRecord &&r) { near.keep(spool.append(r)); },
+                 [&](long double la, long double lo) { return near.wanted(la, lo); });
+    if (!spool.ok())
+        throw Cli::TemporaryFileFailure();
+    const std::vector<NearPoint::Found> found = near.nearestFirst();
+    const auto record = [&](const NearPoint::Found &f) { return Cli::Spooled(spool, f.at); };
+    if (json && out == "-") {
+        Print(NearJson(found, record));
+        return 0;
+    }
+    const int written = cli.writeEach(out, input->namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
+        for (const NearPoint::Found &f : found)
+            write(record(f));
+    });
+    if (json)
+        Print(NearJson(found, record));
+    else
+        Cli::Report(out, cli.pois(written));
+    return 0;
+}
+
+// The rows a load, "Calculer" from row `baseRow` and a Shift-click would give,
+// without sorting everything twice. Formats that can give their coordinates
+// first describe only the rows written.
+int NearRow(Cli &cli, const QByteArray &in, const QByteArray &out, int baseRow, long double limit, bool json)
+{
+    const PoiCodec &codec = cli.inputCodec(in);
+    const QByteArray data = cli.readInput(in);
+    PoiTable table;
+    std::vector<int> rows;
+    ReadResult result;
+    DescribeRows describe;
+    bool done = false;
+    if (!codec.recognises(data))
+        throw Failure{NotOfFormatMessage(codec, Shown(in))};
+    if (codec.readTableCoordinates(data, table, cli.sep, &result, &describe)) {
+        cli.checkRead(in, codec, data.size(), result, table.isEmptyForAdd(), data);
+        if (cli.rowsInRange(table)) {
+            Cli::CheckBaseRow(table, baseRow);
+            rows = NearSelection(table, baseRow, limit, cli.sep, cli.collator, describe);
+            done = true;
+        } else {
+            // A record out of range: the whole reading names it (or leaves it out).
+            table = PoiTable();
+            ReadPoiTable(codec, data, table, cli.sep, &result);
+            cli.checkRows(in, table);
+        }
+    } else {
+        table = cli.tableOf(in, codec, data);
+    }
+    if (!done) {
+        Cli::CheckBaseRow(table, baseRow);
+        rows = NearSelection(table, baseRow, limit, cli.sep, cli.collator);
+    }
+    const PoiTable selected = Cli::RowsOf(table, rows);
+    if (json && out == "-") {
+        Print(TableJson(selected, cli.sep));
+        return 0;
+    }
+    const int written = cli.write(out, selected);
+    if (json)
+        Print(TableJson(selected, cli.sep));
+    else
+        Cli::Report(out, cli.pois(written));
+    return 0;
+}
+
+}  // namespace
+
+int Near(Cli &cli)
+{
+    const std::optional<QString> base = cli.option("--base");
+    const auto at = cli.pairOption("--at");
+    const std::optional<QString> radius = cli.option("--radius-km");
+    const bool json = cli.flag("--json");
+    if ((!base && !at) || (base && at) || !radius)
+        throw Failure{QCoreApplication::translate("Cli", "near needs --at LAT LON or --base N, and --radius-km R")};
+    if (at) {
+        cli.args.append(at->first);
+        cli.args.append(at->second);
+        cli.expectCount(4);
+        const float lat = cli.latitude(2), lon = cli.longitude(3);
+        const QByteArray in = cli.args[0], out = cli.args[1];
+        if (!(json && out == "-"))
+            cli.outputCodec(out);
+        if ((json && out == "-") || cli.recordsFor({in}, out))
+            return NearPointOf(cli, in, out, lat, lon, static_cast<long double>(Cli::Distance(radius, "--radius-km")) * 1000.0L, json);
+        throw Failure{QCoreApplication::translate("Cli", "near --at writes %1").arg(RecordFormatTitles(QCoreApplication::translate("Cli", "or")))};
+    }
+    cli.expectCount(2);
+    const QByteArray in = cli.args[0], out = cli.args[1];
+    if (!(json && out == "-"))
+        cli.outputCodec(out);
+    const int baseRow = Cli::BaseRow(*base);
+    const long double limit = static_cast<long double>(Cli::Distance(radius, "--radius-km")) * 1000.0L;
+    return NearRow(cli, in, out, baseRow, limit, json);
+}
+
+}  // namespace orvalis::cli

@@ -1,0 +1,259 @@
+// GeoJSON: point features with their properties; the elevation as the third
+// coordinate.
+#include "files/geojson_format.h"
+#include "files/poi_codec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <memory>
+
+namespace orvalis {
+
+namespace {
+
+// A JSON number's shortest text, which reads back as the same double.
+QByteArray NumberText(double value)
+{
+    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QByteArray CompactJson(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&)> &visit)
+{
+    const QJsonArray position = PointPosition(feature);
+    if (position.isEmpty())
+        return;
+    PoiRecord r;
+    r.lon = NumberText(position.at(0).toDouble());
+    r.lat = NumberText(position.at(1).toDouble());
+    if (position.size() > 2 && position.at(2).isDouble())
+        r.ele = QString::fromLatin1(NumberText(position.at(2).toDouble()));
+    const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
+        const QString key = it.key();
+        const QJsonValue v = it.value();
+        QString *field = !v.isString() ? nullptr
+                         : key == u"name" ? &r.name
+                         : (key == u"desc" || (key == u"description" && r.desc.isEmpty())) ? &r.desc
+                         : key == u"cmt" ? &r.cmt : key == u"time" ? &r.time : key == u"sym" ? &r.sym
+                         : key == u"type" ? &r.type : key == u"src" ? &r.src
+                         : (key == u"ele" && r.ele.isEmpty()) ? &r.ele : nullptr;
+        if (field)
+            *field = v.toString();
+        else
+            r.properties.push_back({key, CompactJson(v)});
+    }
+    visit(std::move(r));
+}
+
+// A whole document: a FeatureCollection, a Feature or a Point.
+bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
+{
+    const std::optional<QJsonArray> features = DocumentFeatures(data);
+    if (!features)
+        return false;
+    for (const QJsonValue &f : *features)
+        AddRecord(f.toObject(), visit);
+    return true;
+}
+
+bool IsJsonSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+{
+    // The root is held until its "features" array begins; each feature is then
+    // parsed on its own. A root without that array (a Feature, a Point) is read whole.
+    int depth = 0;
+    bool started = false, inString = false, escaped = false, expectKey = false;
+    bool inFeatures = false, sawFeatures = false;
+    qsizetype i = 0, stringStart = -1, featureStart = -1;
+    QByteArray lastKey, type;
+    in.fill(3);
+    if (in.view().startsWith("\xEF\xBB\xBF"))
+        in.consume(3);
+    for (;;) {
+        QByteArrayView v = in.view();
+        while (i < v.size()) {
+            const char c = v[i];
+            if (inString) {
+                if (escaped) {
+                    escaped = false;
+                } else if (c == '\\') {
+                    escaped = true;
+                } else if (c == '"') {
+                    inString = false;
+                    if (stringStart >= 0) {
+                        // A key or a value of the root.
+                        const QByteArray text = v.sliced(stringStart, i - stringStart).toByteArray();
+                        if (expectKey)
+                            lastKey = text;
+                        else if (lastKey == "type")
+                            type = text;
+                        expectKey = false;
+                        stringStart = -1;
+                    }
+                }
+                ++i;
+                continue;
+            }
+            if (IsJsonSpace(c)) {
+                ++i;
+                continue;
+            }
+            if (!started) {
+                if (c != '{')
+                    return false;
+                started = true;
+            }
+            if (c == '"') {
+                inString = true;
+                stringStart = depth == 1 ? i + 1 : -1;
+            } else if (c == '{' || c == '[') {
+                if (inFeatures && depth == 2 && c == '{')
+                    featureStart = i;
+                ++depth;
+                expectKey = depth == 1;
+                if (depth == 2 && c == '[' && lastKey == "features" && !sawFeatures) {
+                    inFeatures = sawFeatures = true;
+                    // What came before the array is done with.
+                    in.consume(i + 1);
+                    v = in.view();
+                    i = 0;
+                    continue;
+                }
+            } else if (c == '}' || c == ']') {
+                if (--depth < 0)
+                    return false;
+                if (inFeatures && depth == 2 && c == '}' && featureStart >= 0) {
+                    QJsonParseError error{};
+                    const QJsonDocument feature =
+                        ParseJson(v.sliced(featureStart, i + 1 - featureStart), &error);
+                    if (error.error != QJsonParseError::NoError)
+                        return false;
+                    AddRecord(feature.object(), visit);
+                    featureStart = -1;
+                    in.consume(i + 1);
+                    v = in.view();
+                    i = 0;
+                    continue;
+                }
+                if (inFeatures && depth == 1)
+                    inFeatures = false;
+            } else if (c == ',') {
+                expectKey = depth == 1;
+            }
+            ++i;
+        }
+        // Once the features are under way, only the feature being read (or a
+        // root key being read) is held.
+        if (sawFeatures) {
+            const qsizetype keep = featureStart >= 0 ? featureStart : stringStart >= 0 ? stringStart - 1 : i;
+            in.consume(keep);
+            i -= keep;
+            if (featureStart >= 0)
+                featureStart -= keep;
+            if (stringStart >= 0)
+                stringStart -= keep;
+        }
+        if (in.atEnd())
+            break;
+        in.more();
+    }
+    if (!started || depth != 0 || inString)
+        return false;
+    if (sawFeatures)
+        return type == "FeatureCollection";
+    return VisitDocument(in.view(), visit);
+}
+
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
+{
+    const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    // The elevation as the third coordinate when it is a number, a property otherwise.
+    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : JsonNumber(r.ele);
+    out += first ? "\n" : ",\n";
+    out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
+           (ele.isEmpty() ? QByteArray() : ',' + ele) + R"(]},"properties":{)";
+    bool firstProperty = true;
+    auto property = [&](const QString &key, const QByteArray &json) {
+        out += (firstProperty ? "" : ",") + JsonString(key) + ':' + json;
+        firstProperty = false;
+    };
+    const std::pair<const char *, const QString *> fields[] = {{"name", &r.name}, {"desc", &r.desc}, {"cmt", &r.cmt},
+                                                               {"time", &r.time}, {"src", &r.src},   {"sym", &r.sym},
+                                                               {"type", &r.type}};
+    for (const auto &[key, value] : fields)
+        if (!value->isEmpty())
+            property(QString::fromLatin1(key), JsonString(*value));
+    if (!r.ele.isEmpty() && ele.isEmpty())
+        property(QStringLiteral("ele"), JsonString(r.ele));
+    for (const PoiProperty &p : r.properties)
+        property(p.key, p.json);
+    out += "}}";
+    return true;
+}
+
+// A FeatureCollection written as the records come.
+class GeoJsonRecordWriter final : public FormatRecordWriter {
+public:
+    void start(WriterBuffer &out, const XmlNamespaces &) override { out.bytes += R"({"type":"FeatureCollection","features":[)"; }
+    bool append(WriterBuffer &out, const PoiRecord &r) override
+    {
+        const bool ok = AppendGeoJsonRecord(out.bytes, r, first_);
+        first_ = first_ && !ok;
+        return ok;
+    }
+    void finish(WriterBuffer &out) override { out.bytes += "\n]}\n"; }
+
+private:
+    bool first_ = true;
+};
+
+class GeoJson final : public PoiCodec {
+public:
+    GeoJson() : PoiCodec("geojson", {"geojson", "json"}, QStringLiteral("GeoJSON"), {"json"}) {}
+
+    const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a GeoJSON file"); }
+    // A feature's coordinates are known once it is whole: filtered after.
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *,
+                     const CoordinateFilter &wanted, DeferTexts) const override
+    {
+        return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted));
+    }
+    std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
+    {
+        return std::make_unique<GeoJsonRecordWriter>();
+    }
+    bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
+    {
+        return ReadGeoJson(data, table, separator, result);
+    }
+    QByteArray tableBytes(const PoiTable &table, int first, int last, const WriteOptions &, int *written) const override
+    {
+        if (written)
+            *written = RowsBetween(table, first, last);
+        return GeoJsonFileBytes(table, first, last);
+    }
+};
+
+}  // namespace
+
+const PoiCodec &GeoJsonCodec()
+{
+    static const GeoJson codec;
+    return codec;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,438 @@
+// GPX, the XML of GPS tools: waypoints with every field a GPX 1.1 waypoint
+// holds, and raw XML for the rest; the window's rows as GPX 1.0.
+#include "files/gpx_format.h"
+#include "files/poi_codec.h"
+#include "files/text_codecs.h"
+#include "files/xml_scan.h"
+#include "geo/decimal_entry.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace orvalis {
+
+using namespace xml;
+
+void DecodeDeferredTexts(PoiRecord &record)
+{
+    // A deferred text is one run without a reference: what ElementTextAt would give.
+    for (const auto &[field, bytes] : record.deferred)
+        record.*kRecordTexts[field] = XmlRunText(bytes, record.deferredTrusted);
+    record.deferred.clear();
+}
+
+namespace {
+
+// Raw XML kept as it was, in UTF-8 whatever the file's texts were.
+QByteArray RawUtf8(QByteArrayView raw, bool trusted)
+{
+    return trusted || IsStrictUtf8(raw) ? raw.toByteArray() : DecodeWindows1252(raw).toUtf8();
+}
+
+QString AttributeText(QByteArrayView raw, bool trusted)
+{
+    return DecodeXmlText(XmlRunText(raw, trusted));
+}
+
+// Where the element whose start tag ends at `afterStart` ends: after the end
+// tag of its qualified name (nested ones of the same name counted), or `limit`.
+qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterStart, qsizetype limit, qsizetype *closeStart)
+{
+    // The qualified name at p, as a whole name.
+    const auto nameAt = [&](qsizetype p) {
+        return c.slice(p, p + qualified.size()) == qualified && !IsNameChar(c.at(p + qualified.size()));
+    };
+    int depth = 1;
+    for (qsizetype i = afterStart; i < limit;) {
+        const qsizetype lt = c.find(i, "<", limit);
+        if (lt < 0)
+            break;
+        if (c.startsWith(lt, "<!--")) {
+            const qsizetype end = c.find(lt + 4, "-->", limit);
+            i = end < 0 ? limit : end + 3;
+            continue;
+        }
+        if (c.startsWith(lt, "<![CDATA[")) {
+            const qsizetype end = c.find(lt + 9, "]]>", limit);
+            i = end < 0 ? limit : end + 3;
+            continue;
+        }
+        const bool closing = c.at(lt + 1) == '/' && nameAt(lt + 2);
+        const bool opening = nameAt(lt + 1);
+        if (opening) {
+            bool selfClosing = false;
+            i = ForEachAttribute(c, lt + 1 + qualified.size(), &selfClosing, [](QByteArrayView, QByteArrayView) {});
+            depth += selfClosing ? 0 : 1;
+            continue;
+        }
+        if (closing && --depth == 0) {
+            *closeStart = lt;
+            const qsizetype gt = c.find(lt, ">", limit);
+            return gt < 0 ? limit : gt + 1;
+        }
+        i = lt + 1;
+    }
+    *closeStart = limit;
+    return limit;
+}
+
+// The namespaces the root declares, for the extensions written back.
+XmlNamespaces GpxNamespaces(const Cursor &c)
+{
+    XmlNamespaces namespaces;
+    qsizetype nameEnd = 0;
+    if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
+        bool selfClosing = false;
+        ForEachAttribute(c, nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+            // Only declarations that can be written back as they are: a plain prefix, a URI
+            // without markup (a damaged root tag gives neither).
+            if (!name.startsWith("xmlns:") || name.size() == 6)
+                return;
+            const QByteArrayView prefix = name.sliced(6);
+            const bool plainPrefix = std::all_of(prefix.begin(), prefix.end(), [](char ch) { return IsNameChar(ch) && ch != ':'; });
+            const bool plainUri = std::none_of(value.begin(), value.end(), [](char ch) {
+                return ch == '<' || ch == '>' || ch == '&' || ch == '"' || static_cast<unsigned char>(ch) < 0x20;
+            });
+            const bool known = std::any_of(namespaces.begin(), namespaces.end(), [&](const auto &ns) { return ns.first == prefix; });
+            if (plainPrefix && plainUri && !known)
+                namespaces.emplace_back(prefix.toByteArray(), value.toByteArray());
+        });
+    }
+    return namespaces;
+}
+
+// The text field a child element of a waypoint fills, as an index into
+// kRecordTexts; -1 for the others.
+int TextField(QByteArrayView local)
+{
+    // On the length first: one comparison per child instead of eight.
+    const auto is = [&](const char (&name)[4]) { return std::memcmp(local.data(), name, 3) == 0; };
+    const auto is4 = [&](const char (&name)[5]) { return std::memcmp(local.data(), name, 4) == 0; };
+    if (local.size() == 3)
+        return is("ele") ? 0 : is("cmt") ? 3 : is("src") ? 5 : is("sym") ? 6 : -1;
+    if (local.size() == 4)
+        return is4("time") ? 1 : is4("name") ? 2 : is4("desc") ? 4 : is4("type") ? 7 : -1;
+    return -1;
+}
+
+// The direct children of a waypoint, each to its own field.
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer)
+{
+    if (defer == DeferTexts::Yes)
+        r.deferredTrusted = trusted;
+    {
+        for (qsizetype i = e.contentStart; i < e.contentEnd;) {
+            const qsizetype lt = c.find(i, "<", e.contentEnd);
+            if (lt < 0)
+                break;
+            if (c.startsWith(lt, "<!--") || c.startsWith(lt, "<![CDATA[")) {
+                const bool comment = c.startsWith(lt, "<!--");
+                const qsizetype end = c.find(lt + 4, comment ? "-->" : "]]>", e.contentEnd);
+                i = end < 0 ? e.contentEnd : end + 3;
+                continue;
+            }
+            const Tag tag = ReadTagName(c, lt);
+            if (tag.name.isEmpty()) {
+                i = lt + 1;
+                continue;
+            }
+            bool selfClosing = false;
+            QString href;
+            const qsizetype afterStart = ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+                if (LocalName(name) == "href")
+                    href = AttributeText(value, trusted);
+            });
+            qsizetype closeStart = afterStart;
+            const qsizetype end = selfClosing ? afterStart : ElementEnd(c, tag.name, afterStart, e.contentEnd, &closeStart);
+            // An element never closed is damage, not data: nothing of it is written back.
+            const bool closed = selfClosing || closeStart < e.contentEnd;
+            const QByteArrayView local = LocalName(tag.name);
+            auto textOf = [&] { return selfClosing ? QString() : ElementTextAt(c, tag.nameEnd, closeStart, trusted); };
+            const int field = TextField(local);
+            if (field >= 0) {
+                const std::optional<QByteArrayView> plain =
+                    defer == DeferTexts::Yes && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
+                if (plain && !plain->isEmpty()) {
+                    r.deferred.emplace_back(field, plain->toByteArray());
+                } else {
+                    // A field given twice keeps its last text, deferred or not.
+                    std::erase_if(r.deferred, [&](const auto &text) { return text.first == field; });
+                    r.*kRecordTexts[field] = textOf();
+                }
+            } else if (local == "link") {
+                PoiLink link;
+                link.href = href;
+                const Cursor inner(c.slice(0, closeStart));
+                qsizetype innerEnd = 0;
+                if (FindElement(inner, afterStart, closeStart, "text", &innerEnd) >= 0)
+                    link.text = ElementTextAt(inner, innerEnd, closeStart, trusted);
+                if (FindElement(inner, afterStart, closeStart, "type", &innerEnd) >= 0)
+                    link.type = ElementTextAt(inner, innerEnd, closeStart, trusted);
+                r.links.push_back(link);
+            } else if (local == "extensions" && closed) {
+                r.extensionsXml = RawUtf8(c.slice(afterStart, closeStart), trusted);
+            } else if (closed && local != "extensions") {
+                r.otherXml.push_back(RawUtf8(c.slice(lt, end), trusted));
+            }
+            i = end;
+        }
+    }
+}
+
+// Every waypoint a block at a time, every field kept; false (nothing
+// visited) when the input is no GPX document. Route and track points are
+// noted in `result`.
+bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
+                      const CoordinateFilter &wanted, DeferTexts defer)
+{
+    const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
+    if (!HasGpxRoot(in.view()))
+        return false;
+    // Route and track points are passed over whole, and noted: they are not POIs.
+    ForEachElement(in, {"wpt", "rtept", "trkpt"}, [&](const Cursor &c, const Element &e) {
+        if (e.name != "wpt") {
+            if (result)
+                result->routePoints = true;
+            return true;
+        }
+        if (result)
+            ++result->counter;
+        if (wanted && !wanted(e.lat.trimmed(), e.lon.trimmed()))
+            return true;
+        PoiRecord r;
+        r.lat = e.lat.toByteArray().trimmed();
+        r.lon = e.lon.toByteArray().trimmed();
+        ReadWaypointFields(c, e, trusted, r, defer);
+        visit(std::move(r));
+        return true;
+    });
+    return true;
+}
+
+bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
+{
+    QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    // The schema's longitudes lie in [-180, 180): 180 is -180.
+    if (strict && ParseDecimal(QString::fromLatin1(lon), u'.') == 180.0L)
+        lon = "-180";
+    // Few appends and no temporaries: this runs once per waypoint of a big file.
+    out.append("<wpt lat=\"").append(lat).append("\" lon=\"").append(lon).append("\">");
+    auto field = [&](QByteArrayView open, QByteArrayView close, const QString &value) {
+        if (value.isEmpty())
+            return;
+        out.append(open);
+        AppendXmlText(out, value);
+        out.append(close);
+    };
+    field("\n  <ele>", "</ele>", r.ele);
+    field("\n  <time>", "</time>", r.time);
+    field("\n  <name>", "</name>", r.name);
+    field("\n  <cmt>", "</cmt>", r.cmt);
+    field("\n  <desc>", "</desc>", r.desc);
+    field("\n  <src>", "</src>", r.src);
+    for (const PoiLink &link : r.links) {
+        out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
+        if (!link.text.isEmpty())
+            out += "<text>" + XmlTextBytes(link.text) + "</text>";
+        if (!link.type.isEmpty())
+            out += "<type>" + XmlTextBytes(link.type) + "</type>";
+        out += "</link>";
+    }
+    field("\n  <sym>", "</sym>", r.sym);
+    field("\n  <type>", "</type>", r.type);
+    for (const QByteArray &other : r.otherXml)
+        out.append("\n  ").append(other);
+    if (!r.extensionsXml.isEmpty())
+        out.append("\n  <extensions>").append(r.extensionsXml).append("</extensions>");
+    out.append("\n</wpt>\n");
+    return true;
+}
+
+// GPX 1.1 of records, written as they come, with the namespaces their
+// extensions need declared in the head.
+class GpxRecordWriter final : public FormatRecordWriter {
+public:
+    explicit GpxRecordWriter(bool strict) : strict_(strict) {}
+    void start(WriterBuffer &out, const XmlNamespaces &namespaces) override
+    {
+        out.bytes += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\"";
+        for (const auto &[prefix, uri] : namespaces)
+            out.bytes += " xmlns:" + prefix + "=\"" + uri + '"';
+        out.bytes += ">\n";
+    }
+    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendGpxRecord(out.bytes, r, strict_); }
+    void finish(WriterBuffer &out) override { out.bytes += "</gpx>\n"; }
+
+private:
+    bool strict_;
+};
+
+// GPX 1.1 for tools that check it: the namespace, name and desc apart (the
+// table's "name - desc" split at its first " - "), one waypoint a line.
+QByteArray Gpx11Bytes(const PoiTable &table, int first, int last, int *written)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<gpx version=\"1.1\" creator=\"Orvalis\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
+                     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                     "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
+    first = std::max(first, 1);
+    last = std::min(last, table.lastRow());
+    int count = 0;
+    for (int row = first; row <= last; ++row) {
+        const QString latText = PointDecimal(table.field(row, FieldLatitude));
+        const QString lonText = PointDecimal(table.field(row, FieldLongitude));
+        const auto lat = ParseDecimal(latText, u'.');
+        const auto lon = ParseDecimal(lonText, u'.');
+        // The schema wants a latitude in [-90, 90] and a longitude in [-180, 180): 180 is -180.
+        if (!lat || !lon || !CoordinatesInRange(*lat, *lon))
+            continue;
+        const QByteArray lonBytes = *lon == 180 ? QByteArray("-180") : PlainDecimalText(lonText.trimmed().toLatin1());
+        const QString description = table.field(row, FieldDescription);
+        const qsizetype dash = description.indexOf(QStringLiteral(" - "));
+        const QString name = dash < 0 ? description : description.left(dash);
+        const QString desc = dash < 0 ? QString() : description.mid(dash + 3);
+        out += "<wpt lat=\"" + PlainDecimalText(latText.trimmed().toLatin1()) + "\" lon=\"" + lonBytes + "\">";
+        if (!name.isEmpty())
+            out += "<name>" + XmlTextBytes(name) + "</name>";
+        if (!desc.isEmpty())
+            out += "<desc>" + XmlTextBytes(desc) + "</desc>";
+        out += "</wpt>\n";
+        ++count;
+    }
+    out += "</gpx>\n";
+    if (written)
+        *written = count;
+    return out;
+}
+
+std::vector<std::vector<LatLon>> ReadGpxRouteLines(QByteArrayView data)
+{
+    using namespace xml;
+    const std::optional<QByteArray> transcoded = XmlAsUtf8(data);
+    const Cursor c(transcoded ? QByteArrayView(*transcoded) : data);
+    std::vector<std::vector<LatLon>> lines;
+    auto pointsOf = [](const Cursor &inner, const char *name) {
+        std::vector<LatLon> points;
+        ForEachElement(inner, {name}, [&](const Element &e) {
+            const auto lat = ParseDecimal(QString::fromLatin1(e.lat), u'.');
+            const auto lon = ParseDecimal(QString::fromLatin1(e.lon), u'.');
+            if (lat && lon)
+                points.push_back({static_cast<float>(*lat), static_cast<float>(*lon)});
+            return true;
+        });
+        return points;
+    };
+    auto keep = [&](std::vector<LatLon> &&points) {
+        if (!points.empty())
+            lines.push_back(std::move(points));
+    };
+    // Every route, and every segment of every track, is a line of its own.
+    ForEachElement(c, {"rte", "trk"}, [&](const Element &e) {
+        const Cursor inner(c.slice(e.contentStart, e.contentEnd));
+        if (e.name == "rte") {
+            keep(pointsOf(inner, "rtept"));
+            return true;
+        }
+        bool segments = false;
+        ForEachElement(inner, {"trkseg"}, [&](const Element &seg) {
+            segments = true;
+            keep(pointsOf(Cursor(inner.slice(seg.contentStart, seg.contentEnd)), "trkpt"));
+            return true;
+        });
+        if (!segments)
+            keep(pointsOf(inner, "trkpt"));
+        return true;
+    });
+    return lines;
+}
+
+class Gpx final : public PoiCodec {
+public:
+    Gpx() : PoiCodec("gpx", {"gpx"}, QStringLiteral("GPX")) {}
+
+    bool recognises(QByteArrayView data) const override { return IsGpxDocument(data); }
+    const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a GPX file"); }
+
+    XmlNamespaces headNamespaces(BlockReader &in) const override
+    {
+        PrepareXml(in, "gpx", HasGpxRoot);
+        return HasGpxRoot(in.view()) ? GpxNamespaces(Cursor(in.view())) : XmlNamespaces();
+    }
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
+                     const CoordinateFilter &wanted, DeferTexts defer) const override
+    {
+        return ForEachGpxRecord(in, visit, result, wanted, defer);
+    }
+    std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &options) const override
+    {
+        return std::make_unique<GpxRecordWriter>(options.strictGpx);
+    }
+
+    bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
+    {
+        *result = ReadGpx(data, table, separator);
+        return true;
+    }
+    QByteArray tableBytes(const PoiTable &table, int first, int last, const WriteOptions &options, int *written) const override
+    {
+        if (written)
+            *written = RowsBetween(table, first, last);
+        return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last);
+    }
+    bool readTableCoordinates(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result,
+                              DescribeRows *describe) const override
+    {
+        auto waypoints = std::make_shared<GpxWaypoints>();
+        *result = ReadGpxCoordinates(data, table, separator, *waypoints);
+        *describe = [waypoints, &table](const std::vector<int> &rows) { StoreGpxNames(table, *waypoints, rows); };
+        return true;
+    }
+    // Peaks measured with gui_bench: 281 MB for 1M short names (80 MB), 577 MB for
+    // 1M realistic (284 MB), 212 MB for 1M bare waypoints (6 MB); fitted, 8 % added.
+    LoadCost loadCost() const override { return {1.57, 177.0, 230.0}; }
+    // One row per waypoint start tag.
+    qint64 countRows(int fd) const override
+    {
+        PreadWalk walk(fd);
+        static constexpr char kTag[] = "<wpt";
+        constexpr qsizetype kTagBytes = sizeof kTag - 1;
+        qint64 offset = 0, rows = 0;
+        for (;;) {
+            QByteArrayView v;
+            if (!walk.at(offset, PreadWalk::kBlockBytes, &v))
+                return -1;
+            for (const char *at = v.data(), *end = v.data() + v.size();
+                 (at = static_cast<const char *>(memmem(at, static_cast<size_t>(end - at), kTag, kTagBytes))) != nullptr;
+                 at += kTagBytes)
+                ++rows;
+            if (v.size() < PreadWalk::kBlockBytes)
+                return rows;
+            offset += v.size() - (kTagBytes - 1);  // a tag cut by the block's end is found in the next
+        }
+    }
+    QString windowCannotRead() const override { return QStringLiteral("Impossible de lire le fichier gpx"); }
+
+    std::vector<std::vector<LatLon>> routeLines(QByteArrayView data) const override { return ReadGpxRouteLines(data); }
+    // A file of routes or tracks only is no empty file: say why nothing came of it.
+    ReadVerdict verdict(const ReadCheck &check) const override
+    {
+        if (check.empty && (check.result.routePoints || (!check.data.isEmpty() && !ReadGpxRouteLines(check.data).empty())))
+            return {{}, QCoreApplication::translate("Cli", "%1: no waypoints; its routes and tracks are not read as POIs").arg(check.file)};
+        return {};
+    }
+};
+
+}  // namespace
+
+const PoiCodec &GpxCodec()
+{
+    static const Gpx codec;
+    return codec;
+}
+
+}  // namespace orvalis

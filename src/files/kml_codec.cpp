@@ -1,0 +1,154 @@
+// KML: point placemarks with their name, description, time, altitude and
+// ExtendedData.
+#include "files/gpx_format.h"
+#include "files/kml_format.h"
+#include "files/poi_codec.h"
+#include "files/xml_scan.h"
+
+#include <memory>
+
+namespace orvalis {
+
+using namespace xml;
+
+namespace {
+
+// Every point placemark a block at a time: the GPX fields by name from its
+// ExtendedData, every other datum a property. False (nothing visited) when the
+// input is no KML document.
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted)
+{
+    const bool trusted = PrepareXml(in, "kml");
+    if (!HasKmlRoot(in.view()))
+        return false;
+    ForEachElement(in, {"Placemark"}, [&](const Cursor &c, const Element &e) {
+        QByteArrayView lon, lat;
+        if (!PlacemarkPoint(c, e, &lon, &lat) || (wanted && !wanted(lat.trimmed(), lon.trimmed())))
+            return true;
+        PoiRecord r;
+        r.lat = lat.toByteArray().trimmed();
+        r.lon = lon.toByteArray().trimmed();
+        // The altitude, when the coordinates have one.
+        const qsizetype third = (lat.data() - c.slice(0, 0).data()) + lat.size();
+        if (c.at(third) == ',') {
+            qsizetype end = third + 1;
+            while (end < e.contentEnd && c.at(end) != '<' && !IsSpace(c.at(end)) && c.at(end) != ',')
+                ++end;
+            r.ele = QString::fromLatin1(c.slice(third + 1, end));
+        }
+        auto textOf = [&](const char *name) {
+            qsizetype end = 0;
+            return FindElement(c, e.contentStart, e.contentEnd, name, &end) >= 0 ? ElementTextAt(c, end, e.contentEnd, trusted)
+                                                                               : QString();
+        };
+        r.name = textOf("name");
+        r.desc = textOf("description");
+        r.time = textOf("when");
+        // ExtendedData: the GPX fields by their names, the rest as properties.
+        ForEachElement(Cursor(c.slice(0, e.contentEnd)), {"Data"}, [&](const Element &data) {
+            QString key;
+            bool selfClosing = false;
+            const Tag tag = ReadTagName(c, data.start);
+            ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+                if (name == "name")
+                    key = DecodeXmlText(XmlRunText(value, trusted));
+            });
+            qsizetype valueEnd = 0;
+            const QString value = FindElement(c, data.contentStart, data.contentEnd, "value", &valueEnd) >= 0
+                                      ? ElementTextAt(c, valueEnd, data.contentEnd, trusted)
+                                      : QString();
+            QString *field = key == u"cmt" ? &r.cmt : key == u"sym" ? &r.sym : key == u"type" ? &r.type
+                           : key == u"src" ? &r.src : (key == u"ele" && r.ele.isEmpty()) ? &r.ele : nullptr;
+            if (field)
+                *field = value;
+            else if (!key.isEmpty())
+                r.properties.push_back({key, JsonStringOf(value)});
+            return true;
+        }, e.contentStart);
+        visit(std::move(r));
+        return true;
+    });
+    return true;
+}
+
+bool AppendKmlRecord(QByteArray &out, const PoiRecord &r)
+{
+    const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    if (lat.isEmpty() || lon.isEmpty())
+        return false;
+    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : PlainDecimalText(r.ele.toLatin1());
+    out += "<Placemark>";
+    if (!r.name.isEmpty())
+        out += "<name>" + XmlTextBytes(r.name) + "</name>";
+    if (!r.desc.isEmpty())
+        out += "<description>" + XmlTextBytes(r.desc) + "</description>";
+    if (!r.time.isEmpty())
+        out += "<TimeStamp><when>" + XmlTextBytes(r.time) + "</when></TimeStamp>";
+    QByteArray data;
+    auto datum = [&](const QString &key, const QString &value) {
+        data += "<Data name=\"" + XmlTextBytes(key) + "\"><value>" + XmlTextBytes(value) + "</value></Data>";
+    };
+    const std::pair<const char *, const QString *> fields[] = {{"cmt", &r.cmt}, {"src", &r.src}, {"sym", &r.sym}, {"type", &r.type}};
+    for (const auto &[key, value] : fields)
+        if (!value->isEmpty())
+            datum(QString::fromLatin1(key), *value);
+    if (!r.ele.isEmpty() && ele.isEmpty())
+        datum(QStringLiteral("ele"), r.ele);
+    for (const PoiProperty &p : r.properties)
+        datum(p.key, PropertyText(p.json));
+    if (!data.isEmpty())
+        out += "<ExtendedData>" + data + "</ExtendedData>";
+    out += "<Point><coordinates>" + lon + ',' + lat + (ele.isEmpty() ? QByteArray() : ',' + ele) +
+           "</coordinates></Point></Placemark>\n";
+    return true;
+}
+
+// KML 2.2 written as the records come.
+class KmlRecordWriter final : public FormatRecordWriter {
+public:
+    void start(WriterBuffer &out, const XmlNamespaces &) override
+    {
+        out.bytes += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+    }
+    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendKmlRecord(out.bytes, r); }
+    void finish(WriterBuffer &out) override { out.bytes += "</Document>\n</kml>\n"; }
+};
+
+class Kml final : public PoiCodec {
+public:
+    Kml() : PoiCodec("kml", {"kml"}, QStringLiteral("KML")) {}
+
+    bool recognises(QByteArrayView data) const override { return IsKmlDocument(data); }
+    const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a KML file"); }
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *,
+                     const CoordinateFilter &wanted, DeferTexts) const override
+    {
+        return ForEachKmlRecord(in, visit, wanted);
+    }
+    std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
+    {
+        return std::make_unique<KmlRecordWriter>();
+    }
+    bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
+    {
+        *result = ReadKml(data, table, separator);
+        return true;
+    }
+    QByteArray tableBytes(const PoiTable &table, int first, int last, const WriteOptions &, int *written) const override
+    {
+        if (written)
+            *written = RowsBetween(table, first, last);
+        return KmlFileBytes(table, first, last);
+    }
+};
+
+}  // namespace
+
+const PoiCodec &KmlCodec()
+{
+    static const Kml codec;
+    return codec;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace orvalis {
+
+// What a reader found besides its POIs.
+struct ReadResult {
+    int counter = 0;       // POI number of the last record: the POI count to show
+    int unknownBytes = 0;  // bytes that were no known record type (one beep each, collapsed)
+    bool truncated = false;  // reading stopped at a damaged record
+    // CSV: records that gave no POI (no two numbers), the first of them
+    // (1 is the file's first record), and a header naming no coordinates.
+    int skipped = 0;
+    int firstSkipped = 0;
+    bool headerWithoutCoordinates = false;
+    bool routePoints = false;  // GPX: route or track points met (they are not POIs)
+};
+
+}  // namespace orvalis
