@@ -33,11 +33,18 @@ QByteArray DegreesText(int32_t units)
         const __int128 twice = 2 * (c * (__int128(1) << 29) - scaled);
         if ((twice < 0 ? -twice : twice) >= 45 * ten)
             continue;
-        const __int128 magnitude = c < 0 ? -c : c;
-        const QByteArray digits = QByteArray::number(static_cast<qulonglong>(magnitude)).rightJustified(d + 1, '0');
-        text = (c < 0 ? "-" : "") + digits.first(digits.size() - d);
-        if (d > 0)
-            text += '.' + digits.last(d);
+        char digits[24];
+        int n = 0;
+        for (__int128 m = c < 0 ? -c : c; m > 0 || n <= d; m /= 10)
+            digits[n++] = static_cast<char>('0' + int(m % 10));
+        text.clear();
+        if (c < 0)
+            text += '-';
+        for (int i = n - 1; i >= 0; --i) {
+            text += digits[i];
+            if (i == d && d > 0)
+                text += '.';
+        }
         if (UnitsOfDegrees(text) == units)
             return text;
     }

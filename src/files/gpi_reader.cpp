@@ -192,8 +192,9 @@ private:
             while (!open_.empty() && pos_ == open_.back().end)
                 if (!close())
                     return GpiRead::TemporaryFileFailed;
+            // Files end with an end record: without it the file was cut.
             if (!need(8))
-                return in_.held() == 0 && open_.empty() ? GpiRead::Ok : GpiRead::Damaged;
+                return GpiRead::Damaged;
             Header h = HeaderAt(in_.view().data());
             if ((h.flags & kHasMainLength) && !need(12))
                 return GpiRead::Damaged;
