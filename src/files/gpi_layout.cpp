@@ -35,8 +35,8 @@ QByteArray DegreesText(int32_t units)
             continue;
         char digits[24];
         int n = 0;
-        for (__int128 m = c < 0 ? -c : c; m > 0 || n <= d; m /= 10)
-            digits[n++] = static_cast<char>('0' + int(m % 10));
+        for (uint64_t m = static_cast<uint64_t>(c < 0 ? -c : c); m > 0 || n <= d; m /= 10)
+            digits[n++] = static_cast<char>('0' + m % 10);
         text.clear();
         if (c < 0)
             text += '-';

@@ -1,12 +1,14 @@
 #include "files/gpi_format.h"
 
 #include "files/gpi_layout.h"
-#include "files/record_spool.h"
+#include "files/block_reader.h"
 #include "files/text_codecs.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <cmath>
 
 namespace orvalis {
@@ -86,10 +88,22 @@ struct Encoding {
     qsizetype length(const QString &t) const { return utf8 ? Utf8Length(t) : t.size(); }
     void append(QByteArray &out, const QString &t) const
     {
-        if (utf8)
+        if (utf8) {
             AppendUtf8(out, t);
-        else
-            out += EncodeWindows1252(t);
+            return;
+        }
+        // ASCII straight across; anything else through the code page.
+        const qsizetype at = out.size();
+        out.resize(at + t.size());
+        char *d = out.data() + at;
+        for (qsizetype i = 0; i < t.size(); ++i) {
+            const char16_t u = t[i].unicode();
+            if (u >= 0x80) {
+                out.replace(at, t.size(), EncodeWindows1252(t));
+                return;
+            }
+            d[i] = static_cast<char>(u);
+        }
     }
 };
 
@@ -237,11 +251,90 @@ QByteArray DefaultBitmapRecord()
     return out;
 }
 
+
+// Waypoints put aside in an unnamed temporary file until the file's sizes are
+// known: coordinates, alert and texts (as UTF-16), each behind its length.
+class WaypointSpool {
+public:
+    WaypointSpool() : file_(std::tmpfile()) {}
+    ~WaypointSpool()
+    {
+        if (file_)
+            std::fclose(file_);
+    }
+    WaypointSpool(const WaypointSpool &) = delete;
+    WaypointSpool &operator=(const WaypointSpool &) = delete;
+    bool ok() const { return file_ && !failed_; }
+
+    void append(const Waypoint &w)
+    {
+        const qsizetype start = pending_.size();
+        PutU32(pending_, 0);
+        PutU32(pending_, static_cast<uint32_t>(w.lat));
+        PutU32(pending_, static_cast<uint32_t>(w.lon));
+        PutU16(pending_, w.proximity);
+        PutU16(pending_, w.speed);
+        EachText(w, [&](const QString &t) {
+            PutU32(pending_, static_cast<uint32_t>(t.size()));
+            pending_.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+        });
+        const uint32_t length = static_cast<uint32_t>(pending_.size() - start - 4);
+        for (int i = 0; i < 4; ++i)
+            pending_[start + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+        if (pending_.size() >= (qsizetype(1) << 20))
+            flush();
+    }
+
+    // Every waypoint in order, in one object reused; false on a read failure.
+    bool replay(const std::function<void(const Waypoint &)> &visit)
+    {
+        if (!flush() || std::fseek(file_, 0, SEEK_SET) != 0 || lseek(fileno(file_), 0, SEEK_SET) != 0)
+            return false;
+        BlockReader in(fileno(file_));
+        Waypoint w;
+        for (;;) {
+            if (!in.fill(4))
+                return in.held() == 0 && !in.failed();
+            const qsizetype length = U32(in.view().data());
+            if (!in.fill(4 + length))
+                return false;
+            const char *p = in.view().data() + 4;
+            w.lat = static_cast<int32_t>(U32(p));
+            w.lon = static_cast<int32_t>(U32(p + 4));
+            w.proximity = U16(p + 8);
+            w.speed = U16(p + 10);
+            p += 12;
+            EachText(w, [&](QString &t) {
+                const qsizetype n = U32(p);
+                t.resize(n);
+                std::memcpy(t.data(), p + 4, size_t(n) * 2);
+                p += 4 + n * 2;
+            });
+            in.consume(4 + length);
+            visit(w);
+        }
+    }
+
+private:
+    bool flush()
+    {
+        if (!file_ || pending_.isEmpty())
+            return ok();
+        if (std::fwrite(pending_.constData(), 1, size_t(pending_.size()), file_) != size_t(pending_.size()) || std::fflush(file_) != 0)
+            failed_ = true;
+        pending_.clear();
+        return ok();
+    }
+    std::FILE *file_ = nullptr;
+    QByteArray pending_;
+    bool failed_ = false;
+};
+
 }  // namespace
 
 struct GpiWriter::State {
     GpiWriteOptions options;
-    RecordSpool spool;
+    WaypointSpool spool;
     int count = 0;
     int cut = 0;
     bool allFit = true;
@@ -328,7 +421,7 @@ bool GpiWriter::append(const PoiRecord &record)
     PutWaypoint(a, *w);
     d_->utf8Bytes += u.size();
     d_->windows1252Bytes += a.size();
-    d_->spool.append(record);
+    d_->spool.append(*w);
     ++d_->count;
     return true;
 }
@@ -388,24 +481,24 @@ GpiWriter::Finish GpiWriter::finish(const std::function<void(QByteArray &)> &wri
             [&] { s.bytes(pois); }, true);
         pois.clear();
         inArea = 0;
-        write(out);
-        out.clear();
+        if (out.size() >= (qsizetype(1) << 20)) {
+            write(out);
+            out.clear();
+        }
     };
-    int ignored = 0;
-    const bool replayed = d.spool.replay([&](PoiRecord &&r) {
-        const std::optional<Waypoint> w = WaypointOf(r, d.options, &ignored);
+    const bool replayed = d.spool.replay([&](const Waypoint &w) {
         if (inArea == 0) {
-            north = south = w->lat;
-            east = west = w->lon;
+            north = south = w.lat;
+            east = west = w.lon;
             alert = false;
         }
-        north = std::max(north, w->lat);
-        south = std::min(south, w->lat);
-        east = std::max(east, w->lon);
-        west = std::min(west, w->lon);
-        alert = alert || w->alert();
+        north = std::max(north, w.lat);
+        south = std::min(south, w.lat);
+        east = std::max(east, w.lon);
+        west = std::min(west, w.lon);
+        alert = alert || w.alert();
         Sink p(encoding, &pois);
-        PutWaypoint(p, *w);
+        PutWaypoint(p, w);
         if (++inArea == kAreaPois)
             flushArea();
     });
