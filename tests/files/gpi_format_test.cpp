@@ -448,6 +448,28 @@ TEST(GpiFiles, DamageKeepsThePoisBeforeIt)
     EXPECT_TRUE(LooksLikeGpi(file));
 }
 
+// A file GPSBabel 1.8 wrote (tests/data/navigator), read as GPSBabel itself
+// reads it, where GPSBabel is not installed too.
+TEST(GpiFiles, AFileGpsBabelWrote)
+{
+    QFile f(QStringLiteral(ORVALIS_TEST_DATA "/navigator/gpsbabel-1.8.gpi"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const Read read = ReadBytes(f.readAll());
+    ASSERT_EQ(read.status, GpiRead::Ok);
+    ASSERT_EQ(read.records.size(), 2u);
+    const PoiRecord &cafe = read.records[0], &paris = read.records[1];
+    EXPECT_EQ(cafe.name, QStringLiteral("Café@50"));
+    EXPECT_EQ(cafe.lat, "-33.4569123");
+    EXPECT_EQ(cafe.lon, "-70.6483456");
+    EXPECT_EQ(paris.name, QStringLiteral("Paris & co"));
+    EXPECT_EQ(paris.cmt, QStringLiteral("un commentaire"));
+    EXPECT_EQ(paris.lat, "48.8566");
+    EXPECT_EQ(Property(paris, "category"), QStringLiteral("Radars fixes"));
+    EXPECT_EQ(Property(paris, "street"), QStringLiteral("1 rue X"));
+    EXPECT_EQ(Property(paris, "postal_code"), QStringLiteral("75001"));
+    EXPECT_EQ(Property(paris, "phone"), QStringLiteral("+33 1 23"));
+}
+
 // GPSBabel reads what we write as we read it.
 TEST(GpiGpsBabel, ReadsOurFilesWithTheSamePoisAndAlerts)
 {
