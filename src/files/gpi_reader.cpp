@@ -193,12 +193,9 @@ private:
                 if (!close())
                     return GpiRead::TemporaryFileFailed;
             // Files end with an end record: without it the file was cut.
-            if (!need(8))
+            if (!need(8) || ((U16(in_.view().data() + 2) & kHasMainLength) && !need(12)))
                 return GpiRead::Damaged;
-            Header h = HeaderAt(in_.view().data());
-            if ((h.flags & kHasMainLength) && !need(12))
-                return GpiRead::Damaged;
-            h = HeaderAt(in_.view().data());
+            const Header h = HeaderAt(in_.view().data());
             const qint64 end = pos_ + h.size + h.length;
             if ((!open_.empty() && end > open_.back().end) || h.main > h.length)
                 return GpiRead::Damaged;

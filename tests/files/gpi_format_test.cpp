@@ -3,6 +3,7 @@
 #include "files/gpx_format.h"
 #include "support/gpi_builder.h"
 #include "support/gpsbabel.h"
+#include "support/guarded_bytes.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -403,8 +404,8 @@ TEST(GpiFiles, DamageKeepsThePoisBeforeIt)
     ASSERT_EQ(whole.records.size(), in.size());
     // Cut at every length: a prefix of the POIs, damage unless nothing was cut.
     for (qsizetype n = 0; n < file.size(); ++n) {
-        const QByteArray cut = file.first(n);  // its own bytes: a read past them is a fault under ASan
-        const Read r = ReadBytes(cut);
+        const GuardedBytes cut(file.first(n));  // a read past them faults
+        const Read r = ReadBytes(cut.view());
         ASSERT_NE(r.status, GpiRead::Ok) << n;
         ASSERT_LE(r.records.size(), in.size());
         for (size_t i = 0; i < r.records.size(); ++i)
@@ -416,7 +417,7 @@ TEST(GpiFiles, DamageKeepsThePoisBeforeIt)
         for (uint32_t lie : {0xFFFFFFFFu, 0x7FFFFFFFu, 0u, 3u}) {
             QByteArray bad = file;
             bad.replace(at, 4, b::U32(lie));
-            const Read r = ReadBytes(bad);
+            const Read r = ReadBytes(GuardedBytes(bad).view());
             damaged += r.status == GpiRead::Damaged;
             ASSERT_LE(r.records.size(), in.size() + 1);
         }
@@ -436,6 +437,10 @@ TEST(GpiFiles, DamageKeepsThePoisBeforeIt)
     r = ReadBytes(b::File(b::Area(swallowing + next) + b::Area(b::Waypoint(3, 3, "after"))));
     EXPECT_EQ(r.status, GpiRead::Damaged);
     EXPECT_TRUE(r.records.empty());
+    // A header whose flags ask for a length past the file's last byte (found by the fuzz target).
+    QFile found(QStringLiteral(ORVALIS_TEST_DATA "/navigator/gpi-flag-in-the-last-bytes.gpi"));
+    ASSERT_TRUE(found.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ReadBytes(GuardedBytes(found.readAll()).view()).status, GpiRead::Damaged);
     // Areas nested without end.
     QByteArray nested = b::Waypoint(1, 1, "deep");
     for (int i = 0; i < 100; ++i)
