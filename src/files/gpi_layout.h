@@ -51,15 +51,19 @@ inline uint32_t U32(const char *p)
 {
     return static_cast<uint32_t>(U16(p)) | static_cast<uint32_t>(U16(p + 2)) << 16;
 }
-inline void PutU16(QByteArray &out, uint16_t v)
+// Appended to a QByteArray or a std::string.
+template <typename Out>
+void PutU16(Out &out, uint16_t v)
 {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
+    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    out.append(b, 2);
 }
-inline void PutU32(QByteArray &out, uint32_t v)
+template <typename Out>
+void PutU32(Out &out, uint32_t v)
 {
-    PutU16(out, static_cast<uint16_t>(v & 0xFFFF));
-    PutU16(out, static_cast<uint16_t>(v >> 16));
+    const char b[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+                       static_cast<char>(v >> 24)};
+    out.append(b, 4);
 }
 
 // Degrees as Garmin's units, 2^31 to 180 degrees, rounded to the nearest (half

@@ -327,6 +327,7 @@ private:
                 return GpiRead::Damaged;
             Fields f(in_.view().sliced(h.size, own));
             groupName_ = decode_(f.localized());
+            groupJson_ = JsonStringOf(groupName_);
             consume(h.size + own);
             categories_.clear();
             categoryChars_ = 0;
@@ -394,9 +395,11 @@ private:
             if (c != categories_.end() && !names.contains(c->second))
                 names.push_back(c->second);
         }
-        const QString category = names.isEmpty() ? groupName_ : names.join(QStringLiteral(", "));
-        if (!category.isEmpty())
-            r.properties.insert(r.properties.begin(), {QStringLiteral("category"), JsonStringOf(category)});
+        if (names.isEmpty() && groupName_.isEmpty())
+            return;
+        // The group's, made once for all its POIs.
+        const QByteArray json = names.isEmpty() ? groupJson_ : JsonStringOf(names.join(QStringLiteral(", ")));
+        r.properties.insert(r.properties.begin(), {QStringLiteral("category"), json});
     }
 
     bool finishWaypoint()
@@ -426,6 +429,7 @@ private:
     TextDecoder decode_;
     int codePage_ = 1252;
     QString groupName_;
+    QByteArray groupJson_;
     std::map<uint16_t, QString> categories_;
     qsizetype categoryChars_ = 0;
     PoiRecord record_;

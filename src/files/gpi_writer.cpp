@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 #include <cmath>
 
@@ -86,20 +87,26 @@ bool CutToFit(QString &text)
 struct Encoding {
     bool utf8 = false;
     qsizetype length(const QString &t) const { return utf8 ? Utf8Length(t) : t.size(); }
-    void append(QByteArray &out, const QString &t) const
+    void append(std::string &out, const QString &t) const
     {
+        const qsizetype at = qsizetype(out.size());
         if (utf8) {
-            AppendUtf8(out, t);
+            out.resize(size_t(at + t.size() * 3));
+            char *d = out.data() + at;
+            const char16_t *p = reinterpret_cast<const char16_t *>(t.utf16());
+            for (qsizetype i = 0; i < t.size(); ++i)
+                d = PutUtf8At(d, p, &i, t.size());
+            out.resize(size_t(d - out.data()));
             return;
         }
         // ASCII straight across; anything else through the code page.
-        const qsizetype at = out.size();
-        out.resize(at + t.size());
+        out.resize(size_t(at + t.size()));
         char *d = out.data() + at;
         for (qsizetype i = 0; i < t.size(); ++i) {
             const char16_t u = t[i].unicode();
             if (u >= 0x80) {
-                out.replace(at, t.size(), EncodeWindows1252(t));
+                const QByteArray encoded = EncodeWindows1252(t);
+                std::memcpy(out.data() + at, encoded.constData(), size_t(encoded.size()));
                 return;
             }
             d[i] = static_cast<char>(u);
@@ -110,12 +117,12 @@ struct Encoding {
 // Bytes appended, or only counted: one description of the layout serves both.
 class Sink {
 public:
-    Sink(const Encoding &e, QByteArray *out) : e_(e), out_(out) {}
-    qint64 size() const { return out_ ? out_->size() : counted_; }
+    Sink(const Encoding &e, std::string *out) : e_(e), out_(out) {}
+    qint64 size() const { return out_ ? qint64(out_->size()) : counted_; }
     void u8(uint8_t v) { out_ ? void(*out_ += char(v)) : void(counted_ += 1); }
     void u16(uint16_t v) { out_ ? PutU16(*out_, v) : void(counted_ += 2); }
     void u32(uint32_t v) { out_ ? PutU32(*out_, v) : void(counted_ += 4); }
-    void bytes(QByteArrayView b) { out_ ? void(out_->append(b)) : void(counted_ += b.size()); }
+    void bytes(QByteArrayView b) { out_ ? void(out_->append(b.data(), size_t(b.size()))) : void(counted_ += b.size()); }
     void plain(const QString &t)
     {
         u16(static_cast<uint16_t>(e_.length(t)));
@@ -143,11 +150,10 @@ public:
         const qint64 ownEnd = size();
         nested();
         if (out_) {
-            char *h = out_->data() + start;
-            const QByteArray total = LittleEndian(size() - body), main = LittleEndian(ownEnd - body);
-            std::memcpy(h + 4, total.constData(), 4);
-            if (withMain)
-                std::memcpy(h + 8, main.constData(), 4);
+            std::string lengths;
+            PutU32(lengths, static_cast<uint32_t>(size() - body));
+            PutU32(lengths, static_cast<uint32_t>(ownEnd - body));
+            std::memcpy(out_->data() + start + 4, lengths.data(), withMain ? 8 : 4);
         }
     }
     template <typename Own>
@@ -157,14 +163,8 @@ public:
     }
 
 private:
-    static QByteArray LittleEndian(qint64 v)
-    {
-        QByteArray b;
-        PutU32(b, static_cast<uint32_t>(v));
-        return b;
-    }
     const Encoding &e_;
-    QByteArray *out_;
+    std::string *out_;
     qint64 counted_ = 0;
 };
 
@@ -268,20 +268,20 @@ public:
 
     void append(const Waypoint &w)
     {
-        const qsizetype start = pending_.size();
-        PutU32(pending_, 0);
+        const size_t start = pending_.size();
+        PutU32(pending_, 0u);
         PutU32(pending_, static_cast<uint32_t>(w.lat));
         PutU32(pending_, static_cast<uint32_t>(w.lon));
         PutU16(pending_, w.proximity);
         PutU16(pending_, w.speed);
         EachText(w, [&](const QString &t) {
             PutU32(pending_, static_cast<uint32_t>(t.size()));
-            pending_.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+            pending_.append(reinterpret_cast<const char *>(t.utf16()), size_t(t.size()) * 2);
         });
         const uint32_t length = static_cast<uint32_t>(pending_.size() - start - 4);
         for (int i = 0; i < 4; ++i)
             pending_[start + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-        if (pending_.size() >= (qsizetype(1) << 20))
+        if (pending_.size() >= (size_t(1) << 20))
             flush();
     }
 
@@ -318,15 +318,15 @@ public:
 private:
     bool flush()
     {
-        if (!file_ || pending_.isEmpty())
+        if (!file_ || pending_.empty())
             return ok();
-        if (std::fwrite(pending_.constData(), 1, size_t(pending_.size()), file_) != size_t(pending_.size()) || std::fflush(file_) != 0)
+        if (std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size() || std::fflush(file_) != 0)
             failed_ = true;
         pending_.clear();
         return ok();
     }
     std::FILE *file_ = nullptr;
-    QByteArray pending_;
+    std::string pending_;
     bool failed_ = false;
 };
 
@@ -435,7 +435,13 @@ GpiWriter::Finish GpiWriter::finish(const std::function<void(QByteArray &)> &wri
     const int codePage = d.allFit ? 1252 : 65001;
     const qint64 areas = (d.count + kAreaPois - 1) / kAreaPois;
     const QByteArray bitmap = DefaultBitmapRecord();
-    QByteArray out;
+    std::string out;
+    // Handed on a megabyte at a time.
+    const auto hand = [&] {
+        QByteArray piece(out.data(), qsizetype(out.size()));
+        write(piece);
+        out.clear();
+    };
     Sink s(encoding, &out);
     Sink name(encoding, nullptr);
     name.localized(d.options.category);
@@ -464,7 +470,7 @@ GpiWriter::Finish GpiWriter::finish(const std::function<void(QByteArray &)> &wri
     s.localized(d.options.category);
 
     // The POIs an area at a time.
-    QByteArray pois;
+    std::string pois;
     int inArea = 0;
     int32_t north = 0, south = 0, east = 0, west = 0;
     bool alert = false;
@@ -478,13 +484,11 @@ GpiWriter::Finish GpiWriter::finish(const std::function<void(QByteArray &)> &wri
                 s.u16(1);
                 s.u8(alert ? 1 : 0);
             },
-            [&] { s.bytes(pois); }, true);
+            [&] { s.bytes(QByteArrayView(pois.data(), qsizetype(pois.size()))); }, true);
         pois.clear();
         inArea = 0;
-        if (out.size() >= (qsizetype(1) << 20)) {
-            write(out);
-            out.clear();
-        }
+        if (out.size() >= (size_t(1) << 20))
+            hand();
     };
     const bool replayed = d.spool.replay([&](const Waypoint &w) {
         if (inArea == 0) {
@@ -506,9 +510,9 @@ GpiWriter::Finish GpiWriter::finish(const std::function<void(QByteArray &)> &wri
         return Finish::TemporaryFileFailed;
     if (inArea > 0)
         flushArea();
-    out += bitmap;
+    s.bytes(bitmap);
     s.record(kEnd, [] {});
-    write(out);
+    hand();
     return Finish::Ok;
 }
 
