@@ -1,8 +1,8 @@
 // The KMZ reader on any bytes, with small limits: no crash, no read past
 // them, never more KML than the limits let through; what it reads, written
 // as a KMZ and read again, gives as many POIs.
-#include "files/kml_format.h"
 #include "files/kmz_format.h"
+#include "files/poi_codec.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,7 +25,7 @@ std::vector<PoiRecord> Records(const QByteArray &kml)
 {
     std::vector<PoiRecord> records;
     BlockReader in(kml);
-    ForEachKmlRecord(in, [&](PoiRecord &&r) { records.push_back(std::move(r)); });
+    CodecNamed(u"kml")->readRecords(in, [&](PoiRecord &&r) { records.push_back(std::move(r)); }, nullptr);
     return records;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/block_reader.h"
-#include "files/ov2_format.h"
+#include "files/read_result.h"
 #include "files/poi_record.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "files/kmz_format.h"
 
-#include "files/kml_format.h"
+#include "files/poi_codec.h"
 
 #include <cerrno>
 #include <exception>
@@ -13,6 +13,12 @@ namespace orvalis {
 namespace {
 
 constexpr qsizetype kPiece = qsizetype(1) << 16;
+
+// What a KMZ holds is read and written by the KML codec.
+const PoiCodec &Kml()
+{
+    return *CodecNamed(u"kml");
+}
 
 uint64_t LittleEndian(QByteArrayView b, qsizetype at, int bytes)
 {
@@ -133,6 +139,22 @@ bool LooksLikeZip(QByteArrayView head)
     return head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06");
 }
 
+qint64 KmzKmlSize(QByteArrayView archive)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    Zip zip;
+    qint64 size = 0;
+    zip_stat_t st;
+    if (OpenArchive(zip_source_buffer_create(archive.data(), zip_uint64_t(archive.size()), 0, &error), &error, &zip) == KmzRead::Ok) {
+        const zip_int64_t entry = KmlEntry(zip.get());
+        if (entry >= 0 && zip_stat_index(zip.get(), zip_uint64_t(entry), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+            size = qint64(std::min<zip_uint64_t>(st.size, zip_uint64_t(1) << 62));
+    }
+    zip_error_fini(&error);
+    return size;
+}
+
 KmzRead InflateKmzKml(QByteArrayView archive, QByteArray *kml, const KmzLimits &limits)
 {
     kml->clear();
@@ -160,7 +182,7 @@ KmzRead InflateKmzKml(QByteArrayView archive, QByteArray *kml, const KmzLimits &
 }
 
 KmzRead ForEachKmzRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted,
-                         const KmzLimits &limits)
+                         DeferTexts defer, const KmzLimits &limits)
 {
     // The archive in a file of its own: libzip reads its directory from the end.
     File archive(std::tmpfile());
@@ -204,7 +226,7 @@ KmzRead ForEachKmzRecord(BlockReader &in, const std::function<void(PoiRecord &&)
     if (std::fflush(kml.get()) != 0 || lseek(fileno(kml.get()), 0, SEEK_SET) != 0)
         return KmzRead::TemporaryFileFailed;
     BlockReader reader(fileno(kml.get()));
-    if (!ForEachKmlRecord(reader, visit, wanted))
+    if (!Kml().readRecords(reader, visit, nullptr, wanted, defer))
         return status == KmzRead::Damaged ? status : KmzRead::NotKml;
     return reader.failed() ? KmzRead::TemporaryFileFailed : status;
 }
@@ -321,9 +343,16 @@ zip_int64_t ArchiveOutputCommand(void *user, void *data, zip_uint64_t length, zi
 
 }  // namespace
 
-KmzWriter::KmzWriter(QDateTime created) : created_(std::move(created)), kml_(std::tmpfile()), buffer_(KmlRecordHead())
+KmzWriter::KmzWriter(QDateTime created)
+    : created_(std::move(created)), kml_(std::tmpfile()), kmlWriter_(Kml().recordWriter({})),
+      buffer_({[this](QByteArray &bytes) {
+                   failed_ = failed_ || !kml_ || !Put(kml_, bytes);
+                   bytes.clear();
+               },
+               {}})
 {
     failed_ = !kml_;
+    kmlWriter_->start(buffer_, {});
 }
 
 KmzWriter::~KmzWriter()
@@ -332,28 +361,21 @@ KmzWriter::~KmzWriter()
         std::fclose(kml_);
 }
 
-bool KmzWriter::flush()
-{
-    failed_ = failed_ || !Put(kml_, buffer_);
-    buffer_.clear();
-    return !failed_;
-}
-
 bool KmzWriter::append(const PoiRecord &record)
 {
-    if (!AppendKmlRecord(buffer_, record))
+    if (!kmlWriter_->append(buffer_, record))
         return false;
     ++count_;
-    if (buffer_.size() >= (qsizetype(1) << 20))
-        flush();
+    buffer_.flushIfFull();
     return true;
 }
 
 KmzWriter::Finish KmzWriter::finish(const std::function<void(QByteArray &)> &write,
                                     const std::function<void(qint64, const QByteArray &)> &writeAt)
 {
-    buffer_ += KmlRecordTail();
-    if (!flush() || std::fflush(kml_) != 0 || std::fseek(kml_, 0, SEEK_SET) != 0)
+    kmlWriter_->finish(buffer_);
+    buffer_.flush();
+    if (failed_ || std::fflush(kml_) != 0 || std::fseek(kml_, 0, SEEK_SET) != 0)
         return Finish::TemporaryFileFailed;
     ArchiveOutput out{write, writeAt, {}, 0, 0, {}, {}};
     zip_error_init(&out.error);

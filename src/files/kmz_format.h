@@ -1,12 +1,14 @@
 #pragma once
 
 #include "files/block_reader.h"
+#include "files/poi_codec.h"
 #include "files/poi_record.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace orvalis {
 
@@ -39,6 +41,10 @@ enum class KmzRead {
 // True when the bytes start as a zip archive does.
 bool LooksLikeZip(QByteArrayView head);
 
+// The size its directory gives the archive's KML (0 when it has none): what
+// the window expects to read, before the limits say what it may.
+qint64 KmzKmlSize(QByteArrayView archive);
+
 // The KML of an archive held in memory, inflated into `kml`.
 KmzRead InflateKmzKml(QByteArrayView archive, QByteArray *kml, const KmzLimits &limits = {});
 
@@ -46,7 +52,7 @@ KmzRead InflateKmzKml(QByteArrayView archive, QByteArray *kml, const KmzLimits &
 // goes to an unnamed temporary file, its KML to another, read from there a
 // block at a time; memory stays bounded whatever their size.
 KmzRead ForEachKmzRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted = {},
-                         const KmzLimits &limits = {});
+                         DeferTexts defer = DeferTexts::No, const KmzLimits &limits = {});
 
 // Records written as a KMZ archive holding doc.kml, deflated: the KML as the
 // KML writer writes it waits in an unnamed temporary file until finish(),
@@ -67,10 +73,10 @@ public:
     Finish finish(const std::function<void(QByteArray &)> &write, const std::function<void(qint64, const QByteArray &)> &writeAt);
 
 private:
-    bool flush();
     QDateTime created_;
     std::FILE *kml_ = nullptr;
-    QByteArray buffer_;
+    std::unique_ptr<FormatRecordWriter> kmlWriter_;
+    WriterBuffer buffer_;
     bool failed_ = false;
     int count_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "files/asc_format.h"
 #include "files/ov2_format.h"
+#include "support/records.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 using namespace orvalis;
+using namespace orvalis::testing;
 
 namespace {
 
@@ -145,10 +147,12 @@ TEST(AscFiles, Ov2ToAscToOv2KeepsEveryPoi)
         t.setField(r, FieldDescription, names[r - 1]);
     }
     const QByteArray ov2 = Ov2FileBytes(t, 1, t.lastRow(), u'.');
-    const PoiRecords records = ReadOv2Records(ov2);
+    const PoiRecords records = ReadRecords(Codec("ov2"), ov2);
     ASSERT_EQ(records.records.size(), size_t(names.size()));
-    const Read back = ReadAsc(AscOf(records.records));
+    const QByteArray asc = RecordBytes(Codec("asc"), records);
+    EXPECT_EQ(asc, AscOf(records.records));
+    const Read back = ReadAsc(asc);
     ASSERT_EQ(back.result.skipped, 0);
     EXPECT_EQ(back.records, records.records);
-    EXPECT_EQ(Ov2RecordBytes({back.records, {}}), ov2);
+    EXPECT_EQ(RecordBytes(Codec("ov2"), ReadRecords(Codec("asc"), asc)), ov2);
 }

@@ -4,6 +4,7 @@
 #include "support/gpi_builder.h"
 #include "support/gpsbabel.h"
 #include "support/guarded_bytes.h"
+#include "support/records.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -99,7 +100,7 @@ void ExpectReadAsGpsBabelReadsIt(const QString &path, const std::vector<PoiRecor
     const auto gpx = RunGpsBabel({"-i", "garmin_gpi", "-f", path, "-o", "gpx", "-F", "-"});
     ASSERT_TRUE(csv && gpx);
     auto rows = UnicsvRows(*csv);
-    const PoiRecords theirs = ReadGpxRecords(*gpx);
+    const PoiRecords theirs = ReadRecords(Codec("gpx"), *gpx);
     ASSERT_EQ(rows.size(), ours.size());
     ASSERT_EQ(theirs.records.size(), ours.size());
     for (size_t i = 0; i < ours.size(); ++i) {

@@ -1,6 +1,5 @@
-#include "files/gpx_format.h"
-#include "files/kml_format.h"
 #include "files/kmz_format.h"
+#include "support/records.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -12,6 +11,7 @@
 #include <zip.h>
 
 using namespace orvalis;
+using namespace orvalis::testing;
 
 namespace {
 
@@ -44,7 +44,7 @@ Read ReadKmz(const QByteArray &archive, const KmzLimits &limits = {})
     const int fd = ::open(QFile::encodeName(f.fileName()).constData(), O_RDONLY);
     BlockReader in(fd, 4096);
     Read r;
-    r.status = ForEachKmzRecord(in, [&](PoiRecord &&p) { r.records.push_back(std::move(p)); }, {}, limits);
+    r.status = ForEachKmzRecord(in, [&](PoiRecord &&p) { r.records.push_back(std::move(p)); }, {}, DeferTexts::No, limits);
     ::close(fd);
     return r;
 }
@@ -84,7 +84,7 @@ std::vector<PoiRecord> Sample()
         "<wpt lat=\"-33.5\" lon=\"-70.25\"><name>Αθήνα 😀</name></wpt>\n"
         "<wpt lat=\"0\" lon=\"180\"><name></name></wpt>\n"
         "</gpx>\n";
-    std::vector<PoiRecord> records = ReadGpxRecords(gpx).records;
+    std::vector<PoiRecord> records = ReadRecords(Codec("gpx"), gpx).records;
     records[1].properties.push_back({QStringLiteral("proximity"), "300"});
     return records;
 }
@@ -97,7 +97,7 @@ TEST(KmzFiles, GpxToKmzToGpxKeepsEveryPoi)
     const std::vector<PoiRecord> in = Sample();
     const QByteArray archive = KmzOf(in);
     EXPECT_TRUE(LooksLikeZip(archive));
-    const PoiRecords throughKml = ReadKmlRecords(KmlRecordBytes({in, {}}));
+    const PoiRecords throughKml = ReadRecords(Codec("kml"), RecordBytes(Codec("kml"), {in, {}}));
     const Read read = ReadKmz(archive);
     ASSERT_EQ(read.status, KmzRead::Ok);
     ASSERT_EQ(read.records.size(), in.size());
@@ -106,11 +106,13 @@ TEST(KmzFiles, GpxToKmzToGpxKeepsEveryPoi)
     EXPECT_EQ(read.records[0].desc, QStringLiteral("une <description>"));
     EXPECT_EQ(read.records[0].ele, QStringLiteral("35.5"));
     EXPECT_EQ(read.records[1].name, QStringLiteral("Αθήνα 😀"));
-    EXPECT_EQ(GpxRecordBytes({read.records, {}}, false), GpxRecordBytes(throughKml, false));
+    EXPECT_EQ(RecordBytes(Codec("gpx"), {read.records, {}}), RecordBytes(Codec("gpx"), throughKml));
+    // The same through the codec, as the commands write and read.
+    EXPECT_EQ(ReadRecords(Codec("kmz"), RecordBytes(Codec("kmz"), {in, {}})).records, throughKml.records);
     // The archive: doc.kml alone, deflated, holding what the KML writer writes, dated as asked.
     QByteArray kml;
     ASSERT_EQ(InflateKmzKml(archive, &kml), KmzRead::Ok);
-    EXPECT_EQ(kml, KmlRecordBytes({in, {}}));
+    EXPECT_EQ(kml, RecordBytes(Codec("kml"), {in, {}}));
     zip_source_t *source = zip_source_buffer_create(archive.constData(), zip_uint64_t(archive.size()), 0, nullptr);
     zip_t *zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, nullptr);
     ASSERT_TRUE(zip);
