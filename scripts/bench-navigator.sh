@@ -31,7 +31,7 @@ cell() { [[ $1 == ">"* ]] && echo "$1 s" || echo "$1 s, $2 MiB"; }
   echo "| POIs | job | input | orvalis-cli | GPSBabel |"
   echo "|---|---|---|---|---|"
 } >> "$out"
-for n in "${sizes[@]}"; do
+for n in ${sizes[@]}; do
   [ -f "$data/$n.ov2" ] || "$build/bench/generate_pois" "$n" "$data/$n.ov2" "$data/$n.gpx"
   ov2=$data/$n.ov2 gpx=$data/$n.gpx
   read -r t m < <(run "$cli" convert "$ov2" "$data/nav.gpi" --gpi-category Radars --gpi-alert-m 300)
