@@ -184,6 +184,10 @@ KmzRead InflateKmzKml(QByteArrayView archive, QByteArray *kml, const KmzLimits &
 KmzRead ForEachKmzRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted,
                          DeferTexts defer, const KmzLimits &limits)
 {
+    // Not even the start of a zip: no temporary file for it.
+    in.fill(4);
+    if (!LooksLikeZip(in.view()))
+        return KmzRead::NotZip;
     // The archive in a file of its own: libzip reads its directory from the end.
     File archive(std::tmpfile());
     if (!archive)
