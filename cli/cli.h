@@ -52,6 +52,13 @@ public:
     std::optional<QString> from, to;
     bool gpx11 = false;
     bool skipInvalid = false;
+    // A GPI output's category and alert (--gpi-category, --gpi-alert-m).
+    std::optional<QString> gpiCategory;
+    std::optional<int> gpiAlertMetres;
+    // Takes those options out of the arguments, checked.
+    void takeGpiOptions();
+    // What a GPI written to OUT holds: the category asked, else OUT's name without its extension.
+    GpiWriteOptions gpiOptions(const QByteArray &out) const;
 
     // Arguments (cli_arguments.cpp). Options are taken out of `args`.
     std::optional<QString> option(const char *name);

@@ -161,6 +161,31 @@ float Cli::Distance(const std::optional<QString> &text, const char *name)
     return v;
 }
 
+void Cli::takeGpiOptions()
+{
+    gpiCategory = option("--gpi-category");
+    if (const std::optional<QString> metres = option("--gpi-alert-m")) {
+        const float m = Number(*metres, QStringLiteral("--gpi-alert-m"));
+        if (!(m >= 0 && m <= kGpiMaxAlertMetres))
+            throw Failure{QCoreApplication::translate("Cli", "--gpi-alert-m takes a distance from 0 to %1 metres").arg(kGpiMaxAlertMetres)};
+        gpiAlertMetres = int(std::lround(m));
+    }
+}
+
+GpiWriteOptions Cli::gpiOptions(const QByteArray &out) const
+{
+    GpiWriteOptions options;
+    options.alertMetres = gpiAlertMetres;
+    if (gpiCategory) {
+        options.category = *gpiCategory;
+    } else {
+        const QByteArray name = out.mid(out.lastIndexOf('/') + 1);
+        const qsizetype dot = name.lastIndexOf('.');
+        options.category = out == "-" ? QStringLiteral("POI") : Shown(dot > 0 ? name.first(dot) : name);
+    }
+    return options;
+}
+
 int Cli::BaseRow(const QString &base)
 {
     bool ok = false;

@@ -127,12 +127,17 @@ int Cli::writeEach(const QByteArray &out, const XmlNamespaces &namespaces,
         sink.spoolUntilEnd();
     RecordWriteOptions options;
     options.strictGpx = gpx11;
+    options.gpi = gpiOptions(out);
     RecordWriter writer(to, options, sink.output());
     writer.start(namespaces);
     each([&](const PoiRecord &r) { writer.append(r); });
     const int written = writer.finish();
     if (writer.spoolFailed())
         throw TemporaryFileFailure();
+    if (!writer.failure().isEmpty())
+        throw WorkFailure(QStringLiteral("%1: %2").arg(Shown(out), writer.failure()));
+    if (!writer.note().isEmpty())
+        Err(QStringLiteral("%1: %2").arg(Shown(out), writer.note()));
     Commit(sink, out);
     return written;
 }

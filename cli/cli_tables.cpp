@@ -134,7 +134,7 @@ void Cli::checkRead(const QByteArray &path, const PoiCodec &codec, qint64 inputB
 {
     const ReadVerdict verdict = codec.verdict({Shown(path), result, empty, inputBytes, data, skipInvalid});
     if (!verdict.failure.isEmpty())
-        throw Failure{verdict.failure};
+        throw Failure{verdict.failure, verdict.code};
     if (!verdict.note.isEmpty())
         Err(verdict.note);
 }
@@ -144,6 +144,7 @@ int Cli::write(const QByteArray &path, const PoiTable &table) const
     WriteOptions options;
     options.separator = sep;
     options.gpx11 = gpx11;
+    options.gpi = gpiOptions(path);
     int written = 0;
     QByteArray bytes = outputCodec(path).tableBytes(table, 1, Rows(table), options, &written);
     // One piece through the same sink as the streamed conversions: the same checks and messages.

@@ -47,6 +47,7 @@ int Run(QList<QByteArray> args)
     cli.to = cli.option("--to");
     cli.gpx11 = cli.flag("--gpx11");
     cli.skipInvalid = cli.flag("--skip-invalid");
+    cli.takeGpiOptions();
     return command->run(cli);
 }
 

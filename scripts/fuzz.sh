@@ -21,10 +21,12 @@ cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks}
+mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks,gpi_reader,kmz_reader}
 cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$corpus/two_readers/" 2>/dev/null || true
+cp -n "$root"/tests/data/navigator/*.gpi "$corpus/gpi_reader/" 2>/dev/null || true
+cp -n "$root"/tests/data/navigator/*.kmz "$corpus/kmz_reader/" 2>/dev/null || true
 if [ -d "$shared" ]; then
   cp -n "$shared"/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
   cp -n "$shared"/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
@@ -48,11 +50,13 @@ printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/pa
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks; do
+for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks gpi_reader kmz_reader; do
   log=$build/$t.log
   extra=()
   # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.
   [ "$t" = gpx_reader ] && extra=(-max_len=1048576 -len_control=0)
+  # Small inputs keep a run cheap: a GPI is written to a temporary file, a KMZ deflated, for each.
+  [ "$t" = gpi_reader ] || [ "$t" = kmz_reader ] && extra=(-max_len=16384)
   if "$build/fuzz/${t}_fuzz" "$corpus/$t" "${extra[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$build/$t-" >"$log" 2>&1; then
     result=ok

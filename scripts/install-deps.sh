@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-l10n-tools qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
-  libgtest-dev libgmock-dev libtcmalloc-minimal4
+  libgtest-dev libgmock-dev libtcmalloc-minimal4 libzip-dev
+  gpsbabel
   xvfb xauth poppler-utils dpkg-dev desktop-file-utils appstream libxml2-utils
 )
 missing=()

@@ -91,4 +91,5 @@ echo "Targets: 1M POIs, OV2 load ≤ 0.5 s, distance run + sort ≤ 1.5 s, GPX \
 echo "peak memory ≤ 250 B/POI beyond the file." >> "$out"
 "$root/scripts/bench-cli-jobs.sh" "$build"
 "$root/scripts/bench-realistic.sh" "$build" ${BENCH_SIZES:-10000 200000 1000000}
+"$root/scripts/bench-navigator.sh" "$build"
 cat "$out"

@@ -338,8 +338,9 @@ is not a number stops the command. Numbers are written with the separator of
 your locale (LC_ALL=fr_FR.UTF-8 gives &apos;,&apos;, LC_ALL=C gives &apos;.&apos;); JSON always
 uses &apos;.&apos;. Messages are in French when the locale is French, else in English.
 
-Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json) or KML,
-chosen by extension or by --from/--to FORMAT; &apos;-&apos; is standard input or output
+Files are read and written as OV2, GPX, CSV, GeoJSON (.geojson, .json), KML,
+GPI (Garmin), ASC (TomTom) or KMZ (zipped KML), chosen by extension or by
+--from/--to FORMAT; &apos;-&apos; is standard input or output
 (then --from/--to is needed). CSV is written in UTF-8 with a header
 (latitude,longitude,name, then the other fields); --to window-csv gives the
 window&apos;s layout. CSV
@@ -350,6 +351,19 @@ Latitudes must lie in [-90, 90] and longitudes in [-180, 180]: a file that is
 not of its format, or a record out of range or without coordinates, stops the
 command naming the file and the first bad record; with --skip-invalid such
 records are left out and counted on standard error.
+
+A GPI file written holds one category, --gpi-category NAME (else the output
+file&apos;s name without its extension), the default bitmap, and a proximity alert
+of --gpi-alert-m M metres (0 to 65535) on every POI without a &quot;proximity&quot;
+field of its own; a &quot;speed&quot; field (km/h) gives a speed alert. Its coordinates
+are Garmin&apos;s units (2^31 to 180 degrees): writing moves a coordinate by at
+most 4.7 mm, and one with up to 7 decimals reads back as written. What a GPI
+holds beyond a waypoint travels as the fields &quot;category&quot;, &quot;proximity&quot;,
+&quot;speed&quot;, &quot;street&quot;, &quot;house_number&quot;, &quot;postal_code&quot;, &quot;city&quot;, &quot;state&quot;,
+&quot;country&quot;, &quot;phone&quot;, &quot;phone2&quot;, &quot;fax&quot;, &quot;email&quot; and &quot;web&quot;. An ASC file holds
+one text a POI (name and description joined). A KMZ is read within limits:
+an archive of 1 GiB at most, whose KML inflates to 4 GiB at most and, past
+64 MiB, to 100 times the archive&apos;s size at most.
 
 Distances are great-circle distances on a sphere of radius 6,378,138 m
 (spherical law of cosines on coordinates held as 32-bit floats), truncated to
@@ -366,8 +380,9 @@ séparateur de votre locale (LC_ALL=fr_FR.UTF-8 donne « , », LC_ALL=C donne
 « . ») ; le JSON utilise toujours « . ». Les messages sont en français quand la
 locale est française, en anglais sinon.
 
-Les fichiers sont lus et écrits en OV2, GPX, CSV, GeoJSON (.geojson, .json) ou
-KML, choisis par l&apos;extension ou par --from/--to FORMAT ; « - » est l&apos;entrée ou
+Les fichiers sont lus et écrits en OV2, GPX, CSV, GeoJSON (.geojson, .json),
+KML, GPI (Garmin), ASC (TomTom) ou KMZ (KML zippé), choisis par l&apos;extension ou
+par --from/--to FORMAT ; « - » est l&apos;entrée ou
 la sortie standard (il faut alors --from/--to). Le CSV est écrit en UTF-8 avec
 un en-tête (latitude,longitude,name, puis les autres champs) ; --to window-csv
 donne la disposition de la fenêtre. Les coordonnées CSV peuvent être lues en
@@ -378,6 +393,20 @@ longitudes dans [-180, 180] : un fichier qui n&apos;est pas de son format, ou un
 enregistrement hors limites ou sans coordonnées, arrête la commande en nommant
 le fichier et le premier enregistrement fautif ; avec --skip-invalid ces
 enregistrements sont écartés et comptés sur la sortie d&apos;erreur.
+
+Un fichier GPI écrit contient une catégorie, --gpi-category NOM (sinon le nom du
+fichier de sortie sans son extension), l&apos;image par défaut, et une alerte de
+proximité à --gpi-alert-m M mètres (de 0 à 65535) sur chaque POI qui n&apos;a pas
+de champ « proximity » à lui ; un champ « speed » (km/h) donne une alerte de
+vitesse. Ses coordonnées sont en unités Garmin (2^31 pour 180 degrés) :
+l&apos;écriture déplace une coordonnée de 4,7 mm au plus, et une coordonnée d&apos;au plus
+7 décimales se relit telle qu&apos;écrite. Ce qu&apos;un GPI contient au-delà d&apos;un
+waypoint voyage dans les champs « category », « proximity », « speed »,
+« street », « house_number », « postal_code », « city », « state », « country »,
+« phone », « phone2 », « fax », « email » et « web ». Un fichier ASC contient un
+texte par POI (nom et description joints). Un KMZ est lu dans des limites : une
+archive de 1 Gio au plus, dont le KML se décompresse en 4 Gio au plus et, passé
+64 Mio, en 100 fois la taille de l&apos;archive au plus.
 
 Les distances sont des distances de grand cercle sur une sphère de rayon
 6 378 138 m (loi des cosinus sphérique sur des coordonnées tenues en flottants
@@ -477,6 +506,66 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <location filename="../geodesy_commands.cpp" line="42"/>
         <source>no crossing can be computed: invalid floating-point operation</source>
         <translation>aucun croisement calculable : opération en virgule flottante incorrecte</translation>
+    </message>
+    <message>
+        <source>not a GPI file</source>
+        <translation>ce n&apos;est pas un fichier GPI</translation>
+    </message>
+    <message>
+        <source>too many POIs for one GPI file (it holds at most 4 GiB)</source>
+        <translation>trop de POI pour un seul fichier GPI (il contient 4 Gio au plus)</translation>
+    </message>
+    <message>
+        <source>%1 texts longer than a GPI file holds (65,535 bytes) were cut</source>
+        <translation>%1 textes plus longs que ce qu&apos;un fichier GPI contient (65 535 octets) ont été coupés</translation>
+    </message>
+    <message>
+        <source>%1: texts in code page %2, which cannot be read (an encrypted file?)</source>
+        <translation>%1 : textes dans la page de code %2, qui ne peut être lue (un fichier chiffré ?)</translation>
+    </message>
+    <message>
+        <source>%1: cannot write a temporary file</source>
+        <translation>%1 : impossible d&apos;écrire un fichier temporaire</translation>
+    </message>
+    <message>
+        <source>%1: damaged GPI file: the record after POI %2 is cut or its lengths are wrong</source>
+        <translation>%1 : fichier GPI endommagé : l&apos;enregistrement qui suit le POI %2 est coupé ou ses longueurs sont fausses</translation>
+    </message>
+    <message>
+        <source>%1: damaged GPI file: what follows POI %2 left out</source>
+        <translation>%1 : fichier GPI endommagé : ce qui suit le POI %2 est écarté</translation>
+    </message>
+    <message>
+        <source>%1: ASC line %2 (not counting comments and blank lines) has no two numbers for coordinates</source>
+        <translation>%1 : la ligne ASC %2 (sans compter les commentaires et les lignes vides) n&apos;a pas deux nombres pour coordonnées</translation>
+    </message>
+    <message>
+        <source>the KMZ archive could not be made</source>
+        <translation>l&apos;archive KMZ n&apos;a pas pu être faite</translation>
+    </message>
+    <message>
+        <source>not a KMZ file (no zip archive)</source>
+        <translation>ce n&apos;est pas un fichier KMZ (pas d&apos;archive zip)</translation>
+    </message>
+    <message>
+        <source>%1: the KMZ archive holds no KML file (doc.kml or a .kml at its top level)</source>
+        <translation>%1 : l&apos;archive KMZ ne contient aucun fichier KML (doc.kml ou un .kml à sa racine)</translation>
+    </message>
+    <message>
+        <source>%1: the KMZ archive is larger than it may be, or its KML inflates too far (a zip bomb?)</source>
+        <translation>%1 : l&apos;archive KMZ est plus grande que permis, ou son KML se décompresse trop (une bombe zip ?)</translation>
+    </message>
+    <message>
+        <source>%1: damaged KMZ archive: its KML cannot be inflated whole</source>
+        <translation>%1 : archive KMZ endommagée : son KML ne peut être décompressé en entier</translation>
+    </message>
+    <message>
+        <source>%1: the KML file in the KMZ archive is not a KML file</source>
+        <translation>%1 : le fichier KML de l&apos;archive KMZ n&apos;est pas un fichier KML</translation>
+    </message>
+    <message>
+        <source>--gpi-alert-m takes a distance from 0 to %1 metres</source>
+        <translation>--gpi-alert-m demande une distance de 0 à %1 mètres</translation>
     </message>
 </context>
 </TS>

@@ -16,8 +16,10 @@ namespace orvalis {
 
 namespace {
 
+// The navigators' formats after the first three entries, which stay as they were.
 const QString kOpenFilter = QStringLiteral(
-    "Fichiers supportés (GPX, OV2)|*.gpx;*.GPX;*.ov2;*.OV2;|Fichiers GPX|*.gpx;*.GPX|Fichiers OV2|*.ov2;*.OV2");
+    "Fichiers supportés (GPX, OV2)|*.gpx;*.GPX;*.ov2;*.OV2;|Fichiers GPX|*.gpx;*.GPX|Fichiers OV2|*.ov2;*.OV2"
+    "|Fichiers GPI (Garmin)|*.gpi;*.GPI|Fichiers ASC (TomTom)|*.asc;*.ASC|Fichiers KMZ (Google Earth)|*.kmz;*.KMZ");
 
 constexpr qint64 kLongFile = 4'000'000;  // bytes: about a second of reading
 

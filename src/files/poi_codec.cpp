@@ -12,11 +12,17 @@ const PoiCodec &CsvCodec();
 const PoiCodec &WindowCsvCodec();
 const PoiCodec &GeoJsonCodec();
 const PoiCodec &KmlCodec();
+const PoiCodec &GpiCodec();
+const PoiCodec &AscCodec();
+const PoiCodec &KmzCodec();
 
 const std::vector<const PoiCodec *> &PoiCodecs()
 {
     static const std::vector<const PoiCodec *> codecs = {
         &Ov2Codec(), &GpxCodec(), &CsvCodec(), &WindowCsvCodec(), &GeoJsonCodec(), &KmlCodec(),
+        &GpiCodec(),
+        &AscCodec(),
+        &KmzCodec(),
     };
     return codecs;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/block_reader.h"
+#include "files/gpi_format.h"
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "geo/geodesy.h"
@@ -25,11 +26,13 @@ using XmlNamespaces = std::vector<std::pair<QByteArray, QByteArray>>;
 struct WriteOptions {
     QChar separator = u'.';  // of the table's coordinate cells
     bool gpx11 = false;      // GPX 1.1 with its namespace, name and desc apart
+    GpiWriteOptions gpi;     // the category and alert of a GPI file
 };
 
 // How records are written.
 struct RecordWriteOptions {
     bool strictGpx = false;  // longitude 180 written -180, the GPX schema's range
+    GpiWriteOptions gpi;     // the category and alert of a GPI file
 };
 
 // Where written bytes go: `write` takes them (and may clear them); `writeAt`
@@ -74,6 +77,10 @@ public:
     // The tail, and whatever waited.
     virtual void finish(WriterBuffer &) {}
     virtual bool spoolFailed() const { return false; }
+    // After finish: why the file could not be written (a text to say, the
+    // output then thrown away), and what was written otherwise than given.
+    virtual QString failure() const { return {}; }
+    virtual QString note() const { return {}; }
 };
 
 // What a command is told of one reading, to say it (see PoiCodec::verdict).
@@ -85,10 +92,12 @@ struct ReadCheck {
     QByteArrayView data;       // the whole input when it was read whole
     bool skipInvalid = false;  // records that are no POI may be left out
 };
-// A failure stops the command (bad input); a note goes to the standard error.
+// A failure stops the command (with `code`: 2 for bad input, 1 for a failure
+// while reading); a note goes to the standard error.
 struct ReadVerdict {
     QString failure;
     QString note;
+    int code = 2;
 };
 
 // What a window load holds at its peak, per byte of the file and per POI

@@ -92,6 +92,4 @@ bool FileBytes::readAll()
     return ok;
 }
 
-}
-
 }  // namespace orvalis

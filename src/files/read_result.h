@@ -13,6 +13,10 @@ struct ReadResult {
     int firstSkipped = 0;
     bool headerWithoutCoordinates = false;
     bool routePoints = false;  // GPX: route or track points met (they are not POIs)
+    // A format's own account of a reading that went wrong, which its codec's
+    // verdict says (GPI, KMZ); the code page of texts that cannot be read (GPI).
+    int status = 0;
+    int codePage = 0;
 };
 
 }  // namespace orvalis

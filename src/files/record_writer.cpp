@@ -14,6 +14,16 @@ bool RecordWriter::spoolFailed() const
     return format_->spoolFailed();
 }
 
+QString RecordWriter::failure() const
+{
+    return format_->failure();
+}
+
+QString RecordWriter::note() const
+{
+    return format_->note();
+}
+
 void RecordWriter::start(const XmlNamespaces &namespaces)
 {
     format_->start(out_, namespaces);

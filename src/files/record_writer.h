@@ -18,6 +18,9 @@ public:
     // The tail, and whatever waited; returns how many records were written.
     int finish();
     bool spoolFailed() const;
+    // What the format says after finish (FormatRecordWriter::failure, note).
+    QString failure() const;
+    QString note() const;
 
 private:
     std::unique_ptr<FormatRecordWriter> format_;

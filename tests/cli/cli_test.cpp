@@ -1,4 +1,5 @@
 #include "support/poi_files.h"
+#include "support/run_cli.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,24 +22,6 @@ using namespace orvalis;
 using namespace orvalis::testing;
 
 namespace {
-
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Result RunCli(const QString &locale, const QStringList &args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", locale);
-    env.remove("LANG");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(ORVALIS_CLI), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 // In a forked child: the CLI with these arguments, as bytes.
 [[noreturn]] void ExecCli(const QList<QByteArray> &args)
@@ -78,7 +61,7 @@ Result RunCliRaw(const char *locale, const QList<QByteArray> &args, const QByteA
     QFile o(temp.filePath("out")), e(temp.filePath("err"));
     o.open(QIODevice::ReadOnly);
     e.open(QIODevice::ReadOnly);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromUtf8(o.readAll()), QString::fromUtf8(e.readAll())};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromUtf8(o.readAll()), QString::fromUtf8(e.readAll()), {}};
 }
 
 QByteArray Read(const QString &path)

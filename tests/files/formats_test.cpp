@@ -68,21 +68,26 @@ TEST(Formats, ByNameAndExtension)
     EXPECT_EQ(CodecOfExtension(u"GeoJSON"), &Codec("geojson"));
     EXPECT_EQ(CodecOfExtension(u"json"), &Codec("geojson"));
     EXPECT_EQ(CodecOfExtension(u"KML"), &Codec("kml"));
-    EXPECT_EQ(CodecOfExtension(u"kmz"), nullptr);
+    EXPECT_EQ(CodecOfExtension(u"KMZ"), &Codec("kmz"));
+    EXPECT_EQ(CodecOfExtension(u"gpi"), &Codec("gpi"));
+    EXPECT_EQ(CodecOfExtension(u"asc"), &Codec("asc"));
     EXPECT_EQ(CodecOfExtension(u"window-csv"), nullptr);  // a layout named, never a file's extension
     EXPECT_EQ(CodecNamed(u"OV2"), &Codec("ov2"));
     EXPECT_EQ(CodecNamed(u"json"), &Codec("geojson"));
     EXPECT_EQ(CodecNamed(u"window-csv")->extensions, QList<QByteArray>());
     EXPECT_EQ(CodecNamed(u"xyz"), nullptr);
-    // The window loads OV2 and GPX, by the file name's extension only.
+    // The window loads OV2, GPX and the navigators' GPI, ASC and KMZ, by the file name's extension only.
     EXPECT_EQ(WindowCodecOfPath("/a/b.OV2"), &Codec("ov2"));
     EXPECT_EQ(WindowCodecOfPath("x.gpx"), &Codec("gpx"));
+    EXPECT_EQ(WindowCodecOfPath("x.GPI"), &Codec("gpi"));
+    EXPECT_EQ(WindowCodecOfPath("x.asc"), &Codec("asc"));
+    EXPECT_EQ(WindowCodecOfPath("x.kmz"), &Codec("kmz"));
     EXPECT_EQ(WindowCodecOfPath("x.kml"), nullptr);
     EXPECT_EQ(WindowCodecOfPath("folder.gpx/file"), nullptr);
     // Messages list the formats as the table holds them.
-    EXPECT_EQ(CodecNames(), QStringLiteral("ov2, gpx, csv, window-csv, geojson, kml"));
-    EXPECT_EQ(CodecExtensions(QStringLiteral("or")), QStringLiteral(".ov2, .gpx, .csv, .geojson, .json or .kml"));
-    EXPECT_EQ(RecordFormatTitles(QStringLiteral("or")), QStringLiteral("OV2, GPX, CSV, GeoJSON or KML"));
+    EXPECT_EQ(CodecNames(), QStringLiteral("ov2, gpx, csv, window-csv, geojson, kml, gpi, asc, kmz"));
+    EXPECT_EQ(CodecExtensions(QStringLiteral("or")), QStringLiteral(".ov2, .gpx, .csv, .geojson, .json, .kml, .gpi, .asc or .kmz"));
+    EXPECT_EQ(RecordFormatTitles(QStringLiteral("or")), QStringLiteral("OV2, GPX, CSV, GeoJSON, KML, GPI, ASC or KMZ"));
     // Bytes that are no file of the format.
     PoiTable t;
     ReadResult result;

@@ -123,6 +123,21 @@ QByteArray Record(int type, const QByteArray &payload)
 
 }  // namespace
 
+TEST(MemoryCheck, NavigatorFilesAreCountedAtLeastAsManyRowsAsTheyGive)
+{
+    const PoiTable table = orvalis::testing::TableOfRows({{"45.1", "5.2", "A"}, {"-33.9", "151.2", "B"}, {"0", "0", "C"}});
+    for (const char *name : {"asc", "gpi", "kmz"}) {
+        const PoiCodec *codec = CodecNamed(QString::fromLatin1(name));
+        ASSERT_NE(codec, nullptr) << name;
+        const QByteArray bytes = codec->tableBytes(table, 1, 3, WriteOptions{}, nullptr);
+        const qint64 rows = Count(codec, bytes);
+        EXPECT_GE(rows, 3) << name;
+        EXPECT_LT(rows, 100) << name;
+        EXPECT_GT(EstimatedLoadBytes(codec, bytes.size(), rows), 3 * 200) << name;
+    }
+    EXPECT_EQ(Count(CodecNamed(u"kmz"), "not a zip archive at all"), 0);
+}
+
 TEST(MemoryCheck, RowsAreCountedAcrossBlocksWithoutReadingTheFileWhole)
 {
     const QByteArray simple = Record(2, QByteArray(8, '\1') + "Paris" + '\0');
