@@ -2,6 +2,14 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Builds go through ccache when it is there (install-deps brings it): paths are
+# taken relative to the checkout, so every clone on the machine shares the cache.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+export CMAKE_CXX_COMPILER_LAUNCHER := ccache
+export CMAKE_C_COMPILER_LAUNCHER := ccache
+export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
+export CCACHE_NOHASHDIR := 1
+endif
 
 .PHONY: run test deps build clean bench asan fuzz package
 

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only when some are missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ make pkg-config
+  cmake ninja-build g++ make pkg-config ccache
   qt6-base-dev qt6-l10n-tools qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libtcmalloc-minimal4 libzip-dev
   gpsbabel
