@@ -11,6 +11,9 @@
 #include <mutex>
 #include <numeric>
 #include <optional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace orvalis {
 
@@ -592,6 +595,14 @@ void SortByField(PoiTable &table, int k, const QCollator &collator)
         order = records.sortedRows();
     }
     table.permuteContent(order);
+#if defined(__GLIBC__)
+    // A big table's keys leave tens of megabytes free inside the heap, which
+    // the C library would keep: the table would seem to need them for good.
+    if (table.lastRow() >= 100000) {
+        order = std::vector<int>();
+        malloc_trim(0);
+    }
+#endif
 }
 
 }  // namespace orvalis
