@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libtcmalloc-minimal4 libzip-dev
   gpsbabel
   xvfb xauth poppler-utils dpkg-dev desktop-file-utils appstream libxml2-utils
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -16,9 +17,15 @@ for p in "${packages[@]}"; do
 done
 # npm fetches Leaflet at configure time; any npm will do (Debian's, or one that came with Node.js).
 command -v npm >/dev/null 2>&1 || missing+=(npm)
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+# The French locale: the French tests and the window's benchmarks run in it.
+if ! locale -a 2>/dev/null | grep -qix 'fr_FR\.utf-\?8'; then
+  echo "Generating the fr_FR.UTF-8 locale"
+  "${sudo_cmd[@]}" localedef -i fr_FR -f UTF-8 fr_FR.UTF-8
+fi

@@ -189,12 +189,14 @@ void StoreFileText(PoiTable &table, int row, QByteArrayView name)
     case Utf8Text::Windows1252:
         table.setFieldWindows1252(row, FieldDescription, QByteArrayView(buf.data(), length));
         return;
-    case Utf8Text::Wide:
-        if (!ReadsAsWindows1252(name)) {
-            table.setField(row, FieldDescription, DecodeFileText(name));
+    case Utf8Text::Wide: {
+        QString text;
+        if (WideUtf8Reads(name, &text)) {
+            table.setField(row, FieldDescription, text);
             return;
         }
         break;
+    }
     case Utf8Text::Invalid:
         break;
     }

@@ -372,6 +372,13 @@ bool ReadsAsUtf8(QByteArrayView bytes, QString *utf8)
     } else if (!IsStrictUtf8(bytes)) {
         return false;
     }
+    return WideUtf8Reads(bytes, utf8);
+}
+
+}  // namespace
+
+bool WideUtf8Reads(QByteArrayView bytes, QString *utf8)
+{
     if (bytes.startsWith(kUtf8Mark)) {
         if (utf8)
             *utf8 = DecodeUtf8(bytes.sliced(3));
@@ -384,8 +391,6 @@ bool ReadsAsUtf8(QByteArrayView bytes, QString *utf8)
         *utf8 = std::move(text);
     return true;
 }
-
-}  // namespace
 
 bool ReadsAsWindows1252(QByteArrayView bytes)
 {

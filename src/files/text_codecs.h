@@ -76,6 +76,10 @@ bool IsAscii(QByteArrayView bytes);
 // names of a file.
 enum class Utf8Text { Invalid, Windows1252, Wide };
 Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length);
+// For strict UTF-8 that Utf8AsWindows1252 found Wide: whether it reads as
+// UTF-8 (see ReadsAsWindows1252), and then its characters into `utf8`, the
+// way DecodeFileText gives them; one decoding.
+bool WideUtf8Reads(QByteArrayView bytes, QString *utf8);
 
 // False for the characters XML 1.0 forbids: controls other than tab, line
 // feed and carriage return, and U+FFFE/U+FFFF.

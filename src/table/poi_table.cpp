@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace orvalis {
 
@@ -153,24 +154,56 @@ void PoiTable::permuteContent(const std::vector<int> &order)
 {
     assert(order.size() == rows_.size());
     // In place, cycle by cycle: a second copy of a million rows is not needed.
-    std::vector<bool> placed(rows_.size(), false);
-    for (size_t start = 0; start < rows_.size(); ++start) {
-        if (placed[start])
-            continue;
-        Row held = std::move(rows_[start]);
-        const RowId heldId = ids_[start];
-        size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const size_t from = static_cast<size_t>(order[at] - 1);
-            if (from == start) {
-                rows_[at] = std::move(held);
-                ids_[at] = heldId;
-                break;
+    // The cycles are walked first on `order` alone, which is small; the rows
+    // are then moved along that list, fetched ahead of their turn (a walk from
+    // row to row would wait for memory at every step). Rows that stay are not
+    // touched at all.
+    constexpr uint32_t kCycleEnd = 0x80000000u;
+    std::vector<uint32_t> walk;
+    {
+        std::vector<bool> placed(rows_.size(), false);
+        for (size_t start = 0; start < rows_.size(); ++start) {
+            if (placed[start] || static_cast<size_t>(order[start] - 1) == start)
+                continue;
+            size_t at = start;
+            for (;;) {
+                placed[at] = true;
+                const size_t from = static_cast<size_t>(order[at] - 1);
+                if (from == start) {
+                    walk.push_back(static_cast<uint32_t>(at) | kCycleEnd);
+                    break;
+                }
+                walk.push_back(static_cast<uint32_t>(at));
+                at = from;
             }
-            rows_[at] = std::move(rows_[from]);
+        }
+    }
+    // A row's fields hold no pointer into the row itself: their bytes move as they are.
+    auto bytesOf = [this](size_t at) { return reinterpret_cast<unsigned char *>(static_cast<void *>(&rows_[at])); };
+    constexpr size_t kAhead = 16;
+    alignas(Row) unsigned char held[sizeof(Row)];
+    RowId heldId = 0;
+    bool holding = false;
+    for (size_t i = 0; i < walk.size(); ++i) {
+        if (i + kAhead < walk.size()) {
+            const unsigned char *ahead = bytesOf(walk[i + kAhead] & ~kCycleEnd);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + sizeof(Row) - 1);
+        }
+        const size_t at = walk[i] & ~kCycleEnd;
+        if (!holding) {
+            std::memcpy(held, bytesOf(at), sizeof(Row));
+            heldId = ids_[at];
+            holding = true;
+        }
+        if (walk[i] & kCycleEnd) {
+            std::memcpy(bytesOf(at), held, sizeof(Row));
+            ids_[at] = heldId;
+            holding = false;
+        } else {
+            const size_t from = static_cast<size_t>(order[at] - 1);
+            std::memcpy(bytesOf(at), bytesOf(from), sizeof(Row));
             ids_[at] = ids_[from];
-            at = from;
         }
     }
 }

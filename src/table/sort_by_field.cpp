@@ -11,6 +11,9 @@
 #include <mutex>
 #include <numeric>
 #include <optional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace orvalis {
 
@@ -390,8 +393,14 @@ void RecordOrder::makeKeys(const Ranks &ranks)
 {
     // 8-bit texts are ranked byte by byte.
     std::array<CharRanks, 256> byteRanks;
-    for (int b = 0; b < 256; ++b)
-        byteRanks[static_cast<size_t>(b)] = ranks.ranksOf(cp1252::Decode(static_cast<unsigned char>(b)));
+    // The rank of a byte that puts one rank and lets the key go on; 0 for the others.
+    std::array<uint8_t, 256> plainRank{};
+    for (int b = 0; b < 256; ++b) {
+        const CharRanks c = ranks.ranksOf(cp1252::Decode(static_cast<unsigned char>(b)));
+        byteRanks[static_cast<size_t>(b)] = c;
+        if (c.count == 1 && c.goesOn)
+            plainRank[static_cast<size_t>(b)] = c.rank[0];
+    }
     const int n = table_.lastRow();
     keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
     items_.resize(static_cast<size_t>(n));
@@ -418,7 +427,16 @@ void RecordOrder::makeKeys(const Ranks &ranks)
                 table_.visitFieldRaw(
                     row, f,
                     [&](const char *bytes, qsizetype size) {
-                        for (qsizetype i = 0; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
+                        // Plain bytes in a tight loop, the rest one by one.
+                        qsizetype i = 0;
+                        const qsizetype room = std::min<qsizetype>(size, stride_ - len);
+                        for (; i < room; ++i) {
+                            const uint8_t r = plainRank[static_cast<unsigned char>(bytes[i])];
+                            if (r == 0)
+                                break;
+                            key[len++] = r;
+                        }
+                        for (; i < size && put(byteRanks[static_cast<unsigned char>(bytes[i])]); ++i) {
                         }
                     },
                     [&](QStringView v) {
@@ -577,6 +595,14 @@ void SortByField(PoiTable &table, int k, const QCollator &collator)
         order = records.sortedRows();
     }
     table.permuteContent(order);
+#if defined(__GLIBC__)
+    // A big table's keys leave tens of megabytes free inside the heap, which
+    // the C library would keep: the table would seem to need them for good.
+    if (table.lastRow() >= 100000) {
+        order = std::vector<int>();
+        malloc_trim(0);
+    }
+#endif
 }
 
 }  // namespace orvalis

@@ -7,6 +7,7 @@
 #include "files/text_codecs.h"
 #include "support/tables.h"
 
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
@@ -154,4 +155,29 @@ TEST(TextRule, Utf32GpxWithAByteOrderMarkLoads)
         EXPECT_EQ(ReadGpx(bytes, t, u'.').counter, 1);
         EXPECT_EQ(t.field(1, FieldDescription), QStringLiteral("Łódź 東京 - "));
     }
+}
+
+// The OV2 reader decides each name in one pass; what it keeps must be what
+// DecodeFileText reads from the same bytes, for names pieced together from
+// every kind of text: plain, accented, other scripts, marked, garbled, stray.
+TEST(TextRule, Ov2NamesReadAsDecodeFileTextReadsThem)
+{
+    const QList<QByteArray> pieces = {
+        "Gare", " ", "Caf\xC3\xA9", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", "\xE6\x9D\xB1\xE4\xBA\xAC",
+        "\xEF\xBB\xBF", "\xC3\x83\xC2\xA9", "\xE9", "\x81", "\xC9\x96", "\xCA\xBB", "\xCE\xA9", "\xCC\x81",
+        "\xF0\x9F\x8D\xB7", "\xE2\x80\x93", "\x96", "\xC3", "|", "\xC8\x9B"};
+    QRandomGenerator rng(1208);
+    QList<QByteArray> names;
+    QByteArray file;
+    for (int i = 0; i < 5000; ++i) {
+        QByteArray name;
+        for (int k = rng.bounded(1, 5); k > 0; --k)
+            name += pieces[rng.bounded(pieces.size())];
+        names << name;
+        file += Ov2Record(name);
+    }
+    const QStringList read = Ov2Names(file);
+    ASSERT_EQ(read.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        ASSERT_EQ(read[i], DecodeFileText(names[i])) << names[i].toHex().toStdString();
 }

@@ -1,6 +1,9 @@
 #include "table/poi_table.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <algorithm>
+#include <numeric>
 #include <set>
 #include <gtest/gtest.h>
 
@@ -213,4 +216,55 @@ TEST(PoiTable, RowsAddedFromAnotherTableAreNewPois)
     t.setField(3, FieldLongitude, QStringLiteral("5"));
     EXPECT_EQ(t.countWithCoordinates(1, 6), 2);
     EXPECT_EQ(t.countWithCoordinates(3, 99), 1);
+}
+
+// Whole-table permutations, as sorts make them: every row lands where the
+// order says with all its texts (inline, long, wide) and its identity, rows
+// that stay included; short cycles, long cycles and fixed points mixed.
+TEST(PoiTable, PermutationsMoveEveryRowWhole)
+{
+    QRandomGenerator rng(38);
+    for (const int n : {1, 2, 3, 17, 2000}) {
+        PoiTable t;
+        t.setRowCount(n + 1);
+        std::vector<QStringList> texts(static_cast<size_t>(n));
+        std::vector<PoiTable::RowId> ids(static_cast<size_t>(n));
+        for (int row = 1; row <= n; ++row) {
+            QStringList &fields = texts[static_cast<size_t>(row - 1)];
+            for (int f = 1; f < kFieldCount; ++f) {
+                const int kind = rng.bounded(4);
+                const QString s = kind == 0   ? QString()
+                                  : kind == 1 ? QStringLiteral("r%1 f%2").arg(row).arg(f)
+                                  : kind == 2 ? QStringLiteral("Rue de l'Église numéro %1, champ %2").arg(row).arg(f)
+                                              : QStringLiteral("Улица %1 · %2").arg(row).arg(f);
+                t.setField(row, f, s);
+                fields << s;
+            }
+            ids[static_cast<size_t>(row - 1)] = t.rowId(row);
+        }
+        for (int round = 0; round < 4; ++round) {
+            std::vector<int> order(static_cast<size_t>(n));
+            std::iota(order.begin(), order.end(), 1);
+            if (round == 1)
+                std::reverse(order.begin(), order.end());
+            if (round >= 2)  // a few rows swapped (most stay), then anything
+                for (int k = 0; k < (round == 2 ? 3 : n); ++k)
+                    std::swap(order[static_cast<size_t>(rng.bounded(n))], order[static_cast<size_t>(rng.bounded(n))]);
+            t.permuteContent(order);
+            std::vector<QStringList> moved(texts.size());
+            std::vector<PoiTable::RowId> movedIds(ids.size());
+            for (size_t i = 0; i < order.size(); ++i) {
+                moved[i] = texts[static_cast<size_t>(order[i] - 1)];
+                movedIds[i] = ids[static_cast<size_t>(order[i] - 1)];
+            }
+            texts = moved;
+            ids = movedIds;
+            for (int row = 1; row <= n; ++row) {
+                ASSERT_EQ(t.rowId(row), ids[static_cast<size_t>(row - 1)]) << n << " " << round << " " << row;
+                ASSERT_EQ(t.number(row), 0);  // N° belongs to the position
+                for (int f = 1; f < kFieldCount; ++f)
+                    ASSERT_EQ(t.field(row, f), texts[static_cast<size_t>(row - 1)][f - 1]) << n << " " << round << " " << row;
+            }
+        }
+    }
 }
