@@ -113,9 +113,10 @@ qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 
 QString XmlRunText(QByteArrayView raw, bool trusted)
 {
-    if (trusted || (raw.startsWith("\xEF\xBB\xBF") && IsStrictUtf8(raw)))
+    // XML is UTF-8 unless it says otherwise: only bytes that are not UTF-8 are Windows-1252.
+    if (trusted || IsStrictUtf8(raw))
         return DecodeUtf8(raw);
-    return DecodeFileText(raw);
+    return DecodeWindows1252(raw);
 }
 
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted)

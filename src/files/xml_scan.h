@@ -84,8 +84,9 @@ struct Tag {
     qsizetype nameEnd = 0;
 };
 
-// A run of text between tags: UTF-8 when the file says so, otherwise decided
-// on its own. A U+FEFF is a character of the text here, never a mark.
+// A run of text between tags: UTF-8 when the file says so or the bytes are
+// UTF-8, otherwise Windows-1252 (a stray byte garbles its own text only).
+// A U+FEFF is a character of the text here, never a mark.
 QString XmlRunText(QByteArrayView raw, bool trusted);
 
 Tag ReadTagName(const Cursor &c, qsizetype lt);
@@ -96,8 +97,8 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
                            const std::function<void(QByteArrayView, QByteArrayView)> &visit);
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
-// taken as text, comments dropped, entities resolved; each run of text decided
-// by DecodeFileText, or UTF-8 as it is when `trusted` (a declared encoding).
+// taken as text, comments dropped, entities resolved; each run of text read
+// by XmlRunText.
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted);
 // The bytes of an element's text when they are the whole of it, as
 // ElementTextAt reads it: one run with no reference, ended by a tag that is
@@ -140,7 +141,7 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
 
 // The text a reader walks: the file's bytes, or their UTF-8 when the file is
 // in another encoding (a byte-order mark or a declaration says which); then
-// its texts are exact, otherwise each is decided on its own (DecodeFileText).
+// its texts are exact, otherwise each is read by XmlRunText.
 struct XmlText {
     std::optional<QByteArray> transcoded;
     QByteArrayView data;
