@@ -121,9 +121,10 @@ struct Element {
     qsizetype start = 0;  // its '<'
     qsizetype contentStart = 0;
     qsizetype contentEnd = 0;
+    bool cut = false;  // the input ends before its end tag (or inside its start tag)
 };
 // Visits every element with one of the local names, in file order, outside
-// comments and CDATA, not looking inside a visited element; `visit` returns
+// comments, CDATA, processing instructions and the document type, not looking inside a visited element; `visit` returns
 // false to stop (then -1 is returned). Linear in the file's size. The scan
 // starts at `from`: a scan that reaches the start of a visited element goes on
 // as one started there. Without `final` the bytes are a piece of a longer input:
