@@ -162,28 +162,34 @@ struct CsvText {
 char CsvSeparator(QByteArrayView head)
 {
     struct Score {
-        int split = 0;       // records of two fields or more
-        int alike = 0;       // records of as many fields as the header
+        int records = 0;
+        int split = 0;         // records of two fields or more
+        int alike = 0;         // records of as many fields as the header
+        int strayQuotes = 0;   // quotes inside a field: a quoted field cut elsewhere than at its start
         int headerFields = 0;
-        auto key() const { return std::tuple(split, alike, headerFields); }
+        // Every record split first, then fields quoted where they start, then records alike.
+        auto key() const
+        {
+            return std::tuple(records > 0 && split == records, -strayQuotes, records ? alike * 1000 / records : 0, headerFields, split);
+        }
     };
     char best = ',';
     Score bestScore;
     for (const char separator : {',', ';', '\t', '|'}) {
         Score score;
-        int records = 0, fields = 1;
+        int fields = 1;
         bool quoted = false, fieldStart = true, any = false;
         auto endRecord = [&] {
-            if (records == 0)
+            if (score.records == 0)
                 score.headerFields = fields;
             score.split += fields >= 2;
             score.alike += fields == score.headerFields;
-            ++records;
+            ++score.records;
             fields = 1;
             any = false;
         };
         // Fields cut as the readers cut them: a quote opens a quoted run only at a field's start.
-        for (qsizetype i = 0; i < head.size() && records < kCsvSeparatorRecords; ++i) {
+        for (qsizetype i = 0; i < head.size() && score.records < kCsvSeparatorRecords; ++i) {
             const char ch = head[i];
             if (quoted) {
                 if (ch == '"' && i + 1 < head.size() && head[i + 1] == '"')
@@ -192,8 +198,9 @@ char CsvSeparator(QByteArrayView head)
                     quoted = false;
                 continue;
             }
-            if (ch == '"' && fieldStart) {
-                quoted = true;
+            if (ch == '"') {
+                quoted = fieldStart;
+                score.strayQuotes += !fieldStart;
                 fieldStart = false;
                 any = true;
             } else if (ch == separator) {
@@ -209,14 +216,14 @@ char CsvSeparator(QByteArrayView head)
                 any = true;
             }
         }
-        if (any && records < kCsvSeparatorRecords)
+        if (any && score.records < kCsvSeparatorRecords)
             endRecord();
-        if (score.key() > bestScore.key()) {
+        if (score.split > 0 && (bestScore.split == 0 || score.key() > bestScore.key())) {
             best = separator;
             bestScore = score;
         }
     }
-    return bestScore.split > 0 ? best : ',';
+    return best;
 }
 
 bool CsvNeedsQuotes(QStringView field)

@@ -35,9 +35,10 @@ QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *writt
 
 // Rules the table's reader and the records' reader share.
 // The separator of a CSV file from its first bytes: of ',', ';', tab and '|',
-// the one that splits most of the header and the first records (separators
-// inside quotes not counted), then the one that splits them alike, then the
-// one that gives the header most columns; ',' when none splits anything.
+// the one that splits every one of the header and the first records
+// (separators inside quotes not counted), then the one that leaves no quote
+// inside a field, then the one that splits them alike, then the one that
+// gives the header most columns; ',' when none splits anything.
 char CsvSeparator(QByteArrayView head);
 // The bytes CsvSeparator needs: the first records, or the first line however long.
 inline constexpr qsizetype kCsvSeparatorBytes = 64 * 1024;
