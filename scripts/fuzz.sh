@@ -21,7 +21,7 @@ cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks,gpi_reader,kmz_reader}
+mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks,gpi_reader,kmz_reader,csv_roundtrip}
 cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 cp -n "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$corpus/two_readers/" 2>/dev/null || true
@@ -32,6 +32,8 @@ if [ -d "$shared" ]; then
   cp -n "$shared"/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
 fi
 printf 'name,lat,lon,desc\n"A, b",48.5,2.5,"x ""y"""\n2.35,48.85,Nord,c\n' > "$corpus/cli_formats/csv"
+printf 'name,lat,lon,;;;;,desc\n"A, b",48.5,2.5,x,"x ""y"""\n' > "$corpus/csv_roundtrip/separators"
+printf 'lat\tlon\tname|x\n1\t2\tCaf\xe9\n' > "$corpus/csv_roundtrip/tabs"
 printf '{"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.3,48.8]},"properties":{"name":"a"}}]}' > "$corpus/cli_formats/geojson"
 printf '<kml><Placemark><name>a &amp; b</name><Point><coordinates>2.3,48.8,0</coordinates></Point></Placemark></kml>' > "$corpus/cli_formats/kml"
 printf '<gpx><trk><trkseg><trkpt lat="1" lon="2"/></trkseg></trk></gpx>' > "$corpus/cli_formats/route"
@@ -50,7 +52,7 @@ printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/pa
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks gpi_reader kmz_reader; do
+for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks gpi_reader kmz_reader csv_roundtrip; do
   log=$build/$t.log
   extra=()
   # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.

@@ -567,5 +567,17 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <source>--gpi-alert-m takes a distance from 0 to %1 metres</source>
         <translation>--gpi-alert-m demande une distance de 0 à %1 mètres</translation>
     </message>
+    <message>
+        <source>%1: waypoint %2 is cut short by the end of the file</source>
+        <translation>%1 : le waypoint %2 est coupé par la fin du fichier</translation>
+    </message>
+    <message>
+        <source>%1: placemark %2 is cut short by the end of the file</source>
+        <translation>%1 : le repère %2 est coupé par la fin du fichier</translation>
+    </message>
+    <message>
+        <source>%1: GeoJSON feature %2 holds a number out of range: %3</source>
+        <translation>%1 : l&apos;objet GeoJSON %2 contient un nombre hors limites : %3</translation>
+    </message>
 </context>
 </TS>

@@ -71,14 +71,11 @@ public:
     ReadVerdict verdict(const ReadCheck &check) const override
     {
         const ReadResult &r = check.result;
-        if (r.skipped == 0)
-            return {};
-        if (!check.skipInvalid)
-            return {QCoreApplication::translate("Cli", "%1: ASC line %2 (not counting comments and blank lines) has no two numbers for coordinates")
-                        .arg(check.file)
-                        .arg(r.firstSkipped),
-                    {}};
-        return {{}, LeftOutNote(check.file, r.skipped, r.firstSkipped)};
+        return BadRecordsVerdict(
+            check, r.skipped,
+            QCoreApplication::translate("Cli", "%1: ASC line %2 (not counting comments and blank lines) has no two numbers for coordinates")
+                .arg(check.file)
+                .arg(r.firstSkipped));
     }
 };
 

@@ -170,11 +170,12 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     if (marked)
         in.consume(3);
     auto decoded = [&](const QByteArray &field) { return marked ? DecodeUtf8(field) : DecodeFileText(field); };
-    // ',' or ';' between fields: the one the first line has more of.
-    while (!in.view().contains('\n') && in.more()) {
+    // The separator from the first records (the first line at least, however long).
+    auto lines = [&] { return in.view().first(std::min(in.held(), kCsvSeparatorBytes)).count('\n'); };
+    while ((!in.view().contains('\n') || (in.held() < kCsvSeparatorBytes && lines() < kCsvSeparatorRecords)) && in.more()) {
     }
-    const QByteArrayView firstLine = in.view().first(in.view().contains('\n') ? in.view().indexOf('\n') : in.held());
-    const char delimiter = firstLine.count(';') > firstLine.count(',') ? ';' : ',';
+    const qsizetype firstLineEnd = in.view().indexOf('\n');
+    const char delimiter = CsvSeparator(in.view().first(std::min(in.held(), std::max(kCsvSeparatorBytes, firstLineEnd))));
     CsvRecordReader records(in, delimiter);
     std::vector<QByteArray> fields;
     if (!records.next(fields))
@@ -288,12 +289,18 @@ const std::pair<const char *, QString PoiRecord::*> kCsvFields[] = {
     {"time", &PoiRecord::time},        {"symbol", &PoiRecord::sym},  {"type", &PoiRecord::type},
     {"source", &PoiRecord::src}};
 
-// A field as RFC 4180 writes it, in UTF-8: quoted when it holds a comma, a
-// quote or a line break, its quotes doubled.
-void AppendCsvField(QByteArray &out, QStringView f)
+// A field as RFC 4180 writes it, in UTF-8: quoted when it holds a separator a
+// reader could take (CsvNeedsQuotes), its quotes doubled.
+void AppendCsvField(QByteArray &out, QStringView field)
 {
-    const bool quoted = std::any_of(f.begin(), f.end(), [](QChar c) { return c == u',' || c == u'"' || c == u'\n' || c == u'\r'; });
-    if (!quoted) {
+    // NUL is no text, and many readers stop at it: left out.
+    QString withoutNul;
+    QStringView f = field;
+    if (field.contains(QChar(0))) {
+        withoutNul = field.toString().remove(QChar(0));
+        f = withoutNul;
+    }
+    if (!CsvNeedsQuotes(f)) {
         AppendUtf8(out, f);
         return;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace orvalis {
 
@@ -138,14 +139,14 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
 
 // A CSV file cut into records: with the UTF-8 mark the whole file is UTF-8;
 // otherwise the records are cut on the bytes (one character each) and every
-// field decided on its own. ',' or ';' between fields, the one the first line has more of.
+// field decided on its own. The separator as CsvSeparator finds it.
 struct CsvText {
     explicit CsvText(QByteArrayView data)
         : marked(data.startsWith("\xEF\xBB\xBF")),
           text(marked ? DecodeUtf8(data.sliced(3)) : QString::fromLatin1(data))
     {
-        const QString firstLine = text.left(text.indexOf(u'\n'));
-        delimiter = firstLine.count(u';') > firstLine.count(u',') ? u';' : u',';
+        const QByteArrayView bytes = data.sliced(marked ? 3 : 0);
+        delimiter = QLatin1Char(CsvSeparator(bytes.first(std::min(bytes.size(), std::max(kCsvSeparatorBytes, bytes.indexOf('\n'))))));
         records = CsvRecords(text, delimiter);
     }
     QString decoded(const QString &field) const { return marked || field.isEmpty() ? field : DecodeFileText(field.toLatin1()); }
@@ -157,6 +158,80 @@ struct CsvText {
 };
 
 }  // namespace
+
+char CsvSeparator(QByteArrayView head)
+{
+    struct Score {
+        int records = 0;
+        int split = 0;         // records of two fields or more
+        int alike = 0;         // records of as many fields as the header
+        int strayQuotes = 0;   // quotes inside a field: a quoted field cut elsewhere than at its start
+        int headerFields = 0;
+        // Every record split first, then fields quoted where they start, then records alike.
+        auto key() const
+        {
+            return std::tuple(records > 0 && split == records, -strayQuotes, records ? alike * 1000 / records : 0, headerFields, split);
+        }
+    };
+    char best = ',';
+    Score bestScore;
+    for (const char separator : {',', ';', '\t', '|'}) {
+        Score score;
+        int fields = 1;
+        bool quoted = false, fieldStart = true, any = false;
+        auto endRecord = [&] {
+            if (score.records == 0)
+                score.headerFields = fields;
+            score.split += fields >= 2;
+            score.alike += fields == score.headerFields;
+            ++score.records;
+            fields = 1;
+            any = false;
+        };
+        // Fields cut as the readers cut them: a quote opens a quoted run only at a field's start.
+        for (qsizetype i = 0; i < head.size() && score.records < kCsvSeparatorRecords; ++i) {
+            const char ch = head[i];
+            if (quoted) {
+                if (ch == '"' && i + 1 < head.size() && head[i + 1] == '"')
+                    ++i;
+                else if (ch == '"')
+                    quoted = false;
+                continue;
+            }
+            if (ch == '"') {
+                quoted = fieldStart;
+                score.strayQuotes += !fieldStart;
+                fieldStart = false;
+                any = true;
+            } else if (ch == separator) {
+                ++fields;
+                fieldStart = true;
+                any = true;
+            } else if (ch == '\n' || ch == '\r') {
+                if (any)
+                    endRecord();
+                fieldStart = true;
+            } else {
+                fieldStart = false;
+                any = true;
+            }
+        }
+        if (any && score.records < kCsvSeparatorRecords)
+            endRecord();
+        if (score.split > 0 && (bestScore.split == 0 || score.key() > bestScore.key())) {
+            best = separator;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+bool CsvNeedsQuotes(QStringView field)
+{
+    return std::any_of(field.begin(), field.end(), [](QChar c) {
+        return c == u',' || c == u';' || c == u'\t' || c == u'|' || c == u'"' || c == u'\n' || c == u'\r';
+    });
+}
 
 int ColumnOf(const QStringList &header, std::initializer_list<const char *> names)
 {
@@ -278,7 +353,7 @@ ReadResult ReadCsv(QByteArrayView data, PoiTable &table, QChar separator)
     }
     if (header) {
         records.removeFirst();
-    } else if (delimiter == u',') {
+    } else if (delimiter != u';') {
         // The navigators' longitude first, unless the values say otherwise: a
         // second column beyond ±90 can only be a longitude.
         lon = 0, lat = 1, name = 2, desc = 3;
@@ -328,7 +403,8 @@ QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *writt
     last = std::min(last, table.lastRow());
     auto quoted = [](const QString &field) {
         QString f = field;
-        if (!f.contains(u',') && !f.contains(u'"') && !f.contains(u'\n') && !f.contains(u'\r'))
+        f.remove(QChar(0));  // no text holds one, and many readers stop at it
+        if (!CsvNeedsQuotes(f))
             return f;
         f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         return u'"' + f + u'"';

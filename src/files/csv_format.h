@@ -16,8 +16,8 @@ namespace orvalis {
 // Windows-1252 when every character fits, otherwise UTF-8 with a byte-order mark.
 QByteArray CsvFileBytes(const PoiTable &table, int first = 1, int last = INT_MAX);
 
-// Fills rows from 1 with the POIs of a CSV text (RFC 4180 quoting; ',' or
-// ';' between fields, the one the first line has more of). With a header
+// Fills rows from 1 with the POIs of a CSV text (RFC 4180 quoting; ',', ';',
+// tab or '|' between fields, as CsvSeparator finds). With a header
 // naming latitude and longitude columns (lat/latitude, lon/lng/long/longitude,
 // and name/title, desc/description/comment), those columns; without one,
 // ',' files are the navigators' "longitude,latitude,name[,comment]" and ';'
@@ -34,6 +34,18 @@ std::optional<long double> ParseCoordinateText(const QString &text);
 QByteArray CsvScriptBytes(const PoiTable &table, int first, int last, int *written = nullptr);
 
 // Rules the table's reader and the records' reader share.
+// The separator of a CSV file from its first bytes: of ',', ';', tab and '|',
+// the one that splits every one of the header and the first records
+// (separators inside quotes not counted), then the one that leaves no quote
+// inside a field, then the one that splits them alike, then the one that
+// gives the header most columns; ',' when none splits anything.
+char CsvSeparator(QByteArrayView head);
+// The bytes CsvSeparator needs: the first records, or the first line however long.
+inline constexpr qsizetype kCsvSeparatorBytes = 64 * 1024;
+inline constexpr int kCsvSeparatorRecords = 20;
+// Whether a field must be quoted so that a reader takes it as it is: it holds
+// a quote, a line break or any of the separators CsvSeparator weighs.
+bool CsvNeedsQuotes(QStringView field);
 // The column of the header named by one of `names` (case ignored); -1 if none.
 int ColumnOf(const QStringList &header, std::initializer_list<const char *> names);
 // A first record of names that are no coordinates is a header naming other

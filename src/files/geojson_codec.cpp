@@ -3,10 +3,12 @@
 #include "files/geojson_format.h"
 #include "files/poi_codec.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <cmath>
 #include <memory>
 
 namespace orvalis {
@@ -25,14 +27,21 @@ QByteArray CompactJson(const QJsonValue &value)
     return array.mid(1, array.size() - 2);
 }
 
-void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&)> &visit)
+void AddRecord(const QJsonObject &feature, QByteArrayView json, const std::function<void(PoiRecord &&)> &visit)
 {
     const QJsonArray position = PointPosition(feature);
     if (position.isEmpty())
         return;
     PoiRecord r;
-    r.lon = NumberText(position.at(0).toDouble());
-    r.lat = NumberText(position.at(1).toDouble());
+    const double lon = position.at(0).toDouble(), lat = position.at(1).toDouble();
+    r.lon = NumberText(lon);
+    r.lat = NumberText(lat);
+    // A coordinate that cannot be one is kept as written, to be said so.
+    if (std::fabs(lat) > 90 || std::fabs(lon) > 180) {
+        for (auto [text, value] : {std::pair{&r.lon, lon}, std::pair{&r.lat, lat}})
+            if (const QByteArray written = NumberAsWritten(json, value); !written.isEmpty())
+                *text = written;
+    }
     if (position.size() > 2 && position.at(2).isDouble())
         r.ele = QString::fromLatin1(NumberText(position.at(2).toDouble()));
     const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
@@ -54,13 +63,47 @@ void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&
 }
 
 // A whole document: a FeatureCollection, a Feature or a Point.
-bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
+bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
-    const std::optional<QJsonArray> features = DocumentFeatures(data);
+    // A document holding a number a double cannot hold (a Feature, a Point) is a bad record.
+    ReadResult read;
+    std::optional<QJsonArray> features = DocumentFeatures(data);
+    std::optional<QByteArray> nulled;
+    if (!features && (nulled = OutOfRangeNumbersAsNull(data, &read.badNumber)))
+        features = DocumentFeatures(*nulled);
     if (!features)
         return false;
-    for (const QJsonValue &f : *features)
-        AddRecord(f.toObject(), visit);
+    int number = 0;
+    for (const QJsonValue &f : *features) {
+        ++number;
+        if (nulled) {
+            if (read.skipped++ == 0)
+                read.firstSkipped = number;
+            continue;
+        }
+        AddRecord(f.toObject(), data, visit);
+    }
+    if (result) {
+        result->skipped = read.skipped;
+        result->firstSkipped = read.firstSkipped;
+        result->badNumber = read.badNumber;
+    }
+    return true;
+}
+
+// A feature the streaming reader could not parse: a bad record when a number
+// a double cannot hold is why (it is counted), otherwise no GeoJSON.
+bool BadNumberFeature(QByteArrayView feature, int number, ReadResult *result)
+{
+    QByteArray first;
+    const std::optional<QByteArray> nulled = OutOfRangeNumbersAsNull(feature, &first);
+    QJsonParseError error{};
+    if (!nulled || (ParseJson(*nulled, &error), error.error != QJsonParseError::NoError))
+        return false;
+    if (result && result->skipped++ == 0) {
+        result->firstSkipped = number;
+        result->badNumber = first;
+    }
     return true;
 }
 
@@ -69,8 +112,9 @@ bool IsJsonSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
+    int features = 0;
     // The root is held until its "features" array begins; each feature is then
     // parsed on its own. A root without that array (a Feature, a Point) is read whole.
     int depth = 0;
@@ -136,11 +180,13 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
                     return false;
                 if (inFeatures && depth == 2 && c == '}' && featureStart >= 0) {
                     QJsonParseError error{};
-                    const QJsonDocument feature =
-                        ParseJson(v.sliced(featureStart, i + 1 - featureStart), &error);
-                    if (error.error != QJsonParseError::NoError)
+                    const QByteArrayView bytes = v.sliced(featureStart, i + 1 - featureStart);
+                    const QJsonDocument feature = ParseJson(bytes, &error);
+                    ++features;
+                    if (error.error == QJsonParseError::NoError)
+                        AddRecord(feature.object(), bytes, visit);
+                    else if (!BadNumberFeature(bytes, features, result))
                         return false;
-                    AddRecord(feature.object(), visit);
                     featureStart = -1;
                     in.consume(i + 1);
                     v = in.view();
@@ -173,7 +219,7 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
         return false;
     if (sawFeatures)
         return type == "FeatureCollection";
-    return VisitDocument(in.view(), visit);
+    return VisitDocument(in.view(), visit, result);
 }
 
 bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
@@ -227,10 +273,20 @@ public:
 
     const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a GeoJSON file"); }
     // A feature's coordinates are known once it is whole: filtered after.
-    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *,
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
                      const CoordinateFilter &wanted, DeferTexts) const override
     {
-        return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted));
+        return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted), result);
+    }
+    // A feature holding a number a double cannot hold is a bad record.
+    ReadVerdict verdict(const ReadCheck &check) const override
+    {
+        const ReadResult &r = check.result;
+        return BadRecordsVerdict(check, r.skipped,
+                                 QCoreApplication::translate("Cli", "%1: GeoJSON feature %2 holds a number out of range: %3")
+                                     .arg(check.file)
+                                     .arg(r.firstSkipped)
+                                     .arg(QString::fromLatin1(r.badNumber)));
     }
     std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
     {

@@ -22,7 +22,7 @@ QString CoordinateCell(double value, QChar separator)
     return ToLocaleSeparator(text, separator).left(9);
 }
 
-void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, ReadResult *result)
+void AddFeature(const QJsonObject &feature, QByteArrayView json, PoiTable &table, QChar separator, ReadResult *result)
 {
     const QJsonArray position = PointPosition(feature);
     if (position.isEmpty())
@@ -37,21 +37,42 @@ void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, Re
     const int row = ++result->counter;
     table.setRowCount(row + 1);
     table.setNumber(row, row);
-    table.setField(row, FieldLatitude, CoordinateCell(position.at(1).toDouble(), separator));
-    table.setField(row, FieldLongitude, CoordinateCell(position.at(0).toDouble(), separator));
+    const double lat = position.at(1).toDouble(), lon = position.at(0).toDouble();
+    // A coordinate that cannot be one is kept whole, as written, to be said so.
+    const bool valid = std::fabs(lat) <= 90 && std::fabs(lon) <= 180;
+    auto cell = [&](double value) {
+        const QByteArray written = valid ? QByteArray() : NumberAsWritten(json, value);
+        return written.isEmpty() ? CoordinateCell(value, separator) : QString::fromLatin1(written);
+    };
+    table.setField(row, FieldLatitude, cell(lat));
+    table.setField(row, FieldLongitude, cell(lon));
     table.setField(row, FieldDescription, desc.isEmpty() ? name : name + QStringLiteral(" - ") + desc);
 }
 
 }  // namespace
 
-QJsonArray PointPosition(const QJsonObject &feature)
+namespace {
+
+// The Point geometry of a feature (or a bare Point); empty for anything else.
+QJsonObject PointGeometry(const QJsonObject &feature)
 {
     const QJsonObject geometry = feature.value(QStringLiteral("type")) == QStringLiteral("Point")
                                      ? feature
                                      : feature.value(QStringLiteral("geometry")).toObject();
-    if (geometry.value(QStringLiteral("type")) != QStringLiteral("Point"))
-        return {};
-    const QJsonArray position = geometry.value(QStringLiteral("coordinates")).toArray();
+    return geometry.value(QStringLiteral("type")) == QStringLiteral("Point") ? geometry : QJsonObject();
+}
+
+}  // namespace
+
+bool IsNulledPoint(const QJsonObject &feature)
+{
+    const QJsonArray position = PointGeometry(feature).value(QStringLiteral("coordinates")).toArray();
+    return position.size() >= 2 && (position.at(0).isNull() || position.at(1).isNull());
+}
+
+QJsonArray PointPosition(const QJsonObject &feature)
+{
+    const QJsonArray position = PointGeometry(feature).value(QStringLiteral("coordinates")).toArray();
     if (position.size() < 2 || !position.at(0).isDouble() || !position.at(1).isDouble())
         return {};
     return position;
@@ -69,6 +90,92 @@ QByteArray JsonNumber(const QString &cell)
     if (json.match(text).hasMatch() && (d != 0 || *value == 0))
         return text.toLatin1();
     return QByteArray::number(d, 'g', 17);
+}
+
+namespace {
+
+bool IsNumberByte(char c)
+{
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Visits each number of the JSON (outside strings): its position and text.
+template <typename Visit>
+void ForEachNumber(QByteArrayView json, Visit visit)
+{
+    bool inString = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            qsizetype end = i + 1;
+            while (end < json.size() && IsNumberByte(json[end]))
+                ++end;
+            if (!visit(i, json.sliced(i, end - i)))
+                return;
+            i = end - 1;
+        }
+    }
+}
+
+// A double holds it: not beyond the largest, not below the smallest but 0 itself.
+bool FitsDouble(QByteArrayView number)
+{
+    bool ok = false;
+    const double d = number.toByteArray().toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return false;
+    if (d != 0)
+        return true;
+    // A zero must be written as one: no digit but 0 before the exponent.
+    for (const char c : number) {
+        if (c == 'e' || c == 'E')
+            break;
+        if (c >= '1' && c <= '9')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<QByteArray> OutOfRangeNumbersAsNull(QByteArrayView json, QByteArray *first)
+{
+    std::optional<QByteArray> out;
+    qsizetype copied = 0;
+    ForEachNumber(json, [&](qsizetype at, QByteArrayView number) {
+        if (FitsDouble(number))
+            return true;
+        if (!out) {
+            out.emplace();
+            if (first)
+                *first = number.toByteArray();
+        }
+        out->append(json.sliced(copied, at - copied)).append("null");
+        copied = at + number.size();
+        return true;
+    });
+    if (out)
+        out->append(json.sliced(copied));
+    return out;
+}
+
+QByteArray NumberAsWritten(QByteArrayView json, double value)
+{
+    QByteArray found;
+    ForEachNumber(json, [&](qsizetype, QByteArrayView number) {
+        if (number.toByteArray().toDouble() != value)
+            return true;
+        found = number.toByteArray();
+        return false;
+    });
+    return found;
 }
 
 QByteArray JsonString(const QString &text)
@@ -118,12 +225,23 @@ std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
 
 bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result)
 {
-    const std::optional<QJsonArray> features = DocumentFeatures(data);
+    std::optional<QJsonArray> features = DocumentFeatures(data);
+    // Numbers a double cannot hold make the whole text unreadable: made null,
+    // the features whose coordinates they were are left out, and counted.
+    std::optional<QByteArray> nulled;
+    if (!features && (nulled = OutOfRangeNumbersAsNull(data, &result->badNumber)))
+        features = DocumentFeatures(*nulled);
     if (!features)
         return false;
     table.reserveRows(static_cast<int>(features->size()) + 1);
-    for (const QJsonValue &f : *features)
-        AddFeature(f.toObject(), table, separator, result);
+    int number = 0;
+    for (const QJsonValue &f : *features) {
+        ++number;
+        const QJsonObject feature = f.toObject();
+        if (nulled && IsNulledPoint(feature) && result->skipped++ == 0)
+            result->firstSkipped = number;
+        AddFeature(feature, data, table, separator, result);
+    }
     return true;
 }
 

@@ -197,6 +197,14 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
                 result->routePoints = true;
             return true;
         }
+        // A waypoint cut by the end of the input would give what it was cut to.
+        if (e.cut) {
+            if (result) {
+                result->truncated = true;
+                result->firstSkipped = result->counter + 1;
+            }
+            return false;
+        }
         if (result)
             ++result->counter;
         if (wanted && !wanted(e.lat.trimmed(), e.lon.trimmed()))
@@ -421,6 +429,10 @@ public:
     // A file of routes or tracks only is no empty file: say why nothing came of it.
     ReadVerdict verdict(const ReadCheck &check) const override
     {
+        if (check.result.truncated)
+            return BadRecordsVerdict(check, 1, QCoreApplication::translate("Cli", "%1: waypoint %2 is cut short by the end of the file")
+                                                   .arg(check.file)
+                                                   .arg(check.result.firstSkipped));
         if (check.empty && (check.result.routePoints || (!check.data.isEmpty() && !ReadGpxRouteLines(check.data).empty())))
             return {{}, QCoreApplication::translate("Cli", "%1: no waypoints; its routes and tracks are not read as POIs").arg(check.file)};
         return {};

@@ -246,6 +246,12 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
                     stoppedAt = e.start;
                     return false;
                 }
+                // A waypoint cut by the end of the file is left out, as when the file ends before it (and noted).
+                if (e.cut) {
+                    result.truncated = true;
+                    result.firstSkipped = result.counter + 1;
+                    return false;
+                }
                 if (!spans)
                     return AppendNamedPoi(rows, result, c, e, trusted, "desc", true, separator);
                 spans->emplace_back(e.contentStart, e.contentEnd);
@@ -285,6 +291,10 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     aside.get();
     if (stoppedAt == split) {
         table.appendRows(std::move(upper));
+        if (upperResult.truncated) {
+            result.truncated = true;
+            result.firstSkipped = result.counter + upperResult.firstSkipped;
+        }
         result.counter += upperResult.counter;
         if (spans)
             spans->insert(spans->end(), upperSpans.begin(), upperSpans.end());

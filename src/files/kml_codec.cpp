@@ -5,6 +5,7 @@
 #include "files/poi_codec.h"
 #include "files/xml_scan.h"
 
+#include <QCoreApplication>
 #include <memory>
 
 namespace orvalis {
@@ -16,12 +17,23 @@ namespace {
 // Every point placemark a block at a time: the GPX fields by name from its
 // ExtendedData, every other datum a property. False (nothing visited) when the
 // input is no KML document.
-bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted)
+bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, const CoordinateFilter &wanted,
+                      ReadResult *result)
 {
     const bool trusted = PrepareXml(in, "kml");
     if (!HasKmlRoot(in.view()))
         return false;
+    int placemarks = 0;
     ForEachElement(in, {"Placemark"}, [&](const Cursor &c, const Element &e) {
+        ++placemarks;
+        // A placemark cut by the end of the input would give what it was cut to.
+        if (e.cut) {
+            if (result) {
+                result->truncated = true;
+                result->firstSkipped = placemarks;
+            }
+            return false;
+        }
         QByteArrayView lon, lat;
         if (!PlacemarkPoint(c, e, &lon, &lat) || (wanted && !wanted(lat.trimmed(), lon.trimmed())))
             return true;
@@ -121,10 +133,17 @@ public:
 
     bool recognises(QByteArrayView data) const override { return IsKmlDocument(data); }
     const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a KML file"); }
-    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *,
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
                      const CoordinateFilter &wanted, DeferTexts) const override
     {
-        return ForEachKmlRecord(in, visit, wanted);
+        return ForEachKmlRecord(in, visit, wanted, result);
+    }
+    ReadVerdict verdict(const ReadCheck &check) const override
+    {
+        return BadRecordsVerdict(check, check.result.truncated ? 1 : 0,
+                                 QCoreApplication::translate("Cli", "%1: placemark %2 is cut short by the end of the file")
+                                     .arg(check.file)
+                                     .arg(check.result.firstSkipped));
     }
     std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
     {

@@ -62,7 +62,14 @@ ReadResult ReadKml(QByteArrayView data, PoiTable &table, QChar separator)
     ReadResult result;
     const XmlText text = PrepareXml(data);
     const Cursor c(text.data);
+    int placemarks = 0;
     ForEachElement(c, {"Placemark"}, [&](const Element &e) {
+        // A placemark cut by the end of the file is left out, as when the file ends before it (and noted).
+        if (++placemarks && e.cut) {
+            result.truncated = true;
+            result.firstSkipped = placemarks;
+            return false;
+        }
         QByteArrayView lon, lat;
         if (!PlacemarkPoint(c, e, &lon, &lat))
             return true;

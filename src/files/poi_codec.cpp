@@ -135,6 +135,15 @@ QString LeftOutNote(const QString &file, int count, int first)
     return QCoreApplication::translate("Cli", "%1: %2 invalid records left out, the first is record %3").arg(file).arg(count).arg(first);
 }
 
+ReadVerdict BadRecordsVerdict(const ReadCheck &check, int count, const QString &failure)
+{
+    if (count == 0)
+        return {};
+    if (!check.skipInvalid)
+        return {failure, {}};
+    return {{}, LeftOutNote(check.file, count, check.result.firstSkipped)};
+}
+
 int RowsBetween(const PoiTable &table, int first, int last)
 {
     return table.isEmptyForAdd() ? 0 : std::max(0, std::min(last, table.lastRow()) - std::max(first, 1) + 1);

@@ -220,6 +220,10 @@ bool ReadPoiTable(const PoiCodec &codec, QByteArrayView data, PoiTable &table, Q
 QString NotOfFormatMessage(const PoiCodec &codec, const QString &file);
 // Records left out of a reading, as a note for the standard error.
 QString LeftOutNote(const QString &file, int count, int first);
+// What is said of `count` records that are no POI, the first of them the
+// result's `firstSkipped`: nothing when there is none, `failure`, or with
+// --skip-invalid a note that they were left out.
+ReadVerdict BadRecordsVerdict(const ReadCheck &check, int count, const QString &failure);
 // How many rows [first, last] of the table are, for writers that write them all.
 int RowsBetween(const PoiTable &table, int first, int last);
 // Visits the records `wanted` keeps, for readers that know the coordinates

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 namespace orvalis {
 
 // What a reader found besides its POIs.
@@ -17,6 +19,8 @@ struct ReadResult {
     // verdict says (GPI, KMZ); the code page of texts that cannot be read (GPI).
     int status = 0;
     int codePage = 0;
+    // GeoJSON: the first number a double cannot hold, as written (its record is skipped).
+    QByteArray badNumber;
 };
 
 }  // namespace orvalis

@@ -312,13 +312,91 @@ bool PlausibleUtf8(const QString &text)
     return true;
 }
 
-// Five bytes have no character in Windows-1252: text holding one was not written in it.
+// How a byte of Windows-1252 text reads: a capital, a small letter or neither.
+enum class LetterCase { None, Upper, Lower };
+LetterCase CaseOf(unsigned char b)
+{
+    if (b < 0x80)
+        return b >= 'A' && b <= 'Z' ? LetterCase::Upper : b >= 'a' && b <= 'z' ? LetterCase::Lower : LetterCase::None;
+    if (b >= 0xC0)
+        return b == 0xD7 || b == 0xF7 ? LetterCase::None : b < 0xDF ? LetterCase::Upper : LetterCase::Lower;
+    switch (b) {
+    case 0x8A: case 0x8C: case 0x8E: case 0x9F: return LetterCase::Upper;                     // Š Œ Ž Ÿ
+    case 0x83: case 0x9A: case 0x9C: case 0x9E: case 0xAA: case 0xB5: case 0xBA: return LetterCase::Lower;  // ƒ š œ ž ª µ º
+    default: return LetterCase::None;
+    }
+}
+
+// The signs of 0x80..0xBF that names put after a letter: dashes, bullets,
+// quotes, trade marks, degrees, fractions, currencies.
+bool NameSign(unsigned char b)
+{
+    switch (b) {
+    case 0x80: case 0x85: case 0x91: case 0x92: case 0x93: case 0x94: case 0x95: case 0x96: case 0x97: case 0x99:
+    case 0xA0: case 0xA2: case 0xA3: case 0xA5: case 0xA7: case 0xA9: case 0xAB: case 0xAE: case 0xB0: case 0xB1:
+    case 0xB2: case 0xB3: case 0xB7: case 0xB9: case 0xBB: case 0xBC: case 0xBD: case 0xBE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Signs that stand between two words ("CAFÉ–BAR", "DÉJÀ•VU").
+bool Joiner(unsigned char b)
+{
+    return b == 0x85 || b == 0x91 || b == 0x92 || b == 0x95 || b == 0x96 || b == 0x97 || b == 0xA0 || b == 0xB7;
+}
+
+// Pairs that are the UTF-8 of letters names use, read wrongly, whatever
+// surrounds them: Latin-1 ("Ã©", "Â°"), Greek ("Î©"), Cyrillic ("Ð¾"), the
+// okina and its kin ("Ê»"), the pinyin capitals Ǖ and Ǚ ("Ç•", "Ç™": a
+// French Ç ends no word).
+bool MisreadLetter(unsigned char lead, unsigned char next)
+{
+    return lead == 0xC2 || lead == 0xC3 || lead == 0xCE || lead == 0xCF || (lead >= 0xD0 && lead <= 0xD3) ||
+           (lead == 0xCA && next >= 0xB9) || (lead == 0xC7 && (next == 0x95 || next == 0x99));
+}
+
+// Whether valid UTF-8 bytes, read as Windows-1252, look like a name written
+// in it. Each multi-byte sequence reads as an accented letter and signs; that
+// is a name only as an accented capital ending a word in capitals, then one
+// sign ("CAFÉ–BAR", "HÔTEL•"), or an accented small letter ending a word,
+// then two signs ending the word ("Rosé™®"); after a capital a small letter
+// may follow only a sign that joins words. The rest is UTF-8 read wrongly:
+// "cafÃ©", "PuÊ»uiki", "Î©mega", "IKEAå®œ", "KFCè‚¯".
 bool PlausibleWindows1252(QByteArrayView bytes)
 {
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        if (u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D)
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (length == 1 || length == 4 || i + length > n)
             return false;
+        for (qsizetype k = 1; k < length; ++k)
+            if (!NameSign(p[i + k]))
+                return false;
+        const LetterCase before = i > 0 ? CaseOf(p[i - 1]) : LetterCase::None;
+        const LetterCase after = i + length < n ? CaseOf(p[i + length]) : LetterCase::None;
+        const bool joined = Joiner(p[i + length - 1]);
+        if (length == 2) {
+            // Capitals on both sides keep a word in capitals ("CAFÉ«BAR").
+            if (CaseOf(lead) != LetterCase::Upper || before != LetterCase::Upper || MisreadLetter(lead, p[i + 1]) ||
+                (after == LetterCase::Lower && !joined))
+                return false;
+        } else {
+            if (after != LetterCase::None)
+                return false;
+            // After a word in capitals a small letter is no name's ("IKEAå", "KFCè").
+            const bool afterCapitals = before == LetterCase::Upper && i > 1 && CaseOf(p[i - 2]) == LetterCase::Upper;
+            if (before == LetterCase::None || afterCapitals)
+                return false;
+        }
+        i += length;
     }
     return true;
 }

@@ -89,13 +89,14 @@ inline bool IsXmlChar(QChar c)
     return u >= 0x20 ? (u != 0xFFFE && u != 0xFFFF) : (u == u'\t' || u == u'\n' || u == u'\r');
 }
 
-// How one text of a file (an OV2 name, a GPX name or description, a CSV
+// How one text of a file without a declared encoding (an OV2 name, a CSV
 // field) is read, decided for that text alone: bytes that are not UTF-8 are
 // Windows-1252; valid UTF-8 is UTF-8 unless that reading is implausible (C1
 // controls, IPA letters, a stray combining mark, a lone letter of another
 // script inside a Latin word: what Windows-1252 bytes like "É–" or "é™®"
-// give by accident) and the Windows-1252 reading is possible. A text that
-// starts with the UTF-8 byte-order mark is UTF-8 without it.
+// give by accident) and the Windows-1252 reading looks like a name written
+// in it ("CAFÉ–BAR", "Rosé™®"; never "Ê»Aiea", "Î©mega", "IKEAå®œ"). A text
+// that starts with the UTF-8 byte-order mark is UTF-8 without it.
 bool ReadsAsWindows1252(QByteArrayView bytes);
 QString DecodeFileText(QByteArrayView bytes);
 

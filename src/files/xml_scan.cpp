@@ -113,9 +113,10 @@ qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 
 QString XmlRunText(QByteArrayView raw, bool trusted)
 {
-    if (trusted || (raw.startsWith("\xEF\xBB\xBF") && IsStrictUtf8(raw)))
+    // XML is UTF-8 unless it says otherwise: only bytes that are not UTF-8 are Windows-1252.
+    if (trusted || IsStrictUtf8(raw))
         return DecodeUtf8(raw);
-    return DecodeFileText(raw);
+    return DecodeWindows1252(raw);
 }
 
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted)
@@ -260,6 +261,40 @@ void SetCoordinate(PoiTable &table, int row, int field, QByteArrayView value, QC
 
 
 
+namespace {
+
+// Where the document type declaration whose name starts at `i` ends: the
+// position of its "]>" or of the two bytes before its '>' (so that +2 passes
+// it); -1 when the input ends first. Quoted texts and comments of the
+// internal subset may hold '>' and ']'.
+qsizetype DoctypeEnd(const Cursor &c, qsizetype i)
+{
+    bool subset = false;
+    for (; i < c.size(); ++i) {
+        const char ch = c.at(i);
+        if (ch == '"' || ch == '\'') {
+            const qsizetype close = c.find(i + 1, ch == '"' ? "\"" : "'");
+            if (close < 0)
+                return -1;
+            i = close;
+        } else if (subset && c.startsWith(i, "<!--")) {
+            const qsizetype close = c.find(i + 4, "-->");
+            if (close < 0)
+                return -1;
+            i = close + 2;
+        } else if (ch == '[') {
+            subset = true;
+        } else if (ch == ']') {
+            subset = false;
+        } else if (ch == '>' && !subset) {
+            return i - 1;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
                          const std::function<bool(const Element &)> &visit, qsizetype from, bool final)
 {
@@ -283,6 +318,14 @@ qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> lo
             if (end < 0 && !final)
                 return lt;
             i = end < 0 ? c.size() : end + 3;
+            continue;
+        }
+        // A processing instruction or a document type holds no element, whatever markup its text shows.
+        if (c.startsWith(lt, "<?") || c.startsWith(lt, "<!DOCTYPE")) {
+            const qsizetype end = c.at(lt + 1) == '?' ? c.find(lt + 2, "?>") : DoctypeEnd(c, lt + 9);
+            if (end < 0 && !final)
+                return lt;
+            i = end < 0 ? c.size() : end + 2;
             continue;
         }
         const Tag tag = ReadTagName(c, lt);
@@ -312,6 +355,7 @@ qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> lo
             if (!final && (end < 0 || end + 2 + tag.name.size() >= c.size()))
                 return lt;
             e.contentEnd = end < 0 ? c.size() : end;
+            e.cut = end < 0;
             next = end < 0 ? c.size() : end + 2 + tag.name.size();
         }
         if (!visit(e))

@@ -84,8 +84,9 @@ struct Tag {
     qsizetype nameEnd = 0;
 };
 
-// A run of text between tags: UTF-8 when the file says so, otherwise decided
-// on its own. A U+FEFF is a character of the text here, never a mark.
+// A run of text between tags: UTF-8 when the file says so or the bytes are
+// UTF-8, otherwise Windows-1252 (a stray byte garbles its own text only).
+// A U+FEFF is a character of the text here, never a mark.
 QString XmlRunText(QByteArrayView raw, bool trusted);
 
 Tag ReadTagName(const Cursor &c, qsizetype lt);
@@ -96,8 +97,8 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
                            const std::function<void(QByteArrayView, QByteArrayView)> &visit);
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
-// taken as text, comments dropped, entities resolved; each run of text decided
-// by DecodeFileText, or UTF-8 as it is when `trusted` (a declared encoding).
+// taken as text, comments dropped, entities resolved; each run of text read
+// by XmlRunText.
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted);
 // The bytes of an element's text when they are the whole of it, as
 // ElementTextAt reads it: one run with no reference, ended by a tag that is
@@ -120,9 +121,10 @@ struct Element {
     qsizetype start = 0;  // its '<'
     qsizetype contentStart = 0;
     qsizetype contentEnd = 0;
+    bool cut = false;  // the input ends before its end tag (or inside its start tag)
 };
 // Visits every element with one of the local names, in file order, outside
-// comments and CDATA, not looking inside a visited element; `visit` returns
+// comments, CDATA, processing instructions and the document type, not looking inside a visited element; `visit` returns
 // false to stop (then -1 is returned). Linear in the file's size. The scan
 // starts at `from`: a scan that reaches the start of a visited element goes on
 // as one started there. Without `final` the bytes are a piece of a longer input:
@@ -140,7 +142,7 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
 
 // The text a reader walks: the file's bytes, or their UTF-8 when the file is
 // in another encoding (a byte-order mark or a declaration says which); then
-// its texts are exact, otherwise each is decided on its own (DecodeFileText).
+// its texts are exact, otherwise each is read by XmlRunText.
 struct XmlText {
     std::optional<QByteArray> transcoded;
     QByteArrayView data;

@@ -72,6 +72,26 @@ TEST(TextRule, BytesWindows1252LeavesUndefinedMakeATextUtf8)
     }
 }
 
+TEST(TextRule, EveryCharacterInsideAWordReadsAsUtf8)
+{
+    // "x<c>y" in UTF-8 for every assigned character c beyond ASCII: its
+    // Windows-1252 reading ("xÎ©y", "xå®œy") is never a name's.
+    int checked = 0;
+    QStringList wrong;
+    for (char32_t c = 0xA0; c < 0x30000; ++c) {
+        const QChar::Category k = QChar::category(c);
+        if (k == QChar::Other_NotAssigned || k == QChar::Other_Surrogate || k == QChar::Other_PrivateUse ||
+            k == QChar::Other_Control || (c & 0xFFFE) == 0xFFFE || c == 0xFEFF)
+            continue;
+        const QString text = u'x' + QString::fromUcs4(&c, 1) + u'y';
+        ++checked;
+        if (DecodeFileText(text.toUtf8()) != text)
+            wrong << text;
+    }
+    EXPECT_GT(checked, 100000);
+    EXPECT_EQ(wrong.size(), 0) << wrong.mid(0, 20).join(u' ').toStdString();
+}
+
 TEST(TextRule, NamesMixedInOneFileInEitherOrder)
 {
     QByteArray forward, backward;

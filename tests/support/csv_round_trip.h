@@ -1,0 +1,44 @@
+#pragma once
+
+#include "files/poi_record.h"
+#include "support/records.h"
+
+#include <QString>
+
+namespace orvalis::testing {
+
+// The records as the CSV writer gives them back: coordinates in their plain
+// decimal form, NUL characters left out, those without coordinates left out.
+inline PoiRecords AsCsvWritesThem(PoiRecords records)
+{
+    for (PoiRecord &r : records.records) {
+        r.lat = PlainDecimalText(r.lat);
+        r.lon = PlainDecimalText(r.lon);
+        for (QString PoiRecord::*field : kRecordTexts)
+            (r.*field).remove(QChar(0));
+        for (PoiProperty &p : r.properties) {
+            p.key.remove(QChar(0));
+            p.json = JsonStringOf(PropertyText(p.json).remove(QChar(0)));
+        }
+    }
+    // A record without coordinates is not written.
+    std::erase_if(records.records, [](const PoiRecord &r) { return r.lat.isEmpty() || r.lon.isEmpty(); });
+    return records;
+}
+
+// What differs between the records and what the CSV writer's bytes of them
+// read back to; empty when nothing does.
+inline QString CsvRoundTripDifference(const PoiRecords &records)
+{
+    const PoiRecords expected = AsCsvWritesThem(records);
+    const QByteArray bytes = RecordBytes(Codec("csv"), records);
+    const PoiRecords back = ReadRecords(Codec("csv"), bytes);
+    if (back.records.size() != expected.records.size())
+        return QStringLiteral("%1 records read back of %2").arg(back.records.size()).arg(expected.records.size());
+    for (size_t i = 0; i < back.records.size(); ++i)
+        if (!(back.records[i] == expected.records[i]))
+            return QStringLiteral("record %1 differs; the file:\n").arg(i + 1) + QString::fromUtf8(bytes);
+    return {};
+}
+
+}  // namespace orvalis::testing
