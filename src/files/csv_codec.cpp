@@ -6,6 +6,7 @@
 #include "files/poi_codec.h"
 #include "files/record_pipe.h"
 #include "files/record_spool.h"
+#include "files/spill_buffer.h"
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 
@@ -155,8 +156,8 @@ QByteArray ExactCoordinate(const QString &t, long double v)
 }
 
 // The records read a block at a time. A headerless ',' file whose layout its
-// first records leave open is read on to decide it, those records waiting in
-// an unnamed temporary file: memory stays that of one record.
+// first records leave open is read on to decide it, those records waiting
+// aside (past a megabyte in an unnamed temporary file): memory stays bounded.
 void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
     ReadResult read;
@@ -187,7 +188,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     const bool hasHeader = lat >= 0 && lon >= 0;
     const bool ownLayout = !hasHeader && delimiter == ';';
     std::unique_ptr<BlockReader> spooled;
-    std::FILE *spool = nullptr;
+    SpillBuffer spool;
     bool pending = true;  // the first record still to be read as data (no header)
     if (hasHeader) {
         pending = false;
@@ -207,18 +208,18 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         } else {
             // The navigators' longitude first, unless the values say otherwise: a second
             // column beyond ±90 can only be a longitude. The records read to decide wait
-            // in an unnamed temporary file, to be read again once it is decided.
+            // aside, to be read again once it is decided.
             lon = 0, lat = 1, name = 2, desc = 3;
-            spool = std::tmpfile();
             std::vector<QByteArray> look = fields;
             QByteArray raw;
             auto decisive = [&](const std::vector<QByteArray> &r) {
                 return r.size() > 1 && SaysLatitudeFirst(decoded(r[0]), decoded(r[1]));
             };
             bool decided = decisive(look);
-            if (!decided && spool) {
-                while (records.next(look, &raw)) {
-                    std::fwrite(raw.constData(), 1, size_t(raw.size()), spool);
+            if (!decided) {
+                while (spool.ok() && records.next(look, &raw)) {
+                    spool.held() += raw;
+                    spool.settle();
                     if (decisive(look)) {
                         decided = true;
                         break;
@@ -227,8 +228,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             }
             if (decided)
                 lat = 0, lon = 1;
-            if (spool && std::fflush(spool) == 0 && std::fseek(spool, 0, SEEK_SET) == 0)
-                spooled = std::make_unique<BlockReader>(fileno(spool));
+            spooled = spool.reader();
         }
     }
     const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
@@ -275,8 +275,6 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         while (again.next(fields))
             deliver(fields);
     }
-    if (spool)
-        std::fclose(spool);
     while (records.next(fields))
         deliver(fields);
     finish();
@@ -377,7 +375,8 @@ bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
 
 
 // Every record waits in a spool until the last has been observed; then the
-// head, and the rows read back on one core while they are written on the other.
+// head, and the rows read back (from a file, on one core while they are
+// written on the other).
 class CsvFormatWriter final : public FormatRecordWriter {
 public:
     bool append(WriterBuffer &, const PoiRecord &r) override
@@ -391,11 +390,15 @@ public:
     void finish(WriterBuffer &out) override
     {
         out.bytes += csv_.head();
-        PipeRecords([&](const std::function<void(PoiRecord &&)> &pass) { spool_.replay(pass); },
-                    [&](PoiRecord &&r) {
-                        csv_.append(out.bytes, r);
-                        out.flushIfFull();
-                    });
+        const auto write = [&](PoiRecord &&r) {
+            csv_.append(out.bytes, r);
+            out.flushIfFull();
+        };
+        // A few records held in memory are not worth a thread.
+        if (spool_.inMemory())
+            spool_.replay(write);
+        else
+            PipeRecords([&](const std::function<void(PoiRecord &&)> &pass) { spool_.replay(pass); }, write);
     }
     bool spoolFailed() const override { return !spool_.ok(); }
 
