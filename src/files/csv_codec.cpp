@@ -11,6 +11,7 @@
 #include "geo/decimal_entry.h"
 
 #include <QCoreApplication>
+#include <QSet>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,21 +23,27 @@ const PoiCodec &CsvCodec();
 
 namespace {
 
-// A second column of a name the reader gives a field (a repeated "lat" or
-// "desc") or a repeated name: ambiguous, and written back it would be read as
-// the field. Left out.
-bool ReservedColumn(const QStringList &header, int c)
+// The columns read as properties: named, not one the reader gives a field,
+// and neither a second column of a field's name (a repeated "lat" or "desc")
+// nor a repeated name: ambiguous, and written back it would be read as the
+// field. Decided once for the header, whatever its width.
+std::vector<int> PropertyColumns(const QStringList &header, const std::vector<int> &known)
 {
     static const char *const names[] = {"lat", "latitude", "lon", "lng", "long", "longitude", "name", "title",
                                         "label", "desc", "description", "cmt", "comment", "ele", "elevation",
                                         "alt", "altitude", "time", "sym", "symbol", "type", "src", "source"};
+    QSet<QString> taken;
     for (const char *n : names)
-        if (header[c].compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return true;
-    for (int k = 0; k < c; ++k)
-        if (header[k].compare(header[c], Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+        taken.insert(QString::fromLatin1(n));
+    std::vector<int> columns;
+    for (int c = 0; c < header.size(); ++c) {
+        const QString folded = header[c].toCaseFolded();
+        const bool repeated = taken.contains(folded);
+        taken.insert(folded);
+        if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !repeated)
+            columns.push_back(c);
+    }
+    return columns;
 }
 
 
@@ -231,7 +238,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             spooled = spool.reader();
         }
     }
-    const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
+    const std::vector<int> properties = PropertyColumns(header, {lat, lon, name, desc, cmt, ele, time, sym, type, src});
     records.setMaxFields(hasHeader ? size_t(header.size()) : 4);
     int number = hasHeader ? 1 : 0;
     auto deliver = [&](const std::vector<QByteArray> &r) {
@@ -261,9 +268,8 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         p.sym = column(sym);
         p.type = column(type);
         p.src = column(src);
-        for (int c = 0; c < header.size(); ++c)
-            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !ReservedColumn(header, c))
-                p.properties.push_back({header[c], JsonStringOf(column(c))});
+        for (const int c : properties)
+            p.properties.push_back({header[c], JsonStringOf(column(c))});
         visit(std::move(p));
         ++read.counter;
     };
