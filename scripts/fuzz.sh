@@ -59,7 +59,8 @@ done
 # longer than that are cut, their heads being what the readers decide on.
 max_len() {
   case $1 in
-    read_decimal|pin_scans|page_text) echo 4096 ;;
+    # Every format read (in pieces) or written: what they test shows in a few records.
+    read_decimal|pin_scans|page_text|blocks|two_readers|cli_formats) echo 4096 ;;
     *) echo 16384 ;;
   esac
 }

@@ -31,6 +31,8 @@ ssize_t ReadWaiting(int fd, char *into, size_t size)
     }
 }
 
+constexpr qsizetype kSmallBlock = 64 << 10;
+
 // The bytes of a regular file past its offset; -1 for anything else (a pipe
 // or a terminal, whose length is unknown).
 qint64 LeftInFile(int fd)
@@ -75,8 +77,9 @@ bool BlockReader::more()
     // grow with it, so that its scans stay linear.
     qsizetype want = kept >= 16 * block_ ? kept : block_;
     // A small file takes a buffer its size, not a whole block: one byte more
-    // than what is left sees the end without another read.
-    if (const qint64 left = LeftInFile(fd_); left >= 0 && left < want)
+    // than what is left sees the end without another read. (Small blocks,
+    // which only tests take, are not worth the look.)
+    if (const qint64 left = want >= kSmallBlock ? LeftInFile(fd_) : -1; left >= 0 && left < want)
         want = qsizetype(left) + 1;
     QByteArray raw(want, Qt::Uninitialized);
     qsizetype got = 0;
