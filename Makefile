@@ -11,7 +11,7 @@ export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
 export CCACHE_NOHASHDIR := 1
 endif
 
-.PHONY: run test deps build clean bench asan fuzz package
+.PHONY: run test deps build clean bench asan fuzz fuzz-long package
 
 deps:
 	@./scripts/install-deps.sh
@@ -37,10 +37,14 @@ asan: deps
 	cmake --build build-asan -j $(JOBS) --target core_tests
 	cd build-asan && ctest --output-on-failure -j $(JOBS) $(ASAN_CTEST)
 
-# Each fuzz target for FUZZ_SECONDS (default 300) seconds.
-FUZZ_SECONDS ?= 300
+# Each fuzz target for FUZZ_SECONDS seconds (default 300), every target tried.
 fuzz: deps
-	./scripts/fuzz.sh $(FUZZ_SECONDS)
+	./scripts/fuzz.sh $(or $(FUZZ_SECONDS),300)
+
+# Each fuzz target for FUZZ_SECONDS seconds (default 600), stopping at the
+# first fault with the input that makes it.
+fuzz-long: deps
+	./scripts/fuzz.sh --stop-at-first-fault $(or $(FUZZ_SECONDS),600)
 
 # A .deb of the program (build-package/orvalis_<version>-1_amd64.deb): its own
 # configuration, without tests or benchmarks, with Debian's hardening flags.

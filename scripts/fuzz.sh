@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time:
-#   scripts/fuzz.sh SECONDS_PER_TARGET
-# Corpora are seeded from the test files and ../shared/testdata/real-world and
-# kept in build-fuzz/corpus between runs. Exits non-zero when a target fails.
+#   scripts/fuzz.sh [--stop-at-first-fault] SECONDS_PER_TARGET
+# Each target starts from fuzz/corpus/<target>, the damaged test files and
+# ../shared/testdata/real-world, copied into build-fuzz/corpus/<target>: what a
+# run finds seeds the next, and the repository's corpus is never written.
+# Exits non-zero when a target fails, printing the input that makes it fail;
+# with --stop-at-first-fault it stops there.
 set -euo pipefail
+stop_at_first=0
+if [ "${1:-}" = --stop-at-first-fault ]; then
+  stop_at_first=1
+  shift
+fi
 seconds=${1:-300}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
@@ -19,56 +27,75 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_
   -DCMAKE_CXX_COMPILER=clang++ -DORVALIS_FUZZ=ON -DORVALIS_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
+targets=()
+for f in "$root"/fuzz/*_fuzz.cpp; do
+  t=$(basename "$f" _fuzz.cpp)
+  targets+=("$t")
+done
+
 corpus=$build/corpus
 shared=$root/../shared/testdata/real-world
-mkdir -p "$corpus"/{ov2_reader,gpx_reader,read_decimal,pin_scans,page_text,cli_formats,two_readers,blocks,gpi_reader,kmz_reader,csv_roundtrip}
-cp -n "$root"/tests/data/hostile/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
-cp -n "$root"/tests/data/hostile/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
-cp -n "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$corpus/two_readers/" 2>/dev/null || true
-cp -n "$root"/tests/data/navigator/*.gpi "$corpus/gpi_reader/" 2>/dev/null || true
-cp -n "$root"/tests/data/navigator/*.kmz "$corpus/kmz_reader/" 2>/dev/null || true
-if [ -d "$shared" ]; then
-  cp -n "$shared"/*.ov2 "$corpus/ov2_reader/" 2>/dev/null || true
-  cp -n "$shared"/*.gpx "$corpus/gpx_reader/" 2>/dev/null || true
-fi
-printf 'name,lat,lon,desc\n"A, b",48.5,2.5,"x ""y"""\n2.35,48.85,Nord,c\n' > "$corpus/cli_formats/csv"
-printf 'name,lat,lon,;;;;,desc\n"A, b",48.5,2.5,x,"x ""y"""\n' > "$corpus/csv_roundtrip/separators"
-printf 'lat\tlon\tname|x\n1\t2\tCaf\xe9\n' > "$corpus/csv_roundtrip/tabs"
-printf '{"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[2.3,48.8]},"properties":{"name":"a"}}]}' > "$corpus/cli_formats/geojson"
-printf '<kml><Placemark><name>a &amp; b</name><Point><coordinates>2.3,48.8,0</coordinates></Point></Placemark></kml>' > "$corpus/cli_formats/kml"
-printf '<gpx><trk><trkseg><trkpt lat="1" lon="2"/></trkseg></trk></gpx>' > "$corpus/cli_formats/route"
-# The block reader's seeds: the same files, behind a byte that picks the block size.
-for f in "$corpus"/cli_formats/* "$corpus"/gpx_reader/* "$corpus"/ov2_reader/*; do
-  [ -f "$f" ] && { printf '\x06'; cat "$f"; } > "$corpus/blocks/seed-$(basename "$f")"
+seed() {  # seed TARGET FILE...: copies the files that exist, keeping what is there
+  local t=$1; shift
+  mkdir -p "$corpus/$t"
+  for f in "$@"; do [ -f "$f" ] && cp -n "$f" "$corpus/$t/"; done
+  return 0
+}
+for t in "${targets[@]}"; do
+  seed "$t" "$root/fuzz/corpus/$t"/*
 done
-i=0
-for s in "48,8531" "-4.49448" " 1e5 " "+0,5" "1.000,5" "12 km" "9999999999999999999999,5" "1E-400"; do
-  printf '%s' "$s" > "$corpus/read_decimal/seed$i"; i=$((i+1))
+seed ov2_reader "$root"/tests/data/hostile/*.ov2 "$shared"/*.ov2
+seed gpx_reader "$root"/tests/data/hostile/*.gpx "$shared"/*.gpx
+seed two_readers "$root"/tests/data/hostile/*.ov2 "$root"/tests/data/hostile/*.gpx "$shared"/*.ov2 "$shared"/*.gpx
+seed cli_formats "$shared"/*.gpx
+seed gpi_reader "$root"/tests/data/navigator/*.gpi
+seed kmz_reader "$root"/tests/data/navigator/*.kmz
+# The block reader's seeds are the files behind a byte that picks the block size.
+for f in "$shared"/*; do
+  [ -f "$f" ] && [ ! -e "$corpus/blocks/real-$(basename "$f")" ] && { printf '\x06'; cat "$f"; } > "$corpus/blocks/real-$(basename "$f")"
 done
-printf '48.853200, 2.348900\nLeaflet | (c) OpenStreetMap contributors, Legendes\n' > "$corpus/pin_scans/add"
-printf 'Map\nL\xc3\xa9gendes\nD\xc3\xa9placez la punaise\n-33.868820, 151.209296\nSydney\n' > "$corpus/pin_scans/move"
-printf '%s' "</script><img src=x onerror=alert(1)>" > "$corpus/page_text/script"
-printf "L'\xc3\x89glise \"Saint\" \\\\ \xd0\x9c\xd0\xbe\xd1\x81\n" > "$corpus/page_text/quotes"
+
+# Small inputs keep a run cheap (a reader's cost follows its input); the seeds
+# longer than that are cut, their heads being what the readers decide on.
+max_len() {
+  case $1 in
+    # Every format read (in pieces) or written: what they test shows in a few records.
+    read_decimal|pin_scans|page_text|blocks|two_readers|cli_formats) echo 4096 ;;
+    *) echo 16384 ;;
+  esac
+}
+dictionary() {
+  case $1 in
+    gpx_reader|two_readers|cli_formats|blocks|kmz_reader) echo "-dict=$root/fuzz/formats.dict" ;;
+  esac
+}
 
 status=0
 summary=()
-for t in ov2_reader gpx_reader read_decimal pin_scans page_text cli_formats two_readers blocks gpi_reader kmz_reader csv_roundtrip; do
+for t in "${targets[@]}"; do
   log=$build/$t.log
-  extra=()
-  # Inputs up to 1 MB, so that shapes costing more than their size show as time-outs.
-  [ "$t" = gpx_reader ] && extra=(-max_len=1048576 -len_control=0)
-  # Small inputs keep a run cheap: a GPI is written to a temporary file, a KMZ deflated, for each.
-  [ "$t" = gpi_reader ] || [ "$t" = kmz_reader ] && extra=(-max_len=16384)
+  rm -f "$build/$t"-crash-* "$build/$t"-leak-* "$build/$t"-timeout-* "$build/$t"-oom-*
+  extra=(-max_len="$(max_len "$t")")
+  dict=$(dictionary "$t")
+  [ -n "$dict" ] && extra+=("$dict")
+  start=$(date +%s)
   if "$build/fuzz/${t}_fuzz" "$corpus/$t" "${extra[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$build/$t-" >"$log" 2>&1; then
     result=ok
   else
     result=FAILED; status=1
   fi
-  runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || echo '?')
+  took=$(( $(date +%s) - start ))
+  runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
   cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -1 | grep -Eo '[0-9]+' || echo '?')
-  summary+=("$t: $result, $runs executions, coverage $cov edges")
-  [ "$result" = ok ] || tail -30 "$log"
+  summary+=("$t: $result, $runs executions in ${took} s ($(( runs / (took > 0 ? took : 1) ))/s), coverage $cov edges")
+  if [ "$result" != ok ]; then
+    tail -30 "$log"
+    for input in $(grep -Eo 'Test unit written to [^ ]+' "$log" | awk '{print $5}'); do
+      echo "reproducer: $input (run again: $build/fuzz/${t}_fuzz $input)"
+    done
+    [ $stop_at_first = 1 ] && break
+  fi
 done
 printf '%s\n' "${summary[@]}"
 exit $status

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvalis {
@@ -28,6 +29,19 @@ ssize_t ReadWaiting(int fd, char *into, size_t size)
         }
         return n;
     }
+}
+
+constexpr qsizetype kSmallBlock = 64 << 10;
+
+// The bytes of a regular file past its offset; -1 for anything else (a pipe
+// or a terminal, whose length is unknown).
+qint64 LeftInFile(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    return at < 0 ? -1 : std::max<qint64>(0, qint64(st.st_size) - at);
 }
 
 }  // namespace
@@ -61,7 +75,12 @@ bool BlockReader::more()
     }
     // A long record is scanned again at each read: past 16 blocks the reads
     // grow with it, so that its scans stay linear.
-    const qsizetype want = kept >= 16 * block_ ? kept : block_;
+    qsizetype want = kept >= 16 * block_ ? kept : block_;
+    // A small file takes a buffer its size, not a whole block: one byte more
+    // than what is left sees the end without another read. (Small blocks,
+    // which only tests take, are not worth the look.)
+    if (const qint64 left = want >= kSmallBlock ? LeftInFile(fd_) : -1; left >= 0 && left < want)
+        want = qsizetype(left) + 1;
     QByteArray raw(want, Qt::Uninitialized);
     qsizetype got = 0;
     while (got < want) {

@@ -6,10 +6,12 @@
 #include "files/poi_codec.h"
 #include "files/record_pipe.h"
 #include "files/record_spool.h"
+#include "files/spill_buffer.h"
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 
 #include <QCoreApplication>
+#include <QSet>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,21 +23,27 @@ const PoiCodec &CsvCodec();
 
 namespace {
 
-// A second column of a name the reader gives a field (a repeated "lat" or
-// "desc") or a repeated name: ambiguous, and written back it would be read as
-// the field. Left out.
-bool ReservedColumn(const QStringList &header, int c)
+// The columns read as properties: named, not one the reader gives a field,
+// and neither a second column of a field's name (a repeated "lat" or "desc")
+// nor a repeated name: ambiguous, and written back it would be read as the
+// field. Decided once for the header, whatever its width.
+std::vector<int> PropertyColumns(const QStringList &header, const std::vector<int> &known)
 {
     static const char *const names[] = {"lat", "latitude", "lon", "lng", "long", "longitude", "name", "title",
                                         "label", "desc", "description", "cmt", "comment", "ele", "elevation",
                                         "alt", "altitude", "time", "sym", "symbol", "type", "src", "source"};
+    QSet<QString> taken;
     for (const char *n : names)
-        if (header[c].compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return true;
-    for (int k = 0; k < c; ++k)
-        if (header[k].compare(header[c], Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+        taken.insert(QString::fromLatin1(n));
+    std::vector<int> columns;
+    for (int c = 0; c < header.size(); ++c) {
+        const QString folded = header[c].toCaseFolded();
+        const bool repeated = taken.contains(folded);
+        taken.insert(folded);
+        if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !repeated)
+            columns.push_back(c);
+    }
+    return columns;
 }
 
 
@@ -155,8 +163,8 @@ QByteArray ExactCoordinate(const QString &t, long double v)
 }
 
 // The records read a block at a time. A headerless ',' file whose layout its
-// first records leave open is read on to decide it, those records waiting in
-// an unnamed temporary file: memory stays that of one record.
+// first records leave open is read on to decide it, those records waiting
+// aside (past a megabyte in an unnamed temporary file): memory stays bounded.
 void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
     ReadResult read;
@@ -188,7 +196,7 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     const bool hasHeader = lat >= 0 && lon >= 0;
     const bool ownLayout = !hasHeader && delimiter == ';';
     std::unique_ptr<BlockReader> spooled;
-    std::FILE *spool = nullptr;
+    SpillBuffer spool;
     bool pending = true;  // the first record still to be read as data (no header)
     if (hasHeader) {
         pending = false;
@@ -208,18 +216,18 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         } else {
             // The navigators' longitude first, unless the values say otherwise: a second
             // column beyond ±90 can only be a longitude. The records read to decide wait
-            // in an unnamed temporary file, to be read again once it is decided.
+            // aside, to be read again once it is decided.
             lon = 0, lat = 1, name = 2, desc = 3;
-            spool = std::tmpfile();
             std::vector<QByteArray> look = fields;
             QByteArray raw;
             auto decisive = [&](const std::vector<QByteArray> &r) {
                 return r.size() > 1 && SaysLatitudeFirst(decoded(r[0]), decoded(r[1]));
             };
             bool decided = decisive(look);
-            if (!decided && spool) {
-                while (records.next(look, &raw)) {
-                    std::fwrite(raw.constData(), 1, size_t(raw.size()), spool);
+            if (!decided) {
+                while (spool.ok() && records.next(look, &raw)) {
+                    spool.held() += raw;
+                    spool.settle();
                     if (decisive(look)) {
                         decided = true;
                         break;
@@ -228,11 +236,10 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             }
             if (decided)
                 lat = 0, lon = 1;
-            if (spool && std::fflush(spool) == 0 && std::fseek(spool, 0, SEEK_SET) == 0)
-                spooled = std::make_unique<BlockReader>(fileno(spool));
+            spooled = spool.reader();
         }
     }
-    const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
+    const std::vector<int> properties = PropertyColumns(header, {lat, lon, name, desc, cmt, ele, time, sym, type, src});
     records.setMaxFields(hasHeader ? size_t(header.size()) : 4);
     int number = hasHeader ? 1 : 0;
     auto deliver = [&](const std::vector<QByteArray> &r) {
@@ -262,9 +269,8 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         p.sym = column(sym);
         p.type = column(type);
         p.src = column(src);
-        for (int c = 0; c < header.size(); ++c)
-            if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !ReservedColumn(header, c))
-                p.properties.push_back({header[c], JsonStringOf(column(c))});
+        for (const int c : properties)
+            p.properties.push_back({header[c], JsonStringOf(column(c))});
         visit(std::move(p));
         ++read.counter;
     };
@@ -276,8 +282,6 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         while (again.next(fields))
             deliver(fields);
     }
-    if (spool)
-        std::fclose(spool);
     while (records.next(fields))
         deliver(fields);
     finish();
@@ -384,7 +388,8 @@ bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
 
 
 // Every record waits in a spool until the last has been observed; then the
-// head, and the rows read back on one core while they are written on the other.
+// head, and the rows read back (from a file, on one core while they are
+// written on the other).
 class CsvFormatWriter final : public FormatRecordWriter {
 public:
     bool append(WriterBuffer &, const PoiRecord &r) override
@@ -398,11 +403,15 @@ public:
     void finish(WriterBuffer &out) override
     {
         out.bytes += csv_.head();
-        PipeRecords([&](const std::function<void(PoiRecord &&)> &pass) { spool_.replay(pass); },
-                    [&](PoiRecord &&r) {
-                        csv_.append(out.bytes, r);
-                        out.flushIfFull();
-                    });
+        const auto write = [&](PoiRecord &&r) {
+            csv_.append(out.bytes, r);
+            out.flushIfFull();
+        };
+        // A few records held in memory are not worth a thread.
+        if (spool_.inMemory())
+            spool_.replay(write);
+        else
+            PipeRecords([&](const std::function<void(PoiRecord &&)> &pass) { spool_.replay(pass); }, write);
     }
     bool spoolFailed() const override { return !spool_.ok(); }
 

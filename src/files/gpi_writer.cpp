@@ -2,6 +2,7 @@
 
 #include "files/gpi_layout.h"
 #include "files/block_reader.h"
+#include "files/spill_buffer.h"
 #include "files/text_codecs.h"
 
 #include <algorithm>
@@ -252,45 +253,38 @@ QByteArray DefaultBitmapRecord()
 }
 
 
-// Waypoints put aside in an unnamed temporary file until the file's sizes are
-// known: coordinates, alert and texts (as UTF-16), each behind its length.
+// Waypoints put aside until the file's sizes are known (a SpillBuffer):
+// coordinates, alert and texts (as UTF-16), each behind its length.
 class WaypointSpool {
 public:
-    WaypointSpool() : file_(std::tmpfile()) {}
-    ~WaypointSpool()
-    {
-        if (file_)
-            std::fclose(file_);
-    }
-    WaypointSpool(const WaypointSpool &) = delete;
-    WaypointSpool &operator=(const WaypointSpool &) = delete;
-    bool ok() const { return file_ && !failed_; }
+    bool ok() const { return spill_.ok(); }
 
     void append(const Waypoint &w)
     {
-        const size_t start = pending_.size();
-        PutU32(pending_, 0u);
-        PutU32(pending_, static_cast<uint32_t>(w.lat));
-        PutU32(pending_, static_cast<uint32_t>(w.lon));
-        PutU16(pending_, w.proximity);
-        PutU16(pending_, w.speed);
+        QByteArray &out = spill_.held();
+        const qsizetype start = out.size();
+        PutU32(out, 0u);
+        PutU32(out, static_cast<uint32_t>(w.lat));
+        PutU32(out, static_cast<uint32_t>(w.lon));
+        PutU16(out, w.proximity);
+        PutU16(out, w.speed);
         EachText(w, [&](const QString &t) {
-            PutU32(pending_, static_cast<uint32_t>(t.size()));
-            pending_.append(reinterpret_cast<const char *>(t.utf16()), size_t(t.size()) * 2);
+            PutU32(out, static_cast<uint32_t>(t.size()));
+            out.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
         });
-        const uint32_t length = static_cast<uint32_t>(pending_.size() - start - 4);
+        const uint32_t length = static_cast<uint32_t>(out.size() - start - 4);
         for (int i = 0; i < 4; ++i)
-            pending_[start + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-        if (pending_.size() >= (size_t(1) << 20))
-            flush();
+            out[start + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+        spill_.settle();
     }
 
     // Every waypoint in order, in one object reused; false on a read failure.
     bool replay(const std::function<void(const Waypoint &)> &visit)
     {
-        if (!flush() || std::fseek(file_, 0, SEEK_SET) != 0 || lseek(fileno(file_), 0, SEEK_SET) != 0)
+        const std::unique_ptr<BlockReader> reader = spill_.reader();
+        if (!reader)
             return false;
-        BlockReader in(fileno(file_));
+        BlockReader &in = *reader;
         Waypoint w;
         for (;;) {
             if (!in.fill(4))
@@ -316,18 +310,7 @@ public:
     }
 
 private:
-    bool flush()
-    {
-        if (!file_ || pending_.empty())
-            return ok();
-        if (std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size() || std::fflush(file_) != 0)
-            failed_ = true;
-        pending_.clear();
-        return ok();
-    }
-    std::FILE *file_ = nullptr;
-    std::string pending_;
-    bool failed_ = false;
+    SpillBuffer spill_;
 };
 
 }  // namespace

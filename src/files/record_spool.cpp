@@ -148,41 +148,20 @@ bool Deserialized(QByteArrayView bytes, PoiRecord &r)
 
 }  // namespace
 
-RecordSpool::RecordSpool() : file_(std::tmpfile()) {}
-
-RecordSpool::~RecordSpool()
-{
-    if (file_)
-        std::fclose(file_);
-}
-
-bool RecordSpool::flush()
-{
-    if (!file_ || pending_.isEmpty())
-        return ok();
-    if (std::fseek(file_, 0, SEEK_END) != 0 ||
-        std::fwrite(pending_.constData(), 1, size_t(pending_.size()), file_) != size_t(pending_.size()) || std::fflush(file_) != 0)
-        failed_ = true;
-    pending_.clear();
-    return ok();
-}
-
 qint64 RecordSpool::append(const PoiRecord &record)
 {
-    const qint64 at = size_;
-    const qsizetype before = pending_.size();
-    AppendSerialized(pending_, record);
-    size_ += pending_.size() - before;
-    if (pending_.size() >= (1 << 20))
-        flush();
+    const qint64 at = spill_.size();
+    AppendSerialized(spill_.held(), record);
+    spill_.settle();
     return at;
 }
 
 bool RecordSpool::replay(const std::function<void(PoiRecord &&)> &visit)
 {
-    if (!flush() || std::fseek(file_, 0, SEEK_SET) != 0 || lseek(fileno(file_), 0, SEEK_SET) != 0)
+    const std::unique_ptr<BlockReader> reader = spill_.reader();
+    if (!reader)
         return false;
-    BlockReader in(fileno(file_));
+    BlockReader &in = *reader;
     for (;;) {
         if (!in.fill(4))
             return in.held() == 0 && !in.failed();
@@ -200,13 +179,11 @@ bool RecordSpool::replay(const std::function<void(PoiRecord &&)> &visit)
 
 bool RecordSpool::read(qint64 at, PoiRecord &record)
 {
-    if (!flush())
-        return false;
     uint32_t length = 0;
-    if (pread(fileno(file_), &length, 4, at) != 4)
+    if (!spill_.readAt(at, reinterpret_cast<char *>(&length), 4))
         return false;
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
-    if (pread(fileno(file_), bytes.data(), length, at + 4) != ssize_t(length))
+    if (!spill_.readAt(at + 4, bytes.data(), length))
         return false;
     record = PoiRecord();
     return Deserialized(bytes, record);

@@ -351,3 +351,30 @@ TEST(Records, CsvColumnNamesReadBackAsTheyAre)
     EXPECT_EQ(back.records[0].properties[0].key, QStringLiteral("DSE\u0256"));
     EXPECT_EQ(RecordBytes(Codec("csv"), back), once);
 }
+
+TEST(Records, CsvColumnsBeyondTheFieldsAreProperties)
+{
+    // A field's name again (any case), or a name already seen, is left out:
+    // written back it would be read as the field or the first column.
+    const PoiRecords read = ReadRecords(Codec("csv"), QByteArray("lat,lon,Kind,LAT,kind,,Desc,desc,note\n1,2,a,3,b,c,d,e,f\n"));
+    ASSERT_EQ(read.records.size(), 1u);
+    std::vector<QString> keys;
+    for (const PoiProperty &p : read.records[0].properties)
+        keys.push_back(p.key + u'=' + QString::fromUtf8(p.json));
+    EXPECT_EQ(keys, (std::vector<QString>{u"Kind=\"a\""_qs, u"note=\"f\""_qs}));
+    EXPECT_EQ(read.records[0].desc, u"d");
+    // A wide header is weighed once, not column by column again for every row
+    // (a hundred rows of 2,000 columns took seconds, a file of thousands hours).
+    QByteArray wide, row = "1,2";
+    for (int c = 0; c < 2000; ++c) {
+        wide += ",c" + QByteArray::number(c);
+        row += ",v";
+    }
+    QByteArray file = "lat,lon" + wide + "\n";
+    for (int r = 0; r < 100; ++r)
+        file += row + "\n";
+    const PoiRecords many = ReadRecords(Codec("csv"), file);
+    ASSERT_EQ(many.records.size(), 100u);
+    EXPECT_EQ(many.records[99].properties.size(), 2000u);
+    EXPECT_EQ(many.records[99].properties.back().key, QStringLiteral("c1999"));
+}
