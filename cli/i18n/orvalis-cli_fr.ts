@@ -458,9 +458,9 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../convert_command.cpp" line="67"/>
-        <source>%1 is one of the inputs: merge writes to a file of its own</source>
-        <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
+        <location filename="../cli_tables.cpp" line="59"/>
+        <source>%1 is one of the inputs: %2 writes to a file of its own</source>
+        <translation>%1 est l&apos;une des entrées : %2 écrit dans un fichier distinct</translation>
     </message>
     <message>
         <location filename="../dedupe_command.cpp" line="24"/>
