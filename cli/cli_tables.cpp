@@ -169,6 +169,7 @@ int Cli::write(const QByteArray &path, const PoiTable &table) const
     WriteOptions options;
     options.separator = sep;
     options.gpx11 = gpx11;
+    options.gpxNamespace = true;
     options.gpi = gpiOptions(path);
     int written = 0;
     QByteArray bytes = outputCodec(path).tableBytes(table, 1, Rows(table), options, &written);

@@ -567,5 +567,10 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <source>--gpi-alert-m takes a distance from 0 to %1 metres</source>
         <translation>--gpi-alert-m demande une distance de 0 à %1 mètres</translation>
     </message>
+    <message>
+        <location filename="../../src/files/geojson_codec.cpp" line="250"/>
+        <source>%1: %2 features that are no points (lines, areas, none) left out</source>
+        <translation>%1 : %2 entités qui ne sont pas des points (lignes, surfaces, sans géométrie) laissées de côté</translation>
+    </message>
 </context>
 </TS>

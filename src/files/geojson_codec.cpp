@@ -2,7 +2,9 @@
 // coordinate.
 #include "files/geojson_format.h"
 #include "files/poi_codec.h"
+#include "files/record_fields.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +14,8 @@
 namespace orvalis {
 
 namespace {
+
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, const std::function<void(PoiRecord &&)> &visit);
 
 // A JSON number's shortest text, which reads back as the same double.
 QByteArray NumberText(double value)
@@ -25,11 +29,14 @@ QByteArray CompactJson(const QJsonValue &value)
     return array.mid(1, array.size() - 2);
 }
 
-void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&)> &visit)
+void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
-    const QJsonArray position = PointPosition(feature);
-    if (position.isEmpty())
-        return;
+    for (const QJsonArray &position : FeaturePoints(feature, result))
+        AddPoint(feature, position, visit);
+}
+
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, const std::function<void(PoiRecord &&)> &visit)
+{
     PoiRecord r;
     r.lon = NumberText(position.at(0).toDouble());
     r.lat = NumberText(position.at(1).toDouble());
@@ -48,19 +55,19 @@ void AddRecord(const QJsonObject &feature, const std::function<void(PoiRecord &&
         if (field)
             *field = v.toString();
         else
-            r.properties.push_back({key, CompactJson(v)});
+            TakeFlatProperty(r, key, CompactJson(v));
     }
     visit(std::move(r));
 }
 
 // A whole document: a FeatureCollection, a Feature or a Point.
-bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit)
+bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
     const std::optional<QJsonArray> features = DocumentFeatures(data);
     if (!features)
         return false;
     for (const QJsonValue &f : *features)
-        AddRecord(f.toObject(), visit);
+        AddRecord(f.toObject(), visit, result);
     return true;
 }
 
@@ -69,7 +76,7 @@ bool IsJsonSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit)
+bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
     // The root is held until its "features" array begins; each feature is then
     // parsed on its own. A root without that array (a Feature, a Point) is read whole.
@@ -140,7 +147,7 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
                         ParseJson(v.sliced(featureStart, i + 1 - featureStart), &error);
                     if (error.error != QJsonParseError::NoError)
                         return false;
-                    AddRecord(feature.object(), visit);
+                    AddRecord(feature.object(), visit, result);
                     featureStart = -1;
                     in.consume(i + 1);
                     v = in.view();
@@ -173,10 +180,10 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
         return false;
     if (sawFeatures)
         return type == "FeatureCollection";
-    return VisitDocument(in.view(), visit);
+    return VisitDocument(in.view(), visit, result);
 }
 
-bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first, const XmlNamespaces &namespaces)
 {
     const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
     if (lat.isEmpty() || lon.isEmpty())
@@ -199,7 +206,7 @@ bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
             property(QString::fromLatin1(key), JsonString(*value));
     if (!r.ele.isEmpty() && ele.isEmpty())
         property(QStringLiteral("ele"), JsonString(r.ele));
-    for (const PoiProperty &p : r.properties)
+    for (const PoiProperty &p : FlatProperties(r, namespaces))
         property(p.key, p.json);
     out += "}}";
     return true;
@@ -208,10 +215,14 @@ bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
 // A FeatureCollection written as the records come.
 class GeoJsonRecordWriter final : public FormatRecordWriter {
 public:
-    void start(WriterBuffer &out, const XmlNamespaces &) override { out.bytes += R"({"type":"FeatureCollection","features":[)"; }
+    void start(WriterBuffer &out, const XmlNamespaces &namespaces) override
+    {
+        namespaces_ = namespaces;
+        out.bytes += R"({"type":"FeatureCollection","features":[)";
+    }
     bool append(WriterBuffer &out, const PoiRecord &r) override
     {
-        const bool ok = AppendGeoJsonRecord(out.bytes, r, first_);
+        const bool ok = AppendGeoJsonRecord(out.bytes, r, first_, namespaces_);
         first_ = first_ && !ok;
         return ok;
     }
@@ -219,6 +230,7 @@ public:
 
 private:
     bool first_ = true;
+    XmlNamespaces namespaces_;
 };
 
 class GeoJson final : public PoiCodec {
@@ -227,10 +239,10 @@ public:
 
     const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not a GeoJSON file"); }
     // A feature's coordinates are known once it is whole: filtered after.
-    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *,
+    bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
                      const CoordinateFilter &wanted, DeferTexts) const override
     {
-        return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted));
+        return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted), result);
     }
     std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
     {
@@ -245,6 +257,14 @@ public:
         if (written)
             *written = RowsBetween(table, first, last);
         return GeoJsonFileBytes(table, first, last);
+    }
+    ReadVerdict verdict(const ReadCheck &check) const override
+    {
+        if (check.result.notPoints == 0)
+            return {};
+        return {{}, QCoreApplication::translate("Cli", "%1: %2 features that are no points (lines, areas, none) left out")
+                        .arg(check.file)
+                        .arg(check.result.notPoints)};
     }
 };
 

@@ -22,11 +22,8 @@ QString CoordinateCell(double value, QChar separator)
     return ToLocaleSeparator(text, separator).left(9);
 }
 
-void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, ReadResult *result)
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, PoiTable &table, QChar separator, ReadResult *result)
 {
-    const QJsonArray position = PointPosition(feature);
-    if (position.isEmpty())
-        return;
     const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
     const QString name = properties.value(QStringLiteral("name")).toString();
     QString desc = properties.value(QStringLiteral("desc")).toString();
@@ -42,6 +39,12 @@ void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, Re
     table.setField(row, FieldDescription, desc.isEmpty() ? name : name + QStringLiteral(" - ") + desc);
 }
 
+void AddFeature(const QJsonObject &feature, PoiTable &table, QChar separator, ReadResult *result)
+{
+    for (const QJsonArray &position : FeaturePoints(feature, result))
+        AddPoint(feature, position, table, separator, result);
+}
+
 }  // namespace
 
 QJsonArray PointPosition(const QJsonObject &feature)
@@ -55,6 +58,24 @@ QJsonArray PointPosition(const QJsonObject &feature)
     if (position.size() < 2 || !position.at(0).isDouble() || !position.at(1).isDouble())
         return {};
     return position;
+}
+
+std::vector<QJsonArray> FeaturePoints(const QJsonObject &feature, ReadResult *result)
+{
+    if (const QJsonArray point = PointPosition(feature); !point.isEmpty())
+        return {point};
+    // A MultiPoint is its points; anything else is no POI, and counted.
+    std::vector<QJsonArray> points;
+    const QJsonObject geometry = feature.value(QStringLiteral("type")) == QStringLiteral("MultiPoint")
+                                     ? feature
+                                     : feature.value(QStringLiteral("geometry")).toObject();
+    if (geometry.value(QStringLiteral("type")) == QStringLiteral("MultiPoint"))
+        for (const QJsonValue &p : geometry.value(QStringLiteral("coordinates")).toArray())
+            if (const QJsonArray position = p.toArray(); position.size() >= 2 && position.at(0).isDouble() && position.at(1).isDouble())
+                points.push_back(position);
+    if (points.empty() && result)
+        ++result->notPoints;
+    return points;
 }
 
 QByteArray JsonNumber(const QString &cell)
@@ -111,7 +132,7 @@ std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
     const QString type = root.value(QStringLiteral("type")).toString();
     if (type == QStringLiteral("FeatureCollection"))
         return root.value(QStringLiteral("features")).toArray();
-    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point"))
+    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point") || type == QStringLiteral("MultiPoint"))
         return QJsonArray{root};
     return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <optional>
+#include <vector>
 
 namespace orvalis {
 
@@ -24,6 +25,9 @@ QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
 // Pieces the table's and the records' sides share.
 // The position of a point feature (or of a bare point): [lon, lat, ...], empty for anything else.
 QJsonArray PointPosition(const QJsonObject &feature);
+// The points of a feature (or of a bare geometry): one for a Point, each of a
+// MultiPoint's; none for anything else, counted in `result->notPoints`.
+std::vector<QJsonArray> FeaturePoints(const QJsonObject &feature, ReadResult *result);
 // The point features of a whole document: a FeatureCollection's features, or
 // the document itself when it is a Feature or a Point; nothing when it is no GeoJSON.
 std::optional<QJsonArray> DocumentFeatures(QByteArrayView data);
