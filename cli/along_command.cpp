@@ -73,6 +73,7 @@ int Along(Cli &cli)
     cli.expectCount(3);
     const QByteArray route = cli.args[0], in = cli.args[1], out = cli.args[2];
     cli.outputCodec(out);
+    Cli::RefuseOutputAmongInputs({route, in}, out, "along");
     const std::vector<std::vector<LatLon>> lines = RouteOf(cli, route, routeFrom);
     if (cli.recordsFor({in}, out))
         return AlongRecords(cli, in, out, lines, static_cast<double>(km) * 1000.0);

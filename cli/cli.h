@@ -84,6 +84,10 @@ public:
     // Conversions go through records: every field the formats hold kept,
     // coordinates exact, file order. Formats without records go through the table.
     bool recordsFor(std::initializer_list<QByteArray> inputs, const QByteArray &out) const;
+    // Stops `command` when OUT is one of the inputs under any name (same device
+    // and inode; '-' is the standard input or output when it is a file), before
+    // anything is read or written: the output replaces its file.
+    static void RefuseOutputAmongInputs(const QList<QByteArray> &inputs, const QByteArray &out, const char *command);
 
     // Whole files as the window's table (cli_tables.cpp).
     QByteArray readInput(const QByteArray &path);

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace orvalis::cli {
 
@@ -34,6 +35,30 @@ bool Cli::recordsFor(std::initializer_list<QByteArray> inputs, const QByteArray 
         if (!inputCodec(in).hasRecords())
             return false;
     return outputCodec(out).hasRecords();
+}
+
+namespace {
+
+// A file's identity, to tell an output that is one of the inputs whatever its name.
+std::optional<std::pair<dev_t, ino_t>> Identity(const QByteArray &path, int standardStream)
+{
+    struct stat st {};
+    if (path == "-" ? fstat(standardStream, &st) != 0 || !S_ISREG(st.st_mode) : stat(path.constData(), &st) != 0)
+        return std::nullopt;
+    return std::pair{st.st_dev, st.st_ino};
+}
+
+}  // namespace
+
+void Cli::RefuseOutputAmongInputs(const QList<QByteArray> &inputs, const QByteArray &out, const char *command)
+{
+    const auto target = Identity(out, 1);
+    if (!target)
+        return;
+    for (const QByteArray &in : inputs)
+        if (Identity(in, 0) == target)
+            throw Failure{QCoreApplication::translate("Cli", "%1 is one of the inputs: %2 writes to a file of its own")
+                              .arg(Shown(out), QLatin1String(command))};
 }
 
 void Cli::takeStandardInput()
@@ -144,6 +169,7 @@ int Cli::write(const QByteArray &path, const PoiTable &table) const
     WriteOptions options;
     options.separator = sep;
     options.gpx11 = gpx11;
+    options.gpxNamespace = true;
     options.gpi = gpiOptions(path);
     int written = 0;
     QByteArray bytes = outputCodec(path).tableBytes(table, 1, Rows(table), options, &written);

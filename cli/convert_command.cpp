@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace orvalis::cli {
 
@@ -17,6 +16,7 @@ int Convert(Cli &cli)
     cli.expectCount(2);
     const QByteArray in = cli.args[0], out = cli.args[1];
     cli.outputCodec(out);
+    Cli::RefuseOutputAmongInputs({in}, out, "convert");
     if (!sort && cli.recordsFor({in}, out)) {
         Cli::Report(out, cli.pois(cli.pipeRecords({in}, out)));
         return 0;
@@ -40,19 +40,6 @@ int Convert(Cli &cli)
     return 0;
 }
 
-namespace {
-
-// The file's identity, to tell an output that is one of the inputs whatever its name.
-std::optional<std::pair<dev_t, ino_t>> Identity(const QByteArray &path)
-{
-    struct stat st {};
-    if (path == "-" || stat(path.constData(), &st) != 0)
-        return std::nullopt;
-    return std::pair{st.st_dev, st.st_ino};
-}
-
-}  // namespace
-
 int Merge(Cli &cli)
 {
     cli.expectCount(cli.args.size());
@@ -61,10 +48,7 @@ int Merge(Cli &cli)
     const QByteArray out = cli.args.takeLast();
     const QList<QByteArray> inputs = cli.args;
     bool records = cli.outputCodec(out).hasRecords();
-    if (const auto target = Identity(out))
-        for (const QByteArray &in : inputs)
-            if (Identity(in) == target)
-                throw Failure{QCoreApplication::translate("Cli", "%1 is one of the inputs: merge writes to a file of its own").arg(Shown(out))};
+    Cli::RefuseOutputAmongInputs(inputs, out, "merge");
     for (const QByteArray &in : inputs)
         records = records && cli.inputCodec(in).hasRecords();
     if (records) {

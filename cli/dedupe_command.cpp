@@ -26,6 +26,7 @@ int Dedupe(Cli &cli)
     cli.expectCount(2);
     const QByteArray in = cli.args[0], out = cli.args[1];
     cli.outputCodec(out);
+    Cli::RefuseOutputAmongInputs({in}, out, "dedupe");
     if (cli.recordsFor({in}, out)) {
         // Memory for the kept points' places only: the records stream through.
         DuplicateFilter filter(metres, sameName);

@@ -105,6 +105,7 @@ int Near(Cli &cli)
         const QByteArray in = cli.args[0], out = cli.args[1];
         if (!(json && out == "-"))
             cli.outputCodec(out);
+        Cli::RefuseOutputAmongInputs({in}, out, "near");
         if ((json && out == "-") || cli.recordsFor({in}, out))
             return NearPointOf(cli, in, out, lat, lon, static_cast<long double>(Cli::Distance(radius, "--radius-km")) * 1000.0L, json);
         throw Failure{QCoreApplication::translate("Cli", "near --at writes %1").arg(RecordFormatTitles(QCoreApplication::translate("Cli", "or")))};
@@ -113,6 +114,7 @@ int Near(Cli &cli)
     const QByteArray in = cli.args[0], out = cli.args[1];
     if (!(json && out == "-"))
         cli.outputCodec(out);
+    Cli::RefuseOutputAmongInputs({in}, out, "near");
     const int baseRow = Cli::BaseRow(*base);
     const long double limit = static_cast<long double>(Cli::Distance(radius, "--radius-km")) * 1000.0L;
     return NearRow(cli, in, out, baseRow, limit, json);

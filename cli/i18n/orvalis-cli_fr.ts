@@ -458,9 +458,9 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <translation>merge demande au moins deux entrées et une sortie (voir --help)</translation>
     </message>
     <message>
-        <location filename="../convert_command.cpp" line="67"/>
-        <source>%1 is one of the inputs: merge writes to a file of its own</source>
-        <translation>%1 est l&apos;une des entrées : merge écrit dans un fichier distinct</translation>
+        <location filename="../cli_tables.cpp" line="59"/>
+        <source>%1 is one of the inputs: %2 writes to a file of its own</source>
+        <translation>%1 est l&apos;une des entrées : %2 écrit dans un fichier distinct</translation>
     </message>
     <message>
         <location filename="../dedupe_command.cpp" line="24"/>
@@ -578,6 +578,11 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
     <message>
         <source>%1: GeoJSON feature %2 holds a number out of range: %3</source>
         <translation>%1 : l&apos;objet GeoJSON %2 contient un nombre hors limites : %3</translation>
+    </message>
+    <message>
+        <location filename="../../src/files/geojson_codec.cpp" line="250"/>
+        <source>%1: %2 features that are no points (lines, areas, none) left out</source>
+        <translation>%1 : %2 entités qui ne sont pas des points (lignes, surfaces, sans géométrie) laissées de côté</translation>
     </message>
 </context>
 </TS>

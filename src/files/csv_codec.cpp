@@ -4,6 +4,7 @@
 // every other column a property; without one, by the layout the rows show.
 #include "files/csv_format.h"
 #include "files/poi_codec.h"
+#include "files/record_fields.h"
 #include "files/record_pipe.h"
 #include "files/record_spool.h"
 #include "files/spill_buffer.h"
@@ -23,29 +24,31 @@ const PoiCodec &CsvCodec();
 
 namespace {
 
-// The columns read as properties: named, not one the reader gives a field,
-// and neither a second column of a field's name (a repeated "lat" or "desc")
-// nor a repeated name: ambiguous, and written back it would be read as the
-// field. Decided once for the header, whatever its width.
-std::vector<int> PropertyColumns(const QStringList &header, const std::vector<int> &known)
+// The names the reader gives a field (in any case).
+bool FieldColumnName(const QString &key)
 {
     static const char *const names[] = {"lat", "latitude", "lon", "lng", "long", "longitude", "name", "title",
                                         "label", "desc", "description", "cmt", "comment", "ele", "elevation",
                                         "alt", "altitude", "time", "sym", "symbol", "type", "src", "source"};
-    QSet<QString> taken;
-    for (const char *n : names)
-        taken.insert(QString::fromLatin1(n));
-    std::vector<int> columns;
-    for (int c = 0; c < header.size(); ++c) {
-        const QString folded = header[c].toCaseFolded();
-        const bool repeated = taken.contains(folded);
-        taken.insert(folded);
-        if (std::find(known.begin(), known.end(), c) == known.end() && !header[c].isEmpty() && !repeated)
-            columns.push_back(c);
-    }
-    return columns;
+    return std::any_of(std::begin(names), std::end(names), [&](const char *n) { return key.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; });
 }
 
+// The key of a column that is no field of the record: its name, or column<n>
+// without one; a name the reader gives a field (a second "desc", "cmt" after
+// "comment") or one given before gets the first free suffix "_2", "_3"...,
+// so that written back it reads as the same property.
+QString PropertyKey(const QString &name, int column, const QStringList &taken)
+{
+    const QString base = name.isEmpty() ? QStringLiteral("column%1").arg(column + 1) : name;
+    const auto free = [&](const QString &key) {
+        return !FieldColumnName(key) && !taken.contains(key, Qt::CaseInsensitive);
+    };
+    if (free(base))
+        return base;
+    for (int n = 2;; ++n)
+        if (const QString key = QStringLiteral("%1_%2").arg(base).arg(n); free(key))
+            return key;
+}
 
 // One record of CSV bytes from `pos`, fields unquoted, cut on the bytes (the
 // delimiter, quotes and line ends are ASCII, never part of a UTF-8 character);
@@ -239,8 +242,17 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             spooled = spool.reader();
         }
     }
-    const std::vector<int> properties = PropertyColumns(header, {lat, lon, name, desc, cmt, ele, time, sym, type, src});
-    records.setMaxFields(hasHeader ? size_t(header.size()) : 4);
+    const std::vector<int> known = {lat, lon, name, desc, cmt, ele, time, sym, type, src};
+    // Every other column is a property, and so is a value beyond the header.
+    QStringList keys;
+    for (int c = 0; c < header.size(); ++c)
+        keys << (std::find(known.begin(), known.end(), c) == known.end() ? PropertyKey(header[c], c, keys) : header[c]);
+    auto keyOf = [&](int c) {
+        while (keys.size() <= c)
+            keys << PropertyKey({}, int(keys.size()), keys);
+        return keys[c];
+    };
+    records.setMaxFields(hasHeader ? kMaxCsvColumns : 4);
     int number = hasHeader ? 1 : 0;
     auto deliver = [&](const std::vector<QByteArray> &r) {
         ++number;
@@ -269,8 +281,12 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         p.sym = column(sym);
         p.type = column(type);
         p.src = column(src);
-        for (const int c : properties)
-            p.properties.push_back({header[c], JsonStringOf(column(c))});
+        for (int c = 0; c < int(r.size()) || c < header.size(); ++c) {
+            // Past the header only values: a line's trailing separators hold nothing.
+            if (std::find(known.begin(), known.end(), c) != known.end() || (c >= header.size() && column(c).isEmpty()))
+                continue;
+            TakeFlatProperty(p, keyOf(c), JsonStringOf(column(c)));
+        }
         visit(std::move(p));
         ++read.counter;
     };
@@ -323,6 +339,8 @@ void AppendCsvField(QByteArray &out, QStringView field)
 // then the head, then each row (false for a record without coordinates).
 class CsvRecordWriter {
 public:
+    // The namespaces the records' raw XML uses.
+    XmlNamespaces namespaces;
     void observe(const PoiRecord &record);
     QByteArray head() const;
     bool append(QByteArray &out, const PoiRecord &record) const;
@@ -339,7 +357,8 @@ void CsvRecordWriter::observe(const PoiRecord &r)
         return;
     for (size_t f = 0; f < std::size(kCsvFields); ++f)
         used_[f] = used_[f] || !(r.*(kCsvFields[f].second)).isEmpty();
-    for (const PoiProperty &p : r.properties)
+    const std::vector<PoiProperty> properties = FlatProperties(r, namespaces);
+    for (const PoiProperty &p : properties)
         if (!keys_.contains(p.key)) {
             keys_ << p.key;
             // The header's keys are texts too: every one must read back as it is.
@@ -348,7 +367,7 @@ void CsvRecordWriter::observe(const PoiRecord &r)
     readsBack_ = readsBack_ && Utf8ReadsBack(r.name);
     for (const auto &field : kCsvFields)
         readsBack_ = readsBack_ && Utf8ReadsBack(r.*(field.second));
-    for (const PoiProperty &p : r.properties)
+    for (const PoiProperty &p : properties)
         readsBack_ = readsBack_ && Utf8ReadsBack(PropertyText(p.json));
 }
 
@@ -375,9 +394,10 @@ bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
     for (size_t f = 0; f < std::size(kCsvFields); ++f)
         if (used_[f])
             AppendCsvField(out.append(','), r.*(kCsvFields[f].second));
+    const std::vector<PoiProperty> properties = FlatProperties(r, namespaces);
     for (const QString &k : keys_) {
         QString value;
-        for (const PoiProperty &p : r.properties)
+        for (const PoiProperty &p : properties)
             if (p.key == k)
                 value = PropertyText(p.json);
         AppendCsvField(out.append(','), value);
@@ -392,6 +412,7 @@ bool CsvRecordWriter::append(QByteArray &out, const PoiRecord &r) const
 // written on the other).
 class CsvFormatWriter final : public FormatRecordWriter {
 public:
+    void start(WriterBuffer &, const XmlNamespaces &namespaces) override { csv_.namespaces = namespaces; }
     bool append(WriterBuffer &, const PoiRecord &r) override
     {
         if (PlainDecimalText(r.lat).isEmpty() || PlainDecimalText(r.lon).isEmpty())

@@ -2,6 +2,7 @@
 // coordinate.
 #include "files/geojson_format.h"
 #include "files/poi_codec.h"
+#include "files/record_fields.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -15,6 +16,9 @@ namespace orvalis {
 
 namespace {
 
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, QByteArrayView json,
+              const std::function<void(PoiRecord &&)> &visit);
+
 // A JSON number's shortest text, which reads back as the same double.
 QByteArray NumberText(double value)
 {
@@ -27,11 +31,15 @@ QByteArray CompactJson(const QJsonValue &value)
     return array.mid(1, array.size() - 2);
 }
 
-void AddRecord(const QJsonObject &feature, QByteArrayView json, const std::function<void(PoiRecord &&)> &visit)
+void AddRecord(const QJsonObject &feature, QByteArrayView json, const std::function<void(PoiRecord &&)> &visit, ReadResult *result)
 {
-    const QJsonArray position = PointPosition(feature);
-    if (position.isEmpty())
-        return;
+    for (const QJsonArray &position : FeaturePoints(feature, result))
+        AddPoint(feature, position, json, visit);
+}
+
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, QByteArrayView json,
+              const std::function<void(PoiRecord &&)> &visit)
+{
     PoiRecord r;
     const double lon = position.at(0).toDouble(), lat = position.at(1).toDouble();
     r.lon = NumberText(lon);
@@ -57,7 +65,7 @@ void AddRecord(const QJsonObject &feature, QByteArrayView json, const std::funct
         if (field)
             *field = v.toString();
         else
-            r.properties.push_back({key, CompactJson(v)});
+            TakeFlatProperty(r, key, CompactJson(v));
     }
     visit(std::move(r));
 }
@@ -81,7 +89,7 @@ bool VisitDocument(QByteArrayView data, const std::function<void(PoiRecord &&)> 
                 read.firstSkipped = number;
             continue;
         }
-        AddRecord(f.toObject(), data, visit);
+        AddRecord(f.toObject(), data, visit, result);
     }
     if (result) {
         result->skipped = read.skipped;
@@ -184,7 +192,7 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
                     const QJsonDocument feature = ParseJson(bytes, &error);
                     ++features;
                     if (error.error == QJsonParseError::NoError)
-                        AddRecord(feature.object(), bytes, visit);
+                        AddRecord(feature.object(), bytes, visit, result);
                     else if (!BadNumberFeature(bytes, features, result))
                         return false;
                     featureStart = -1;
@@ -222,7 +230,7 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
     return VisitDocument(in.view(), visit, result);
 }
 
-bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first, const XmlNamespaces &namespaces)
 {
     const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
     if (lat.isEmpty() || lon.isEmpty())
@@ -245,7 +253,7 @@ bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
             property(QString::fromLatin1(key), JsonString(*value));
     if (!r.ele.isEmpty() && ele.isEmpty())
         property(QStringLiteral("ele"), JsonString(r.ele));
-    for (const PoiProperty &p : r.properties)
+    for (const PoiProperty &p : FlatProperties(r, namespaces))
         property(p.key, p.json);
     out += "}}";
     return true;
@@ -254,10 +262,14 @@ bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first)
 // A FeatureCollection written as the records come.
 class GeoJsonRecordWriter final : public FormatRecordWriter {
 public:
-    void start(WriterBuffer &out, const XmlNamespaces &) override { out.bytes += R"({"type":"FeatureCollection","features":[)"; }
+    void start(WriterBuffer &out, const XmlNamespaces &namespaces) override
+    {
+        namespaces_ = namespaces;
+        out.bytes += R"({"type":"FeatureCollection","features":[)";
+    }
     bool append(WriterBuffer &out, const PoiRecord &r) override
     {
-        const bool ok = AppendGeoJsonRecord(out.bytes, r, first_);
+        const bool ok = AppendGeoJsonRecord(out.bytes, r, first_, namespaces_);
         first_ = first_ && !ok;
         return ok;
     }
@@ -265,6 +277,7 @@ public:
 
 private:
     bool first_ = true;
+    XmlNamespaces namespaces_;
 };
 
 class GeoJson final : public PoiCodec {
@@ -278,15 +291,23 @@ public:
     {
         return ForEachGeoJsonRecord(in, WantedOnly(visit, wanted), result);
     }
-    // A feature holding a number a double cannot hold is a bad record.
+    // A feature holding a number a double cannot hold is a bad record;
+    // features that are no points are left out, and said so.
     ReadVerdict verdict(const ReadCheck &check) const override
     {
         const ReadResult &r = check.result;
-        return BadRecordsVerdict(check, r.skipped,
-                                 QCoreApplication::translate("Cli", "%1: GeoJSON feature %2 holds a number out of range: %3")
+        ReadVerdict v = BadRecordsVerdict(check, r.skipped,
+                                          QCoreApplication::translate("Cli", "%1: GeoJSON feature %2 holds a number out of range: %3")
+                                              .arg(check.file)
+                                              .arg(r.firstSkipped)
+                                              .arg(QString::fromLatin1(r.badNumber)));
+        if (r.notPoints > 0) {
+            const QString note = QCoreApplication::translate("Cli", "%1: %2 features that are no points (lines, areas, none) left out")
                                      .arg(check.file)
-                                     .arg(r.firstSkipped)
-                                     .arg(QString::fromLatin1(r.badNumber)));
+                                     .arg(r.notPoints);
+            v.note = v.note.isEmpty() ? note : v.note + u'\n' + note;
+        }
+        return v;
     }
     std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
     {

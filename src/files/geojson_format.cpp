@@ -22,11 +22,9 @@ QString CoordinateCell(double value, QChar separator)
     return ToLocaleSeparator(text, separator).left(9);
 }
 
-void AddFeature(const QJsonObject &feature, QByteArrayView json, PoiTable &table, QChar separator, ReadResult *result)
+void AddPoint(const QJsonObject &feature, const QJsonArray &position, QByteArrayView json, PoiTable &table, QChar separator,
+              ReadResult *result)
 {
-    const QJsonArray position = PointPosition(feature);
-    if (position.isEmpty())
-        return;
     const QJsonObject properties = feature.value(QStringLiteral("properties")).toObject();
     const QString name = properties.value(QStringLiteral("name")).toString();
     QString desc = properties.value(QStringLiteral("desc")).toString();
@@ -47,6 +45,12 @@ void AddFeature(const QJsonObject &feature, QByteArrayView json, PoiTable &table
     table.setField(row, FieldLatitude, cell(lat));
     table.setField(row, FieldLongitude, cell(lon));
     table.setField(row, FieldDescription, desc.isEmpty() ? name : name + QStringLiteral(" - ") + desc);
+}
+
+void AddFeature(const QJsonObject &feature, QByteArrayView json, PoiTable &table, QChar separator, ReadResult *result)
+{
+    for (const QJsonArray &position : FeaturePoints(feature, result))
+        AddPoint(feature, position, json, table, separator, result);
 }
 
 }  // namespace
@@ -76,6 +80,24 @@ QJsonArray PointPosition(const QJsonObject &feature)
     if (position.size() < 2 || !position.at(0).isDouble() || !position.at(1).isDouble())
         return {};
     return position;
+}
+
+std::vector<QJsonArray> FeaturePoints(const QJsonObject &feature, ReadResult *result)
+{
+    if (const QJsonArray point = PointPosition(feature); !point.isEmpty())
+        return {point};
+    // A MultiPoint is its points; anything else is no POI, and counted.
+    std::vector<QJsonArray> points;
+    const QJsonObject geometry = feature.value(QStringLiteral("type")) == QStringLiteral("MultiPoint")
+                                     ? feature
+                                     : feature.value(QStringLiteral("geometry")).toObject();
+    if (geometry.value(QStringLiteral("type")) == QStringLiteral("MultiPoint"))
+        for (const QJsonValue &p : geometry.value(QStringLiteral("coordinates")).toArray())
+            if (const QJsonArray position = p.toArray(); position.size() >= 2 && position.at(0).isDouble() && position.at(1).isDouble())
+                points.push_back(position);
+    if (points.empty() && result)
+        ++result->notPoints;
+    return points;
 }
 
 QByteArray JsonNumber(const QString &cell)
@@ -218,7 +240,7 @@ std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)
     const QString type = root.value(QStringLiteral("type")).toString();
     if (type == QStringLiteral("FeatureCollection"))
         return root.value(QStringLiteral("features")).toArray();
-    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point"))
+    if (type == QStringLiteral("Feature") || type == QStringLiteral("Point") || type == QStringLiteral("MultiPoint"))
         return QJsonArray{root};
     return std::nullopt;
 }
@@ -238,8 +260,11 @@ bool ReadGeoJson(QByteArrayView data, PoiTable &table, QChar separator, ReadResu
     for (const QJsonValue &f : *features) {
         ++number;
         const QJsonObject feature = f.toObject();
-        if (nulled && IsNulledPoint(feature) && result->skipped++ == 0)
-            result->firstSkipped = number;
+        if (nulled && IsNulledPoint(feature)) {
+            if (result->skipped++ == 0)
+                result->firstSkipped = number;
+            continue;
+        }
         AddFeature(feature, data, table, separator, result);
     }
     return true;

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <optional>
+#include <vector>
 
 namespace orvalis {
 
@@ -28,6 +29,9 @@ QByteArray GeoJsonFileBytes(const PoiTable &table, int first, int last);
 QJsonArray PointPosition(const QJsonObject &feature);
 // A point whose longitude or latitude is null (a number a double cannot hold, made null).
 bool IsNulledPoint(const QJsonObject &feature);
+// The points of a feature (or of a bare geometry): one for a Point, each of a
+// MultiPoint's; none for anything else, counted in `result->notPoints`.
+std::vector<QJsonArray> FeaturePoints(const QJsonObject &feature, ReadResult *result);
 // The point features of a whole document: a FeatureCollection's features, or
 // the document itself when it is a Feature or a Point; nothing when it is no GeoJSON.
 std::optional<QJsonArray> DocumentFeatures(QByteArrayView data);

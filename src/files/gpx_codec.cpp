@@ -2,6 +2,7 @@
 // holds, and raw XML for the rest; the window's rows as GPX 1.0.
 #include "files/gpx_format.h"
 #include "files/poi_codec.h"
+#include "files/record_fields.h"
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
 #include "geo/decimal_entry.h"
@@ -78,14 +79,22 @@ qsizetype ElementEnd(const Cursor &c, QByteArrayView qualified, qsizetype afterS
     return limit;
 }
 
+// Visits the attributes of the root element.
+void ForEachRootAttribute(const Cursor &c, const std::function<void(QByteArrayView, QByteArrayView)> &visit)
+{
+    qsizetype nameEnd = 0;
+    if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
+        bool selfClosing = false;
+        ForEachAttribute(c, nameEnd, &selfClosing, visit);
+    }
+}
+
 // The namespaces the root declares, for the extensions written back.
 XmlNamespaces GpxNamespaces(const Cursor &c)
 {
     XmlNamespaces namespaces;
-    qsizetype nameEnd = 0;
-    if (FindElement(c, 0, c.size(), "gpx", &nameEnd) >= 0) {
-        bool selfClosing = false;
-        ForEachAttribute(c, nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
+    {
+        ForEachRootAttribute(c, [&](QByteArrayView name, QByteArrayView value) {
             // Only declarations that can be written back as they are: a plain prefix, a URI
             // without markup (a damaged root tag gives neither).
             if (!name.startsWith("xmlns:") || name.size() == 6)
@@ -107,19 +116,48 @@ XmlNamespaces GpxNamespaces(const Cursor &c)
 // kRecordTexts; -1 for the others.
 int TextField(QByteArrayView local)
 {
-    // On the length first: one comparison per child instead of eight.
-    const auto is = [&](const char (&name)[4]) { return std::memcmp(local.data(), name, 3) == 0; };
-    const auto is4 = [&](const char (&name)[5]) { return std::memcmp(local.data(), name, 4) == 0; };
-    if (local.size() == 3)
-        return is("ele") ? 0 : is("cmt") ? 3 : is("src") ? 5 : is("sym") ? 6 : -1;
-    if (local.size() == 4)
-        return is4("time") ? 1 : is4("name") ? 2 : is4("desc") ? 4 : is4("type") ? 7 : -1;
+    // On the length first: most names are passed over on it.
+    for (int i = 0; i < int(std::size(kRecordTextNames)); ++i)
+        if (qsizetype(std::strlen(kRecordTextNames[i])) == local.size() && std::memcmp(local.data(), kRecordTextNames[i], size_t(local.size())) == 0)
+            return i;
     return -1;
 }
 
-// The direct children of a waypoint, each to its own field.
-void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer)
+// The namespace the root gives elements without a prefix (none: empty).
+QByteArray DefaultNamespace(const Cursor &c)
 {
+    QByteArray uri;
+    ForEachRootAttribute(c, [&](QByteArrayView name, QByteArrayView value) {
+        if (name == "xmlns")
+            uri = value.trimmed().toByteArray();
+    });
+    return uri;
+}
+
+// An element the waypoint has no place for, kept for <extensions>: one without
+// a prefix says its namespace, which there would be GPX 1.1's (GPX 1.0's stays
+// GPX 1.0's; one of no namespace or of GPX 1.1 goes to the program's own).
+QByteArray OtherElement(QByteArrayView raw, qsizetype nameEnd, bool prefixed, bool declares, const QByteArray &defaultNamespace)
+{
+    if (prefixed || declares)
+        return raw.toByteArray();
+    const QByteArray uri = defaultNamespace.isEmpty() || defaultNamespace == kGpx11Namespace ? QByteArray(kOwnNamespace) : defaultNamespace;
+    return raw.first(nameEnd).toByteArray() + " xmlns=\"" + uri + '"' + raw.sliced(nameEnd).toByteArray();
+}
+
+// The direct children of a waypoint, each to its own field.
+void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer,
+                        const QByteArray &defaultNamespace)
+{
+    // GPX 1.0's one link, from <url> and <urlname>.
+    int urlLink = -1;
+    auto oldLink = [&]() -> PoiLink & {
+        if (urlLink < 0) {
+            urlLink = int(r.links.size());
+            r.links.emplace_back();
+        }
+        return r.links[size_t(urlLink)];
+    };
     if (defer == DeferTexts::Yes)
         r.deferredTrusted = trusted;
     {
@@ -140,9 +178,11 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             }
             bool selfClosing = false;
             QString href;
+            bool declares = false;
             const qsizetype afterStart = ForEachAttribute(c, tag.nameEnd, &selfClosing, [&](QByteArrayView name, QByteArrayView value) {
                 if (LocalName(name) == "href")
                     href = AttributeText(value, trusted);
+                declares = declares || name == "xmlns";
             });
             qsizetype closeStart = afterStart;
             const qsizetype end = selfClosing ? afterStart : ElementEnd(c, tag.name, afterStart, e.contentEnd, &closeStart);
@@ -171,14 +211,20 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
                 if (FindElement(inner, afterStart, closeStart, "type", &innerEnd) >= 0)
                     link.type = ElementTextAt(inner, innerEnd, closeStart, trusted);
                 r.links.push_back(link);
+            } else if (local == "url") {
+                oldLink().href = textOf();
+            } else if (local == "urlname") {
+                oldLink().text = textOf();
             } else if (local == "extensions" && closed) {
                 r.extensionsXml = RawUtf8(c.slice(afterStart, closeStart), trusted);
             } else if (closed && local != "extensions") {
-                r.otherXml.push_back(RawUtf8(c.slice(lt, end), trusted));
+                const bool prefixed = local.size() != tag.name.size();
+                r.otherXml.push_back(RawUtf8(OtherElement(c.slice(lt, end), tag.nameEnd - lt, prefixed, declares, defaultNamespace), trusted));
             }
             i = end;
         }
     }
+    TakeOwnExtension(r);
 }
 
 // Every waypoint a block at a time, every field kept; false (nothing
@@ -190,6 +236,7 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
     if (!HasGpxRoot(in.view()))
         return false;
+    const QByteArray defaultNamespace = DefaultNamespace(Cursor(in.view()));
     // Route and track points are passed over whole, and noted: they are not POIs.
     ForEachElement(in, {"wpt", "rtept", "trkpt"}, [&](const Cursor &c, const Element &e) {
         if (e.name != "wpt") {
@@ -212,7 +259,7 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         PoiRecord r;
         r.lat = e.lat.toByteArray().trimmed();
         r.lon = e.lon.toByteArray().trimmed();
-        ReadWaypointFields(c, e, trusted, r, defer);
+        ReadWaypointFields(c, e, trusted, r, defer, defaultNamespace);
         visit(std::move(r));
         return true;
     });
@@ -229,33 +276,38 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
         lon = "-180";
     // Few appends and no temporaries: this runs once per waypoint of a big file.
     out.append("<wpt lat=\"").append(lat).append("\" lon=\"").append(lon).append("\">");
-    auto field = [&](QByteArrayView open, QByteArrayView close, const QString &value) {
+    // The schema's order; a text that does not have its element's type goes to
+    // the program's own extension, to come back as it was.
+    std::vector<PoiProperty> own;
+    for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
+        if (f == kFirstTextAfterLinks)
+            for (const PoiLink &link : r.links) {
+                out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
+                if (!link.text.isEmpty())
+                    out += "<text>" + XmlTextBytes(link.text) + "</text>";
+                if (!link.type.isEmpty())
+                    out += "<type>" + XmlTextBytes(link.type) + "</type>";
+                out += "</link>";
+            }
+        const QString &value = r.*kRecordTexts[f];
         if (value.isEmpty())
-            return;
-        out.append(open);
+            continue;
+        if (!FitsGpxType(f, value)) {
+            own.push_back({QLatin1String(kRecordTextNames[f]), JsonStringOf(value)});
+            continue;
+        }
+        out.append("\n  <").append(kRecordTextNames[f]).append('>');
         AppendXmlText(out, value);
-        out.append(close);
-    };
-    field("\n  <ele>", "</ele>", r.ele);
-    field("\n  <time>", "</time>", r.time);
-    field("\n  <name>", "</name>", r.name);
-    field("\n  <cmt>", "</cmt>", r.cmt);
-    field("\n  <desc>", "</desc>", r.desc);
-    field("\n  <src>", "</src>", r.src);
-    for (const PoiLink &link : r.links) {
-        out += "\n  <link href=\"" + XmlTextBytes(link.href) + "\">";
-        if (!link.text.isEmpty())
-            out += "<text>" + XmlTextBytes(link.text) + "</text>";
-        if (!link.type.isEmpty())
-            out += "<type>" + XmlTextBytes(link.type) + "</type>";
-        out += "</link>";
+        out.append("</").append(kRecordTextNames[f]).append('>');
     }
-    field("\n  <sym>", "</sym>", r.sym);
-    field("\n  <type>", "</type>", r.type);
-    for (const QByteArray &other : r.otherXml)
-        out.append("\n  ").append(other);
-    if (!r.extensionsXml.isEmpty())
-        out.append("\n  <extensions>").append(r.extensionsXml).append("</extensions>");
+    own.insert(own.end(), r.properties.begin(), r.properties.end());
+    const QByteArray ownXml = OwnExtensionXml(own);
+    if (!r.otherXml.empty() || !r.extensionsXml.isEmpty() || !ownXml.isEmpty()) {
+        out.append("\n  <extensions>");
+        for (const QByteArray &other : r.otherXml)
+            out.append(other);
+        out.append(r.extensionsXml).append(ownXml).append("</extensions>");
+    }
     out.append("\n</wpt>\n");
     return true;
 }
@@ -390,7 +442,7 @@ public:
     {
         if (written)
             *written = RowsBetween(table, first, last);
-        return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last);
+        return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last, options.gpxNamespace);
     }
     bool readTableCoordinates(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result,
                               DescribeRows *describe) const override

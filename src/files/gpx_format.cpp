@@ -331,10 +331,12 @@ void StoreGpxNames(PoiTable &table, const GpxWaypoints &waypoints, const std::ve
                                 waypoints.spans[static_cast<size_t>(row - 1)].second, waypoints.trusted, "desc", true);
 }
 
-QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
+QByteArray GpxFileBytes(const PoiTable &table, int first, int last, bool withNamespace)
 {
     QByteArray out;
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" creator=\"Orvalis\">\r\n";
+    out += withNamespace ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" creator=\"Orvalis\" "
+                           "xmlns=\"http://www.topografix.com/GPX/1/0\">\r\n"
+                         : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" creator=\"Orvalis\">\r\n";
     first = std::max(first, 1);
     last = std::min(last, table.lastRow());
     // Coordinates with a point.
@@ -351,11 +353,17 @@ QByteArray GpxFileBytes(const PoiTable &table, int first, int last)
     for (int row = first; row <= last; ++row) {
         if (table.fieldIsEmpty(row, FieldLatitude) || table.fieldIsEmpty(row, FieldLongitude))
             continue;
-        out += "<wpt lat=\"";
-        append(row, FieldLatitude, '.');
-        out += "\" lon=\"";
-        append(row, FieldLongitude, '.');
-        out += "\"><name>";
+        if (withNamespace) {
+            // The schema's decimals: no exponent, no spaces.
+            out += "<wpt lat=\"" + PlainDecimalText(PointDecimal(table.field(row, FieldLatitude)).toLatin1()) + "\" lon=\"" +
+                   PlainDecimalText(PointDecimal(table.field(row, FieldLongitude)).toLatin1()) + "\"><name>";
+        } else {
+            out += "<wpt lat=\"";
+            append(row, FieldLatitude, '.');
+            out += "\" lon=\"";
+            append(row, FieldLongitude, '.');
+            out += "\"><name>";
+        }
         append(row, FieldDescription, ',');
         out += "</name></wpt>\r\n";
     }

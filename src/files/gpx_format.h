@@ -56,6 +56,6 @@ void AppendXmlText(QByteArray &out, const QString &text);
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 
 // The rows as GPX 1.0, as the window saves them: "name" holds the description.
-QByteArray GpxFileBytes(const PoiTable &table, int first, int last);
+QByteArray GpxFileBytes(const PoiTable &table, int first, int last, bool withNamespace = false);
 
 }  // namespace orvalis

@@ -3,6 +3,7 @@
 #include "files/gpx_format.h"
 #include "files/kml_format.h"
 #include "files/poi_codec.h"
+#include "files/record_fields.h"
 #include "files/xml_scan.h"
 
 #include <QCoreApplication>
@@ -74,7 +75,7 @@ bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
             if (field)
                 *field = value;
             else if (!key.isEmpty())
-                r.properties.push_back({key, JsonStringOf(value)});
+                TakeFlatProperty(r, key, JsonStringOf(value));
             return true;
         }, e.contentStart);
         visit(std::move(r));
@@ -83,7 +84,7 @@ bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     return true;
 }
 
-bool AppendKmlRecord(QByteArray &out, const PoiRecord &r)
+bool AppendKmlRecord(QByteArray &out, const PoiRecord &r, const XmlNamespaces &namespaces)
 {
     const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
     if (lat.isEmpty() || lon.isEmpty())
@@ -106,7 +107,7 @@ bool AppendKmlRecord(QByteArray &out, const PoiRecord &r)
             datum(QString::fromLatin1(key), *value);
     if (!r.ele.isEmpty() && ele.isEmpty())
         datum(QStringLiteral("ele"), r.ele);
-    for (const PoiProperty &p : r.properties)
+    for (const PoiProperty &p : FlatProperties(r, namespaces))
         datum(p.key, PropertyText(p.json));
     if (!data.isEmpty())
         out += "<ExtendedData>" + data + "</ExtendedData>";
@@ -118,13 +119,17 @@ bool AppendKmlRecord(QByteArray &out, const PoiRecord &r)
 // KML 2.2 written as the records come.
 class KmlRecordWriter final : public FormatRecordWriter {
 public:
-    void start(WriterBuffer &out, const XmlNamespaces &) override
+    void start(WriterBuffer &out, const XmlNamespaces &namespaces) override
     {
+        namespaces_ = namespaces;
         out.bytes += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
     }
-    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendKmlRecord(out.bytes, r); }
+    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendKmlRecord(out.bytes, r, namespaces_); }
     void finish(WriterBuffer &out) override { out.bytes += "</Document>\n</kml>\n"; }
+
+private:
+    XmlNamespaces namespaces_;
 };
 
 class Kml final : public PoiCodec {

@@ -21,6 +21,7 @@ const PoiCodec &Kml()
 class KmzRecordWriter final : public FormatRecordWriter {
 public:
     explicit KmzRecordWriter(const QDateTime &created) : writer_(created) {}
+    void start(WriterBuffer &, const XmlNamespaces &namespaces) override { writer_.start(namespaces); }
     bool append(WriterBuffer &, const PoiRecord &r) override { return writer_.append(r); }
     void finish(WriterBuffer &out) override
     {

@@ -369,7 +369,13 @@ KmzWriter::KmzWriter(QDateTime created)
                {}})
 {
     failed_ = !kml_;
-    kmlWriter_->start(buffer_, {});
+}
+
+void KmzWriter::start(const XmlNamespaces &namespaces)
+{
+    if (!started_)
+        kmlWriter_->start(buffer_, namespaces);
+    started_ = true;
 }
 
 KmzWriter::~KmzWriter()
@@ -380,6 +386,7 @@ KmzWriter::~KmzWriter()
 
 bool KmzWriter::append(const PoiRecord &record)
 {
+    start({});
     if (!kmlWriter_->append(buffer_, record))
         return false;
     ++count_;
@@ -390,6 +397,7 @@ bool KmzWriter::append(const PoiRecord &record)
 KmzWriter::Finish KmzWriter::finish(const std::function<void(QByteArray &)> &write,
                                     const std::function<void(qint64, const QByteArray &)> &writeAt)
 {
+    start({});
     kmlWriter_->finish(buffer_);
     buffer_.flush();
     if (failed_ || std::fflush(kml_) != 0 || std::fseek(kml_, 0, SEEK_SET) != 0)

@@ -66,6 +66,8 @@ public:
     KmzWriter(const KmzWriter &) = delete;
     KmzWriter &operator=(const KmzWriter &) = delete;
 
+    // Before the first record: the namespaces its raw XML uses (none when not called).
+    void start(const XmlNamespaces &namespaces);
     // False for a record without coordinates: not written.
     bool append(const PoiRecord &record);
     int count() const { return count_; }
@@ -76,6 +78,7 @@ public:
 private:
     QDateTime created_;
     std::FILE *kml_ = nullptr;
+    bool started_ = false;
     std::unique_ptr<FormatRecordWriter> kmlWriter_;
     WriterBuffer buffer_;
     bool failed_ = false;

@@ -26,6 +26,7 @@ using XmlNamespaces = std::vector<std::pair<QByteArray, QByteArray>>;
 struct WriteOptions {
     QChar separator = u'.';  // of the table's coordinate cells
     bool gpx11 = false;      // GPX 1.1 with its namespace, name and desc apart
+    bool gpxNamespace = false;  // GPX 1.0 with its namespace, as its schema wants
     GpiWriteOptions gpi;     // the category and alert of a GPI file
 };
 

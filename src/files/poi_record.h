@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QString>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -30,10 +31,12 @@ struct PoiLink {
 // and what a format holds beyond them, kept for formats that can hold it.
 struct PoiRecord {
     QByteArray lat, lon;
-    QString ele, time, name, cmt, desc, src, sym, type;
+    QString ele, time, magvar, geoidheight, name, cmt, desc, src, sym, type;
+    // GPS quality: fix, satellites, dilutions, DGPS age and station.
+    QString fix, sat, hdop, vdop, pdop, ageofdgpsdata, dgpsid;
     std::vector<PoiLink> links;
     // GPX: the other child elements of the waypoint, and the inside of its
-    // <extensions>, as raw XML (UTF-8), written back as they were.
+    // <extensions>, as raw XML (UTF-8), written back inside <extensions>.
     std::vector<QByteArray> otherXml;
     QByteArray extensionsXml;
     std::vector<PoiProperty> properties;
@@ -45,10 +48,19 @@ struct PoiRecord {
     bool operator==(const PoiRecord &) const = default;
 };
 
-// The texts of a GPX 1.1 waypoint that a record holds, in the order GPX writes them.
-inline constexpr QString PoiRecord::*kRecordTexts[] = {&PoiRecord::ele,  &PoiRecord::time, &PoiRecord::name,
-                                                      &PoiRecord::cmt,  &PoiRecord::desc, &PoiRecord::src,
-                                                      &PoiRecord::sym,  &PoiRecord::type};
+// The texts of a GPX 1.1 waypoint that a record holds, in the order GPX writes
+// them (the links go before sym), and their element names.
+inline constexpr QString PoiRecord::*kRecordTexts[] = {
+    &PoiRecord::ele,  &PoiRecord::time, &PoiRecord::magvar, &PoiRecord::geoidheight, &PoiRecord::name,
+    &PoiRecord::cmt,  &PoiRecord::desc, &PoiRecord::src,    &PoiRecord::sym,         &PoiRecord::type,
+    &PoiRecord::fix,  &PoiRecord::sat,  &PoiRecord::hdop,   &PoiRecord::vdop,        &PoiRecord::pdop,
+    &PoiRecord::ageofdgpsdata, &PoiRecord::dgpsid};
+inline constexpr const char *kRecordTextNames[] = {"ele",  "time", "magvar", "geoidheight", "name", "cmt",
+                                                   "desc", "src",  "sym",    "type",        "fix",  "sat",
+                                                   "hdop", "vdop", "pdop",   "ageofdgpsdata", "dgpsid"};
+static_assert(std::size(kRecordTexts) == std::size(kRecordTextNames));
+// The first of them written after the links (sym).
+inline constexpr int kFirstTextAfterLinks = 8;
 
 // Whether a reader may leave a record's texts undecoded for the one who takes
 // it: decoding is most of the reading, and a reader on one core and a writer on

@@ -15,6 +15,7 @@ struct ReadResult {
     int firstSkipped = 0;
     bool headerWithoutCoordinates = false;
     bool routePoints = false;  // GPX: route or track points met (they are not POIs)
+    int notPoints = 0;         // GeoJSON: features that are no point (lines, areas, none), left out
     // A format's own account of a reading that went wrong, which its codec's
     // verdict says (GPI, KMZ); the code page of texts that cannot be read (GPI).
     int status = 0;

@@ -342,6 +342,45 @@ TEST(Cli, MergeNeverWritesOverAnInput)
     EXPECT_TRUE(RunCli("C", {"merge", "--help"}).out.contains("must not be one of the inputs"));
 }
 
+// An output that is an input would replace what is being read: every command
+// that writes refuses it, whatever the name, before touching either.
+TEST(Cli, EveryCommandRefusesAnOutputThatIsAnInput)
+{
+    QTemporaryDir temp;
+    const QString route = temp.filePath("route.gpx"), pois = temp.filePath("pois.gpx"), alias = temp.filePath("alias.gpx");
+    WriteFile(route, "<gpx><wpt lat='48' lon='2'><name>R1</name></wpt><wpt lat='48.5' lon='2.5'><name>R2</name></wpt></gpx>");
+    WriteFile(pois, "<gpx><wpt lat='48.1' lon='2.1'><name>A</name></wpt><wpt lat='48.2' lon='2.2'><name>B</name></wpt></gpx>");
+    ASSERT_EQ(::link(QFile::encodeName(pois).constData(), QFile::encodeName(alias).constData()), 0);
+    const QByteArray routeBefore = Read(route), poisBefore = Read(pois);
+    const QString other = temp.path() + "/./pois.gpx";
+    const QList<QStringList> runs = {
+        {"convert", pois, pois},
+        {"convert", pois, alias, "--sort", "distance"},
+        {"near", pois, other, "--at", "48", "2", "--radius-km", "1000"},
+        {"near", pois, alias, "--base", "1", "--radius-km", "1000"},
+        {"dedupe", pois, alias, "--within-m", "10"},
+        {"along", route, pois, route, "--within-km", "1000"},
+        {"along", route, pois, alias, "--within-km", "1000"},
+        {"merge", route, pois, alias},
+    };
+    for (const QStringList &args : runs) {
+        const Result r = RunCli("C", args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("is one of the inputs: " + args[0] + " writes to a file of its own")) << r.err.toStdString();
+        EXPECT_EQ(Read(route), routeBefore) << args.join(' ').toStdString();
+        EXPECT_EQ(Read(pois), poisBefore) << args.join(' ').toStdString();
+    }
+    // The standard output appended to the input would be read as it grows.
+    QProcess sh;
+    sh.start("sh", {"-c", QStringLiteral("LC_ALL=fr_FR.UTF-8 '%1' convert \"$1\" - --to gpx >> \"$1\"").arg(ORVALIS_CLI), "sh", pois});
+    ASSERT_TRUE(sh.waitForFinished(60000));
+    EXPECT_EQ(sh.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(sh.readAllStandardError()).contains(QStringLiteral("est l'une des entrées : convert écrit dans un fichier distinct")));
+    EXPECT_EQ(Read(pois), poisBefore);
+    // Another file under the same folder is written as usual.
+    EXPECT_EQ(RunCli("C", {"convert", pois, temp.filePath("copy.gpx")}).code, 0);
+}
+
 TEST(Cli, FailedWritesNeverExitZero)
 {
     QTemporaryDir temp;

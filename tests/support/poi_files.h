@@ -27,6 +27,13 @@ inline bool WriteFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// A file's bytes; none when it cannot be read.
+inline QByteArray FileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Five POIs around Paris and Brittany.
 inline QList<QStringList> SamplePois()
 {

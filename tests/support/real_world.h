@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QStringList>
 #include <QFile>
 #include <QString>
 #include <gtest/gtest.h>
@@ -17,6 +19,16 @@ inline QByteArray RealWorldFile(const char *name)
 {
     QFile f(RealWorldPath(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The GPX files of other programs, then this project's own corpus of GPX fields.
+inline QStringList GpxCorpus()
+{
+    QStringList files;
+    for (const QString &dir : {QStringLiteral(ORVALIS_SHARED_DATA "/real-world"), QStringLiteral(ORVALIS_TEST_DATA "/fields")})
+        for (const QString &name : QDir(dir).entryList({"*.gpx"}, QDir::Files, QDir::Name))
+            files << dir + '/' + name;
+    return files;
 }
 
 inline bool RealWorldFilesPresent()
