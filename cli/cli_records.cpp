@@ -39,18 +39,26 @@ std::unique_ptr<Cli::Input> Cli::openInput(const QByteArray &path)
     return input;
 }
 
-namespace {
+std::unique_ptr<Cli::Input> Cli::openRereadable(const QByteArray &path)
+{
+    auto input = std::make_unique<Input>();
+    if (path == "-") {
+        takeStandardInput();
+        if ((input->copy = SeekableCopy(0)) < 0)
+            throw TemporaryFileFailure();
+    } else if (!input->file.startNative(path)) {
+        throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
+    }
+    return input;
+}
 
-// What stopped a reading in blocks, once it is over.
-void CheckReader(const QByteArray &path, const BlockReader &reader)
+void Cli::CheckReader(const QByteArray &path, const BlockReader &reader)
 {
     if (reader.failed())
         throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(Shown(path)));
     if (reader.tooLong())
         throw Failure{QCoreApplication::translate("Cli", "%1: a record longer than 256 MiB: the file is damaged or not of its format").arg(Shown(path))};
 }
-
-}  // namespace
 
 void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                    const PointFilter &wanted, DeferTexts defer) const
