@@ -4,6 +4,7 @@
 
 #include "files/record_pipe.h"
 #include "files/record_writer.h"
+#include "progress.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -34,6 +35,7 @@ std::unique_ptr<Cli::Input> Cli::openInput(const QByteArray &path)
     if (path == "-" && codec.seekableInput() && (fd = input->copy = SeekableCopy(0)) < 0)
         throw TemporaryFileFailure();
     input->reader = std::make_unique<BlockReader>(fd);
+    Progress::Global().expect(fd);
     // Writers declare what the records' raw XML needs in their head: read before anything else.
     input->namespaces = codec.headNamespaces(*input->reader);
     return input;
@@ -66,9 +68,12 @@ void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::funct
     const PoiCodec &codec = inputCodec(path);
     int number = 0, bad = 0, firstBad = 0;
     ReadResult result;
+    Progress &progress = Progress::Global();
+    progress.startReading();
     // Every record's coordinates come here first, once: it is numbered here.
     const CoordinateFilter numbered = [&](QByteArrayView latText, QByteArrayView lonText) {
         ++number;
+        progress.read(reader.bytesRead());
         if (!wanted)
             return true;
         const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);

@@ -2,6 +2,7 @@
 // compact keys of the coordinates, then the rows within the radius kept as the
 // file streams by once more. Memory for the rows written, whatever the file.
 #include "near_rows.h"
+#include "progress.h"
 
 #include "geo/decimal_entry.h"
 #include "table/distance_run.h"
@@ -36,8 +37,11 @@ Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, 
     if (::lseek(fd, 0, SEEK_SET) < 0)
         throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(Shown(in)));
     BlockReader reader(fd);
+    Progress &progress = Progress::Global();
+    progress.startReading();
     Reading r;
     const bool ok = codec.readTableRows(reader, cli.sep, [&](PoiTable &cells, const std::function<void()> &describe) {
+        progress.read(reader.bytesRead());
         ++r.rows;
         r.gap = r.gap || cells.number(1) != r.rows;
         const auto lat = cells.visitField(1, FieldLatitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
@@ -75,6 +79,8 @@ std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const P
                 });
         };
     };
+    // Read twice most often: for the base, then for the rows.
+    Progress::Global().expect(fd, 2);
     bool ranked = true;
     const Reading first = ReadRows(cli, in, codec, fd, see(&ranked));
     // Damage, numbers without rows, no row at all, texts no coordinate has:
