@@ -91,6 +91,8 @@ public:
 
     // Whole files as the window's table (cli_tables.cpp).
     QByteArray readInput(const QByteArray &path);
+    // Standard input (or its copy) from where it stands to its end.
+    static QByteArray ReadWhole(int fd);
     // Reads IN into a table of its own, in file order, every row checked.
     PoiTable read(const QByteArray &path, const std::optional<QString> &named);
     PoiTable read(const QByteArray &path) { return read(path, from); }
@@ -109,6 +111,7 @@ public:
     static int Rows(const PoiTable &table);
     // A base row the loaded table has: measuring from a row that is not there would give nonsense.
     static void CheckBaseRow(const PoiTable &table, int row);
+    static void CheckBaseRow(int rows, int row);
     // The rows, in order, as a table of their own.
     static PoiTable RowsOf(const PoiTable &table, const std::vector<int> &rows);
 
@@ -119,8 +122,17 @@ public:
         std::unique_ptr<BlockReader> reader;
         XmlNamespaces namespaces;
         ~Input();
+        // What is read: the file, or the copy of standard input.
+        int descriptor() const { return copy >= 0 ? copy : file.descriptor(); }
     };
     std::unique_ptr<Input> openInput(const QByteArray &path);
+    // IN to be read more than once, from its start each time: standard input
+    // is copied to a temporary file first. No reader is made.
+    std::unique_ptr<Input> openRereadable(const QByteArray &path);
+    // What stopped a reading in blocks, once it is over.
+    static void CheckReader(const QByteArray &path, const BlockReader &reader);
+    // Records left out with --skip-invalid: how many, and the first.
+    void skippedNote(const QByteArray &path, int count, int first) const;
     // Reads the records of one input, each checked; `wanted` sees the
     // coordinates in range first, and records it refuses are passed over unread.
     using PointFilter = std::function<bool(long double lat, long double lon)>;
@@ -139,7 +151,6 @@ public:
     static PoiRecord Spooled(RecordSpool &spool, qint64 at);
 
 private:
-    void skippedNote(const QByteArray &path, int count, int first) const;
     void takeStandardInput();
     bool stdinTaken_ = false;
 };

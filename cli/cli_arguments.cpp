@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "geo/decimal_entry.h"
+#include "progress.h"
 #include "table/sort_by_field.h"
 
 #include <QCoreApplication>
@@ -46,6 +47,7 @@ bool WriteStdout(QByteArrayView bytes)
 
 void Print(QByteArrayView bytes)
 {
+    Progress::Global().clear();
     if (!WriteStdout(bytes))
         throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
 }
@@ -57,6 +59,7 @@ void Out(const QString &line)
 
 void Err(const QString &line)
 {
+    Progress::Global().clear();
     std::fprintf(stderr, "orvalis-cli: %s\n", line.toUtf8().constData());
 }
 

@@ -4,6 +4,7 @@
 
 #include "files/record_pipe.h"
 #include "files/record_writer.h"
+#include "progress.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -34,15 +35,26 @@ std::unique_ptr<Cli::Input> Cli::openInput(const QByteArray &path)
     if (path == "-" && codec.seekableInput() && (fd = input->copy = SeekableCopy(0)) < 0)
         throw TemporaryFileFailure();
     input->reader = std::make_unique<BlockReader>(fd);
+    Progress::Global().expect(fd);
     // Writers declare what the records' raw XML needs in their head: read before anything else.
     input->namespaces = codec.headNamespaces(*input->reader);
     return input;
 }
 
-namespace {
+std::unique_ptr<Cli::Input> Cli::openRereadable(const QByteArray &path)
+{
+    auto input = std::make_unique<Input>();
+    if (path == "-") {
+        takeStandardInput();
+        if ((input->copy = SeekableCopy(0)) < 0)
+            throw TemporaryFileFailure();
+    } else if (!input->file.startNative(path)) {
+        throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
+    }
+    return input;
+}
 
-// What stopped a reading in blocks, once it is over.
-void CheckReader(const QByteArray &path, const BlockReader &reader)
+void Cli::CheckReader(const QByteArray &path, const BlockReader &reader)
 {
     if (reader.failed())
         throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(Shown(path)));
@@ -50,17 +62,18 @@ void CheckReader(const QByteArray &path, const BlockReader &reader)
         throw Failure{QCoreApplication::translate("Cli", "%1: a record longer than 256 MiB: the file is damaged or not of its format").arg(Shown(path))};
 }
 
-}  // namespace
-
 void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                    const PointFilter &wanted, DeferTexts defer) const
 {
     const PoiCodec &codec = inputCodec(path);
     int number = 0, bad = 0, firstBad = 0;
     ReadResult result;
+    Progress &progress = Progress::Global();
+    progress.startReading();
     // Every record's coordinates come here first, once: it is numbered here.
     const CoordinateFilter numbered = [&](QByteArrayView latText, QByteArrayView lonText) {
         ++number;
+        progress.read(reader.bytesRead());
         if (!wanted)
             return true;
         const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);

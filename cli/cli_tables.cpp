@@ -5,8 +5,10 @@
 #include "geo/decimal_entry.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvalis::cli {
 
@@ -72,19 +74,28 @@ QByteArray Cli::readInput(const QByteArray &path)
 {
     if (path == "-") {
         takeStandardInput();
-        QByteArray all;
-        char buffer[1 << 16];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
-            all.append(buffer, static_cast<qsizetype>(n));
-        if (std::ferror(stdin))
-            throw WorkFailure(QCoreApplication::translate("Cli", "cannot read the standard input"));
-        return all;
+        return ReadWhole(0);
     }
     FileBytes bytes;
     if (!bytes.openNative(path))
         throw Failure{QCoreApplication::translate("Cli", "%1: cannot read the file").arg(Shown(path))};
     return bytes.take();
+}
+
+QByteArray Cli::ReadWhole(int fd)
+{
+    QByteArray all;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw WorkFailure(QCoreApplication::translate("Cli", "cannot read the standard input"));
+        if (n == 0)
+            return all;
+        all.append(buffer, static_cast<qsizetype>(n));
+    }
 }
 
 PoiTable Cli::read(const QByteArray &path, const std::optional<QString> &named)
@@ -187,8 +198,13 @@ int Cli::Rows(const PoiTable &table)
 
 void Cli::CheckBaseRow(const PoiTable &table, int row)
 {
-    if (row > Rows(table))
-        throw Failure{QCoreApplication::translate("Cli", "--base %1: the file has %2 rows").arg(row).arg(Rows(table))};
+    CheckBaseRow(Rows(table), row);
+}
+
+void Cli::CheckBaseRow(int rows, int row)
+{
+    if (row > rows)
+        throw Failure{QCoreApplication::translate("Cli", "--base %1: the file has %2 rows").arg(row).arg(rows)};
 }
 
 PoiTable Cli::RowsOf(const PoiTable &table, const std::vector<int> &rows)

@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "commands.h"
 #include "files/temporary_files.h"
+#include "progress.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -48,6 +49,10 @@ int Run(QList<QByteArray> args)
     cli.gpx11 = cli.flag("--gpx11");
     cli.skipInvalid = cli.flag("--skip-invalid");
     cli.takeGpiOptions();
+    const bool quiet = cli.flag("--quiet"), progress = cli.flag("--progress");
+    if (quiet && progress)
+        throw Failure{QCoreApplication::translate("Cli", "--quiet and --progress cannot go together")};
+    Progress::Global().setMode(quiet ? Progress::Mode::Off : progress ? Progress::Mode::Forced : Progress::Mode::Auto);
     return command->run(cli);
 }
 
@@ -76,6 +81,7 @@ int main(int argc, char **argv)
         Err(failure.message);
         code = failure.code;
     }
+    Progress::Global().clear();
     // Output that did not reach its destination is a failure, whatever was printed.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         Err(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));

@@ -2,11 +2,13 @@
 // of a row of the table (what a Shift-click selects in the window).
 #include "commands.h"
 #include "json_output.h"
+#include "near_rows.h"
 
 #include "table/distance_run.h"
 #include "table/near_point.h"
 
 #include <QCoreApplication>
+#include <unistd.h>
 
 namespace orvalis::cli {
 
@@ -42,12 +44,11 @@ int NearPointOf(Cli &cli, const QByteArray &in, const QByteArray &out, float lat
 }
 
 // The rows a load, "Calculer" from row `baseRow` and a Shift-click would give,
-// without sorting everything twice. Formats that can give their coordinates
-// first describe only the rows written.
-int NearRow(Cli &cli, const QByteArray &in, const QByteArray &out, int baseRow, long double limit, bool json)
+// from the whole file, without sorting everything twice. Formats that can
+// give their coordinates first describe only the rows written.
+PoiTable NearRowsOfWhole(Cli &cli, const QByteArray &in, const PoiCodec &codec, const QByteArray &data, int baseRow,
+                         long double limit)
 {
-    const PoiCodec &codec = cli.inputCodec(in);
-    const QByteArray data = cli.readInput(in);
     PoiTable table;
     std::vector<int> rows;
     ReadResult result;
@@ -74,7 +75,26 @@ int NearRow(Cli &cli, const QByteArray &in, const QByteArray &out, int baseRow, 
         Cli::CheckBaseRow(table, baseRow);
         rows = NearSelection(table, baseRow, limit, cli.sep, cli.collator);
     }
-    const PoiTable selected = Cli::RowsOf(table, rows);
+    return Cli::RowsOf(table, rows);
+}
+
+// Formats read a block at a time stream twice or more (standard input from a
+// copy); the others, and files only a whole reading can tell, are read whole.
+int NearRow(Cli &cli, const QByteArray &in, const QByteArray &out, int baseRow, long double limit, bool json)
+{
+    const PoiCodec &codec = cli.inputCodec(in);
+    std::optional<PoiTable> streamed;
+    QByteArray data;
+    if (codec.streamsTableRows()) {
+        const std::unique_ptr<Cli::Input> input = cli.openRereadable(in);
+        streamed = StreamedNearRows(cli, in, codec, input->descriptor(), baseRow, limit);
+        if (!streamed)
+            data = in == "-" && ::lseek(input->descriptor(), 0, SEEK_SET) == 0 ? Cli::ReadWhole(input->descriptor())
+                                                                              : cli.readInput(in);
+    } else {
+        data = cli.readInput(in);
+    }
+    const PoiTable selected = streamed ? std::move(*streamed) : NearRowsOfWhole(cli, in, codec, data, baseRow, limit);
     if (json && out == "-") {
         Print(TableJson(selected, cli.sep));
         return 0;

@@ -50,6 +50,16 @@ const char *kUsage = QT_TRANSLATE_NOOP(
     "\n"
     "Commands:\n");
 
+const char *kProgress = QT_TRANSLATE_NOOP(
+    "Cli",
+    "\n"
+    "While a command reads a file of POIs a block at a time (convert, merge, near,\n"
+    "along), a line on standard error shows how far it has come: the percentage of\n"
+    "the file read, the rate and the time left, redrawn in place and cleared at the\n"
+    "end. It is shown when standard error is a terminal and the input a file;\n"
+    "--progress shows it in any case (to a pipe, for standard input), --quiet\n"
+    "never; the two together are bad usage.\n");
+
 const char *kExitCodes = QT_TRANSLATE_NOOP(
     "Cli",
     "\n"
@@ -115,7 +125,7 @@ QString Usage()
     QString out = T(kUsage);
     for (const Command &c : Commands())
         out += QStringLiteral("  %1\n      %2\n").arg(QString::fromUtf8(c.synopsis), Indented(T(c.text), 6));
-    return out + T(kExitCodes);
+    return out + T(kProgress) + T(kExitCodes);
 }
 
 QString CommandUsage(const Command &c)

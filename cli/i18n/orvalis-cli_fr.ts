@@ -584,5 +584,39 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <source>%1: %2 features that are no points (lines, areas, none) left out</source>
         <translation>%1 : %2 entités qui ne sont pas des points (lignes, surfaces, sans géométrie) laissées de côté</translation>
     </message>
+    <message>
+        <source>
+While a command reads a file of POIs a block at a time (convert, merge, near,
+along), a line on standard error shows how far it has come: the percentage of
+the file read, the rate and the time left, redrawn in place and cleared at the
+end. It is shown when standard error is a terminal and the input a file;
+--progress shows it in any case (to a pipe, for standard input), --quiet
+never; the two together are bad usage.
+</source>
+        <translation>
+Pendant qu&apos;une commande lit un fichier de POI bloc par bloc (convert, merge,
+near, along), une ligne sur la sortie d&apos;erreur montre où elle en est : le
+pourcentage du fichier lu, le débit et le temps restant, redessinée sur place
+et effacée à la fin. Elle s&apos;affiche quand la sortie d&apos;erreur est un terminal et
+l&apos;entrée un fichier ; --progress l&apos;affiche dans tous les cas (vers un tube, pour
+l&apos;entrée standard), --quiet jamais ; les deux ensemble sont un mauvais usage.
+</translation>
+    </message>
+    <message>
+        <source>%1 MiB</source>
+        <translation>%1 Mio</translation>
+    </message>
+    <message>
+        <source>%1 read, %2/s</source>
+        <translation>%1 lus, %2/s</translation>
+    </message>
+    <message>
+        <source>%1% of %2, %3/s, %4 left</source>
+        <translation>%1 % de %2, %3/s, reste %4</translation>
+    </message>
+    <message>
+        <source>--quiet and --progress cannot go together</source>
+        <translation>--quiet et --progress ne vont pas ensemble</translation>
+    </message>
 </context>
 </TS>

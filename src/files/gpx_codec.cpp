@@ -444,6 +444,22 @@ public:
             *written = RowsBetween(table, first, last);
         return options.gpx11 ? Gpx11Bytes(table, first, last, written) : GpxFileBytes(table, first, last, options.gpxNamespace);
     }
+    bool streamsTableRows() const override { return true; }
+    bool readTableRows(BlockReader &in, QChar separator, const TableRowVisit &visit, ReadResult *result) const override
+    {
+        const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
+        if (!HasGpxRoot(in.view()))
+            return false;
+        PoiTable cells;
+        ForEachElement(in, {"wpt"}, [&](const Cursor &c, const Element &e) {
+            ReadResult one;
+            AppendPoi(cells, one, e.lat, e.lon, QString(), separator);
+            cells.setNumber(1, ++result->counter);
+            visit(cells, [&] { SetNamedDescription(cells, 1, c, e.contentStart, e.contentEnd, trusted, "desc", true); });
+            return true;
+        });
+        return true;
+    }
     bool readTableCoordinates(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result,
                               DescribeRows *describe) const override
     {

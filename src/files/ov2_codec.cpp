@@ -30,12 +30,13 @@ QByteArrayView ExactOv2Chars(int32_t value, char (&buf)[16])
     return QByteArrayView(buf + i, static_cast<qsizetype>(sizeof buf) - i);
 }
 
-// The POIs as records, read a block at a time (memory for one record,
-// whatever the file): coordinates exact, the one text as the name.
-void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
-                      const CoordinateFilter &wanted)
+// The records read a block at a time (memory for one record, whatever the
+// file), the same walk as the table's reader: `simple` gets each simple
+// record's coordinates, its name (a view of the input, for the call only) and
+// its POI number.
+template <typename Simple>
+ReadResult WalkOv2(BlockReader &in, Simple &&simple)
 {
-    // The same walk as the table's reader, keeping the integers themselves.
     ReadResult read;
     // Drops `length` bytes, reading on as needed; false when the input ends first.
     auto skip = [&](qint64 length) {
@@ -86,17 +87,8 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
                 read.truncated = true;
                 break;
             }
-            // Texts on the stack until the record is wanted.
-            char latBuf[16], lonBuf[16];
-            const QByteArrayView lon = ExactOv2Chars(static_cast<int32_t>(Ov2U32(v.data() + 5)), lonBuf);
-            const QByteArrayView lat = ExactOv2Chars(static_cast<int32_t>(Ov2U32(v.data() + 9)), latBuf);
-            if (!wanted || wanted(lat, lon)) {
-                PoiRecord r;
-                r.lat = lat.toByteArray();
-                r.lon = lon.toByteArray();
-                r.name = DecodeFileText(*name);
-                visit(std::move(r));
-            }
+            simple(static_cast<int32_t>(Ov2U32(v.data() + 9)), static_cast<int32_t>(Ov2U32(v.data() + 5)), *name,
+                   read.counter + 1);
             ++read.counter;
         } else if (type == 3) {
             ++read.counter;  // an extended record takes a POI number
@@ -106,6 +98,26 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
             break;
         }
     }
+    return read;
+}
+
+// The POIs as records: coordinates exact, the one text as the name.
+void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
+                      const CoordinateFilter &wanted)
+{
+    const ReadResult read = WalkOv2(in, [&](int32_t latValue, int32_t lonValue, QByteArrayView name, int) {
+        // Texts on the stack until the record is wanted.
+        char latBuf[16], lonBuf[16];
+        const QByteArrayView lon = ExactOv2Chars(lonValue, lonBuf);
+        const QByteArrayView lat = ExactOv2Chars(latValue, latBuf);
+        if (!wanted || wanted(lat, lon)) {
+            PoiRecord r;
+            r.lat = lat.toByteArray();
+            r.lon = lon.toByteArray();
+            r.name = DecodeFileText(name);
+            visit(std::move(r));
+        }
+    });
     if (result)
         *result = read;
 }
@@ -161,6 +173,18 @@ public:
         if (written)
             *written = RowsBetween(table, first, last);
         return Ov2FileBytes(table, first, last, options.separator);
+    }
+    bool streamsTableRows() const override { return true; }
+    bool readTableRows(BlockReader &in, QChar separator, const TableRowVisit &visit, ReadResult *result) const override
+    {
+        PoiTable cells;
+        *result = WalkOv2(in, [&](int32_t lat, int32_t lon, QByteArrayView name, int number) {
+            cells.setNumber(1, number);
+            SetOv2Coordinates(cells, 1, lat, lon, separator);
+            cells.setField(1, FieldDescription, QString());
+            visit(cells, [&] { StoreOv2Names(cells, {name}, {1}); });
+        });
+        return true;
     }
     bool readTableCoordinates(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result,
                               DescribeRows *describe) const override

@@ -165,6 +165,19 @@ int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
     return static_cast<int32_t>(scaled);
 }
 
+void SetOv2Coordinates(PoiTable &table, int row, int32_t lat, int32_t lon, QChar separator)
+{
+    if (separator.unicode() < 128) {
+        char buf[32];
+        const char sep = static_cast<char>(separator.unicode());
+        table.setFieldLatin1(row, FieldLatitude, buf, Ov2CoordinateChars(lat, sep, buf));
+        table.setFieldLatin1(row, FieldLongitude, buf, Ov2CoordinateChars(lon, sep, buf));
+    } else {
+        table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
+        table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
+    }
+}
+
 std::optional<QByteArrayView> Ov2RecordName(const char *bytes, qint64 size, qint64 start, qint64 length)
 {
     const qint64 nameStart = start + 13;
@@ -326,15 +339,7 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadRes
                 return true;  // past the rows the length walk found: cannot happen, never written
             table.setNumber(row, row);
             placement.lastRow = row;
-            if (separator.unicode() < 128) {
-                char buf[32];
-                const char sep = static_cast<char>(separator.unicode());
-                table.setFieldLatin1(row, FieldLatitude, buf, Ov2CoordinateChars(lat, sep, buf));
-                table.setFieldLatin1(row, FieldLongitude, buf, Ov2CoordinateChars(lon, sep, buf));
-            } else {
-                table.setField(row, FieldLatitude, Ov2CoordinateText(lat, separator));
-                table.setField(row, FieldLongitude, Ov2CoordinateText(lon, separator));
-            }
+            SetOv2Coordinates(table, row, lat, lon, separator);
             if (names)
                 (*names)[static_cast<size_t>(row - 1)] = *name;  // decoded later, if at all
             else

@@ -43,6 +43,8 @@ Ov2Survey SurveyOv2(QByteArrayView data);
 QString Ov2CoordinateText(int32_t value, QChar separator);
 // The same text as Latin-1 characters; returns their number.
 int Ov2CoordinateChars(int32_t value, char separator, char *out);
+// The coordinate cells of a row as a load writes them.
+void SetOv2Coordinates(PoiTable &table, int row, int32_t lat, int32_t lon, QChar separator);
 // A coordinate cell as an OV2 integer (hundred-thousandths, half to even).
 int32_t Ov2CoordinateValue(const QString &cell, QChar separator);
 // The same for a record's coordinate text ('.' as the separator).

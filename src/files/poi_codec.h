@@ -112,6 +112,10 @@ struct LoadCost {
 
 // The descriptions of the rows given, filled as the table reader would have.
 using DescribeRows = std::function<void(const std::vector<int> &rows)>;
+// One row of the window's table as a reading in blocks meets it: row 1 of
+// `cells` holds its N°, latitude and longitude, and `describe` gives it its
+// description, as the table reader would (only while the visit lasts).
+using TableRowVisit = std::function<void(PoiTable &cells, const std::function<void()> &describe)>;
 
 // One file format: its names, how its bytes are recognised, its records
 // read in blocks and written as they come (orvalis-cli, nothing lost), and
@@ -171,6 +175,13 @@ public:
     {
         return false;
     }
+    // The same rows read a block at a time, in file order, for a job that
+    // keeps few of them; false when the input is no file of the format. A
+    // reading that meets damage says so in `result`, and a record that takes a
+    // number but no row shows as a gap in the numbers: the table reader is the
+    // one that knows what such files give.
+    virtual bool streamsTableRows() const { return false; }
+    virtual bool readTableRows(BlockReader &, QChar, const TableRowVisit &, ReadResult *) const { return false; }
     // What a window load of the format holds at its peak (none: not measured).
     virtual LoadCost loadCost() const { return {}; }
     // The rows a file will give, counted a block at a time from its start

@@ -1,0 +1,131 @@
+// near --base on formats read a block at a time: the base row found from
+// compact keys of the coordinates, then the rows within the radius kept as the
+// file streams by once more. Memory for the rows written, whatever the file.
+#include "near_rows.h"
+#include "progress.h"
+
+#include "geo/decimal_entry.h"
+#include "table/distance_run.h"
+#include "table/load_row_finder.h"
+#include "table/near_point.h"
+#include "table/sort_by_field.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <numeric>
+#include <unistd.h>
+
+namespace orvalis::cli {
+
+namespace {
+
+// One reading of IN's rows: what the checks of a whole reading need.
+struct Reading {
+    ReadResult result;
+    qint64 bytes = 0;
+    int rows = 0;
+    bool gap = false;  // a number without its row: the table reader knows what it gives
+    int bad = 0, firstBad = 0;
+    QString badLat, badLon;
+};
+
+// The rows with coordinates in range go to `valid`, with those coordinates.
+using ValidRow = std::function<void(PoiTable &cells, const std::function<void()> &describe, long double lat, long double lon)>;
+
+Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, const ValidRow &valid)
+{
+    if (::lseek(fd, 0, SEEK_SET) < 0)
+        throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(Shown(in)));
+    BlockReader reader(fd);
+    Progress &progress = Progress::Global();
+    progress.startReading();
+    Reading r;
+    const bool ok = codec.readTableRows(reader, cli.sep, [&](PoiTable &cells, const std::function<void()> &describe) {
+        progress.read(reader.bytesRead());
+        ++r.rows;
+        r.gap = r.gap || cells.number(1) != r.rows;
+        const auto lat = cells.visitField(1, FieldLatitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
+        const auto lon = cells.visitField(1, FieldLongitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
+        if (lat && lon && CoordinatesInRange(*lat, *lon)) {
+            valid(cells, describe, *lat, *lon);
+            return;
+        }
+        if (r.bad++ == 0) {
+            r.firstBad = r.rows;
+            r.badLat = cells.field(1, FieldLatitude);
+            r.badLon = cells.field(1, FieldLongitude);
+        }
+    }, &r.result);
+    Cli::CheckReader(in, reader);
+    if (!ok)
+        throw Failure{NotOfFormatMessage(codec, Shown(in))};
+    r.bytes = reader.bytesRead();
+    return r;
+}
+
+}  // namespace
+
+std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, int baseRow,
+                                         long double limitMetres)
+{
+    LoadRowFinder finder(cli.collator, baseRow);
+    if (!finder.usable())
+        return std::nullopt;
+    const auto see = [&](bool *ranked) {
+        return [&finder, ranked](PoiTable &cells, const std::function<void()> &, long double, long double) {
+            if (*ranked)
+                cells.visitField(1, FieldLatitude, [&](QStringView lat) {
+                    cells.visitField(1, FieldLongitude, [&](QStringView lon) { *ranked = finder.see(lat, lon); });
+                });
+        };
+    };
+    // Read twice most often: for the base, then for the rows.
+    Progress::Global().expect(fd, 2);
+    bool ranked = true;
+    const Reading first = ReadRows(cli, in, codec, fd, see(&ranked));
+    // Damage, numbers without rows, no row at all, texts no coordinate has:
+    // the reading of the whole file says what it gives.
+    if (first.gap || first.result.truncated || first.result.unknownBytes > 0 || first.rows == 0 || !ranked)
+        return std::nullopt;
+    cli.checkRead(in, codec, first.bytes, first.result, false);
+    if (first.bad > 0) {
+        if (!cli.skipInvalid)
+            throw Cli::InvalidRecord(in, first.firstBad, first.badLat, first.badLon);
+        cli.skippedNote(in, first.bad, first.firstBad);
+    }
+    bool found = finder.endPass();
+    Cli::CheckBaseRow(static_cast<int>(finder.rows()), baseRow);
+    for (; !found; found = finder.endPass()) {
+        ReadRows(cli, in, codec, fd, see(&ranked));
+        if (!ranked)
+            return std::nullopt;
+    }
+    const float baseLat = ReadDecimal(finder.latitude(), cli.sep), baseLon = ReadDecimal(finder.longitude(), cli.sep);
+    NearPoint near(baseLat, baseLon, limitMetres);
+    PoiTable kept;
+    ReadRows(cli, in, codec, fd, [&](PoiTable &cells, const std::function<void()> &describe, long double lat, long double lon) {
+        if (!near.wanted(lat, lon))
+            return;
+        describe();
+        PoiTable row = cells;
+        kept.appendRows(std::move(row));
+    });
+    if (kept.isEmptyForAdd())
+        return PoiTable();
+    // In the order "Calculer" leaves them: by distance key, equal keys in file order.
+    const int count = kept.lastRow(), base = count + 1;
+    kept.setRowCount(base + 1);
+    kept.setField(base, FieldLatitude, finder.latitude());
+    kept.setField(base, FieldLongitude, finder.longitude());
+    std::vector<int> rows(static_cast<size_t>(count));
+    std::iota(rows.begin(), rows.end(), 1);
+    ComputeDistances(kept, base, cli.sep, rows, DistanceFields::KeyOnly);
+    {
+        const RecordOrder byKey(kept, FieldKey, cli.collator);
+        std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return byKey.less(a, b); });
+    }
+    ComputeDistances(kept, base, cli.sep, rows, DistanceFields::All);
+    return Cli::RowsOf(kept, rows);
+}
+
+}  // namespace orvalis::cli
