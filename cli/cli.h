@@ -33,6 +33,8 @@ Failure WorkFailure(const QString &message);
 Failure FailureOf(const OutputFailure &failure);
 
 bool WriteStdout(QByteArrayView bytes);
+// A write to the standard output failed (errno says why).
+Failure StandardOutputFailure();
 // Bytes, or a line, to the standard output (checked); a line, with the
 // program's name, to the standard error.
 void Print(QByteArrayView bytes);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 namespace orvalis::cli {
@@ -27,7 +28,8 @@ Failure FailureOf(const OutputFailure &f)
     const QString error = QString::fromLocal8Bit(std::strerror(f.error));
     switch (f.where) {
     case OutputFailure::StandardOutput:
-        return WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(error));
+        errno = f.error;
+        return StandardOutputFailure();
     case OutputFailure::TemporaryFile:
         return WorkFailure(QCoreApplication::translate("Cli", "cannot create a temporary file: %1").arg(error));
     case OutputFailure::File:
@@ -39,6 +41,11 @@ Failure FailureOf(const OutputFailure &f)
     return WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(f.path), reason));
 }
 
+Failure StandardOutputFailure()
+{
+    return WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+}
+
 bool WriteStdout(QByteArrayView bytes)
 {
     return std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) == static_cast<size_t>(bytes.size());
@@ -47,7 +54,7 @@ bool WriteStdout(QByteArrayView bytes)
 void Print(QByteArrayView bytes)
 {
     if (!WriteStdout(bytes))
-        throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
+        throw StandardOutputFailure();
 }
 
 void Out(const QString &line)

@@ -567,5 +567,9 @@ les POI écrits en JSON (avec OUT &apos;-&apos;, le JSON seul).</translation>
         <source>--gpi-alert-m takes a distance from 0 to %1 metres</source>
         <translation>--gpi-alert-m demande une distance de 0 à %1 mètres</translation>
     </message>
+    <message>
+        <source>not enough memory for this input</source>
+        <translation>pas assez de mémoire pour cette entrée</translation>
+    </message>
 </context>
 </TS>
