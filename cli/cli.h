@@ -123,6 +123,12 @@ public:
     // coordinates in range first, and records it refuses are passed over unread.
     using PointFilter = std::function<bool(long double lat, long double lon)>;
     void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
+                  const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const
+    {
+        readEach(path, inputCodec(path), reader, visit, wanted, defer);
+    }
+    // The same in a format of its own (a route's).
+    void readEach(const QByteArray &path, const PoiCodec &codec, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                   const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const;
     // Reads the inputs in order and writes the records `keep` keeps to OUT as they come.
     int pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, const std::function<bool(const PoiRecord &)> &keep = {});

@@ -52,10 +52,9 @@ void CheckReader(const QByteArray &path, const BlockReader &reader)
 
 }  // namespace
 
-void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
+void Cli::readEach(const QByteArray &path, const PoiCodec &codec, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                    const PointFilter &wanted, DeferTexts defer) const
 {
-    const PoiCodec &codec = inputCodec(path);
     int number = 0, bad = 0, firstBad = 0;
     ReadResult result;
     // Every record's coordinates come here first, once: it is numbered here.

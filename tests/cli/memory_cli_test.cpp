@@ -128,3 +128,30 @@ TEST(CliMemory, DedupeKeepsOnlyPlacesAndNameKeys)
     EXPECT_EQ(named.code, 0) << named.err.constData();
     EXPECT_LT(named.peakBytes, 64 << 20);
 }
+
+TEST(CliMemory, ALongRouteCostsItsPointsNotTheCellsItCrosses)
+{
+    QTemporaryDir temp;
+    // Legs of thousands of kilometres, a POI 50 m off each: a grid of cells 0.05° wide put
+    // each leg in two million cells (and took 6.5 GB for a route of 200,000 points).
+    QByteArray route = "latitude,longitude,name\n", pois = route;
+    for (int i = 0; i <= 24; ++i) {
+        const double lat = (i % 2 ? 24.0 : -24.0) + i * 0.1, lon = (i % 2 ? 44.0 : -44.0) - i * 0.1;
+        route += QByteArray::number(lat, 'f', 6) + ',' + QByteArray::number(lon, 'f', 6) + ",leg " + QByteArray::number(i) + '\n';
+        pois += QByteArray::number(lat + 0.00045, 'f', 6) + ',' + QByteArray::number(lon, 'f', 6) + ",near " + QByteArray::number(i) + '\n';
+    }
+    ASSERT_TRUE(WriteFile(temp.filePath("route.csv"), route));
+    ASSERT_TRUE(WriteFile(temp.filePath("pois.csv"), pois));
+    const QString out = temp.filePath("along.csv");
+    const Child along = RunChild({"along", QFile::encodeName(temp.filePath("route.csv")), QFile::encodeName(temp.filePath("pois.csv")),
+                                  QFile::encodeName(out), "--within-km", "0.1"},
+                                 "/dev/null", "/dev/null", rlim_t(1) << 30);
+    EXPECT_EQ(along.code, 0) << along.err.constData();
+    EXPECT_LT(along.peakBytes, 48 << 20);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 27);  // the header, 25 POIs in route order, the end
+    EXPECT_TRUE(lines[1].trimmed().endsWith(",near 0")) << lines[1].constData();
+    EXPECT_TRUE(lines[25].trimmed().endsWith(",near 24")) << lines[25].constData();
+}
