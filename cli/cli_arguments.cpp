@@ -35,9 +35,12 @@ Failure FailureOf(const OutputFailure &f)
     case OutputFailure::File:
         break;
     }
-    const QString reason = f.why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
-                           : f.why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
-                                                                    : QCoreApplication::translate("Cli", "writing failed (full disk?)");
+    // The system's reason where there is one; the rule's where the file was refused by it.
+    const QString reason = f.why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
+                           : f.why == SaveFailure::Refused && (f.error == 0 || f.error == ELOOP)
+                               ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
+                           : f.error != 0 ? error
+                                          : QCoreApplication::translate("Cli", "writing failed");
     return WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(f.path), reason));
 }
 

@@ -289,8 +289,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../cli_arguments.cpp" line="38"/>
-        <source>writing failed (full disk?)</source>
-        <translation>l&apos;écriture a échoué (disque plein ?)</translation>
+        <source>writing failed</source>
+        <translation>l&apos;écriture a échoué</translation>
     </message>
     <message>
         <location filename="../cli_arguments.cpp" line="39"/>
