@@ -155,3 +155,14 @@ TEST(CliMemory, ALongRouteCostsItsPointsNotTheCellsItCrosses)
     EXPECT_TRUE(lines[1].trimmed().endsWith(",near 0")) << lines[1].constData();
     EXPECT_TRUE(lines[25].trimmed().endsWith(",near 24")) << lines[25].constData();
 }
+
+TEST(CliMemory, ALineOfCommasCostsItsBytesNotItsFields)
+{
+    QTemporaryDir temp;
+    // 6 MB of commas on one line: 450 MB when every empty field was kept, 54 MB now.
+    const QByteArray in = Csv(temp.filePath("commas.csv"), {}, QByteArray(4096, ','), 6 << 20);
+    const Child table = RunChild({"table", in});
+    EXPECT_EQ(table.code, 2);
+    EXPECT_TRUE(table.err.endsWith(": CSV record 1 has no two numbers for coordinates\n")) << table.err.constData();
+    EXPECT_LT(table.peakBytes, 128 << 20);
+}
