@@ -3,6 +3,7 @@
 
 #include "geo/decimal_entry.h"
 #include "table/along_route.h"
+#include "files/sorted_spool.h"
 
 #include <QCoreApplication>
 
@@ -10,21 +11,22 @@ namespace orvalis::cli {
 
 namespace {
 
-// The route: a file's routes and track segments, or the POIs of any file in order.
+// The route: a file's routes and track segments, or the POIs of any file in
+// order, as points only (8 bytes each): the records stream by once.
 std::vector<std::vector<LatLon>> RouteOf(Cli &cli, const QByteArray &path, const std::optional<QString> &routeFrom)
 {
     const PoiCodec &codec = cli.codecFor(path, routeFrom ? routeFrom : cli.from, "--route-from");
     const QByteArray data = cli.readInput(path);
     std::vector<std::vector<LatLon>> lines = codec.routeLines(data);
     if (lines.empty()) {
-        PoiTable points;
-        ReadResult result;
-        if (!ReadPoiTable(codec, data, points, cli.sep, &result))
+        if (!codec.recognises(data))
             throw Failure{NotOfFormatMessage(codec, Shown(path))};
-        cli.checkRows(path, points);
         std::vector<LatLon> line;
-        for (int r = 1; r <= Cli::Rows(points); ++r)
-            line.push_back({ReadDecimal(points.field(r, FieldLatitude), cli.sep), ReadDecimal(points.field(r, FieldLongitude), cli.sep)});
+        BlockReader reader{QByteArrayView(data)};
+        codec.headNamespaces(reader);
+        cli.readEach(path, codec, reader, [&](PoiRecord &&r) {
+            line.push_back({static_cast<float>(*CoordinateNumber(r.lat)), static_cast<float>(*CoordinateNumber(r.lon))});
+        });
         if (!line.empty())
             lines.push_back(std::move(line));
     }
@@ -33,29 +35,37 @@ std::vector<std::vector<LatLon>> RouteOf(Cli &cli, const QByteArray &path, const
     return lines;
 }
 
+// Where a POI found lies along the route, and where its record waits.
+struct AlongFound {
+    RouteOffset offset;  // its row: the order found
+    qint64 at;
+};
+struct AlongFoundOrder {
+    bool operator()(const AlongFound &a, const AlongFound &b) const { return AlongRouteOrder()(a.offset, b.offset); }
+};
+
 // The POIs of IN near the route, every field kept: IN streams through, the
-// POIs found wait in a spool until their order along the route is known.
+// POIs found and their order wait in temporary files until the order is known.
 int AlongRecords(Cli &cli, const QByteArray &in, const QByteArray &out, const std::vector<std::vector<LatLon>> &lines, double metres)
 {
     const RouteIndex route(lines, metres);
-    std::vector<RouteOffset> found;
-    std::vector<qint64> where;
+    SortedSpool<AlongFound, AlongFoundOrder> found;
     RecordSpool spool;
     const std::unique_ptr<Cli::Input> input = cli.openInput(in);
     std::optional<RouteOffset> last;
     cli.readEach(in, *input->reader, [&](PoiRecord &&r) {
         RouteOffset o = *last;
-        o.row = static_cast<int>(where.size());
-        where.push_back(spool.append(r));
-        found.push_back(o);
+        o.row = static_cast<int>(found.size());
+        found.add({o, spool.append(r)});
     }, [&](long double lat, long double lon) {
         last = route.offsetOf(static_cast<float>(lat), static_cast<float>(lon));
         return last.has_value();
     });
-    SortAlongRoute(found);
+    if (!spool.ok())
+        throw Cli::TemporaryFileFailure();
     const int written = cli.writeEach(out, input->namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
-        for (const RouteOffset &o : found)
-            write(Cli::Spooled(spool, where[static_cast<size_t>(o.row)]));
+        if (!found.forEach([&](const AlongFound &f) { write(Cli::Spooled(spool, f.at)); }))
+            throw Cli::TemporaryFileFailure();
     });
     Cli::Report(out, cli.pois(written));
     return 0;

@@ -33,6 +33,8 @@ Failure WorkFailure(const QString &message);
 Failure FailureOf(const OutputFailure &failure);
 
 bool WriteStdout(QByteArrayView bytes);
+// A write to the standard output failed (errno says why).
+Failure StandardOutputFailure();
 // Bytes, or a line, to the standard output (checked); a line, with the
 // program's name, to the standard error.
 void Print(QByteArrayView bytes);
@@ -137,6 +139,12 @@ public:
     // coordinates in range first, and records it refuses are passed over unread.
     using PointFilter = std::function<bool(long double lat, long double lon)>;
     void readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
+                  const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const
+    {
+        readEach(path, inputCodec(path), reader, visit, wanted, defer);
+    }
+    // The same in a format of its own (a route's).
+    void readEach(const QByteArray &path, const PoiCodec &codec, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                   const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const;
     // Reads the inputs in order and writes the records `keep` keeps to OUT as they come.
     int pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, const std::function<bool(const PoiRecord &)> &keep = {});

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 namespace orvalis::cli {
@@ -28,16 +29,25 @@ Failure FailureOf(const OutputFailure &f)
     const QString error = QString::fromLocal8Bit(std::strerror(f.error));
     switch (f.where) {
     case OutputFailure::StandardOutput:
-        return WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(error));
+        errno = f.error;
+        return StandardOutputFailure();
     case OutputFailure::TemporaryFile:
         return WorkFailure(QCoreApplication::translate("Cli", "cannot create a temporary file: %1").arg(error));
     case OutputFailure::File:
         break;
     }
-    const QString reason = f.why == SaveFailure::Refused ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
-                           : f.why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
-                                                                    : QCoreApplication::translate("Cli", "writing failed (full disk?)");
+    // The system's reason where there is one; the rule's where the file was refused by it.
+    const QString reason = f.why == SaveFailure::FolderNotWritable ? QCoreApplication::translate("Cli", "its folder is not writable")
+                           : f.why == SaveFailure::Refused && (f.error == 0 || f.error == ELOOP)
+                               ? QCoreApplication::translate("Cli", "not a regular file, or a link that may not be followed")
+                           : f.error != 0 ? error
+                                          : QCoreApplication::translate("Cli", "writing failed");
     return WorkFailure(QCoreApplication::translate("Cli", "%1: cannot write the file (%2); nothing was changed").arg(Shown(f.path), reason));
+}
+
+Failure StandardOutputFailure()
+{
+    return WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 bool WriteStdout(QByteArrayView bytes)
@@ -49,7 +59,7 @@ void Print(QByteArrayView bytes)
 {
     Progress::Global().clear();
     if (!WriteStdout(bytes))
-        throw WorkFailure(QCoreApplication::translate("Cli", "cannot write the standard output"));
+        throw StandardOutputFailure();
 }
 
 void Out(const QString &line)

@@ -62,10 +62,9 @@ void Cli::CheckReader(const QByteArray &path, const BlockReader &reader)
         throw Failure{QCoreApplication::translate("Cli", "%1: a record longer than 256 MiB: the file is damaged or not of its format").arg(Shown(path))};
 }
 
-void Cli::readEach(const QByteArray &path, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
+void Cli::readEach(const QByteArray &path, const PoiCodec &codec, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                    const PointFilter &wanted, DeferTexts defer) const
 {
-    const PoiCodec &codec = inputCodec(path);
     int number = 0, bad = 0, firstBad = 0;
     ReadResult result;
     Progress &progress = Progress::Global();

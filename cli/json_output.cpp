@@ -1,5 +1,7 @@
 #include "json_output.h"
 
+#include "cli.h"
+
 #include "geo/decimal_entry.h"
 #include "table/distance_run.h"
 
@@ -39,11 +41,11 @@ QByteArray TableJson(const PoiTable &table, QChar separator)
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
-QByteArray NearJson(const std::vector<NearPoint::Found> &found, const std::function<PoiRecord(const NearPoint::Found &)> &record)
+void PrintNearJson(const EachFound &each)
 {
-    QJsonArray array;
-    for (const NearPoint::Found &f : found) {
-        const PoiRecord r = record(f);
+    // The layout QJsonDocument gives an array, without holding the array.
+    QByteArray separator = "[\n";
+    each([&](const NearPoint::Found &f, const PoiRecord &r) {
         QJsonObject row;
         row.insert(QStringLiteral("number"), f.number);
         row.insert(QStringLiteral("latitude"), static_cast<double>(*CoordinateNumber(r.lat)));
@@ -53,9 +55,13 @@ QByteArray NearJson(const std::vector<NearPoint::Found> &found, const std::funct
         row.insert(QStringLiteral("metres"), f.metres);
         row.insert(QStringLiteral("key"), DistanceKey(f.metres));
         row.insert(QStringLiteral("cap"), CompassText(f.bearing));
-        array.append(row);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+        QByteArray object = QJsonDocument(row).toJson(QJsonDocument::Indented);
+        object.chop(1);
+        object.replace("\n", "\n    ");
+        Print(separator + "    " + object);
+        separator = ",\n";
+    });
+    Print(separator == "[\n" ? QByteArray("[\n]\n") : QByteArray("\n]\n"));
 }
 
 }  // namespace orvalis::cli

@@ -14,8 +14,10 @@ namespace orvalis::cli {
 // The table's rows: number, coordinates, description, distance (the text and
 // the metres when there is one), key and cap.
 QByteArray TableJson(const PoiTable &table, QChar separator);
-// The POIs found near a point, in the same shape; `record` gives each one's record.
-QByteArray NearJson(const std::vector<NearPoint::Found> &found, const std::function<PoiRecord(const NearPoint::Found &)> &record);
+// The POIs found near a point, in the same shape, printed a POI at a time:
+// `each` gives them in order with their records.
+using EachFound = std::function<void(const std::function<void(const NearPoint::Found &, const PoiRecord &)> &)>;
+void PrintNearJson(const EachFound &each);
 // "999 m", "1 km and 234 m", in the user's language.
 QString DistanceText(int32_t metres);
 

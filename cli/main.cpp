@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 using namespace orvalis;
 using namespace orvalis::cli;
@@ -80,11 +81,18 @@ int main(int argc, char **argv)
         const Failure failure = FailureOf(f);
         Err(failure.message);
         code = failure.code;
+    } catch (const std::bad_alloc &) {
+        // Unwinding has given back what the command held: there is room for the message.
+        Err(QCoreApplication::translate("Cli", "not enough memory for this input"));
+        code = 1;
     }
     Progress::Global().clear();
-    // Output that did not reach its destination is a failure, whatever was printed.
+    // Output that did not reach its destination is a failure, whatever was printed;
+    // a failed write that stopped the command has been told already.
+    const bool told = std::ferror(stdout) && code != 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        Err(QCoreApplication::translate("Cli", "cannot write the standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        if (!told)
+            Err(StandardOutputFailure().message);
         return code == 0 ? 1 : code;
     }
     return code;

@@ -15,7 +15,7 @@ namespace orvalis::cli {
 namespace {
 
 // The POIs within `limit` metres of a point, nearest first: the file streams
-// through once; the POIs found wait in a spool.
+// through once; the POIs found, and their order, wait in temporary files.
 int NearPointOf(Cli &cli, const QByteArray &in, const QByteArray &out, float lat, float lon, long double limit, bool json)
 {
     NearPoint near(lat, lon, limit);
@@ -26,18 +26,19 @@ int NearPointOf(Cli &cli, const QByteArray &in, const QByteArray &out, float lat
                  [&](long double la, long double lo) { return near.wanted(la, lo); });
     if (!spool.ok())
         throw Cli::TemporaryFileFailure();
-    const std::vector<NearPoint::Found> found = near.nearestFirst();
-    const auto record = [&](const NearPoint::Found &f) { return Cli::Spooled(spool, f.at); };
+    const EachFound each = [&](const std::function<void(const NearPoint::Found &, const PoiRecord &)> &visit) {
+        if (!near.eachNearestFirst([&](const NearPoint::Found &f) { visit(f, Cli::Spooled(spool, f.at)); }))
+            throw Cli::TemporaryFileFailure();
+    };
     if (json && out == "-") {
-        Print(NearJson(found, record));
+        PrintNearJson(each);
         return 0;
     }
     const int written = cli.writeEach(out, input->namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
-        for (const NearPoint::Found &f : found)
-            write(record(f));
+        each([&](const NearPoint::Found &, const PoiRecord &r) { write(r); });
     });
     if (json)
-        Print(NearJson(found, record));
+        PrintNearJson(each);
     else
         Cli::Report(out, cli.pois(written));
     return 0;

@@ -289,8 +289,8 @@ format, une sortie qui est une entrée).
     </message>
     <message>
         <location filename="../cli_arguments.cpp" line="38"/>
-        <source>writing failed (full disk?)</source>
-        <translation>l&apos;écriture a échoué (disque plein ?)</translation>
+        <source>writing failed</source>
+        <translation>l&apos;écriture a échoué</translation>
     </message>
     <message>
         <location filename="../cli_arguments.cpp" line="39"/>
@@ -617,6 +617,10 @@ l&apos;entrée standard), --quiet jamais ; les deux ensemble sont un mauvais usa
     <message>
         <source>--quiet and --progress cannot go together</source>
         <translation>--quiet et --progress ne vont pas ensemble</translation>
+    </message>
+    <message>
+        <source>not enough memory for this input</source>
+        <translation>pas assez de mémoire pour cette entrée</translation>
     </message>
 </context>
 </TS>

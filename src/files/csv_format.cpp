@@ -90,6 +90,10 @@ QByteArray CsvRowBytes(const PoiTable &table, int first, int last, bool fits, bo
 
 namespace {
 
+// A record's fields past this many are passed over: no table column comes
+// from them, and a line of commas must not take 24 bytes a comma.
+constexpr qsizetype kMostFields = 1024;
+
 // The records of a CSV text, fields unquoted.
 QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
 {
@@ -112,12 +116,14 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
             quoted = true;  // only at a field's start: elsewhere a quote is text
             any = true;
         } else if (ch == delimiter) {
-            fields << field;
+            if (fields.size() < kMostFields)
+                fields << field;
             field.clear();
             any = true;
         } else if (ch == u'\n' || ch == u'\r') {
             if (any || !field.isEmpty()) {
-                fields << field;
+                if (fields.size() < kMostFields)
+                    fields << field;
                 records << fields;
             }
             fields.clear();
@@ -131,7 +137,8 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
         }
     }
     if (any || !field.isEmpty()) {
-        fields << field;
+        if (fields.size() < kMostFields)
+            fields << field;
         records << fields;
     }
     return records;

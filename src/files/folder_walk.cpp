@@ -61,8 +61,10 @@ int Readable(int folder)
 
 int OpenFolderOf(const QByteArray &path, QByteArray *name)
 {
-    if (path.isEmpty() || path.contains('\0') || path.endsWith('/'))
+    if (path.isEmpty() || path.contains('\0') || path.endsWith('/')) {
+        errno = path.endsWith('/') ? EISDIR : EINVAL;
         return -1;
+    }
     int folder = OpenStart(path.startsWith('/'));
     QByteArrayList pending;
     PushParts(pending, path);
@@ -91,8 +93,10 @@ int OpenFolderOf(const QByteArray &path, QByteArray *name)
             ::close(fd);
             struct stat held {};
             if (++links > kMostLinks || text.isEmpty() || fstat(folder, &held) != 0 || !MayFollowLink(st, held) ||
-                (last && text.endsWith('/')))
+                (last && text.endsWith('/'))) {
+                errno = ELOOP;  // a link we may not follow
                 break;
+            }
             if (text.startsWith('/'))
                 Replace(folder, OpenStart(true));
             PushParts(pending, text);
@@ -105,12 +109,15 @@ int OpenFolderOf(const QByteArray &path, QByteArray *name)
         }
         if (!S_ISDIR(st.st_mode)) {
             ::close(fd);
+            errno = ENOTDIR;
             break;
         }
         Replace(folder, fd);
     }
+    const int error = errno;  // what stopped the walk, for the message
     if (folder >= 0)
         ::close(folder);
+    errno = error;
     return -1;
 }
 

@@ -18,9 +18,12 @@ OutputSink::~OutputSink()
 
 void OutputSink::fail(OutputFailure::Where where)
 {
-    const int error = errno;
-    if (!toStandardOutput())
+    int error = errno;
+    if (!toStandardOutput()) {
         where = OutputFailure::File;
+        if (file_.failure() != SaveFailure::None)
+            error = file_.error();
+    }
     throw OutputFailure{where, path_, error, toStandardOutput() ? SaveFailure::None : file_.failure()};
 }
 

@@ -142,7 +142,7 @@ public:
     }
 
 private:
-    Ov2Writer writer_;
+    Ov2Writer writer_{Ov2Writer::Box::True};  // the records' own bounds, whatever their sign
 };
 
 class Ov2 final : public PoiCodec {

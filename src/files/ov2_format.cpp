@@ -478,10 +478,12 @@ QByteArray Ov2Writer::header() const
     QByteArray h(21, '\0');
     h[0] = 1;
     PutU32(h.data() + 1, total_ + 21);
-    PutU32(h.data() + 5, static_cast<uint32_t>(east_));
-    PutU32(h.data() + 9, static_cast<uint32_t>(north_));
-    PutU32(h.data() + 13, static_cast<uint32_t>(west_));
-    PutU32(h.data() + 17, static_cast<uint32_t>(south_));
+    // No POI, no box: the values an empty file has always had.
+    const bool none = count_ == 0;
+    PutU32(h.data() + 5, static_cast<uint32_t>(none ? 0 : east_));
+    PutU32(h.data() + 9, static_cast<uint32_t>(none ? 0 : north_));
+    PutU32(h.data() + 13, static_cast<uint32_t>(none ? 1410065407 : west_));
+    PutU32(h.data() + 17, static_cast<uint32_t>(none ? 1410065407 : south_));
     return h;
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QChar>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -57,6 +58,14 @@ QByteArray Ov2FileBytes(const PoiTable &table, int first, int last, QChar separa
 // first: its length and the bounds are known once the last one is written.
 class Ov2Writer {
 public:
+    // The window's box starts at 0 for the greatest values (a file west of
+    // Greenwich gets east 0); Box::True gives the POIs' own bounds.
+    enum class Box { Window, True };
+    explicit Ov2Writer(Box box = Box::Window)
+    {
+        if (box == Box::True)
+            east_ = north_ = INT32_MIN, west_ = south_ = INT32_MAX;
+    }
     void append(QByteArray &out, const QString &latitude, const QString &longitude, QByteArray name, QChar separator);
     void append(QByteArray &out, int32_t lat, int32_t lon, QByteArray name);
     QByteArray header() const;  // 21 bytes

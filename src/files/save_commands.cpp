@@ -3,15 +3,14 @@
 
 #include "app/app_context.h"
 #include "app/dialogs.h"
-#include "files/csv_format.h"
-#include "files/gpx_format.h"
 #include "files/listing_painter.h"
-#include "files/ov2_format.h"
+#include "files/poi_codec.h"
 #include "files/print_listing.h"
 #include "files/save_file.h"
 #include "table/poi_document.h"
 
 #include <QDir>
+#include <climits>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPrinter>
@@ -70,6 +69,18 @@ bool FileCommands::writeWhole(const QString &path, const QByteArray &bytes, cons
     return true;
 }
 
+namespace {
+
+// The rows [first, last] in the window's layout of a format, from its codec.
+QByteArray TableBytesAs(QStringView codecName, const PoiTable &table, int first, int last, QChar separator)
+{
+    WriteOptions options;
+    options.separator = separator;
+    return CodecNamed(codecName)->tableBytes(table, first, last, options, nullptr);
+}
+
+}  // namespace
+
 void FileCommands::saveFamily(bool gpx, bool selectionOnly)
 {
     int first = 1, last = doc_.table().lastRow();
@@ -79,7 +90,7 @@ void FileCommands::saveFamily(bool gpx, bool selectionOnly)
     QString path;
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
-    const QByteArray bytes = gpx ? GpxFileBytes(doc_.table(), first, last) : Ov2FileBytes(doc_.table(), first, last, ctx_.env.separator);
+    const QByteArray bytes = TableBytesAs(gpx ? u"gpx" : u"ov2", doc_.table(), first, last, ctx_.env.separator);
     QString note;
     if (!writeWhole(path, bytes, info.cannotCreate, &note))
         return;  // the changes are not saved: the mark stays
@@ -117,7 +128,7 @@ void FileCommands::BitBtn18Click()
     if (!askSavePath(info.filter, info.suffix, &path))
         return;
     QString note;
-    if (!writeWhole(path, CsvFileBytes(doc_.table()), info.cannotCreate, &note))
+    if (!writeWhole(path, TableBytesAs(u"window-csv", doc_.table(), 1, INT_MAX, ctx_.env.separator), info.cannotCreate, &note))
         return;
     ctx_.dialogs.information(view_.dialogParent(), QStringLiteral("Le fichier\n") + QDir::toNativeSeparators(path) +
                                        QStringLiteral("\na été correctement créé.") + note);

@@ -69,8 +69,9 @@ void AtomicFile::abandon()
     }
 }
 
-bool AtomicFile::fail(SaveFailure what)
+bool AtomicFile::fail(SaveFailure what, int error)
 {
+    error_ = error;
     abandon();
     failure_ = what;
     return false;
@@ -80,18 +81,19 @@ bool AtomicFile::open(const QByteArray &path)
 {
     abandon();
     failure_ = SaveFailure::None;
+    error_ = 0;
     groupKept_ = true;
     folder_ = OpenFolderOf(path, &name_);
     if (folder_ < 0)
         return fail(SaveFailure::Refused);
     existed_ = fstatat(folder_, name_.constData(), &before_, AT_SYMLINK_NOFOLLOW) == 0;
     if (existed_ && !S_ISREG(before_.st_mode))
-        return fail(SaveFailure::Refused);  // a device, a FIFO, a folder, or a link put there meanwhile
+        return fail(SaveFailure::Refused, 0);  // a device, a FIFO, a folder, or a link put there meanwhile
     RemoveLeftoverTemporaryFiles(folder_);
     fd_ = CreateTemporaryFile(folder_, name_, &temporary_, &slot_);
     if (fd_ < 0) {
         const int e = errno;
-        return fail(e == EACCES || e == EPERM || e == EROFS ? SaveFailure::FolderNotWritable : SaveFailure::WriteFailed);
+        return fail(e == EACCES || e == EPERM || e == EROFS ? SaveFailure::FolderNotWritable : SaveFailure::WriteFailed, e);
     }
     return true;
 }
@@ -156,7 +158,7 @@ bool AtomicFile::commit()
     struct stat now {};
     const bool present = fstatat(folder_, name_.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0;
     if (present != existed_ || (present && (now.st_dev != before_.st_dev || now.st_ino != before_.st_ino)))
-        return fail(SaveFailure::Refused);
+        return fail(SaveFailure::Refused, 0);
     if (renameat(folder_, temporary_.constData(), folder_, name_.constData()) != 0)
         return fail(SaveFailure::WriteFailed);
     temporary_.clear();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace orvalis {
@@ -38,12 +39,14 @@ public:
     bool writeAt(qint64 offset, QByteArrayView bytes);
     bool commit();
     SaveFailure failure() const { return failure_; }
+    // The system's reason for the failure (errno), 0 where the file was refused by rule.
+    int error() const { return error_; }
     // False after a commit that could not give the old file's group (a user's
     // own file of a group the user is not in): the file has the user's group.
     bool groupKept() const { return groupKept_; }
 
 private:
-    bool fail(SaveFailure what);
+    bool fail(SaveFailure what, int error = errno);
     void abandon();
     mode_t takeOldOwner();
 
@@ -52,6 +55,7 @@ private:
     bool existed_ = false, groupKept_ = true;
     struct stat before_ {};
     SaveFailure failure_ = SaveFailure::None;
+    int error_ = 0;
 };
 
 struct SaveReport {

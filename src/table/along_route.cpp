@@ -2,9 +2,9 @@
 
 #include "geo/decimal_entry.h"
 
-#include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace orvalis {
 
@@ -96,14 +96,50 @@ void LatitudeRange(const Segment &s, double *lo, double *hi)
 
 }  // namespace
 
+// The route as its points (8 bytes each) and its segments (16 bytes each);
+// a segment's vectors are computed again where a POI is measured to it. The
+// grid has levels of cells twice as wide each: a segment goes to the level
+// where its box (grown by the limit) spans at most two cells each way, so it
+// sits in four cells at most however long it is.
 struct RouteIndex::Grid {
-    std::vector<Segment> segments;
-    QHash<qint64, std::vector<int>> cells;
-    std::vector<int> everywhere;
+    struct Span {
+        uint32_t a, b;  // its ends among the points (equal for a route of one point)
+        double start;   // metres along the route to a
+    };
+    struct Entry {
+        uint64_t cell;
+        uint32_t segment;
+        bool operator<(const Entry &o) const { return cell != o.cell ? cell < o.cell : segment < o.segment; }
+    };
+    std::vector<LatLon> points;
+    std::vector<Span> spans;
+    std::vector<Entry> cells;  // sorted
+    std::vector<uint32_t> everywhere;
+    uint32_t levels = 0;  // a bit for each level that holds a segment
     double cell = 0;
     double limit = 0;
-    std::vector<int> candidates;
-    static qint64 key(int i, int j) { return (static_cast<qint64>(i) << 32) | static_cast<quint32>(j); }
+    std::vector<uint32_t> candidates;
+    static constexpr int kLevels = 16;
+    static uint64_t key(int level, int i, int j)
+    {
+        return (uint64_t(level) << 56) | (uint64_t(uint32_t(i) & 0xFFFFFFF) << 28) | (uint32_t(j) & 0xFFFFFFF);
+    }
+    Segment segment(uint32_t index) const
+    {
+        const Span &span = spans[index];
+        const LatLon &p = points[span.a], &q = points[span.b];
+        Segment s;
+        s.a = ToVec(p.lat, p.lon);
+        s.b = ToVec(q.lat, q.lon);
+        const Vec c = Cross(s.a, s.b);
+        const double n = std::sqrt(Dot(c, c));
+        s.point = n < 1e-15;
+        if (!s.point)
+            s.normal = {c.x / n, c.y / n, c.z / n};
+        s.length = s.point ? 0 : Angle(s.a, s.b);
+        s.start = span.start;
+        return s;
+    }
 };
 
 RouteIndex::RouteIndex(const std::vector<std::vector<LatLon>> &lines, double withinMetres) : grid_(std::make_unique<Grid>())
@@ -116,57 +152,56 @@ RouteIndex::RouteIndex(const std::vector<std::vector<LatLon>> &lines, double wit
     double along = 0;
     for (const std::vector<LatLon> &route : lines) {
         // Each line on its own: no segment joins the end of one to the start of the next.
+        const auto first = static_cast<uint32_t>(g.points.size());
+        g.points.insert(g.points.end(), route.begin(), route.end());
         const size_t count = route.size() <= 1 ? route.size() : route.size() - 1;
         for (size_t k = 0; k < count; ++k) {
             const LatLon &p = route[k];
             const LatLon &q = route.size() == 1 ? route[k] : route[k + 1];
-            Segment s;
-            s.a = ToVec(p.lat, p.lon);
-            s.b = ToVec(q.lat, q.lon);
-            const Vec c = Cross(s.a, s.b);
-            const double n = std::sqrt(Dot(c, c));
-            s.point = n < 1e-15;
-            if (!s.point)
-                s.normal = {c.x / n, c.y / n, c.z / n};
-            s.length = s.point ? 0 : Angle(s.a, s.b);
-            s.start = along;
+            const auto index = static_cast<uint32_t>(g.spans.size());
+            g.spans.push_back({first + uint32_t(k), first + uint32_t(route.size() == 1 ? k : k + 1), along});
+            const Segment s = g.segment(index);
             along += s.length * kRadius;
-            const int index = static_cast<int>(g.segments.size());
-            g.segments.push_back(s);
             double latLo = 0, latHi = 0;
             LatitudeRange(s, &latLo, &latHi);
             latLo -= margin;
             latHi += margin;
             const double lonSpan = std::fabs(double(q.lon) - double(p.lon));
             const double poleward = std::max(std::fabs(latLo), std::fabs(latHi));
-            if (lonSpan > 180.0 || poleward > 85.0 || (latHi - latLo) / g.cell > 2000) {
+            if (lonSpan > 180.0 || poleward > 85.0) {
                 g.everywhere.push_back(index);
                 continue;
             }
             const double lonMargin = margin / std::cos(poleward * kDegree);
             const double lonLo = std::min(p.lon, q.lon) - lonMargin, lonHi = std::max(p.lon, q.lon) + lonMargin;
-            if ((lonHi - lonLo) / g.cell > 2000) {
-                g.everywhere.push_back(index);
-                continue;
+            int level = 0;
+            double size = g.cell;
+            while (level + 1 < Grid::kLevels &&
+                   (std::floor(latHi / size) - std::floor(latLo / size) > 1 || std::floor(lonHi / size) - std::floor(lonLo / size) > 1)) {
+                ++level;
+                size *= 2;
             }
-            for (int i = int(std::floor(latLo / g.cell)); i <= int(std::floor(latHi / g.cell)); ++i)
-                for (int j = int(std::floor(lonLo / g.cell)); j <= int(std::floor(lonHi / g.cell)); ++j)
-                    g.cells[Grid::key(i, j)].push_back(index);
+            g.levels |= 1u << level;
+            for (int i = int(std::floor(latLo / size)); i <= int(std::floor(latHi / size)); ++i)
+                for (int j = int(std::floor(lonLo / size)); j <= int(std::floor(lonHi / size)); ++j)
+                    g.cells.push_back({Grid::key(level, i, j), index});
         }
     }
+    std::sort(g.cells.begin(), g.cells.end());
+    g.cells.shrink_to_fit();
 }
 
 RouteIndex::~RouteIndex() = default;
 
 bool RouteIndex::empty() const
 {
-    return grid_->segments.empty();
+    return grid_->spans.empty();
 }
 
 std::optional<RouteOffset> RouteIndex::offsetOf(float lat, float lon) const
 {
     Grid &g = *grid_;
-    if (g.segments.empty())
+    if (g.spans.empty())
         return std::nullopt;
     // Coordinates as the rest of the program holds them: floats.
     const double la = lat, lo = lon;
@@ -174,17 +209,29 @@ std::optional<RouteOffset> RouteIndex::offsetOf(float lat, float lon) const
     g.candidates = g.everywhere;
     // Longitudes outside [-180, 180] are looked up where the route's are.
     const double wrapped = lo - 360.0 * std::floor((lo + 180.0) / 360.0);
-    for (const double l : {lo, wrapped, wrapped - 360.0, wrapped + 360.0}) {
-        const auto it = g.cells.constFind(Grid::key(int(std::floor(la / g.cell)), int(std::floor(l / g.cell))));
-        if (it != g.cells.constEnd())
-            g.candidates.insert(g.candidates.end(), it->begin(), it->end());
+    double size = g.cell;
+    for (int level = 0; level < Grid::kLevels; ++level, size *= 2) {
+        if (!(g.levels & (1u << level)))
+            continue;
+        uint64_t seen[4];
+        int count = 0;
+        for (const double l : {lo, wrapped, wrapped - 360.0, wrapped + 360.0}) {
+            const uint64_t key = Grid::key(level, int(std::floor(la / size)), int(std::floor(l / size)));
+            if (std::find(seen, seen + count, key) != seen + count)
+                continue;
+            seen[count++] = key;
+            auto it = std::lower_bound(g.cells.begin(), g.cells.end(), Grid::Entry{key, 0});
+            for (; it != g.cells.end() && it->cell == key; ++it)
+                g.candidates.push_back(it->segment);
+        }
     }
     double best = 0, bestAlong = 0;
     bool found = false;
-    for (const int index : g.candidates) {
+    for (const uint32_t index : g.candidates) {
         double across = 0, at = 0;
-        Measure(g.segments[static_cast<size_t>(index)], p, &across, &at);
-        const double position = g.segments[static_cast<size_t>(index)].start + at * kRadius;
+        const Segment s = g.segment(index);
+        Measure(s, p, &across, &at);
+        const double position = s.start + at * kRadius;
         if (!found || across < best || (across == best && position < bestAlong)) {
             best = across;
             bestAlong = position;
@@ -198,9 +245,7 @@ std::optional<RouteOffset> RouteIndex::offsetOf(float lat, float lon) const
 
 void SortAlongRoute(std::vector<RouteOffset> &offsets)
 {
-    std::stable_sort(offsets.begin(), offsets.end(), [](const RouteOffset &a, const RouteOffset &b) {
-        return a.along != b.along ? a.along < b.along : a.across < b.across;
-    });
+    std::stable_sort(offsets.begin(), offsets.end(), AlongRouteOrder());
 }
 
 std::vector<RouteOffset> RowsAlongRoute(const std::vector<std::vector<LatLon>> &lines, const PoiTable &table, double withinMetres,

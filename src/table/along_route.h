@@ -42,7 +42,13 @@ private:
     struct Grid;
     std::unique_ptr<Grid> grid_;
 };
-// Along the route, then by distance from it; equal offsets keep their order.
+// Along the route, then by distance from it, then by row: equal offsets keep their order.
+struct AlongRouteOrder {
+    bool operator()(const RouteOffset &a, const RouteOffset &b) const
+    {
+        return a.along != b.along ? a.along < b.along : a.across != b.across ? a.across < b.across : a.row < b.row;
+    }
+};
 void SortAlongRoute(std::vector<RouteOffset> &offsets);
 inline std::vector<RouteOffset> RowsAlongRoute(const std::vector<LatLon> &route, const PoiTable &table,
                                                double withinMetres, QChar separator)

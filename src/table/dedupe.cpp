@@ -5,8 +5,9 @@
 
 #include <QHash>
 #include <cmath>
+#include <deque>
 #include <optional>
-#include <unordered_map>
+#include <vector>
 
 namespace orvalis {
 
@@ -56,33 +57,97 @@ private:
     double size_;
 };
 
-struct Point {
+// Open addressing over numbers (0 for an empty slot, else the number + 1):
+// a slot is 4 bytes, and what it stands for is kept elsewhere once.
+class Slots {
+public:
+    // The slot holding a number `same` accepts, else the empty one where it would go.
+    template <typename Same>
+    uint32_t &find(size_t hash, const Same &same)
+    {
+        if (slots_.empty())
+            slots_.assign(16, 0);
+        for (size_t at = hash & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1))
+            if (slots_[at] == 0 || same(slots_[at] - 1))
+                return slots_[at];
+    }
+    // After an empty slot was filled: at half full, twice the slots.
+    template <typename HashOf>
+    void filled(const HashOf &hashOf)
+    {
+        if (++used_ * 2 <= slots_.size())
+            return;
+        std::vector<uint32_t> old(slots_.size() * 2, 0);
+        old.swap(slots_);
+        for (const uint32_t n : old)
+            if (n != 0)
+                find(hashOf(n - 1), [](uint32_t) { return false; }) = n;
+    }
+
+private:
+    std::vector<uint32_t> slots_;
+    size_t used_ = 0;
+};
+
+// A kept point: its place, its name's number, and the next kept point of its cell.
+struct Kept {
     float lat, lon;
+    uint32_t name;
+    uint32_t next;  // number + 1; 0 ends the cell
 };
 
 // A cell, and with --same-name the folded name too: points of other names are
 // never looked at, however many share a place.
 struct CellKey {
-    int band, column, name;
+    int band, column;
+    uint32_t name;
     bool operator==(const CellKey &) const = default;
 };
-struct CellKeyHash {
-    size_t operator()(const CellKey &k) const
-    {
-        uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(k.band)) << 32) ^ static_cast<uint32_t>(k.column);
-        h ^= static_cast<uint64_t>(static_cast<uint32_t>(k.name)) * 0x9E3779B97F4A7C15ULL;
-        h ^= h >> 29;
-        return static_cast<size_t>(h * 0xBF58476D1CE4E5B9ULL);
-    }
-};
+size_t HashOf(const CellKey &k)
+{
+    uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(k.band)) << 32) ^ static_cast<uint32_t>(k.column);
+    h ^= static_cast<uint64_t>(k.name) * 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return static_cast<size_t>(h ^ (h >> 32));
+}
 
 }  // namespace
 
+// Per kept point 16 bytes and a slot or two of 4; per distinct folded name its
+// UTF-8, 8 bytes and a slot or two. Nothing else of a POI stays.
 struct DuplicateFilter::Cells {
     explicit Cells(double withinMetres) : grid(withinMetres) {}
     Grid grid;
-    std::unordered_map<CellKey, std::vector<Point>, CellKeyHash> cells;
-    QHash<QString, int> names;  // folded name -> its number
+    std::deque<Kept> kept;  // in chunks: no copy of them all as they grow
+    Slots cells;  // the last point kept in each cell
+    QByteArray nameBytes;
+    std::deque<qsizetype> nameEnds;
+    Slots names;
+
+    CellKey keyOf(float lat, float lon, uint32_t name) const
+    {
+        const int band = grid.band(lat);
+        return {band, grid.column(band, lon), name};
+    }
+    CellKey keyOf(uint32_t k) const { return keyOf(kept[k].lat, kept[k].lon, kept[k].name); }
+    QByteArrayView name(uint32_t n) const
+    {
+        const qsizetype start = n == 0 ? 0 : nameEnds[n - 1];
+        return QByteArrayView(nameBytes).sliced(start, nameEnds[n] - start);
+    }
+    uint32_t nameNumber(const QString &text)
+    {
+        const QByteArray folded = Folded(text).toUtf8();
+        uint32_t &slot = names.find(qHash(folded), [&](uint32_t n) { return name(n) == folded; });
+        if (slot == 0) {
+            nameBytes += folded;
+            nameEnds.push_back(nameBytes.size());
+            slot = static_cast<uint32_t>(nameEnds.size());
+            names.filled([&](uint32_t n) { return qHash(name(n)); });
+        }
+        return slot - 1;
+    }
 };
 
 DuplicateFilter::DuplicateFilter(double withinMetres, bool sameName)
@@ -96,34 +161,31 @@ bool DuplicateFilter::keep(std::optional<long double> lat, std::optional<long do
 {
     if (!lat || !lon || std::fabs(*lat) > 90)
         return true;
-    int nameNumber = 0;
-    if (sameName_) {
-        const QString folded = Folded(name);
-        nameNumber = cells_->names.value(folded, -1);
-        if (nameNumber < 0) {
-            nameNumber = static_cast<int>(cells_->names.size());
-            cells_->names.insert(folded, nameNumber);
-        }
-    }
-    const Grid &grid = cells_->grid;
-    const Point p{static_cast<float>(*lat), static_cast<float>(*lon)};
-    const int band = grid.band(p.lat);
+    Cells &c = *cells_;
+    const uint32_t nameNumber = sameName_ ? c.nameNumber(name) : 0;
+    const Grid &grid = c.grid;
+    const float pLat = static_cast<float>(*lat), pLon = static_cast<float>(*lon);
+    const int band = grid.band(pLat);
     for (int b = band - 1; b <= band + 1; ++b) {
         const int n = grid.columns(b);
-        const int centre = grid.column(b, p.lon);
+        const int centre = grid.column(b, pLon);
         // The column and its neighbours, wrapping at the antimeridian, each once.
         const int near[3] = {centre, (centre + 1) % n, (centre + n - 1) % n};
         const int count = n >= 3 ? 3 : n;
         for (int k = 0; k < count; ++k) {
-            const auto it = cells_->cells.find(CellKey{b, near[k], nameNumber});
-            if (it == cells_->cells.end())
-                continue;
-            for (const Point &q : it->second)
-                if (SphericalDistance(q.lat, q.lon, p.lat, p.lon) <= withinMetres_)
+            const CellKey key{b, near[k], nameNumber};
+            for (uint32_t q = c.cells.find(HashOf(key), [&](uint32_t i) { return c.keyOf(i) == key; }); q != 0; q = c.kept[q - 1].next)
+                if (SphericalDistance(c.kept[q - 1].lat, c.kept[q - 1].lon, pLat, pLon) <= withinMetres_)
                     return false;
         }
     }
-    cells_->cells[CellKey{band, grid.column(band, p.lon), nameNumber}].push_back(p);
+    const CellKey key = c.keyOf(pLat, pLon, nameNumber);
+    uint32_t &head = c.cells.find(HashOf(key), [&](uint32_t i) { return c.keyOf(i) == key; });
+    const bool newCell = head == 0;
+    c.kept.push_back({pLat, pLon, nameNumber, head});
+    head = static_cast<uint32_t>(c.kept.size());
+    if (newCell)
+        c.cells.filled([&](uint32_t i) { return HashOf(c.keyOf(i)); });
     return true;
 }
 

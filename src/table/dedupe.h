@@ -18,7 +18,8 @@ namespace orvalis {
 std::vector<int> RowsWithoutDuplicates(const PoiTable &table, double withinMetres, bool sameName, QChar separator);
 
 // The same one point at a time, for points streaming by: memory for the kept
-// points' places (and, with `sameName`, their folded names) only.
+// points' places (16 bytes and a hash slot each) and, with `sameName`, each
+// distinct folded name once; nothing else of a POI.
 class DuplicateFilter {
 public:
     DuplicateFilter(double withinMetres, bool sameName);

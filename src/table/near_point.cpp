@@ -1,11 +1,13 @@
 #include "table/near_point.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace orvalis {
 
-NearPoint::NearPoint(float lat, float lon, long double limitMetres) : lat_(lat), limit_(limitMetres), base_(lat, lon) {}
+NearPoint::NearPoint(float lat, float lon, long double limitMetres, size_t runItems)
+    : lat_(lat), limit_(limitMetres), base_(lat, lon), found_(runItems)
+{
+}
 
 bool NearPoint::wanted(long double lat, long double lon)
 {
@@ -21,14 +23,12 @@ bool NearPoint::wanted(long double lat, long double lon)
 
 void NearPoint::keep(qint64 at)
 {
-    found_.push_back({last_.distance, last_.bearing, number_, at});
+    found_.add({last_.distance, last_.bearing, number_, at});
 }
 
-std::vector<NearPoint::Found> NearPoint::nearestFirst() const
+bool NearPoint::eachNearestFirst(const std::function<void(const Found &)> &visit)
 {
-    std::vector<Found> sorted = found_;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Found &a, const Found &b) { return a.metres < b.metres; });
-    return sorted;
+    return found_.forEach(visit);
 }
 
 }  // namespace orvalis

@@ -1,3 +1,4 @@
+#include "support/cli_child.h"
 #include "support/poi_files.h"
 #include "support/run_cli.h"
 
@@ -22,17 +23,6 @@ using namespace orvalis;
 using namespace orvalis::testing;
 
 namespace {
-
-// In a forked child: the CLI with these arguments, as bytes.
-[[noreturn]] void ExecCli(const QList<QByteArray> &args)
-{
-    std::vector<char *> argv{const_cast<char *>(ORVALIS_CLI)};
-    for (const QByteArray &a : args)
-        argv.push_back(const_cast<char *>(a.constData()));
-    argv.push_back(nullptr);
-    execv(ORVALIS_CLI, argv.data());
-    _exit(127);
-}
 
 // With arguments as bytes, for names that are not UTF-8 (QProcess would encode them);
 // the standard input holds `stdinBytes`, or is what `stdinPath` opens.
@@ -822,16 +812,7 @@ TEST(Cli, EndlessInputRunsInBoundedMemory)
     QTemporaryDir temp;
     auto peakOf = [&](const QList<QByteArray> &args, const QByteArray &head, const QByteArray &unit, qint64 bytes) {
         const QString input = temp.filePath("input");
-        {
-            QFile f(input);
-            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(head);
-            QByteArray block;
-            while (block.size() < (1 << 20))
-                block += unit;
-            for (qint64 done = 0; done < bytes; done += block.size())
-                f.write(block);
-        }
+        EXPECT_TRUE(WriteRepeated(input, head, unit, bytes));
         const pid_t pid = fork();
         if (pid == 0) {
             const int in = ::open(QFile::encodeName(input).constData(), O_RDONLY), devnull = ::open("/dev/null", O_WRONLY);

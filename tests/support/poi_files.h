@@ -34,6 +34,19 @@ inline QByteArray FileContents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A file of `head`, then `unit` again and again until it holds `bytes` more.
+inline bool WriteRepeated(const QString &path, const QByteArray &head, const QByteArray &unit, qint64 bytes)
+{
+    QFile f(path);
+    bool ok = f.open(QIODevice::WriteOnly) && f.write(head) == head.size();
+    QByteArray block;
+    while (block.size() < (1 << 20))
+        block += unit;
+    for (qint64 done = 0; ok && done < bytes; done += block.size())
+        ok = f.write(block) == block.size();
+    return ok;
+}
+
 // Five POIs around Paris and Brittany.
 inline QList<QStringList> SamplePois()
 {
