@@ -42,6 +42,7 @@ QByteArray WindowSelection(const PoiCodec &in, const PoiCodec &out, const QByteA
     const PoiTable selected = TableOfRows(fields);
     WriteOptions options;
     options.separator = sep;
+    options.gpxNamespace = true;  // as the CLI writes a table
     return out.tableBytes(selected, 1, selected.lastRow(), options, nullptr);
 }
 

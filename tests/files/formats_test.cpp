@@ -359,14 +359,15 @@ TEST(Records, CsvColumnNamesReadBackAsTheyAre)
 
 TEST(Records, CsvColumnsBeyondTheFieldsAreProperties)
 {
-    // A field's name again (any case), or a name already seen, is left out:
-    // written back it would be read as the field or the first column.
+    // A field's name again (any case), or a name already seen, gets a suffix,
+    // a column without a name its place: written back, each reads as itself.
     const PoiRecords read = ReadRecords(Codec("csv"), QByteArray("lat,lon,Kind,LAT,kind,,Desc,desc,note\n1,2,a,3,b,c,d,e,f\n"));
     ASSERT_EQ(read.records.size(), 1u);
     std::vector<QString> keys;
     for (const PoiProperty &p : read.records[0].properties)
         keys.push_back(p.key + u'=' + QString::fromUtf8(p.json));
-    EXPECT_EQ(keys, (std::vector<QString>{u"Kind=\"a\""_qs, u"note=\"f\""_qs}));
+    EXPECT_EQ(keys, (std::vector<QString>{u"Kind=\"a\""_qs, u"LAT_2=\"3\""_qs, u"kind_2=\"b\""_qs, u"column6=\"c\""_qs,
+                                          u"desc_2=\"e\""_qs, u"note=\"f\""_qs}));
     EXPECT_EQ(read.records[0].desc, u"d");
     // A wide header is weighed once, not column by column again for every row
     // (a hundred rows of 2,000 columns took seconds, a file of thousands hours).
