@@ -140,13 +140,14 @@ struct DuplicateFilter::Cells {
     {
         const QByteArray folded = Folded(text).toUtf8();
         uint32_t &slot = names.find(qHash(folded), [&](uint32_t n) { return name(n) == folded; });
-        if (slot == 0) {
-            nameBytes += folded;
-            nameEnds.push_back(nameBytes.size());
-            slot = static_cast<uint32_t>(nameEnds.size());
-            names.filled([&](uint32_t n) { return qHash(name(n)); });
-        }
-        return slot - 1;
+        if (slot != 0)
+            return slot - 1;
+        nameBytes += folded;
+        nameEnds.push_back(nameBytes.size());
+        slot = static_cast<uint32_t>(nameEnds.size());
+        // Filling may grow the slots, and `slot` with them.
+        names.filled([&](uint32_t n) { return qHash(name(n)); });
+        return static_cast<uint32_t>(nameEnds.size()) - 1;
     }
 };
 
