@@ -357,18 +357,20 @@ void CsvRecordWriter::observe(const PoiRecord &r)
         return;
     for (size_t f = 0; f < std::size(kCsvFields); ++f)
         used_[f] = used_[f] || !(r.*(kCsvFields[f].second)).isEmpty();
+    // Texts are written without their NULs: that is what must read back.
+    const auto readsBack = [](QString text) { return Utf8ReadsBack(text.remove(QChar(0))); };
     const std::vector<PoiProperty> properties = FlatProperties(r, namespaces);
     for (const PoiProperty &p : properties)
         if (!keys_.contains(p.key)) {
             keys_ << p.key;
             // The header's keys are texts too: every one must read back as it is.
-            readsBack_ = readsBack_ && Utf8ReadsBack(p.key);
+            readsBack_ = readsBack_ && readsBack(p.key);
         }
-    readsBack_ = readsBack_ && Utf8ReadsBack(r.name);
+    readsBack_ = readsBack_ && readsBack(r.name);
     for (const auto &field : kCsvFields)
-        readsBack_ = readsBack_ && Utf8ReadsBack(r.*(field.second));
+        readsBack_ = readsBack_ && readsBack(r.*(field.second));
     for (const PoiProperty &p : properties)
-        readsBack_ = readsBack_ && Utf8ReadsBack(PropertyText(p.json));
+        readsBack_ = readsBack_ && readsBack(PropertyText(p.json));
 }
 
 QByteArray CsvRecordWriter::head() const

@@ -14,11 +14,12 @@ inline PoiRecords AsCsvWritesThem(PoiRecords records)
     for (PoiRecord &r : records.records) {
         r.lat = PlainDecimalText(r.lat);
         r.lon = PlainDecimalText(r.lon);
+        const auto written = [](QString t) { return t.remove(QChar(0)); };
         for (QString PoiRecord::*field : kRecordTexts)
-            (r.*field).remove(QChar(0));
+            r.*field = written(r.*field);
         for (PoiProperty &p : r.properties) {
             p.key.remove(QChar(0));
-            p.json = JsonStringOf(PropertyText(p.json).remove(QChar(0)));
+            p.json = JsonStringOf(written(PropertyText(p.json)));
         }
     }
     // A record without coordinates is not written.
@@ -30,9 +31,16 @@ inline PoiRecords AsCsvWritesThem(PoiRecords records)
 // read back to; empty when nothing does.
 inline QString CsvRoundTripDifference(const PoiRecords &records)
 {
-    const PoiRecords expected = AsCsvWritesThem(records);
+    // A CSV cell cannot tell a property a record lacks from an empty one:
+    // every record has the file's columns.
+    const auto withoutEmpty = [](PoiRecords r) {
+        for (PoiRecord &p : r.records)
+            std::erase_if(p.properties, [](const PoiProperty &q) { return PropertyText(q.json).isEmpty(); });
+        return r;
+    };
+    const PoiRecords expected = withoutEmpty(AsCsvWritesThem(records));
     const QByteArray bytes = RecordBytes(Codec("csv"), records);
-    const PoiRecords back = ReadRecords(Codec("csv"), bytes);
+    const PoiRecords back = withoutEmpty(ReadRecords(Codec("csv"), bytes));
     if (back.records.size() != expected.records.size())
         return QStringLiteral("%1 records read back of %2").arg(back.records.size()).arg(expected.records.size());
     for (size_t i = 0; i < back.records.size(); ++i)
