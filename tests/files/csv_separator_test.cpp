@@ -64,7 +64,9 @@ TEST(CsvSeparator, WhatTheWriterWritesReadsBack)
     for (const char *file : {",lat,lon,;;;;,desc\n,4,2\n", "name,lat,lon,;;;;\na,4,2,x\n",
                              "name,lat,lon,note\n\"a,b\",1,2,\"x\"\"y\"\n", "lat;lon;name\n48,5;2,5;Caf\xE9\n",
                              "2.35,48.85,Nord,c\n", "lat|lon|k\n1|2|a,b;c\tz\n", "lat,lon, k ,name\n1,2,\xEF\xBB\xBFv, x \n",
-                             "lat,lon,name\n1,2,CAF\xC9\x96" "BAR\n3,4,\xCA\xBB" "Aiea\n"}) {
+                             "lat,lon,name\n1,2,CAF\xC9\x96" "BAR\n3,4,\xCA\xBB" "Aiea\n",
+                             // Records with cells in other columns: the file has one column order.
+                             "lat,lon\n1,2,a,,b\n3,4,,c,d\n"}) {
         const PoiRecords read = ReadRecords(Codec("csv"), file);
         ASSERT_EQ(read.records.size(), 1u + (QByteArray(file).count('\n') > 2)) << file;
         EXPECT_EQ(CsvRoundTripDifference(read), QString()) << file;

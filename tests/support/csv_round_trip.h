@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace orvalis::testing {
 
 // The records as the CSV writer gives them back: coordinates in their plain
@@ -32,10 +34,13 @@ inline PoiRecords AsCsvWritesThem(PoiRecords records)
 inline QString CsvRoundTripDifference(const PoiRecords &records)
 {
     // A CSV cell cannot tell a property a record lacks from an empty one:
-    // every record has the file's columns.
+    // every record has the file's columns, in the file's one order.
     const auto withoutEmpty = [](PoiRecords r) {
-        for (PoiRecord &p : r.records)
+        for (PoiRecord &p : r.records) {
             std::erase_if(p.properties, [](const PoiProperty &q) { return PropertyText(q.json).isEmpty(); });
+            std::stable_sort(p.properties.begin(), p.properties.end(),
+                             [](const PoiProperty &a, const PoiProperty &b) { return a.key < b.key; });
+        }
         return r;
     };
     const PoiRecords expected = withoutEmpty(AsCsvWritesThem(records));
