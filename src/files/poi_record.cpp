@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace orvalis {
 
@@ -83,7 +84,8 @@ QByteArray PlainDecimalText(const QByteArray &text)
     if (plain && digits > 0)
         return t;
     const auto value = ParseDecimal(QString::fromLatin1(t), u'.');
-    if (!value)
+    // A long double holds exponents a double cannot: no number to write then.
+    if (!value || !std::isfinite(static_cast<double>(*value)))
         return {};
     return QByteArray::number(static_cast<double>(*value), 'f', QLocale::FloatingPointShortest);
 }

@@ -182,6 +182,8 @@ TEST(Codecs, CoordinateTextsAsGpxWritesThem)
     // Two points make no number: nothing, and no writer writes the record.
     EXPECT_EQ(PlainDecimalText("1.2.3"), QByteArray());
     EXPECT_EQ(PlainDecimalText("."), QByteArray());
+    // Past what a double holds (a long double still does): no "inf" written.
+    EXPECT_EQ(PlainDecimalText("22e805"), QByteArray());
     PoiRecords twoPoints;
     twoPoints.records = {Poi("1.2.3", "4", "x")};
     for (const PoiCodec *codec : RecordCodecs()) {
