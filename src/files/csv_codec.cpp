@@ -181,9 +181,9 @@ void ForEachCsvRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     if (marked)
         in.consume(3);
     auto decoded = [&](const QByteArray &field) { return marked ? DecodeUtf8(field) : DecodeFileText(field); };
-    // The separator from the first records (the first line at least, however long).
-    auto lines = [&] { return in.view().first(std::min(in.held(), kCsvSeparatorBytes)).count('\n'); };
-    while ((!in.view().contains('\n') || (in.held() < kCsvSeparatorBytes && lines() < kCsvSeparatorRecords)) && in.more()) {
+    // The separator from the file's head (the first line at least, however long):
+    // the same bytes however the input comes, so the same separator.
+    while ((!in.view().contains('\n') || in.held() < kCsvSeparatorBytes) && in.more()) {
     }
     const qsizetype firstLineEnd = in.view().indexOf('\n');
     const char delimiter = CsvSeparator(in.view().first(std::min(in.held(), std::max(kCsvSeparatorBytes, firstLineEnd))));

@@ -28,7 +28,8 @@ struct Read {
     bool operator==(const Read &o) const
     {
         return records == o.records && namespaces == o.namespaces && result.counter == o.result.counter &&
-               result.truncated == o.result.truncated && result.unknownBytes == o.result.unknownBytes && ok == o.ok;
+               result.truncated == o.result.truncated && result.skipped == o.result.skipped &&
+               result.unknownBytes == o.result.unknownBytes && ok == o.ok;
     }
 };
 
@@ -159,6 +160,12 @@ TEST(BlockReader, CsvAndGeoJsonReadTheSameInBlocks)
     EXPECT_EQ(layout.records[0].lat, QByteArray("45.5"));
     EXPECT_EQ(layout.records[0].name, QString::fromUtf8("Montréal"));
     EXPECT_EQ(layout.records[3000].lon, QByteArray("151.2"));
+
+    // Blank lines before the records that decide the separator: the same
+    // separator whether the head came in one piece or in many.
+    const QByteArray blanks = "48.5;2.5,x\n" + QByteArray(30, '\n') + QByteArray("48.5;2.5;Paris\n").repeated(5);
+    ExpectSameInEveryCut(Codec("csv"), blanks, "CSV after blank lines");
+    EXPECT_EQ(ReadWhole(Codec("csv"), blanks).records.size(), 5u);
 
     // GeoJSON: strings with braces and escaped quotes, nested properties, the
     // root's type after its features, a feature that is no point.
