@@ -72,6 +72,12 @@ dictionary() {
   esac
 }
 
+# No allocation stacks kept: the unwinder, walking libraries built without frame
+# pointers, makes a new "stack" of stale words at nearly every allocation, and
+# the sanitizer's store of them grew without end (megabytes a second); half the
+# time of a run went to it. A fault's own stack is still printed in full.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
+
 status=0
 summary=()
 for t in "${targets[@]}"; do
