@@ -3,6 +3,7 @@
 #include "files/gpx_format.h"
 #include "files/poi_codec.h"
 #include "files/record_fields.h"
+#include "files/record_texts.h"
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
 #include "geo/decimal_entry.h"
@@ -15,14 +16,6 @@
 namespace orvalis {
 
 using namespace xml;
-
-void DecodeDeferredTexts(PoiRecord &record)
-{
-    // A deferred text is one run without a reference: what ElementTextAt would give.
-    for (const auto &[field, bytes] : record.deferred)
-        record.*kRecordTexts[field] = XmlRunText(bytes, record.deferredTrusted);
-    record.deferred.clear();
-}
 
 namespace {
 
@@ -158,8 +151,8 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         }
         return r.links[size_t(urlLink)];
     };
-    if (defer == DeferTexts::Yes)
-        r.deferredTrusted = trusted;
+    if (defer != DeferTexts::No)
+        r.deferredAs = trusted ? PoiRecord::Bytes::ExactXmlRun : PoiRecord::Bytes::XmlRun;
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -193,7 +186,7 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             const int field = TextField(local);
             if (field >= 0) {
                 const std::optional<QByteArrayView> plain =
-                    defer == DeferTexts::Yes && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
+                    defer != DeferTexts::No && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
                 if (plain && !plain->isEmpty()) {
                     r.deferred.emplace_back(field, plain->toByteArray());
                 } else {
@@ -279,6 +272,7 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     // The schema's order; a text that does not have its element's type goes to
     // the program's own extension, to come back as it was.
     std::vector<PoiProperty> own;
+    thread_local QByteArray scratch;
     for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
         if (f == kFirstTextAfterLinks)
             for (const PoiLink &link : r.links) {
@@ -289,7 +283,21 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
                     out += "<type>" + XmlTextBytes(link.type) + "</type>";
                 out += "</link>";
             }
-        const QString &value = r.*kRecordTexts[f];
+        // A text left as UTF-8 bytes goes out as them, but for one whose element has a type to check.
+        const std::optional<EncodedText> deferred = DeferredText(r, f, scratch);
+        if (deferred && AnyTextFitsGpxType(f)) {
+            if (deferred->isEmpty())
+                continue;
+            out.append("\n  <").append(kRecordTextNames[f]).append('>');
+            if (deferred->windows1252)
+                AppendEscapedXml(out, deferred->bytes);
+            else
+                AppendXmlUtf8(out, deferred->bytes);
+            out.append("</").append(kRecordTextNames[f]).append('>');
+            continue;
+        }
+        const QString decoded = deferred ? deferred->decoded() : QString();
+        const QString &value = deferred ? decoded : r.*kRecordTexts[f];
         if (value.isEmpty())
             continue;
         if (!FitsGpxType(f, value)) {
@@ -432,6 +440,7 @@ public:
     {
         return std::make_unique<GpxRecordWriter>(options.strictGpx);
     }
+    bool writesTextBytes() const override { return true; }
 
     bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
     {

@@ -81,6 +81,36 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
+namespace {
+
+// An ASCII character as XML text at d: as it is, escaped, or a space for a
+// control XML forbids (other tools refuse the whole file). Returns the
+// position after it.
+inline char *PutXmlAscii(char *d, char c)
+{
+    // ASCII that stands as it is: all but the four escaped and the controls XML forbids.
+    static constexpr auto kPlain = [] {
+        std::array<bool, 128> plain{};
+        for (int k = 0x20; k < 0x80; ++k)
+            plain[size_t(k)] = k != '&' && k != '<' && k != '>' && k != '"';
+        plain['\t'] = plain['\n'] = plain['\r'] = true;
+        return plain;
+    }();
+    if (kPlain[size_t(c)]) {
+        *d++ = c;
+        return d;
+    }
+    switch (c) {
+    case '&': std::memcpy(d, "&amp;", 5); return d + 5;
+    case '<': std::memcpy(d, "&lt;", 4); return d + 4;
+    case '>': std::memcpy(d, "&gt;", 4); return d + 4;
+    case '"': std::memcpy(d, "&quot;", 6); return d + 6;
+    default: *d++ = ' '; return d;
+    }
+}
+
+}  // namespace
+
 void AppendXmlText(QByteArray &out, const QString &text)
 {
     // Text whose UTF-8 reads back (nearly all): escaped and encoded in one pass,
@@ -94,36 +124,54 @@ void AppendXmlText(QByteArray &out, const QString &text)
     const qsizetype at = out.size();
     out.resize(at + n * 6);  // "&quot;" is the longest form of a unit
     char *d = out.data() + at;
-    // ASCII that stands as it is: all but the four escaped and the controls XML forbids.
-    static constexpr auto kPlain = [] {
-        std::array<bool, 128> plain{};
-        for (int c = 0x20; c < 0x80; ++c)
-            plain[size_t(c)] = c != '&' && c != '<' && c != '>' && c != '"';
-        plain['\t'] = plain['\n'] = plain['\r'] = true;
-        return plain;
-    }();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
-        if (u < 0x80 && kPlain[u]) {
-            *d++ = char(u);
-            continue;
-        }
-        if (u < 0x80) {
-            switch (u) {
-            case u'&': std::memcpy(d, "&amp;", 5); d += 5; break;
-            case u'<': std::memcpy(d, "&lt;", 4); d += 4; break;
-            case u'>': std::memcpy(d, "&gt;", 4); d += 4; break;
-            case u'"': std::memcpy(d, "&quot;", 6); d += 6; break;
-            default: *d++ = ' ';  // a control XML forbids: other tools refuse the whole file
-            }
-            continue;
-        }
-        if (IsXmlChar(QChar(u)))
+        if (u < 0x80)
+            d = PutXmlAscii(d, char(u));
+        else if (IsXmlChar(QChar(u)))
             d = PutUtf8At(d, p, &i, n);
         else
             *d++ = ' ';
     }
     out.truncate(d - out.constData());
+}
+
+void AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const qsizetype n = utf8.size();
+    const qsizetype at = out.size();
+    out.resize(at + n * 6);  // "&quot;" is the longest form of a byte
+    char *d = out.data() + at;
+    // Escaped as it goes; a character Windows-1252 lacks asks afterwards whether the UTF-8 reads back.
+    bool wide = false;
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            d = PutXmlAscii(d, char(p[i++]));
+            continue;
+        }
+        char32_t c = 0;
+        const int length = Utf8Sequence(p + i, n - i, &c);
+        if (length == 0) {
+            // Not UTF-8 after all: as the text it decodes to.
+            out.truncate(at);
+            AppendXmlText(out, DecodeUtf8(utf8));
+            return;
+        }
+        if (c == 0xFFFE || c == 0xFFFF) {
+            *d++ = ' ';
+        } else {
+            std::memcpy(d, p + i, size_t(length));
+            d += length;
+        }
+        wide = wide || c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0;
+        i += length;
+    }
+    out.truncate(d - out.constData());
+    if (wide && !WideUtf8BytesReadBack(utf8)) {
+        out.truncate(at);
+        out += XmlTextBytes(DecodeUtf8(utf8));
+    }
 }
 
 QByteArray XmlTextBytes(const QString &text)

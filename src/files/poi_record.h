@@ -41,10 +41,15 @@ struct PoiRecord {
     QByteArray extensionsXml;
     std::vector<PoiProperty> properties;
     // Texts read but not decoded yet (see DeferTexts): which field (an index
-    // into kRecordTexts) and the file's bytes, with whether the file declared
-    // its encoding. DecodeDeferredTexts fills the fields.
+    // into kRecordTexts) and the file's bytes, with how those bytes read.
+    // DecodeDeferredTexts fills the fields; DeferredTextUtf8 gives them as UTF-8.
+    enum class Bytes : unsigned char {
+        XmlRun,       // a run of XML text: UTF-8 where the bytes are, else Windows-1252
+        ExactXmlRun,  // the same in a file whose texts are exact (transcoded or declared)
+        FileText,     // a text of a file without a declared encoding (DecodeFileText)
+    };
     std::vector<std::pair<int, QByteArray>> deferred;
-    bool deferredTrusted = false;
+    Bytes deferredAs = Bytes::XmlRun;
     bool operator==(const PoiRecord &) const = default;
 };
 
@@ -59,13 +64,18 @@ inline constexpr const char *kRecordTextNames[] = {"ele",  "time", "magvar", "ge
                                                    "desc", "src",  "sym",    "type",        "fix",  "sat",
                                                    "hdop", "vdop", "pdop",   "ageofdgpsdata", "dgpsid"};
 static_assert(std::size(kRecordTexts) == std::size(kRecordTextNames));
-// The first of them written after the links (sym).
+// The first of them written after the links (sym); the name and the description.
 inline constexpr int kFirstTextAfterLinks = 8;
+inline constexpr int kNameText = 4;
+inline constexpr int kDescText = 6;
+static_assert(kRecordTexts[kNameText] == &PoiRecord::name && kRecordTexts[kDescText] == &PoiRecord::desc);
 
 // Whether a reader may leave a record's texts undecoded for the one who takes
 // it: decoding is most of the reading, and a reader on one core and a writer on
-// another share it so.
-enum class DeferTexts { No, Yes };
+// another share it so. With AsBytes the taker writes them from their bytes
+// (DeferredTextUtf8), never decoding most of them: readers whose decoding is
+// cheap leave their texts only then.
+enum class DeferTexts { No, Yes, AsBytes };
 // Decodes the texts a reader left undecoded, as the reader would have.
 void DecodeDeferredTexts(PoiRecord &record);
 

@@ -97,6 +97,11 @@ QByteArray Declarations(const XmlNamespaces &namespaces)
 
 }  // namespace
 
+bool AnyTextFitsGpxType(int field)
+{
+    return field >= kNameText && field < kNameText + 6;  // name, cmt, desc, src, sym, type
+}
+
 bool FitsGpxType(int field, const QString &text)
 {
     switch (field) {

@@ -231,7 +231,6 @@ void ExpectDeferredTextsAsRead(const QByteArray &source, const std::string &what
     for (size_t i = 0; i < deferred.size(); ++i) {
         someDeferred = someDeferred || !deferred[i].deferred.empty();
         DecodeDeferredTexts(deferred[i]);
-        deferred[i].deferredTrusted = false;
         EXPECT_EQ(deferred[i], whole.records[i]) << what << " waypoint " << i;
     }
     EXPECT_TRUE(someDeferred || whole.records.empty()) << what;
