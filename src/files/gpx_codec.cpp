@@ -151,8 +151,10 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         }
         return r.links[size_t(urlLink)];
     };
-    if (defer != DeferTexts::No)
+    if (defer != DeferTexts::No) {
         r.deferredAs = trusted ? PoiRecord::Bytes::ExactXmlRun : PoiRecord::Bytes::XmlRun;
+        r.deferred.reserve(8);  // a waypoint's usual texts without growing
+    }
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -272,7 +274,6 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     // The schema's order; a text that does not have its element's type goes to
     // the program's own extension, to come back as it was.
     std::vector<PoiProperty> own;
-    thread_local QByteArray scratch;
     for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
         if (f == kFirstTextAfterLinks)
             for (const PoiLink &link : r.links) {
@@ -284,19 +285,16 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
                 out += "</link>";
             }
         // A text left as UTF-8 bytes goes out as them, but for one whose element has a type to check.
-        const std::optional<EncodedText> deferred = DeferredText(r, f, scratch);
+        const std::optional<EncodedText> deferred = DeferredText(r, f);
         if (deferred && AnyTextFitsGpxType(f)) {
             if (deferred->isEmpty())
                 continue;
             out.append("\n  <").append(kRecordTextNames[f]).append('>');
-            if (deferred->windows1252)
-                AppendEscapedXml(out, deferred->bytes);
-            else
-                AppendXmlUtf8(out, deferred->bytes);
+            AppendXmlText(out, *deferred);
             out.append("</").append(kRecordTextNames[f]).append('>');
             continue;
         }
-        const QString decoded = deferred ? deferred->decoded() : QString();
+        const QString decoded = deferred ? DecodeText(*deferred) : QString();
         const QString &value = deferred ? decoded : r.*kRecordTexts[f];
         if (value.isEmpty())
             continue;

@@ -136,7 +136,24 @@ void AppendXmlText(QByteArray &out, const QString &text)
     out.truncate(d - out.constData());
 }
 
-void AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
+void AppendXmlText(QByteArray &out, const EncodedText &text)
+{
+    switch (text.encoding) {
+    case TextEncoding::Windows1252:
+        AppendEscapedXml(out, text.bytes);
+        return;
+    case TextEncoding::Utf8ElseWindows1252:
+        if (!AppendXmlUtf8(out, text.bytes))
+            AppendEscapedXml(out, text.bytes);
+        return;
+    case TextEncoding::Utf8:
+        if (!AppendXmlUtf8(out, text.bytes))
+            AppendXmlText(out, DecodeUtf8(text.bytes));
+        return;
+    }
+}
+
+bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const qsizetype n = utf8.size();
@@ -153,10 +170,8 @@ void AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
         char32_t c = 0;
         const int length = Utf8Sequence(p + i, n - i, &c);
         if (length == 0) {
-            // Not UTF-8 after all: as the text it decodes to.
             out.truncate(at);
-            AppendXmlText(out, DecodeUtf8(utf8));
-            return;
+            return false;
         }
         if (c == 0xFFFE || c == 0xFFFF) {
             *d++ = ' ';
@@ -172,6 +187,7 @@ void AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
         out.truncate(at);
         out += XmlTextBytes(DecodeUtf8(utf8));
     }
+    return true;
 }
 
 QByteArray XmlTextBytes(const QString &text)

@@ -1,6 +1,5 @@
 #include "files/record_texts.h"
 
-#include "files/text_codecs.h"
 #include "files/xml_scan.h"
 
 namespace orvalis {
@@ -24,12 +23,7 @@ void DecodeDeferredTexts(PoiRecord &record)
     record.deferredAs = {};
 }
 
-QString EncodedText::decoded() const
-{
-    return windows1252 ? DecodeWindows1252(bytes) : DecodeUtf8(bytes);
-}
-
-std::optional<EncodedText> DeferredText(const PoiRecord &record, int field, QByteArray &scratch)
+std::optional<EncodedText> DeferredText(const PoiRecord &record, int field)
 {
     // A field given twice keeps its last text.
     for (auto it = record.deferred.rbegin(); it != record.deferred.rend(); ++it) {
@@ -38,15 +32,12 @@ std::optional<EncodedText> DeferredText(const PoiRecord &record, int field, QByt
         const QByteArray &bytes = it->second;
         switch (record.deferredAs) {
         case PoiRecord::Bytes::XmlRun:
-            return EncodedText{bytes, !IsStrictUtf8(bytes)};
+            return EncodedText{bytes, TextEncoding::Utf8ElseWindows1252};
         case PoiRecord::Bytes::ExactXmlRun:
-            if (IsStrictUtf8(bytes))
-                return EncodedText{bytes};
-            scratch = DecodeUtf8(bytes).toUtf8();  // declared UTF-8 that is not: as decoded
-            return EncodedText{scratch};
+            return EncodedText{bytes, TextEncoding::Utf8};
         case PoiRecord::Bytes::FileText: {
             EncodedText text;
-            text.windows1252 = !FileTextIsUtf8(bytes, &text.bytes);
+            text.encoding = FileTextIsUtf8(bytes, &text.bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
             return text;
         }
         }
@@ -56,52 +47,38 @@ std::optional<EncodedText> DeferredText(const PoiRecord &record, int field, QByt
 
 namespace {
 
-// A text's UTF-8 appended: from its bytes, or from the decoded string when
-// it has no surrogate (whose halves alone toUtf8 and TextBytes treat apart);
-// false otherwise.
-bool AppendTextUtf8(QByteArray &out, const std::optional<EncodedText> &deferred, const QString &text)
+// A decoded text as UTF-8 in `scratch`, when it has no surrogate (whose
+// halves alone toUtf8 and TextBytes treat apart).
+std::optional<EncodedText> PlainUtf8(const QString &text, QByteArray &scratch)
 {
-    if (deferred && deferred->windows1252) {
-        AppendWindows1252AsUtf8(out, deferred->bytes);
-        return true;
-    }
-    if (deferred) {
-        out.append(deferred->bytes);
-        return true;
-    }
     for (const QChar c : text)
         if (c.isSurrogate())
-            return false;
-    AppendUtf8(out, text);
-    return true;
+            return std::nullopt;
+    scratch.clear();
+    AppendUtf8(scratch, text);
+    return EncodedText{scratch};
 }
 
 }  // namespace
 
 QByteArray JoinedNameBytes(const PoiRecord &record)
 {
-    thread_local QByteArray nameScratch, descScratch, joined;
-    const std::optional<EncodedText> name = DeferredText(record, kNameText, nameScratch);
-    const std::optional<EncodedText> desc = DeferredText(record, kDescText, descScratch);
+    std::optional<EncodedText> name = DeferredText(record, kNameText);
+    std::optional<EncodedText> desc = DeferredText(record, kDescText);
     if (!name && !desc)
         return TextBytes(JoinedName(record));
-    const bool hasDesc = desc ? !desc->isEmpty() : !record.desc.isEmpty();
-    if (name && !hasDesc)
-        return name->windows1252 ? TextBytesOfWindows1252(name->bytes) : TextBytesOfUtf8(name->bytes);
-    // The name, " - " and the description as JoinedName puts them.
-    joined.clear();
-    if (name && desc && name->windows1252 && desc->windows1252) {
-        joined.append(name->bytes).append(" - ").append(desc->bytes);
-        return TextBytesOfWindows1252(joined);
+    // The one decoded already, as UTF-8.
+    thread_local QByteArray scratch;
+    if (!name)
+        name = PlainUtf8(record.name, scratch);
+    else if (!desc)
+        desc = PlainUtf8(record.desc, scratch);
+    if (!name || !desc) {
+        PoiRecord decoded = record;
+        DecodeDeferredTexts(decoded);
+        return TextBytes(JoinedName(decoded));
     }
-    bool plain = AppendTextUtf8(joined, name, record.name);
-    joined.append(" - ");
-    plain = plain && AppendTextUtf8(joined, desc, record.desc);
-    if (plain)
-        return TextBytesOfUtf8(joined);
-    PoiRecord decoded = record;
-    DecodeDeferredTexts(decoded);
-    return TextBytes(JoinedName(decoded));
+    return desc->isEmpty() ? TextBytesOf(*name) : TextBytesOf(*name, " - ", *desc);
 }
 
 }  // namespace orvalis

@@ -193,15 +193,21 @@ Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
     const qsizetype n = bytes.size();
     qsizetype i = 0, o = 0;
     while (i < n) {
-        const qsizetype run = AsciiRun(bytes.data() + i, n - i);
-        if constexpr (kUnicode) {
+        // ASCII eight bytes at a time while it lasts (short runs between accents too: no call).
+        if constexpr (!kUnicode) {
+            for (uint64_t word; i + 8 <= n; i += 8, o += 8) {
+                std::memcpy(&word, p + i, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                std::memcpy(out + o, &word, 8);
+            }
+        } else {
+            const qsizetype run = AsciiRun(bytes.data() + i, n - i);
             for (qsizetype k = 0; k < run; ++k)
                 out[o + k] = p[i + k];
-        } else {
-            std::memcpy(out + o, p + i, static_cast<size_t>(run));
+            i += run;
+            o += run;
         }
-        i += run;
-        o += run;
         if (i >= n)
             break;
         const unsigned char b = p[i];
@@ -553,30 +559,65 @@ bool WideUtf8BytesReadBack(QByteArrayView utf8)
     return !PlausibleWindows1252(utf8) || PlausibleUtf8(DecodeUtf8(utf8));
 }
 
-QByteArray TextBytesOfUtf8(QByteArrayView utf8)
+QString DecodeText(const EncodedText &text)
 {
-    QByteArray encoded(utf8.size(), Qt::Uninitialized);
-    qsizetype length = 0;
-    switch (FittingUtf8(utf8, encoded.data(), &length)) {
-    case Utf8Text::Windows1252:
-        encoded.truncate(length);
-        return ReadsAsWindows1252(encoded) ? encoded : utf8.toByteArray();
-    case Utf8Text::Wide:
-        return WideUtf8BytesReadBack(utf8) ? utf8.toByteArray() : QByteArray(kUtf8Mark).append(utf8);
-    case Utf8Text::Invalid:
+    switch (text.encoding) {
+    case TextEncoding::Windows1252:
+        return DecodeWindows1252(text.bytes);
+    case TextEncoding::Utf8ElseWindows1252:
+        if (!IsStrictUtf8(text.bytes))
+            return DecodeWindows1252(text.bytes);
+        break;
+    case TextEncoding::Utf8:
         break;
     }
-    return TextBytes(DecodeUtf8(utf8));
+    return DecodeUtf8(text.bytes);
 }
 
-QByteArray TextBytesOfWindows1252(QByteArrayView bytes)
+QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const EncodedText &second)
 {
-    // Every character fits: the bytes themselves, unless they would read as UTF-8.
-    if (ReadsAsWindows1252(bytes))
-        return bytes.toByteArray();
+    // The code page's bytes of each part, while its characters fit; how each part reads is decided on the way.
+    const EncodedText *parts[] = {&first, &second};
+    QByteArray encoded(first.bytes.size() + joint.size() + second.bytes.size(), Qt::Uninitialized);
+    bool windows1252[2] = {};
+    bool fits = true;
+    qsizetype at = 0;
+    for (int k = 0; k < 2; ++k) {
+        const EncodedText &part = *parts[k];
+        if (k == 1) {
+            std::memcpy(encoded.data() + at, joint.data(), size_t(joint.size()));
+            at += joint.size();
+        }
+        qsizetype length = part.bytes.size();
+        Utf8Text read = Utf8Text::Invalid;
+        if (part.encoding != TextEncoding::Windows1252)
+            read = FittingUtf8(part.bytes, encoded.data() + at, &length);
+        if (read == Utf8Text::Invalid && part.encoding == TextEncoding::Utf8)
+            return TextBytes(DecodeText(first) + QString::fromLatin1(joint) + DecodeText(second));  // not UTF-8 after all
+        windows1252[k] = read == Utf8Text::Invalid;
+        if (windows1252[k])
+            std::memcpy(encoded.data() + at, part.bytes.data(), size_t(length));
+        else if (read == Utf8Text::Wide)
+            fits = false;
+        at += read == Utf8Text::Wide ? part.bytes.size() : length;  // what it wrote is not used then
+    }
+    if (fits) {
+        encoded.truncate(at);
+        if (ReadsAsWindows1252(encoded))
+            return encoded;
+    }
     QByteArray utf8;
-    AppendWindows1252AsUtf8(utf8, bytes);
-    return utf8;
+    for (int k = 0; k < 2; ++k) {
+        if (k == 1)
+            utf8.append(joint);
+        if (windows1252[k])
+            AppendWindows1252AsUtf8(utf8, parts[k]->bytes);
+        else
+            utf8.append(parts[k]->bytes);
+    }
+    if (fits || WideUtf8BytesReadBack(utf8))
+        return utf8;
+    return QByteArray(kUtf8Mark).append(utf8);
 }
 
 QByteArray TextBytes(const QString &text)

@@ -116,11 +116,23 @@ QByteArray TextBytes(const QString &text);
 bool Utf8ReadsBack(const QString &text);
 // TextBytes(DecodeUtf8(utf8)) from the bytes: encoded to Windows-1252 in one
 // pass where every character fits.
-QByteArray TextBytesOfUtf8(QByteArrayView utf8);
-// TextBytes(DecodeWindows1252(bytes)) from the bytes.
-QByteArray TextBytesOfWindows1252(QByteArrayView bytes);
 // Utf8ReadsBack(DecodeUtf8(utf8)) for valid UTF-8 holding a character that
 // Windows-1252 lacks.
 bool WideUtf8BytesReadBack(QByteArrayView utf8);
+
+// A text as the bytes that hold it, and how they read: UTF-8 (bytes that are
+// not read as DecodeUtf8 reads them), Windows-1252, or UTF-8 where they are
+// valid and Windows-1252 otherwise (a run of XML text, see XmlRunText).
+enum class TextEncoding : unsigned char { Utf8, Windows1252, Utf8ElseWindows1252 };
+struct EncodedText {
+    QByteArrayView bytes;
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool isEmpty() const { return bytes.isEmpty(); }
+};
+QString DecodeText(const EncodedText &text);
+// TextBytes of the two texts joined by `joint` (ASCII), from their bytes:
+// encoded to Windows-1252 in one pass over each where every character fits,
+// UTF-8 (marked when it would be misread) where one does not.
+QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint = {}, const EncodedText &second = {});
 
 }  // namespace orvalis
