@@ -152,7 +152,8 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         return r.links[size_t(urlLink)];
     };
     if (defer != DeferTexts::No) {
-        r.deferredAs = trusted ? PoiRecord::Bytes::ExactXmlRun : PoiRecord::Bytes::XmlRun;
+        // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
+        r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
         r.deferred.reserve(8);  // a waypoint's usual texts without growing
     }
     {

@@ -115,13 +115,13 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
             PoiRecord r;
             r.lat = lat.toByteArray();
             r.lon = lon.toByteArray();
-            // Deciding how a name reads costs more than the rest of the record: left to a writer that
-            // takes the bytes.
+            // A writer that takes the bytes gets them with how they read, without the string.
+            QByteArrayView bytes;
             if (defer != DeferTexts::AsBytes) {
                 r.name = DecodeFileText(name);
-            } else if (!name.isEmpty()) {
-                r.deferred.emplace_back(kNameText, name.toByteArray());
-                r.deferredAs = PoiRecord::Bytes::FileText;
+            } else if (const bool utf8 = FileTextIsUtf8(name, &bytes); !bytes.isEmpty()) {
+                r.deferred.emplace_back(kNameText, bytes.toByteArray());
+                r.deferredAs = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
             }
             visit(std::move(r));
         }

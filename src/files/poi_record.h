@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/text_codecs.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QString>
@@ -42,14 +44,9 @@ struct PoiRecord {
     std::vector<PoiProperty> properties;
     // Texts read but not decoded yet (see DeferTexts): which field (an index
     // into kRecordTexts) and the file's bytes, with how those bytes read.
-    // DecodeDeferredTexts fills the fields; DeferredTextUtf8 gives them as UTF-8.
-    enum class Bytes : unsigned char {
-        XmlRun,       // a run of XML text: UTF-8 where the bytes are, else Windows-1252
-        ExactXmlRun,  // the same in a file whose texts are exact (transcoded or declared)
-        FileText,     // a text of a file without a declared encoding (DecodeFileText)
-    };
+    // DecodeDeferredTexts fills the fields; DeferredText gives them as bytes.
     std::vector<std::pair<int, QByteArray>> deferred;
-    Bytes deferredAs = Bytes::XmlRun;
+    TextEncoding deferredAs = TextEncoding::Utf8ElseWindows1252;
     bool operator==(const PoiRecord &) const = default;
 };
 
@@ -73,7 +70,7 @@ static_assert(kRecordTexts[kNameText] == &PoiRecord::name && kRecordTexts[kDescT
 // Whether a reader may leave a record's texts undecoded for the one who takes
 // it: decoding is most of the reading, and a reader on one core and a writer on
 // another share it so. With AsBytes the taker writes them from their bytes
-// (DeferredTextUtf8), never decoding most of them: readers whose decoding is
+// (DeferredText), never decoding most of them: readers whose decoding is
 // cheap leave their texts only then.
 enum class DeferTexts { No, Yes, AsBytes };
 // Decodes the texts a reader left undecoded, as the reader would have.

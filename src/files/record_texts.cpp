@@ -1,47 +1,21 @@
 #include "files/record_texts.h"
 
-#include "files/xml_scan.h"
-
 namespace orvalis {
 
 void DecodeDeferredTexts(PoiRecord &record)
 {
-    for (const auto &[field, bytes] : record.deferred) {
-        QString &text = record.*kRecordTexts[field];
-        switch (record.deferredAs) {
-        case PoiRecord::Bytes::XmlRun:
-        case PoiRecord::Bytes::ExactXmlRun:
-            // A deferred run has no reference: what ElementTextAt would give.
-            text = xml::XmlRunText(bytes, record.deferredAs == PoiRecord::Bytes::ExactXmlRun);
-            break;
-        case PoiRecord::Bytes::FileText:
-            text = DecodeFileText(bytes);
-            break;
-        }
-    }
+    for (const auto &[field, bytes] : record.deferred)
+        record.*kRecordTexts[field] = DecodeText({bytes, record.deferredAs});
     record.deferred.clear();
-    record.deferredAs = {};
+    record.deferredAs = PoiRecord().deferredAs;
 }
 
 std::optional<EncodedText> DeferredText(const PoiRecord &record, int field)
 {
     // A field given twice keeps its last text.
-    for (auto it = record.deferred.rbegin(); it != record.deferred.rend(); ++it) {
-        if (it->first != field)
-            continue;
-        const QByteArray &bytes = it->second;
-        switch (record.deferredAs) {
-        case PoiRecord::Bytes::XmlRun:
-            return EncodedText{bytes, TextEncoding::Utf8ElseWindows1252};
-        case PoiRecord::Bytes::ExactXmlRun:
-            return EncodedText{bytes, TextEncoding::Utf8};
-        case PoiRecord::Bytes::FileText: {
-            EncodedText text;
-            text.encoding = FileTextIsUtf8(bytes, &text.bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
-            return text;
-        }
-        }
-    }
+    for (auto it = record.deferred.rbegin(); it != record.deferred.rend(); ++it)
+        if (it->first == field)
+            return EncodedText{it->second, record.deferredAs};
     return std::nullopt;
 }
 

@@ -10,9 +10,8 @@ namespace orvalis {
 
 // The text a reader left undecoded in `field` (an index into kRecordTexts),
 // the one DecodeDeferredTexts would give, as a view of the record's bytes;
-// how they read is left to the writer where it can decide on its way
-// (TextEncoding::Utf8ElseWindows1252). Nothing when the field's text is
-// decoded already (or there is none).
+// an XML run's is decided by the writer on its way (Utf8ElseWindows1252).
+// Nothing when the field's text is decoded already (or there is none).
 std::optional<EncodedText> DeferredText(const PoiRecord &record, int field);
 
 // The bytes of an OV2 text, TextBytes(JoinedName(record)), made from the
