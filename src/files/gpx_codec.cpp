@@ -154,7 +154,9 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
     if (defer != DeferTexts::No) {
         // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
         r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
-        r.deferred.reserve(8);  // a waypoint's usual texts without growing
+        // A waypoint's usual texts without growing.
+        r.deferred.reserve(8);
+        r.deferredBytes.reserve(std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
     }
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
@@ -191,10 +193,10 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
                 const std::optional<QByteArrayView> plain =
                     defer != DeferTexts::No && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
                 if (plain && !plain->isEmpty()) {
-                    r.deferred.emplace_back(field, plain->toByteArray());
+                    r.defer(field, *plain);
                 } else {
                     // A field given twice keeps its last text, deferred or not.
-                    std::erase_if(r.deferred, [&](const auto &text) { return text.first == field; });
+                    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
                     r.*kRecordTexts[field] = textOf();
                 }
             } else if (local == "link") {

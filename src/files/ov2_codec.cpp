@@ -120,7 +120,7 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
             if (defer != DeferTexts::AsBytes) {
                 r.name = DecodeFileText(name);
             } else if (const bool utf8 = FileTextIsUtf8(name, &bytes); !bytes.isEmpty()) {
-                r.deferred.emplace_back(kNameText, bytes.toByteArray());
+                r.defer(kNameText, bytes);
                 r.deferredAs = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
             }
             visit(std::move(r));

@@ -42,11 +42,28 @@ struct PoiRecord {
     std::vector<QByteArray> otherXml;
     QByteArray extensionsXml;
     std::vector<PoiProperty> properties;
-    // Texts read but not decoded yet (see DeferTexts): which field (an index
-    // into kRecordTexts) and the file's bytes, with how those bytes read.
-    // DecodeDeferredTexts fills the fields; DeferredText gives them as bytes.
-    std::vector<std::pair<int, QByteArray>> deferred;
+    // Texts read but not decoded yet (see DeferTexts): the file's bytes of
+    // each, one after the other (one allocation for them all), which field
+    // each fills (an index into kRecordTexts) and where its bytes lie, with
+    // how those bytes read. DecodeDeferredTexts fills the fields;
+    // DeferredText gives them as bytes.
+    struct DeferredSpan {
+        int field;
+        qsizetype start, size;
+        bool operator==(const DeferredSpan &) const = default;
+    };
+    QByteArray deferredBytes;
+    std::vector<DeferredSpan> deferred;
     TextEncoding deferredAs = TextEncoding::Utf8ElseWindows1252;
+    void defer(int field, QByteArrayView bytes)
+    {
+        deferred.push_back({field, deferredBytes.size(), bytes.size()});
+        deferredBytes.append(bytes);
+    }
+    QByteArrayView deferredText(const DeferredSpan &span) const
+    {
+        return QByteArrayView(deferredBytes).sliced(span.start, span.size);
+    }
     bool operator==(const PoiRecord &) const = default;
 };
 

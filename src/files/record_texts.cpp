@@ -4,9 +4,10 @@ namespace orvalis {
 
 void DecodeDeferredTexts(PoiRecord &record)
 {
-    for (const auto &[field, bytes] : record.deferred)
-        record.*kRecordTexts[field] = DecodeText({bytes, record.deferredAs});
+    for (const PoiRecord::DeferredSpan &span : record.deferred)
+        record.*kRecordTexts[span.field] = DecodeText({record.deferredText(span), record.deferredAs});
     record.deferred.clear();
+    record.deferredBytes.clear();
     record.deferredAs = PoiRecord().deferredAs;
 }
 
@@ -14,8 +15,8 @@ std::optional<EncodedText> DeferredText(const PoiRecord &record, int field)
 {
     // A field given twice keeps its last text.
     for (auto it = record.deferred.rbegin(); it != record.deferred.rend(); ++it)
-        if (it->first == field)
-            return EncodedText{it->second, record.deferredAs};
+        if (it->field == field)
+            return EncodedText{record.deferredText(*it), record.deferredAs};
     return std::nullopt;
 }
 
