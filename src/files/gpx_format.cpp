@@ -241,14 +241,21 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
     const qsizetype start = out.size();
     out.resize(start + 6 * windows1252.size() + 8);
     char *d = out.data() + start;
-    for (const char ch : windows1252) {
-        if (ch == ',' && comma != ',') {
-            *d++ = comma;
-            continue;
-        }
+    const auto put = [&](char ch) {
         const Form &f = kForms[static_cast<unsigned char>(ch)];
         std::memcpy(d, &f, 8);
         d += f.length;
+    };
+    if (comma == ',') {
+        for (const char ch : windows1252)
+            put(ch);
+    } else {
+        for (const char ch : windows1252) {
+            if (ch == ',')
+                *d++ = comma;
+            else
+                put(ch);
+        }
     }
     out.resize(d - out.data());
 }
