@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -264,6 +265,23 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     return true;
 }
 
+// Each text element's start and end tags, made once: two appends an element.
+struct TextTags {
+    QByteArray open, close;
+};
+const std::array<TextTags, std::size(kRecordTextNames)> &RecordTextTags()
+{
+    static const auto tags = [] {
+        std::array<TextTags, std::size(kRecordTextNames)> t;
+        for (size_t f = 0; f < t.size(); ++f) {
+            t[f].open = "\n  <" + QByteArray(kRecordTextNames[f]) + '>';
+            t[f].close = "</" + QByteArray(kRecordTextNames[f]) + '>';
+        }
+        return t;
+    }();
+    return tags;
+}
+
 bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
 {
     QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
@@ -277,6 +295,7 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     // The schema's order; a text that does not have its element's type goes to
     // the program's own extension, to come back as it was.
     std::vector<PoiProperty> own;
+    const auto &tags = RecordTextTags();
     for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
         if (f == kFirstTextAfterLinks)
             for (const PoiLink &link : r.links) {
@@ -292,9 +311,9 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
         if (deferred && AnyTextFitsGpxType(f)) {
             if (deferred->isEmpty())
                 continue;
-            out.append("\n  <").append(kRecordTextNames[f]).append('>');
+            out.append(tags[size_t(f)].open);
             AppendXmlText(out, *deferred);
-            out.append("</").append(kRecordTextNames[f]).append('>');
+            out.append(tags[size_t(f)].close);
             continue;
         }
         const QString decoded = deferred ? DecodeText(*deferred) : QString();
@@ -305,9 +324,9 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
             own.push_back({QLatin1String(kRecordTextNames[f]), JsonStringOf(value)});
             continue;
         }
-        out.append("\n  <").append(kRecordTextNames[f]).append('>');
+        out.append(tags[size_t(f)].open);
         AppendXmlText(out, value);
-        out.append("</").append(kRecordTextNames[f]).append('>');
+        out.append(tags[size_t(f)].close);
     }
     own.insert(own.end(), r.properties.begin(), r.properties.end());
     const QByteArray ownXml = OwnExtensionXml(own);
