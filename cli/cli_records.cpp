@@ -110,9 +110,10 @@ int Cli::pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, con
             if (std::find(namespaces.begin(), namespaces.end(), ns) == namespaces.end())
                 namespaces.push_back(ns);
     }
-    // Read on one core, written on the other; the texts decoded on the writing one
-    // unless `keep` looks at them.
-    const DeferTexts defer = keep ? DeferTexts::No : DeferTexts::Yes;
+    // Read on one core, written on the other; the texts decoded on the writing one,
+    // or written from their bytes when the format takes them, unless `keep` looks at them.
+    const bool asBytes = outputCodec(out).writesTextBytes();
+    const DeferTexts defer = keep ? DeferTexts::No : asBytes ? DeferTexts::AsBytes : DeferTexts::Yes;
     return writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
         PipeRecords(
             [&](const std::function<void(PoiRecord &&)> &pass) {
@@ -123,7 +124,8 @@ int Cli::pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, con
                     }, {}, defer);
             },
             [&](PoiRecord &&r) {
-                DecodeDeferredTexts(r);
+                if (!asBytes)
+                    DecodeDeferredTexts(r);
                 write(r);
             });
     });

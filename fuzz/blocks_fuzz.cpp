@@ -30,7 +30,6 @@ Read ReadAll(const PoiCodec &codec, BlockReader &in, DeferTexts defer = DeferTex
     PoiRecords read = ReadRecords(codec, in, &result, &out.ok, defer);
     for (PoiRecord &r : read.records) {
         DecodeDeferredTexts(r);
-        r.deferredTrusted = false;
         out.records.push_back(std::move(r));
     }
     out.namespaces = std::move(read.namespaces);

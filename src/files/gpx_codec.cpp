@@ -3,26 +3,20 @@
 #include "files/gpx_format.h"
 #include "files/poi_codec.h"
 #include "files/record_fields.h"
+#include "files/record_texts.h"
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
 #include "geo/decimal_entry.h"
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
 namespace orvalis {
 
 using namespace xml;
-
-void DecodeDeferredTexts(PoiRecord &record)
-{
-    // A deferred text is one run without a reference: what ElementTextAt would give.
-    for (const auto &[field, bytes] : record.deferred)
-        record.*kRecordTexts[field] = XmlRunText(bytes, record.deferredTrusted);
-    record.deferred.clear();
-}
 
 namespace {
 
@@ -158,8 +152,13 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         }
         return r.links[size_t(urlLink)];
     };
-    if (defer == DeferTexts::Yes)
-        r.deferredTrusted = trusted;
+    if (defer != DeferTexts::No) {
+        // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
+        r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
+        // A waypoint's usual texts without growing.
+        r.deferred.reserve(8);
+        r.deferredBytes.reserve(std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
+    }
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -193,12 +192,12 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             const int field = TextField(local);
             if (field >= 0) {
                 const std::optional<QByteArrayView> plain =
-                    defer == DeferTexts::Yes && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
+                    defer != DeferTexts::No && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
                 if (plain && !plain->isEmpty()) {
-                    r.deferred.emplace_back(field, plain->toByteArray());
+                    r.defer(field, *plain);
                 } else {
                     // A field given twice keeps its last text, deferred or not.
-                    std::erase_if(r.deferred, [&](const auto &text) { return text.first == field; });
+                    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
                     r.*kRecordTexts[field] = textOf();
                 }
             } else if (local == "link") {
@@ -266,6 +265,23 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     return true;
 }
 
+// Each text element's start and end tags, made once: two appends an element.
+struct TextTags {
+    QByteArray open, close;
+};
+const std::array<TextTags, std::size(kRecordTextNames)> &RecordTextTags()
+{
+    static const auto tags = [] {
+        std::array<TextTags, std::size(kRecordTextNames)> t;
+        for (size_t f = 0; f < t.size(); ++f) {
+            t[f].open = "\n  <" + QByteArray(kRecordTextNames[f]) + '>';
+            t[f].close = "</" + QByteArray(kRecordTextNames[f]) + '>';
+        }
+        return t;
+    }();
+    return tags;
+}
+
 bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
 {
     QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
@@ -279,6 +295,7 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     // The schema's order; a text that does not have its element's type goes to
     // the program's own extension, to come back as it was.
     std::vector<PoiProperty> own;
+    const auto &tags = RecordTextTags();
     for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
         if (f == kFirstTextAfterLinks)
             for (const PoiLink &link : r.links) {
@@ -289,16 +306,27 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
                     out += "<type>" + XmlTextBytes(link.type) + "</type>";
                 out += "</link>";
             }
-        const QString &value = r.*kRecordTexts[f];
+        // A text left as UTF-8 bytes goes out as them, but for one whose element has a type to check.
+        const std::optional<EncodedText> deferred = DeferredText(r, f);
+        if (deferred && AnyTextFitsGpxType(f)) {
+            if (deferred->isEmpty())
+                continue;
+            out.append(tags[size_t(f)].open);
+            AppendXmlText(out, *deferred);
+            out.append(tags[size_t(f)].close);
+            continue;
+        }
+        const QString decoded = deferred ? DecodeText(*deferred) : QString();
+        const QString &value = deferred ? decoded : r.*kRecordTexts[f];
         if (value.isEmpty())
             continue;
         if (!FitsGpxType(f, value)) {
             own.push_back({QLatin1String(kRecordTextNames[f]), JsonStringOf(value)});
             continue;
         }
-        out.append("\n  <").append(kRecordTextNames[f]).append('>');
+        out.append(tags[size_t(f)].open);
         AppendXmlText(out, value);
-        out.append("</").append(kRecordTextNames[f]).append('>');
+        out.append(tags[size_t(f)].close);
     }
     own.insert(own.end(), r.properties.begin(), r.properties.end());
     const QByteArray ownXml = OwnExtensionXml(own);
@@ -432,6 +460,7 @@ public:
     {
         return std::make_unique<GpxRecordWriter>(options.strictGpx);
     }
+    bool writesTextBytes() const override { return true; }
 
     bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
     {

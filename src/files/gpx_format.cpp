@@ -81,6 +81,36 @@ QString EscapeXml(const QString &text)
     return out;
 }
 
+namespace {
+
+// An ASCII character as XML text at d: as it is, escaped, or a space for a
+// control XML forbids (other tools refuse the whole file). Returns the
+// position after it.
+inline char *PutXmlAscii(char *d, char c)
+{
+    // ASCII that stands as it is: all but the four escaped and the controls XML forbids.
+    static constexpr auto kPlain = [] {
+        std::array<bool, 128> plain{};
+        for (int k = 0x20; k < 0x80; ++k)
+            plain[size_t(k)] = k != '&' && k != '<' && k != '>' && k != '"';
+        plain['\t'] = plain['\n'] = plain['\r'] = true;
+        return plain;
+    }();
+    if (kPlain[size_t(c)]) {
+        *d++ = c;
+        return d;
+    }
+    switch (c) {
+    case '&': std::memcpy(d, "&amp;", 5); return d + 5;
+    case '<': std::memcpy(d, "&lt;", 4); return d + 4;
+    case '>': std::memcpy(d, "&gt;", 4); return d + 4;
+    case '"': std::memcpy(d, "&quot;", 6); return d + 6;
+    default: *d++ = ' '; return d;
+    }
+}
+
+}  // namespace
+
 void AppendXmlText(QByteArray &out, const QString &text)
 {
     // Text whose UTF-8 reads back (nearly all): escaped and encoded in one pass,
@@ -94,36 +124,70 @@ void AppendXmlText(QByteArray &out, const QString &text)
     const qsizetype at = out.size();
     out.resize(at + n * 6);  // "&quot;" is the longest form of a unit
     char *d = out.data() + at;
-    // ASCII that stands as it is: all but the four escaped and the controls XML forbids.
-    static constexpr auto kPlain = [] {
-        std::array<bool, 128> plain{};
-        for (int c = 0x20; c < 0x80; ++c)
-            plain[size_t(c)] = c != '&' && c != '<' && c != '>' && c != '"';
-        plain['\t'] = plain['\n'] = plain['\r'] = true;
-        return plain;
-    }();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
-        if (u < 0x80 && kPlain[u]) {
-            *d++ = char(u);
-            continue;
-        }
-        if (u < 0x80) {
-            switch (u) {
-            case u'&': std::memcpy(d, "&amp;", 5); d += 5; break;
-            case u'<': std::memcpy(d, "&lt;", 4); d += 4; break;
-            case u'>': std::memcpy(d, "&gt;", 4); d += 4; break;
-            case u'"': std::memcpy(d, "&quot;", 6); d += 6; break;
-            default: *d++ = ' ';  // a control XML forbids: other tools refuse the whole file
-            }
-            continue;
-        }
-        if (IsXmlChar(QChar(u)))
+        if (u < 0x80)
+            d = PutXmlAscii(d, char(u));
+        else if (IsXmlChar(QChar(u)))
             d = PutUtf8At(d, p, &i, n);
         else
             *d++ = ' ';
     }
     out.truncate(d - out.constData());
+}
+
+void AppendXmlText(QByteArray &out, const EncodedText &text)
+{
+    switch (text.encoding) {
+    case TextEncoding::Windows1252:
+        AppendEscapedXml(out, text.bytes);
+        return;
+    case TextEncoding::Utf8ElseWindows1252:
+        if (!AppendXmlUtf8(out, text.bytes))
+            AppendEscapedXml(out, text.bytes);
+        return;
+    case TextEncoding::Utf8:
+        if (!AppendXmlUtf8(out, text.bytes))
+            AppendXmlText(out, DecodeUtf8(text.bytes));
+        return;
+    }
+}
+
+bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const qsizetype n = utf8.size();
+    const qsizetype at = out.size();
+    out.resize(at + n * 6);  // "&quot;" is the longest form of a byte
+    char *d = out.data() + at;
+    // Escaped as it goes; a character Windows-1252 lacks asks afterwards whether the UTF-8 reads back.
+    bool wide = false;
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            d = PutXmlAscii(d, char(p[i++]));
+            continue;
+        }
+        char32_t c = 0;
+        const int length = Utf8Sequence(p + i, n - i, &c);
+        if (length == 0) {
+            out.truncate(at);
+            return false;
+        }
+        if (c == 0xFFFE || c == 0xFFFF) {
+            *d++ = ' ';
+        } else {
+            std::memcpy(d, p + i, size_t(length));
+            d += length;
+        }
+        wide = wide || c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0;
+        i += length;
+    }
+    out.truncate(d - out.constData());
+    if (wide && !WideUtf8BytesReadBack(utf8)) {
+        out.truncate(at);
+        out += XmlTextBytes(DecodeUtf8(utf8));
+    }
+    return true;
 }
 
 QByteArray XmlTextBytes(const QString &text)
@@ -156,28 +220,42 @@ QByteArray XmlTextBytes(const QString &text)
 
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
 {
-    // Written through a pointer: room for the longest form of each byte ("&quot;").
+    // Each byte's XML text, worked out once: the byte, its escape, a space for a
+    // control XML forbids, or its character's UTF-8. Eight bytes are copied a
+    // byte and the length kept: no branch a byte.
+    struct Form {
+        char bytes[7];
+        unsigned char length;
+    };
+    static const auto kForms = [] {
+        std::array<Form, 256> forms{};
+        for (int b = 0; b < 256; ++b) {
+            Form &f = forms[size_t(b)];
+            char *end = b < 0x80 ? PutXmlAscii(f.bytes, char(b)) : PutUtf8(f.bytes, cp1252::Decode(static_cast<unsigned char>(b)));
+            f.length = static_cast<unsigned char>(end - f.bytes);
+        }
+        return forms;
+    }();
+    static_assert(sizeof(Form) == 8);
+    // Room for the longest form of each byte ("&quot;") and a whole last copy.
     const qsizetype start = out.size();
-    out.resize(start + 6 * windows1252.size());
+    out.resize(start + 6 * windows1252.size() + 8);
     char *d = out.data() + start;
-    for (const char ch : windows1252) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b >= 0x80) {
-            d = PutUtf8(d, cp1252::Decode(b));
-            continue;
+    const auto put = [&](char ch) {
+        const Form &f = kForms[static_cast<unsigned char>(ch)];
+        std::memcpy(d, &f, 8);
+        d += f.length;
+    };
+    if (comma == ',') {
+        for (const char ch : windows1252)
+            put(ch);
+    } else {
+        for (const char ch : windows1252) {
+            if (ch == ',')
+                *d++ = comma;
+            else
+                put(ch);
         }
-        const char *entity = nullptr;
-        switch (ch) {
-        case '&': entity = "&amp;"; break;
-        case '<': entity = "&lt;"; break;
-        case '>': entity = "&gt;"; break;
-        case '"': entity = "&quot;"; break;
-        case ',': *d++ = comma; continue;
-        default: *d++ = IsXmlChar(QChar(char16_t(b))) ? ch : ' ';
-        }
-        if (entity)
-            while (*entity)
-                *d++ = *entity++;
     }
     out.resize(d - out.data());
 }

@@ -2,6 +2,7 @@
 
 #include "files/poi_record.h"
 #include "files/read_result.h"
+#include "files/text_codecs.h"
 #include "table/poi_table.h"
 
 #include <QByteArray>
@@ -52,6 +53,11 @@ QString EscapeXml(const QString &text);
 QByteArray XmlTextBytes(const QString &text);
 // The same appended to `out`, in one pass for the texts whose UTF-8 reads back.
 void AppendXmlText(QByteArray &out, const QString &text);
+// AppendXmlText(out, DecodeText(text)) from the bytes: UTF-8 copied as it is
+// but for the escapes, in one pass for the texts whose UTF-8 reads back.
+void AppendXmlText(QByteArray &out, const EncodedText &text);
+// The same for bytes that are UTF-8; false (nothing appended) when they are not.
+bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8);
 // The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 

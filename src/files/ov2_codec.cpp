@@ -2,6 +2,7 @@
 // hundred-thousandths of a degree.
 #include "files/ov2_format.h"
 #include "files/poi_codec.h"
+#include "files/record_texts.h"
 #include "files/text_codecs.h"
 
 #include <QCoreApplication>
@@ -103,7 +104,7 @@ ReadResult WalkOv2(BlockReader &in, Simple &&simple)
 
 // The POIs as records: coordinates exact, the one text as the name.
 void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
-                      const CoordinateFilter &wanted)
+                      const CoordinateFilter &wanted, DeferTexts defer)
 {
     const ReadResult read = WalkOv2(in, [&](int32_t latValue, int32_t lonValue, QByteArrayView name, int) {
         // Texts on the stack until the record is wanted.
@@ -114,7 +115,14 @@ void ForEachOv2Record(BlockReader &in, const std::function<void(PoiRecord &&)> &
             PoiRecord r;
             r.lat = lat.toByteArray();
             r.lon = lon.toByteArray();
-            r.name = DecodeFileText(name);
+            // A writer that takes the bytes gets them with how they read, without the string.
+            QByteArrayView bytes;
+            if (defer != DeferTexts::AsBytes) {
+                r.name = DecodeFileText(name);
+            } else if (const bool utf8 = FileTextIsUtf8(name, &bytes); !bytes.isEmpty()) {
+                r.defer(kNameText, bytes);
+                r.deferredAs = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+            }
             visit(std::move(r));
         }
     });
@@ -132,7 +140,7 @@ public:
         if (r.lat.isEmpty() || r.lon.isEmpty())
             return false;
         // One text a POI: the name, with its description joined as the window does.
-        writer_.append(out.bytes, Ov2CoordinateValue(r.lat), Ov2CoordinateValue(r.lon), TextBytes(JoinedName(r)));
+        writer_.append(out.bytes, Ov2CoordinateValue(r.lat), Ov2CoordinateValue(r.lon), JoinedNameBytes(r));
         return true;
     }
     void finish(WriterBuffer &out) override
@@ -152,15 +160,16 @@ public:
     const char *notOfFormat() const override { return QT_TRANSLATE_NOOP("Cli", "not an OV2 file"); }
 
     bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
-                     const CoordinateFilter &wanted, DeferTexts) const override
+                     const CoordinateFilter &wanted, DeferTexts defer) const override
     {
-        ForEachOv2Record(in, visit, result, wanted);
+        ForEachOv2Record(in, visit, result, wanted, defer);
         return true;
     }
     std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &) const override
     {
         return std::make_unique<Ov2RecordWriter>();
     }
+    bool writesTextBytes() const override { return true; }
     bool writesBack() const override { return true; }
 
     bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override

@@ -154,10 +154,13 @@ public:
     // to be thrown away) when the input is no file of the format. `wanted`,
     // when given, sees every record's coordinates once, in file order, before
     // the record is visited: false passes the record over. With
-    // DeferTexts::Yes texts may be left for the taker (DecodeDeferredTexts).
+    // DeferTexts::Yes or AsBytes texts may be left for the taker (see DeferTexts).
     virtual bool readRecords(BlockReader &in, const std::function<void(PoiRecord &&)> &visit, ReadResult *result,
                              const CoordinateFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const;
     virtual std::unique_ptr<FormatRecordWriter> recordWriter(const RecordWriteOptions &options) const;
+    // Whether its record writer takes texts left undecoded as they are
+    // (DeferTexts::AsBytes); the others get them decoded.
+    virtual bool writesTextBytes() const { return false; }
     // The writer goes back over what it wrote: an output that cannot seek
     // (standard output) must wait for the end.
     virtual bool writesBack() const { return false; }

@@ -32,8 +32,39 @@ std::optional<long double> CoordinateNumber(QByteArrayView text)
     return ParseDecimal(QString::fromLatin1(text), u'.');
 }
 
+namespace {
+
+// Whether a decimal as files write it ("-12.345": a sign, one to three digits,
+// a point and digits) lies in [-limit, limit], when its whole part decides;
+// nothing for other texts and for a whole part at the limit.
+std::optional<bool> WholePartWithin(QByteArrayView t, int limit)
+{
+    qsizetype i = t.startsWith('-') ? 1 : 0;
+    int whole = 0, digits = 0;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++digits)
+        whole = whole * 10 + (t[i] - '0');
+    if (digits == 0 || digits > 3)
+        return std::nullopt;
+    if (i < t.size()) {
+        if (t[i] != '.' || i + 1 == t.size())
+            return std::nullopt;
+        for (++i; i < t.size(); ++i)
+            if (t[i] < '0' || t[i] > '9')
+                return std::nullopt;
+    }
+    if (whole == limit)
+        return std::nullopt;
+    return whole < limit;
+}
+
+}  // namespace
+
 bool CoordinatesInRange(QByteArrayView latText, QByteArrayView lonText)
 {
+    // Most coordinates are decided on their whole part, without reading the number.
+    const std::optional<bool> latWithin = WholePartWithin(latText, 90), lonWithin = WholePartWithin(lonText, 180);
+    if (latWithin && lonWithin)
+        return *latWithin && *lonWithin;
     const auto lat = CoordinateNumber(latText), lon = CoordinateNumber(lonText);
     return lat && lon && CoordinatesInRange(*lat, *lon);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/text_codecs.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QString>
@@ -40,11 +42,28 @@ struct PoiRecord {
     std::vector<QByteArray> otherXml;
     QByteArray extensionsXml;
     std::vector<PoiProperty> properties;
-    // Texts read but not decoded yet (see DeferTexts): which field (an index
-    // into kRecordTexts) and the file's bytes, with whether the file declared
-    // its encoding. DecodeDeferredTexts fills the fields.
-    std::vector<std::pair<int, QByteArray>> deferred;
-    bool deferredTrusted = false;
+    // Texts read but not decoded yet (see DeferTexts): the file's bytes of
+    // each, one after the other (one allocation for them all), which field
+    // each fills (an index into kRecordTexts) and where its bytes lie, with
+    // how those bytes read. DecodeDeferredTexts fills the fields;
+    // DeferredText gives them as bytes.
+    struct DeferredSpan {
+        int field;
+        qsizetype start, size;
+        bool operator==(const DeferredSpan &) const = default;
+    };
+    QByteArray deferredBytes;
+    std::vector<DeferredSpan> deferred;
+    TextEncoding deferredAs = TextEncoding::Utf8ElseWindows1252;
+    void defer(int field, QByteArrayView bytes)
+    {
+        deferred.push_back({field, deferredBytes.size(), bytes.size()});
+        deferredBytes.append(bytes);
+    }
+    QByteArrayView deferredText(const DeferredSpan &span) const
+    {
+        return QByteArrayView(deferredBytes).sliced(span.start, span.size);
+    }
     bool operator==(const PoiRecord &) const = default;
 };
 
@@ -59,13 +78,18 @@ inline constexpr const char *kRecordTextNames[] = {"ele",  "time", "magvar", "ge
                                                    "desc", "src",  "sym",    "type",        "fix",  "sat",
                                                    "hdop", "vdop", "pdop",   "ageofdgpsdata", "dgpsid"};
 static_assert(std::size(kRecordTexts) == std::size(kRecordTextNames));
-// The first of them written after the links (sym).
+// The first of them written after the links (sym); the name and the description.
 inline constexpr int kFirstTextAfterLinks = 8;
+inline constexpr int kNameText = 4;
+inline constexpr int kDescText = 6;
+static_assert(kRecordTexts[kNameText] == &PoiRecord::name && kRecordTexts[kDescText] == &PoiRecord::desc);
 
 // Whether a reader may leave a record's texts undecoded for the one who takes
 // it: decoding is most of the reading, and a reader on one core and a writer on
-// another share it so.
-enum class DeferTexts { No, Yes };
+// another share it so. With AsBytes the taker writes them from their bytes
+// (DeferredText), never decoding most of them: readers whose decoding is
+// cheap leave their texts only then.
+enum class DeferTexts { No, Yes, AsBytes };
 // Decodes the texts a reader left undecoded, as the reader would have.
 void DecodeDeferredTexts(PoiRecord &record);
 

@@ -97,6 +97,11 @@ QByteArray Declarations(const XmlNamespaces &namespaces)
 
 }  // namespace
 
+bool AnyTextFitsGpxType(int field)
+{
+    return field >= kNameText && field < kNameText + 6;  // name, cmt, desc, src, sym, type
+}
+
 bool FitsGpxType(int field, const QString &text)
 {
     switch (field) {
@@ -295,8 +300,10 @@ void TakeOwnExtension(PoiRecord &r)
         return;
     for (auto &[key, json] : fields) {
         // A text that did not have its element's type comes back to its field.
+        // A field whose text the reader left undecoded has one too: the property stays.
         const int f = FieldNamed(key);
-        if (f >= 0 && json.startsWith('"') && (r.*kRecordTexts[f]).isEmpty())
+        const bool deferred = std::any_of(r.deferred.begin(), r.deferred.end(), [&](const auto &text) { return text.field == f; });
+        if (f >= 0 && json.startsWith('"') && (r.*kRecordTexts[f]).isEmpty() && !deferred)
             r.*kRecordTexts[f] = PropertyText(json);
         else
             r.properties.push_back({key, json});

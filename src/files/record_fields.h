@@ -23,6 +23,8 @@ inline constexpr char kOwnNamespace[] = "https://orvalis.org/xmlns/poi/1";
 // Whether a text has the GPX schema's type of the waypoint element
 // kRecordTextNames[field] (texts always have).
 bool FitsGpxType(int field, const QString &text);
+// Whether every text fits that element (the plain strings: name to type).
+bool AnyTextFitsGpxType(int field);
 
 // Raw XML that may stand inside a GPX 1.1 <extensions>: well-formed elements,
 // blanks between them, each of a namespace other than GPX 1.1's, every prefix

@@ -27,8 +27,7 @@ qsizetype Weight(const PoiRecord &r)
         n += x.size();
     for (const PoiProperty &p : r.properties)
         n += 2 * p.key.size() + p.json.size();
-    for (const auto &text : r.deferred)
-        n += text.second.size();
+    n += r.deferredBytes.size();
     return n;
 }
 

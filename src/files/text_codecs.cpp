@@ -3,6 +3,7 @@
 #include "table/cp1252.h"
 
 #include <QList>
+#include <QVarLengthArray>
 
 #include <cstdint>
 #include <cstring>
@@ -119,6 +120,39 @@ QByteArray EncodeWindows1252(const QString &text)
 
 // True when the bytes are strict UTF-8: sequences of one to four bytes, no
 // overlong forms, no surrogates, nothing above U+10FFFF.
+int Utf8Sequence(const unsigned char *p, qsizetype n, char32_t *c)
+{
+    const unsigned char b = p[0];
+    if (b < 0x80) {
+        *c = b;
+        return 1;
+    }
+    int len;
+    char32_t cp;
+    char32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        len = 2; cp = b & 0x1F; min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3; cp = b & 0x0F; min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4; cp = b & 0x07; min = 0x10000;
+    } else {
+        return 0;  // stray continuation byte or invalid lead
+    }
+    if (len > n)
+        return 0;
+    for (int k = 1; k < len; ++k) {
+        const unsigned char next = p[k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    *c = cp;
+    return len;
+}
+
 bool IsStrictUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -138,27 +172,9 @@ bool IsStrictUtf8(QByteArrayView bytes)
             i += 2;
             continue;
         }
-        int len;
-        char32_t cp;
-        char32_t min;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2; cp = b & 0x1F; min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3; cp = b & 0x0F; min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4; cp = b & 0x07; min = 0x10000;
-        } else {
-            return false;  // stray continuation byte or invalid lead
-        }
-        if (i + len > n)
-            return false;
-        for (int k = 1; k < len; ++k) {
-            const unsigned char c = p[i + k];
-            if ((c & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        char32_t c;
+        const int len = Utf8Sequence(p + i, n - i, &c);
+        if (len == 0)
             return false;
         i += len;
     }
@@ -177,15 +193,21 @@ Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
     const qsizetype n = bytes.size();
     qsizetype i = 0, o = 0;
     while (i < n) {
-        const qsizetype run = AsciiRun(bytes.data() + i, n - i);
-        if constexpr (kUnicode) {
+        // ASCII eight bytes at a time while it lasts (short runs between accents too: no call).
+        if constexpr (!kUnicode) {
+            for (uint64_t word; i + 8 <= n; i += 8, o += 8) {
+                std::memcpy(&word, p + i, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                std::memcpy(out + o, &word, 8);
+            }
+        } else {
+            const qsizetype run = AsciiRun(bytes.data() + i, n - i);
             for (qsizetype k = 0; k < run; ++k)
                 out[o + k] = p[i + k];
-        } else {
-            std::memcpy(out + o, p + i, static_cast<size_t>(run));
+            i += run;
+            o += run;
         }
-        i += run;
-        o += run;
         if (i >= n)
             break;
         const unsigned char b = p[i];
@@ -225,8 +247,8 @@ Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length)
 
 bool IsAscii(QByteArrayView bytes)
 {
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
+    for (qsizetype i = AsciiRun(bytes.data(), bytes.size()); i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
             return false;
     return true;
 }
@@ -483,6 +505,29 @@ QString DecodeFileText(QByteArrayView bytes)
     return ReadsAsUtf8(bytes, &utf8) ? utf8 : DecodeWindows1252(bytes);
 }
 
+bool FileTextIsUtf8(QByteArrayView bytes, QByteArrayView *utf8)
+{
+    // The decisions of DecodeFileText, on the bytes.
+    *utf8 = bytes;
+    if (IsAscii(bytes))
+        return true;
+    QVarLengthArray<char, 512> encoded(bytes.size());
+    qsizetype length = 0;
+    switch (FittingUtf8(bytes, encoded.data(), &length)) {
+    case Utf8Text::Windows1252:
+        return true;
+    case Utf8Text::Wide:
+        if (bytes.startsWith(kUtf8Mark)) {
+            *utf8 = bytes.sliced(3);
+            return true;
+        }
+        return WideUtf8Reads(bytes, nullptr);
+    case Utf8Text::Invalid:
+        break;
+    }
+    return false;
+}
+
 // Utf8ReadsBack for a text with a character Windows-1252 does not hold.
 bool WideUtf8ReadsBack(const QString &text)
 {
@@ -504,6 +549,75 @@ bool Utf8ReadsBack(const QString &text)
 {
     // Characters Windows-1252 holds always read as UTF-8: most texts stop here.
     return FitsWindows1252(text) || WideUtf8ReadsBack(text);
+}
+
+bool WideUtf8BytesReadBack(QByteArrayView utf8)
+{
+    // WideUtf8ReadsBack's questions, the cheap one on the bytes first.
+    if (utf8.startsWith(kUtf8Mark))
+        return false;
+    return !PlausibleWindows1252(utf8) || PlausibleUtf8(DecodeUtf8(utf8));
+}
+
+QString DecodeText(const EncodedText &text)
+{
+    switch (text.encoding) {
+    case TextEncoding::Windows1252:
+        return DecodeWindows1252(text.bytes);
+    case TextEncoding::Utf8ElseWindows1252:
+        if (!IsStrictUtf8(text.bytes))
+            return DecodeWindows1252(text.bytes);
+        break;
+    case TextEncoding::Utf8:
+        break;
+    }
+    return DecodeUtf8(text.bytes);
+}
+
+QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const EncodedText &second)
+{
+    // The code page's bytes of each part, while its characters fit; how each part reads is decided on the way.
+    const EncodedText *parts[] = {&first, &second};
+    QByteArray encoded(first.bytes.size() + joint.size() + second.bytes.size(), Qt::Uninitialized);
+    bool windows1252[2] = {};
+    bool fits = true;
+    qsizetype at = 0;
+    for (int k = 0; k < 2; ++k) {
+        const EncodedText &part = *parts[k];
+        if (k == 1) {
+            std::memcpy(encoded.data() + at, joint.data(), size_t(joint.size()));
+            at += joint.size();
+        }
+        qsizetype length = part.bytes.size();
+        Utf8Text read = Utf8Text::Invalid;
+        if (part.encoding != TextEncoding::Windows1252)
+            read = FittingUtf8(part.bytes, encoded.data() + at, &length);
+        if (read == Utf8Text::Invalid && part.encoding == TextEncoding::Utf8)
+            return TextBytes(DecodeText(first) + QString::fromLatin1(joint) + DecodeText(second));  // not UTF-8 after all
+        windows1252[k] = read == Utf8Text::Invalid;
+        if (windows1252[k])
+            std::memcpy(encoded.data() + at, part.bytes.data(), size_t(length));
+        else if (read == Utf8Text::Wide)
+            fits = false;
+        at += read == Utf8Text::Wide ? part.bytes.size() : length;  // what it wrote is not used then
+    }
+    if (fits) {
+        encoded.truncate(at);
+        if (ReadsAsWindows1252(encoded))
+            return encoded;
+    }
+    QByteArray utf8;
+    for (int k = 0; k < 2; ++k) {
+        if (k == 1)
+            utf8.append(joint);
+        if (windows1252[k])
+            AppendWindows1252AsUtf8(utf8, parts[k]->bytes);
+        else
+            utf8.append(parts[k]->bytes);
+    }
+    if (fits || WideUtf8BytesReadBack(utf8))
+        return utf8;
+    return QByteArray(kUtf8Mark).append(utf8);
 }
 
 QByteArray TextBytes(const QString &text)

@@ -71,6 +71,10 @@ QString DecodeUtf8(QByteArrayView bytes);
 bool IsStrictUtf8(QByteArrayView bytes);
 bool IsAscii(QByteArrayView bytes);
 
+// The strict UTF-8 sequence p starts with (n bytes there, n > 0): its length,
+// with its character in *c; 0 when no character starts there.
+int Utf8Sequence(const unsigned char *p, qsizetype n, char32_t *c);
+
 // Strict UTF-8 read straight into Windows-1252 bytes (at most as many as
 // `bytes`) when every character fits: one pass instead of three for the
 // names of a file.
@@ -99,6 +103,10 @@ inline bool IsXmlChar(QChar c)
 // that starts with the UTF-8 byte-order mark is UTF-8 without it.
 bool ReadsAsWindows1252(QByteArrayView bytes);
 QString DecodeFileText(QByteArrayView bytes);
+// How DecodeFileText reads the bytes, without the string: true for UTF-8
+// (ASCII too), then *utf8 holds the text's UTF-8 (the bytes, without a
+// leading mark); false for Windows-1252.
+bool FileTextIsUtf8(QByteArrayView bytes, QByteArrayView *utf8);
 
 // The bytes a writer gives one text so that DecodeFileText reads it back as it
 // is: Windows-1252 where it fits and reads back, otherwise UTF-8, marked with
@@ -106,5 +114,25 @@ QString DecodeFileText(QByteArrayView bytes);
 QByteArray TextBytes(const QString &text);
 // True when the text's UTF-8 bytes read back as the text.
 bool Utf8ReadsBack(const QString &text);
+// TextBytes(DecodeUtf8(utf8)) from the bytes: encoded to Windows-1252 in one
+// pass where every character fits.
+// Utf8ReadsBack(DecodeUtf8(utf8)) for valid UTF-8 holding a character that
+// Windows-1252 lacks.
+bool WideUtf8BytesReadBack(QByteArrayView utf8);
+
+// A text as the bytes that hold it, and how they read: UTF-8 (bytes that are
+// not read as DecodeUtf8 reads them), Windows-1252, or UTF-8 where they are
+// valid and Windows-1252 otherwise (a run of XML text, see XmlRunText).
+enum class TextEncoding : unsigned char { Utf8, Windows1252, Utf8ElseWindows1252 };
+struct EncodedText {
+    QByteArrayView bytes;
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool isEmpty() const { return bytes.isEmpty(); }
+};
+QString DecodeText(const EncodedText &text);
+// TextBytes of the two texts joined by `joint` (ASCII), from their bytes:
+// encoded to Windows-1252 in one pass over each where every character fits,
+// UTF-8 (marked when it would be misread) where one does not.
+QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint = {}, const EncodedText &second = {});
 
 }  // namespace orvalis

@@ -114,9 +114,7 @@ qsizetype ElementTextStart(const Cursor &c, qsizetype nameEnd, qsizetype to)
 QString XmlRunText(QByteArrayView raw, bool trusted)
 {
     // XML is UTF-8 unless it says otherwise: only bytes that are not UTF-8 are Windows-1252.
-    if (trusted || IsStrictUtf8(raw))
-        return DecodeUtf8(raw);
-    return DecodeWindows1252(raw);
+    return DecodeText({raw, trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252});
 }
 
 QString ElementTextAt(const Cursor &c, qsizetype nameEnd, qsizetype to, bool trusted)

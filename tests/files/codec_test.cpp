@@ -171,6 +171,17 @@ TEST(Codecs, OneRangeForEveryCoordinate)
     EXPECT_FALSE(CoordinatesInRange("90.5", "0"));
     EXPECT_FALSE(CoordinatesInRange("1", "x"));
     EXPECT_FALSE(CoordinatesInRange("", "0"));
+    // Decided on the whole part where it can, read where it cannot.
+    EXPECT_TRUE(CoordinatesInRange("89.999999999", "-179.99999"));
+    EXPECT_TRUE(CoordinatesInRange("-0.5", "000.5"));
+    EXPECT_TRUE(CoordinatesInRange("90.000", "-180.0000"));
+    EXPECT_FALSE(CoordinatesInRange("90.0000001", "0"));
+    EXPECT_FALSE(CoordinatesInRange("0", "-180.00001"));
+    EXPECT_FALSE(CoordinatesInRange("100", "0"));
+    EXPECT_FALSE(CoordinatesInRange("12", "1234.5"));
+    EXPECT_FALSE(CoordinatesInRange("1.2.3", "0"));
+    EXPECT_FALSE(CoordinatesInRange("-", "0"));
+    EXPECT_FALSE(CoordinatesInRange("0", "1-2"));
 }
 
 TEST(Codecs, CoordinateTextsAsGpxWritesThem)

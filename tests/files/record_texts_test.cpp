@@ -1,0 +1,165 @@
+// Texts written from the bytes a reader left: the OV2 bytes, encoded to
+// Windows-1252 in one pass, and the XML escaping on bytes give what the
+// decoded texts give, for names of every script, stray bytes and marks.
+#include "files/gpx_format.h"
+#include "files/poi_codec.h"
+#include "files/record_texts.h"
+#include "files/text_codecs.h"
+#include "files/xml_scan.h"
+#include "support/records.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace orvalis;
+using namespace orvalis::testing;
+
+namespace {
+
+QStringList Names()
+{
+    QStringList names = {"", "Gare", "Café", "Ωmega", "ɖ", "Ã©t", "CAFÉ–BAR", "Rosé™®", "IKEA宜家家居", "Puʻuiki",
+                         "𝄞 clef", QString(QChar(0xFEFF)) + "mark", "a\x01<b>&\"c\"", QString(QChar(0xFFFE)) + "x",
+                         QString(QChar(0x81)) + "c1"};
+    for (const char *file : {"held_out_utf8.txt", "held_out_windows1252.txt"}) {
+        QFile f(QStringLiteral(ORVALIS_TEST_DATA "/names/") + QLatin1String(file));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file;
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (!line.isEmpty() && !line.startsWith('#'))
+                names << QString::fromUtf8(line);
+    }
+    return names;
+}
+
+// The ways a text's bytes come to a writer: as UTF-8 and, where it fits, as
+// Windows-1252, each told or left for the writer to decide.
+std::vector<EncodedText> Encodings(const QString &text, QByteArray &utf8, QByteArray &windows1252)
+{
+    utf8 = text.toUtf8();
+    std::vector<EncodedText> out = {{utf8, TextEncoding::Utf8}};
+    // Left to decide: UTF-8 is UTF-8 there.
+    out.push_back({utf8, TextEncoding::Utf8ElseWindows1252});
+    if (FitsWindows1252(text)) {
+        windows1252 = EncodeWindows1252(text);
+        out.push_back({windows1252, TextEncoding::Windows1252});
+        if (!IsStrictUtf8(windows1252))
+            out.push_back({windows1252, TextEncoding::Utf8ElseWindows1252});
+    }
+    return out;
+}
+
+QByteArray XmlOf(const EncodedText &text)
+{
+    QByteArray out = "<name>";
+    AppendXmlText(out, text);
+    return out;
+}
+
+QByteArray XmlOf(const QString &text)
+{
+    QByteArray out = "<name>";
+    AppendXmlText(out, text);
+    return out;
+}
+
+}  // namespace
+
+TEST(RecordTexts, CodePageBytesInOnePassAsTheDecodedText)
+{
+    const QStringList names = Names();
+    ASSERT_GT(names.size(), 400);
+    for (const QString &name : names) {
+        QByteArray utf8, windows1252;
+        for (const EncodedText &text : Encodings(name, utf8, windows1252)) {
+            ASSERT_EQ(DecodeText(text), name) << name.toStdString();
+            EXPECT_EQ(TextBytesOf(text), TextBytes(name)) << name.toStdString();
+        }
+    }
+    // Joined as an OV2 text joins a name and its description, in mixed encodings.
+    for (int i = 0; i + 1 < names.size(); i += 7) {
+        const QString &a = names[i], &b = names[i + 1];
+        QByteArray aUtf8, a1252, bUtf8, b1252;
+        for (const EncodedText &x : Encodings(a, aUtf8, a1252))
+            for (const EncodedText &y : Encodings(b, bUtf8, b1252))
+                EXPECT_EQ(TextBytesOf(x, " - ", y), TextBytes(a + " - " + b)) << a.toStdString() << " / " << b.toStdString();
+    }
+    // Characters outside the code page: UTF-8, marked where even UTF-8 would read as Windows-1252.
+    EXPECT_EQ(TextBytesOf({"Caf\xC3\xA9"}), "Caf\xE9");
+    EXPECT_EQ(TextBytesOf({"\xCE\xA9mega"}), "\xCE\xA9mega");
+    EXPECT_EQ(TextBytesOf({"CAF\xC9\x96" "BAR"}), "\xEF\xBB\xBF" "CAF\xC9\x96" "BAR");
+    EXPECT_EQ(TextBytesOf({"\xC3\x83\xC2\xA9"}), "\xC3\x83\xC2\xA9");  // "Ã©" in the code page would read as "é"
+    EXPECT_EQ(TextBytesOf({"\xD0\x9C\xD0\xB8\xD1\x80", TextEncoding::Utf8}, " - ", {"Caf\xE9", TextEncoding::Utf8ElseWindows1252}),
+              "\xD0\x9C\xD0\xB8\xD1\x80 - Caf\xC3\xA9");
+    EXPECT_EQ(TextBytesOf({"Caf\xE9", TextEncoding::Utf8ElseWindows1252}, " - ", {"\xE2\x82\xAC 5"}), "Caf\xE9 - \x80 5");
+}
+
+TEST(RecordTexts, XmlEscapedOnBytes)
+{
+    QByteArray out = "x";
+    ASSERT_TRUE(AppendXmlUtf8(out, "a&b<c>\"d' \x01\t\xEF\xBF\xBE\xC3\xA9\xF0\x9D\x84\x9E"));
+    EXPECT_EQ(out, "xa&amp;b&lt;c&gt;&quot;d'  \t \xC3\xA9\xF0\x9D\x84\x9E");
+    // Bytes that are no UTF-8: nothing written, the caller reads them otherwise.
+    for (const char *bad : {"caf\xE9", "\xC3", "\xED\xA0\x80", "\xC0\xAF", "\xF4\x90\x80\x80", "ok\x80"}) {
+        QByteArray kept = "x";
+        EXPECT_FALSE(AppendXmlUtf8(kept, bad)) << bad;
+        EXPECT_EQ(kept, "x") << bad;
+    }
+    EXPECT_EQ(XmlOf(EncodedText{"caf\xE9 & co", TextEncoding::Utf8ElseWindows1252}), "<name>caf\xC3\xA9 &amp; co");
+    EXPECT_EQ(XmlOf(EncodedText{"caf\xE9", TextEncoding::Utf8}), "<name>caf\xEF\xBF\xBD");
+    // UTF-8 that a reader deciding each text would misread goes as references, as from the decoded text.
+    EXPECT_EQ(XmlOf(EncodedText{"CAF\xC9\x96" "BAR"}), "<name>CAF&#x256;BAR");
+    for (const QString &name : Names()) {
+        QByteArray utf8, windows1252;
+        for (const EncodedText &text : Encodings(name, utf8, windows1252))
+            EXPECT_EQ(XmlOf(text), XmlOf(name)) << name.toStdString();
+    }
+}
+
+TEST(RecordTexts, WrittenFromTheBytesAsFromTheDecodedTexts)
+{
+    // Names of every kind in OV2 (UTF-8, Windows-1252, marked) and in GPX (stray bytes, references, a UTF-16 file).
+    QByteArray ov2;
+    QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\">\n";
+    int k = 0;
+    for (const QString &name : Names()) {
+        QByteArray bytes = name.toUtf8();
+        if (k % 3 == 1 && FitsWindows1252(name))
+            bytes = EncodeWindows1252(name);
+        if (k % 7 == 2)
+            bytes.prepend("\xEF\xBB\xBF");
+        QByteArray record(13, '\0');
+        record[0] = 2;
+        const quint32 length = quint32(bytes.size()) + 14;
+        for (int i = 0; i < 4; ++i)
+            record[1 + i] = char((length >> (8 * i)) & 0xFF);
+        ov2 += record + QByteArray(bytes).replace('\0', ' ') + '\0';
+        QByteArray text = QByteArray(bytes).replace('&', "&amp;").replace('<', "&lt;");
+        if (k % 5 == 3)
+            text += " &#x20AC;";
+        gpx += "<wpt lat=\"1\" lon=\"2\"><ele>" + QByteArray::number(k) + "</ele><name>" + text + "</name><desc>" + text.left(k % 4) +
+               "</desc><sym>" + text.right(k % 3) + "</sym></wpt>\n";
+        ++k;
+    }
+    gpx += "</gpx>\n";
+    const QString utf16Text = QString::fromUtf8(gpx).replace("<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>");
+    QByteArray utf16 = QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(utf16Text.utf16()), utf16Text.size() * 2);
+    const std::pair<QByteArray, const char *> sources[] = {{ov2, "ov2"}, {gpx, "gpx"}, {utf16, "gpx"}};
+    for (const auto &[source, from] : sources) {
+        const PoiCodec &codec = Codec(from);
+        BlockReader in(source), again(source);
+        const PoiRecords decoded = ReadRecords(codec, in);
+        PoiRecords bytes = ReadRecords(codec, again, nullptr, nullptr, DeferTexts::AsBytes);
+        ASSERT_EQ(bytes.records.size(), decoded.records.size()) << from;
+        ASSERT_GT(decoded.records.size(), 400u) << from;
+        bool someDeferred = false;
+        for (const PoiRecord &r : bytes.records)
+            someDeferred = someDeferred || !r.deferred.empty();
+        EXPECT_TRUE(someDeferred) << from;
+        for (const char *to : {"ov2", "gpx"})
+            EXPECT_EQ(RecordBytes(Codec(to), bytes), RecordBytes(Codec(to), decoded)) << from << " to " << to;
+        for (PoiRecord &r : bytes.records)
+            DecodeDeferredTexts(r);
+        for (size_t i = 0; i < decoded.records.size(); ++i)
+            EXPECT_EQ(bytes.records[i], decoded.records[i]) << from << " record " << i;
+    }
+}
