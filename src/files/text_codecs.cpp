@@ -584,7 +584,7 @@ QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const Enc
     qsizetype at = 0;
     for (int k = 0; k < 2; ++k) {
         const EncodedText &part = *parts[k];
-        if (k == 1) {
+        if (k == 1 && !joint.isEmpty()) {  // an empty view may have no data at all
             std::memcpy(encoded.data() + at, joint.data(), size_t(joint.size()));
             at += joint.size();
         }
@@ -595,7 +595,7 @@ QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const Enc
         if (read == Utf8Text::Invalid && part.encoding == TextEncoding::Utf8)
             return TextBytes(DecodeText(first) + QString::fromLatin1(joint) + DecodeText(second));  // not UTF-8 after all
         windows1252[k] = read == Utf8Text::Invalid;
-        if (windows1252[k])
+        if (windows1252[k] && length > 0)
             std::memcpy(encoded.data() + at, part.bytes.data(), size_t(length));
         else if (read == Utf8Text::Wide)
             fits = false;
