@@ -183,6 +183,10 @@ char CsvSeparator(QByteArrayView head)
     char best = ',';
     Score bestScore;
     for (const char separator : {',', ';', '\t', '|'}) {
+        // A separator the head lacks splits nothing: it is never chosen.
+        if (!head.contains(separator))
+            continue;
+        const FieldRunScanner plain(separator);
         Score score;
         int fields = 1;
         bool quoted = false, fieldStart = true, any = false;
@@ -197,14 +201,19 @@ char CsvSeparator(QByteArrayView head)
         };
         // Fields cut as the readers cut them: a quote opens a quoted run only at a field's start.
         for (qsizetype i = 0; i < head.size() && score.records < kCsvSeparatorRecords; ++i) {
-            const char ch = head[i];
             if (quoted) {
-                if (ch == '"' && i + 1 < head.size() && head[i + 1] == '"')
+                // Straight to the next quote: nothing inside counts.
+                const qsizetype quote = head.indexOf('"', i);
+                if (quote < 0)
+                    break;
+                i = quote;
+                if (i + 1 < head.size() && head[i + 1] == '"')
                     ++i;
-                else if (ch == '"')
+                else
                     quoted = false;
                 continue;
             }
+            const char ch = head[i];
             if (ch == '"') {
                 quoted = fieldStart;
                 score.strayQuotes += !fieldStart;
@@ -221,6 +230,7 @@ char CsvSeparator(QByteArrayView head)
             } else {
                 fieldStart = false;
                 any = true;
+                i = plain.runEnd(head, i + 1) - 1;  // the rest of the run changes nothing
             }
         }
         if (any && score.records < kCsvSeparatorRecords)
