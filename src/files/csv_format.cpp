@@ -101,6 +101,7 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
     QStringList fields;
     QString field;
     bool quoted = false, any = false;
+    const FieldRunScanner plain(delimiter.toLatin1());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
         if (quoted) {
@@ -110,7 +111,11 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
             } else if (ch == u'"') {
                 quoted = false;
             } else {
-                field += ch;
+                // The quoted run up to the next quote in one piece.
+                const qsizetype quote = text.indexOf(u'"', i);
+                const qsizetype stop = quote < 0 ? text.size() : quote;
+                field += QStringView(text).sliced(i, stop - i);
+                i = stop - 1;
             }
         } else if (ch == u'"' && field.isEmpty()) {
             quoted = true;  // only at a field's start: elsewhere a quote is text
@@ -132,7 +137,10 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
             if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
         } else {
-            field += ch;
+            // This character (a quote inside a field is text) and the plain run after it.
+            const qsizetype stop = plain.runEnd(text, i + 1);
+            field += QStringView(text).sliced(i, stop - i);
+            i = stop - 1;
             any = true;
         }
     }

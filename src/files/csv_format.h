@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
+#include <QStringView>
 #include <climits>
 #include <initializer_list>
 #include <optional>
@@ -60,6 +61,14 @@ public:
                                   stops_[p[from + 4]] | stops_[p[from + 5]] | stops_[p[from + 6]] | stops_[p[from + 7]]))
             from += 8;
         while (from < n && !stops_[p[from]])
+            ++from;
+        return from;
+    }
+    qsizetype runEnd(QStringView v, qsizetype from) const
+    {
+        const char16_t *p = v.utf16();
+        const qsizetype n = v.size();
+        while (from < n && !(p[from] < 256 && stops_[p[from]]))
             ++from;
         return from;
     }
