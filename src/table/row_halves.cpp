@@ -35,26 +35,23 @@ private:
 
 void RunBoth(const std::function<void()> &aside, const std::function<void()> &here)
 {
-    // A pool of our own, never destroyed (its idle workers end by themselves):
-    // a caller that is a task of another pool cannot wait on itself.
-    static QThreadPool *const pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
-        return p;
-    }();
+    // A pool of our own, whose workers no other work holds; they stay a while
+    // after a call, so that calls one after the other start no thread.
+    static QThreadPool pool;
+    static const bool sized = (pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount())), true);
+    (void)sized;
     AsideTask task(aside);
-    if (!pool->tryStart(&task)) {
-        // Every worker busy (calls nested or at once): one after the other here.
-        here();
-        aside();
-        return;
-    }
+    // Never queued: a task waiting behind busy workers could wait for ever
+    // when those workers wait on halves of their own.
+    const bool started = pool.tryStart(&task);
     std::exception_ptr hereFailure;
     try {
         here();
     } catch (...) {
         hereFailure = std::current_exception();
     }
+    if (!started)
+        task.run();  // every worker busy: here, after the other half
     task.done.acquire();
     if (hereFailure)
         std::rethrow_exception(hereFailure);
