@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <algorithm>
+#include <unistd.h>
 
 namespace orvalis {
 
@@ -40,10 +41,12 @@ void RunBoth(const std::function<void()> &aside, const std::function<void()> &he
     static QThreadPool pool;
     static const bool sized = (pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount())), true);
     (void)sized;
+    // A forked child has none of the workers its pool counts on.
+    static const pid_t owner = getpid();
     AsideTask task(aside);
     // Never queued: a task waiting behind busy workers could wait for ever
     // when those workers wait on halves of their own.
-    const bool started = pool.tryStart(&task);
+    const bool started = getpid() == owner && pool.tryStart(&task);
     std::exception_ptr hereFailure;
     try {
         here();

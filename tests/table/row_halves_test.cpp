@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,4 +61,20 @@ TEST(RunBoth, RowHalvesCoverEveryRowOnce)
     });
     for (int row = 1; row <= 250000; ++row)
         ASSERT_EQ(seen[size_t(row)], 1) << row;
+}
+
+TEST(RunBoth, AForkedChildStillGetsBothHalves)
+{
+    // The parent's workers do not follow a fork: the child must not wait on them.
+    std::atomic<int> leaves = 0;
+    Split(3, leaves);
+    const pid_t child = fork();
+    if (child == 0) {
+        std::atomic<int> inChild = 0;
+        Split(3, inChild);
+        std::_Exit(inChild == 8 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
