@@ -81,10 +81,17 @@ bool BlockReader::more()
     // which only tests take, are not worth the look.)
     if (const qint64 left = want >= kSmallBlock ? LeftInFile(fd_) : -1; left >= 0 && left < want)
         want = qsizetype(left) + 1;
-    QByteArray raw(want, Qt::Uninitialized);
+    // Read behind what is held, into the buffer itself unless the bytes are
+    // transcoded: no block-sized copy (nor allocation, once it has grown) a read.
+    QByteArray raw;
+    QByteArray &into = decode_ ? raw : buffer_;
+    const qsizetype at = into.size();
+    if (into.capacity() < at + want)
+        into.reserve(at + want);  // exactly: a small file's buffer stays its size
+    into.resize(at + want);
     qsizetype got = 0;
     while (got < want) {
-        const ssize_t n = ReadWaiting(fd_, raw.data() + got, static_cast<size_t>(want - got));
+        const ssize_t n = ReadWaiting(fd_, into.data() + at + got, static_cast<size_t>(want - got));
         if (n <= 0) {
             failed_ = n < 0;
             eof_ = true;
@@ -95,8 +102,9 @@ bool BlockReader::more()
         got += n;
     }
     bytesRead_ += got;
-    raw.truncate(got);
-    buffer_ += decode_ ? decode_(raw) : raw;
+    into.truncate(at + got);
+    if (decode_)
+        buffer_ += decode_(raw);
     return got > 0;
 }
 

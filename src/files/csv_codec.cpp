@@ -54,8 +54,8 @@ QString PropertyKey(const QString &name, int column, const QStringList &taken)
 // delimiter, quotes and line ends are ASCII, never part of a UTF-8 character);
 // blank lines are passed over. False when nothing is left, or (not `final`)
 // when the record may go on past the bytes: then `pos` stays where it was.
-bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final, std::vector<QByteArray> &fields,
-                   size_t maxFields)
+bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, const FieldRunScanner &plain, bool final,
+                   std::vector<QByteArray> &fields, size_t maxFields)
 {
     fields.clear();
     QByteArray field;
@@ -104,9 +104,7 @@ bool NextCsvRecord(QByteArrayView v, qsizetype &pos, char delimiter, bool final,
             pos = i + 1;  // a blank line
         } else {
             // This byte (a quote inside a field is text) and the plain run after it.
-            qsizetype stop = i + 1;
-            while (stop < n && v[stop] != delimiter && v[stop] != '\n' && v[stop] != '\r' && v[stop] != '"')
-                ++stop;
+            const qsizetype stop = plain.runEnd(v, i + 1);
             field.append(v.data() + i, stop - i);
             i = stop - 1;
             any = true;
@@ -129,7 +127,7 @@ constexpr size_t kMaxCsvColumns = 4096;
 // Records of the input one after the other, read on as needed.
 class CsvRecordReader {
 public:
-    CsvRecordReader(BlockReader &in, char delimiter) : in_(in), delimiter_(delimiter) {}
+    CsvRecordReader(BlockReader &in, char delimiter) : in_(in), delimiter_(delimiter), plain_(delimiter) {}
     // Fields after the first `n` of a record are passed over.
     void setMaxFields(size_t n) { maxFields_ = n; }
     // False at the end; `raw`, when given, receives the record's bytes as they were.
@@ -138,7 +136,7 @@ public:
         for (;;) {
             qsizetype pos = 0;
             const bool final = in_.atEnd();
-            if (NextCsvRecord(in_.view(), pos, delimiter_, final, fields, maxFields_)) {
+            if (NextCsvRecord(in_.view(), pos, delimiter_, plain_, final, fields, maxFields_)) {
                 if (raw)
                     *raw = in_.view().first(pos).toByteArray();
                 in_.consume(pos);
@@ -154,6 +152,7 @@ public:
 private:
     BlockReader &in_;
     char delimiter_;
+    FieldRunScanner plain_;
     size_t maxFields_ = kMaxCsvColumns;
 };
 

@@ -101,6 +101,7 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
     QStringList fields;
     QString field;
     bool quoted = false, any = false;
+    const FieldRunScanner plain(delimiter.toLatin1());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
         if (quoted) {
@@ -110,7 +111,11 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
             } else if (ch == u'"') {
                 quoted = false;
             } else {
-                field += ch;
+                // The quoted run up to the next quote in one piece.
+                const qsizetype quote = text.indexOf(u'"', i);
+                const qsizetype stop = quote < 0 ? text.size() : quote;
+                field += QStringView(text).sliced(i, stop - i);
+                i = stop - 1;
             }
         } else if (ch == u'"' && field.isEmpty()) {
             quoted = true;  // only at a field's start: elsewhere a quote is text
@@ -132,7 +137,10 @@ QList<QStringList> CsvRecords(const QString &text, QChar delimiter)
             if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
         } else {
-            field += ch;
+            // This character (a quote inside a field is text) and the plain run after it.
+            const qsizetype stop = plain.runEnd(text, i + 1);
+            field += QStringView(text).sliced(i, stop - i);
+            i = stop - 1;
             any = true;
         }
     }
@@ -183,6 +191,10 @@ char CsvSeparator(QByteArrayView head)
     char best = ',';
     Score bestScore;
     for (const char separator : {',', ';', '\t', '|'}) {
+        // A separator the head lacks splits nothing: it is never chosen.
+        if (!head.contains(separator))
+            continue;
+        const FieldRunScanner plain(separator);
         Score score;
         int fields = 1;
         bool quoted = false, fieldStart = true, any = false;
@@ -197,14 +209,19 @@ char CsvSeparator(QByteArrayView head)
         };
         // Fields cut as the readers cut them: a quote opens a quoted run only at a field's start.
         for (qsizetype i = 0; i < head.size() && score.records < kCsvSeparatorRecords; ++i) {
-            const char ch = head[i];
             if (quoted) {
-                if (ch == '"' && i + 1 < head.size() && head[i + 1] == '"')
+                // Straight to the next quote: nothing inside counts.
+                const qsizetype quote = head.indexOf('"', i);
+                if (quote < 0)
+                    break;
+                i = quote;
+                if (i + 1 < head.size() && head[i + 1] == '"')
                     ++i;
-                else if (ch == '"')
+                else
                     quoted = false;
                 continue;
             }
+            const char ch = head[i];
             if (ch == '"') {
                 quoted = fieldStart;
                 score.strayQuotes += !fieldStart;
@@ -221,6 +238,7 @@ char CsvSeparator(QByteArrayView head)
             } else {
                 fieldStart = false;
                 any = true;
+                i = plain.runEnd(head, i + 1) - 1;  // the rest of the run changes nothing
             }
         }
         if (any && score.records < kCsvSeparatorRecords)

@@ -2,13 +2,13 @@
 
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
+#include "table/row_halves.h"
 #include "table/cp1252.h"
 #include "geo/decimal_entry.h"
 
 #include <QStringDecoder>
 #include <array>
 #include <cstring>
-#include <future>
 #include <optional>
 
 namespace orvalis {
@@ -361,12 +361,13 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     PoiTable upper;
     ReadResult upperResult;
     Spans upperSpans;
-    auto aside = std::async(std::launch::async, [&] {
-        upper.reserveRows(waypoints / 2 + 1);
-        readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
-    });
-    const qsizetype stoppedAt = readInto(table, result, spans, 0, split);
-    aside.get();
+    qsizetype stoppedAt = -1;
+    RunBoth(
+        [&] {
+            upper.reserveRows(waypoints / 2 + 1);
+            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
+        },
+        [&] { stoppedAt = readInto(table, result, spans, 0, split); });
     if (stoppedAt == split) {
         table.appendRows(std::move(upper));
         if (upperResult.truncated) {

@@ -64,8 +64,13 @@ ReadResult WalkOv2(BlockReader &in, Simple &&simple)
             continue;
         }
         if (type != 0 && type != 2 && type != 3) {
-            ++read.unknownBytes;
-            in.consume(1);
+            // The unknown bytes held, up to the next that may start a record, at once.
+            const QByteArrayView v = in.view();
+            qsizetype unknown = 1;
+            while (unknown < v.size() && static_cast<unsigned char>(v[unknown]) > 3)
+                ++unknown;
+            read.unknownBytes += unknown;
+            in.consume(unknown);
             continue;
         }
         if (in.held() - 1 < (type == 2 ? 12 : 4)) {

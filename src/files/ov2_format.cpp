@@ -12,7 +12,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <future>
 #include <optional>
 
 namespace orvalis {
@@ -373,11 +372,9 @@ std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QC
     table.setRowCount(std::max(survey.lastPoiNumber, 1) + 1);
     ReadResult first, second;
     Placement firstRows{0, true}, secondRows{survey.numbersBeforeMiddle, true};
-    auto aside = std::async(std::launch::async, [&] {
-        return ReadOv2Names(data.sliced(survey.middle), table, separator, second, secondRows, names);
-    });
-    const bool firstOk = ReadOv2Names(data.first(survey.middle), table, separator, first, firstRows, names);
-    const bool secondOk = aside.get();
+    bool firstOk = false, secondOk = false;
+    RunBoth([&] { secondOk = ReadOv2Names(data.sliced(survey.middle), table, separator, second, secondRows, names); },
+            [&] { firstOk = ReadOv2Names(data.first(survey.middle), table, separator, first, firstRows, names); });
     if (!firstOk || !secondOk || (!first.truncated && first.counter != survey.numbersBeforeMiddle))
         return std::nullopt;
     ReadResult result = first;

@@ -1,8 +1,14 @@
 #pragma once
 
-#include <future>
+#include <exception>
+#include <functional>
 
 namespace orvalis {
+
+// Runs `aside` on a worker thread while `here` runs on this one, and returns
+// once both are done (rethrowing what `aside` threw). The workers are kept
+// between calls: a read in halves costs no thread start.
+void RunBoth(const std::function<void()> &aside, const std::function<void()> &here);
 
 // Runs fn(first, last) over rows [from, to]: on big tables in two halves at
 // once, the upper one on another thread. fn must only touch its own rows.
@@ -14,9 +20,7 @@ void ForRowHalves(int from, int to, Fn &&fn, int minRows = 100000)
         return;
     }
     const int middle = from + (to - from + 1) / 2;
-    auto upper = std::async(std::launch::async, [&] { fn(middle, to); });
-    fn(from, middle - 1);
-    upper.get();
+    RunBoth([&] { fn(middle, to); }, [&] { fn(from, middle - 1); });
 }
 
 }  // namespace orvalis

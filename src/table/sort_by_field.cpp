@@ -7,7 +7,6 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <numeric>
 #include <optional>
@@ -571,9 +570,7 @@ std::vector<int> RecordOrder::sortedRows()
     const auto middle = items_.begin() + static_cast<std::ptrdiff_t>(items_.size() / 2);
     if (items_.size() >= 100000) {
         // Each half on its own core, then one merge.
-        auto upper = std::async(std::launch::async, [&] { std::sort(middle, items_.end(), less); });
-        std::sort(items_.begin(), middle, less);
-        upper.get();
+        RunBoth([&] { std::sort(middle, items_.end(), less); }, [&] { std::sort(items_.begin(), middle, less); });
         std::inplace_merge(items_.begin(), middle, items_.end(), less);
     } else {
         std::sort(items_.begin(), items_.end(), less);
