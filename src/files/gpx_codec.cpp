@@ -282,7 +282,7 @@ const std::array<TextTags, std::size(kRecordTextNames)> &RecordTextTags()
     return tags;
 }
 
-bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
+bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict, const XmlNamespaces &namespaces)
 {
     QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
     if (lat.isEmpty() || lon.isEmpty())
@@ -328,14 +328,20 @@ bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
         AppendXmlText(out, value);
         out.append(tags[size_t(f)].close);
     }
+    QByteArray raw;
+    for (const QByteArray &other : r.otherXml)
+        raw.append(other);
+    raw.append(r.extensionsXml);
+    // Markup cut out of a damaged file may be no XML on its own: copied, it would
+    // end this waypoint and start others. It goes as a text then.
+    if (!raw.isEmpty() && !IsWellFormedXml(raw, namespaces)) {
+        own.push_back({QStringLiteral("gpx_extensions"), JsonStringOf(QString::fromUtf8(raw))});
+        raw.clear();
+    }
     own.insert(own.end(), r.properties.begin(), r.properties.end());
     const QByteArray ownXml = OwnExtensionXml(own);
-    if (!r.otherXml.empty() || !r.extensionsXml.isEmpty() || !ownXml.isEmpty()) {
-        out.append("\n  <extensions>");
-        for (const QByteArray &other : r.otherXml)
-            out.append(other);
-        out.append(r.extensionsXml).append(ownXml).append("</extensions>");
-    }
+    if (!raw.isEmpty() || !ownXml.isEmpty())
+        out.append("\n  <extensions>").append(raw).append(ownXml).append("</extensions>");
     out.append("\n</wpt>\n");
     return true;
 }
@@ -352,12 +358,14 @@ public:
         for (const auto &[prefix, uri] : namespaces)
             out.bytes += " xmlns:" + prefix + "=\"" + uri + '"';
         out.bytes += ">\n";
+        namespaces_ = namespaces;
     }
-    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendGpxRecord(out.bytes, r, strict_); }
+    bool append(WriterBuffer &out, const PoiRecord &r) override { return AppendGpxRecord(out.bytes, r, strict_, namespaces_); }
     void finish(WriterBuffer &out) override { out.bytes += "</gpx>\n"; }
 
 private:
     bool strict_;
+    XmlNamespaces namespaces_;
 };
 
 // GPX 1.1 for tools that check it: the namespace, name and desc apart (the

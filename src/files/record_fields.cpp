@@ -131,6 +131,17 @@ bool FitsGpxType(int field, const QString &text)
     }
 }
 
+bool IsWellFormedXml(QByteArrayView raw, const XmlNamespaces &namespaces)
+{
+    QXmlStreamReader xml(QByteArray("<x" + Declarations(namespaces) + '>' + raw.toByteArray() + "</x>"));
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
+            return false;
+    }
+    return !xml.hasError();
+}
+
 bool IsExtensionXml(QByteArrayView raw, const XmlNamespaces &namespaces)
 {
     QXmlStreamReader xml(QByteArray("<x" + Declarations(namespaces) + '>' + raw.toByteArray() + "</x>"));

@@ -30,6 +30,8 @@ bool AnyTextFitsGpxType(int field);
 // blanks between them, each of a namespace other than GPX 1.1's, every prefix
 // declared in it or in `namespaces`.
 bool IsExtensionXml(QByteArrayView raw, const XmlNamespaces &namespaces);
+// Whether the bytes are XML content on their own (the prefixes of `namespaces` declared).
+bool IsWellFormedXml(QByteArrayView raw, const XmlNamespaces &namespaces);
 // Raw XML whose top-level elements declare the namespaces of `namespaces` they
 // use: it stands on its own, away from the file that declared them.
 QByteArray SelfContainedXml(QByteArrayView raw, const XmlNamespaces &namespaces);

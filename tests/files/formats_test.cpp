@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -288,6 +289,29 @@ TEST(Records, RealGpxFilesRoundTripAndSettleAfterOnePass)
     REQUIRE_REAL_WORLD_FILES();
     for (const char *name : kRealGpxFiles)
         ExpectGpxRoundTrip(RealWorldFile(name), name);
+}
+
+TEST(Records, MarkupCutFromADamagedGpxStaysInItsWaypoint)
+{
+    // A foreign element whose tag never closes where XML would: copied as it is,
+    // it ended the waypoint and started another in what was written.
+    const QByteArray damaged = "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+                               "<wpt lat=\"48.8566\" lon=\"2.3522\"><o/x\" a=\"b></wpt><wpt lat=\"-0.1\" lon=\"1\"/></gpx>\n";
+    const PoiRecords read = ReadRecords(Codec("gpx"), damaged);
+    int written = 0;
+    const QByteArray bytes = RecordBytes(Codec("gpx"), read, &written);
+    EXPECT_EQ(ReadRecords(Codec("gpx"), bytes).records.size(), size_t(written));
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd())
+        xml.readNext();
+    EXPECT_FALSE(xml.hasError()) << bytes.constData();
+    // Nothing lost: the markup comes back as a text.
+    ASSERT_FALSE(read.records.empty());
+    const PoiRecords back = ReadRecords(Codec("gpx"), bytes);
+    ASSERT_FALSE(back.records.empty());
+    ASSERT_EQ(back.records[0].properties.size(), 1u);
+    EXPECT_EQ(back.records[0].properties[0].key, "gpx_extensions");
+    EXPECT_TRUE(PropertyText(back.records[0].properties[0].json).contains("a=\"b></wpt>"));
 }
 
 TEST(Records, TextsLeftForTheWriterDecodeAsTheReaderWould)
