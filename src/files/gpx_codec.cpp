@@ -139,6 +139,112 @@ QByteArray OtherElement(QByteArrayView raw, qsizetype nameEnd, bool prefixed, bo
     return raw.first(nameEnd).toByteArray() + " xmlns=\"" + uri + '"' + raw.sliced(nameEnd).toByteArray();
 }
 
+// The text of a text field's element, whose name ends at `nameEnd` and whose
+// end tag starts at `closeStart`: left as bytes when it is one plain run (see
+// PlainElementText), decoded otherwise. A field given twice keeps its last text,
+// deferred or not.
+void TakeTextField(PoiRecord &r, int field, const Cursor &c, qsizetype nameEnd, qsizetype closeStart,
+                   const std::optional<QByteArrayView> &plain, bool selfClosing, bool trusted)
+{
+    if (plain && !plain->isEmpty()) {
+        r.defer(field, *plain);
+        return;
+    }
+    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
+    r.*kRecordTexts[field] = selfClosing ? QString() : ElementTextAt(c, nameEnd, closeStart, trusted);
+}
+
+// What a waypoint's texts are read as, and room for its usual ones.
+void StartWaypointTexts(PoiRecord &r, DeferTexts defer, bool trusted, qsizetype bytes)
+{
+    if (defer == DeferTexts::No)
+        return;
+    // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
+    r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
+    r.deferred.reserve(8);
+    r.deferredBytes.reserve(bytes);
+}
+
+// A waypoint whose children are all text fields written plainly, <name>text</name>
+// with no attribute, markup or other element inside: most waypoints. Found in
+// one walk that also finds the waypoint's end; read as ReadWaypointFields reads them.
+struct PlainWaypoint {
+    struct Child {
+        int field;
+        qsizetype nameEnd, closeStart;
+        bool reference;  // its text holds a '&'
+    };
+    const char *data = nullptr;
+    qsizetype contentStart = -1;
+    std::vector<Child> children;
+    qsizetype textBytes = 0;
+};
+
+// The ContentScan of waypoints: `plain` filled when the waypoint is one.
+qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype contentStart, PlainWaypoint &plain)
+{
+    plain.contentStart = -1;
+    plain.children.clear();
+    plain.textBytes = 0;
+    if (LocalName(qualified) != "wpt")
+        return -1;
+    const char *d = c.data();
+    const qsizetype n = c.size();
+    // The '<' at or after `from`, -1 when none.
+    const auto next = [&](qsizetype from) -> qsizetype {
+        const void *hit = from < n ? std::memchr(d + from, '<', size_t(n - from)) : nullptr;
+        return hit ? static_cast<const char *>(hit) - d : -1;
+    };
+    const auto nameAt = [&](qsizetype p, QByteArrayView name) {
+        return p + name.size() < n && std::memcmp(d + p, name.data(), size_t(name.size())) == 0;
+    };
+    for (qsizetype i = contentStart;;) {
+        const qsizetype lt = next(i);
+        if (lt < 0 || lt + 1 >= n)
+            return -1;
+        if (d[lt + 1] == '/') {
+            // The first end tag between children: the waypoint's, or something else.
+            if (!nameAt(lt + 2, qualified) || IsNameChar(d[lt + 2 + qualified.size()]))
+                return -1;
+            plain.data = d;
+            plain.contentStart = contentStart;
+            return lt;
+        }
+        qsizetype nameEnd = lt + 1;
+        while (nameEnd < n && IsNameChar(d[nameEnd]))
+            ++nameEnd;
+        if (nameEnd == lt + 1 || nameEnd >= n || d[nameEnd] != '>')
+            return -1;
+        const QByteArrayView name(d + lt + 1, nameEnd - lt - 1);
+        const int field = TextField(LocalName(name));
+        if (field < 0 || name == qualified)
+            return -1;
+        const qsizetype closeStart = next(nameEnd + 1);
+        if (closeStart < 0 || closeStart + 1 >= n || d[closeStart + 1] != '/' || !nameAt(closeStart + 2, name) ||
+            d[closeStart + 2 + name.size()] != '>')
+            return -1;
+        const qsizetype textBytes = closeStart - nameEnd - 1;
+        const bool reference = textBytes > 0 && std::memchr(d + nameEnd + 1, '&', size_t(textBytes));
+        plain.children.push_back({field, nameEnd, closeStart, reference});
+        plain.textBytes += textBytes;
+        i = closeStart + 3 + name.size();
+    }
+}
+
+// The fields of a waypoint that ScanPlainWaypoint found plain.
+void ReadPlainWaypointFields(const Cursor &c, const PlainWaypoint &plain, bool trusted, PoiRecord &r, DeferTexts defer)
+{
+    StartWaypointTexts(r, defer, trusted, plain.textBytes);
+    for (const PlainWaypoint::Child &child : plain.children) {
+        const std::optional<QByteArrayView> text =
+            defer != DeferTexts::No && !child.reference
+                ? std::optional<QByteArrayView>(c.slice(child.nameEnd + 1, child.closeStart))
+                : std::nullopt;
+        TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, text, false, trusted);
+    }
+    TakeOwnExtension(r);
+}
+
 // The direct children of a waypoint, each to its own field.
 void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer,
                         const QByteArray &defaultNamespace)
@@ -152,13 +258,8 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         }
         return r.links[size_t(urlLink)];
     };
-    if (defer != DeferTexts::No) {
-        // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
-        r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
-        // A waypoint's usual texts without growing.
-        r.deferred.reserve(8);
-        r.deferredBytes.reserve(std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
-    }
+    // A waypoint's usual texts without growing.
+    StartWaypointTexts(r, defer, trusted, std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -193,13 +294,7 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             if (field >= 0) {
                 const std::optional<QByteArrayView> plain =
                     defer != DeferTexts::No && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
-                if (plain && !plain->isEmpty()) {
-                    r.defer(field, *plain);
-                } else {
-                    // A field given twice keeps its last text, deferred or not.
-                    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
-                    r.*kRecordTexts[field] = textOf();
-                }
+                TakeTextField(r, field, c, tag.nameEnd, closeStart, plain, selfClosing, trusted);
             } else if (local == "link") {
                 PoiLink link;
                 link.href = href;
@@ -236,8 +331,15 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     if (!HasGpxRoot(in.view()))
         return false;
     const QByteArray defaultNamespace = DefaultNamespace(Cursor(in.view()));
+    PlainWaypoint plain;
+    const ContentScan scan = [&](const Cursor &c, QByteArrayView qualified, qsizetype contentStart) {
+        return ScanPlainWaypoint(c, qualified, contentStart, plain);
+    };
     // Route and track points are passed over whole, and noted: they are not POIs.
     ForEachElement(in, {"wpt", "rtept", "trkpt"}, [&](const Cursor &c, const Element &e) {
+        // The walk that ended this element read it, when it was plain.
+        const bool isPlain = plain.contentStart == e.contentStart && plain.data == c.data();
+        plain.contentStart = -1;
         if (e.name != "wpt") {
             if (result)
                 result->routePoints = true;
@@ -258,10 +360,13 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         PoiRecord r;
         r.lat = e.lat.toByteArray().trimmed();
         r.lon = e.lon.toByteArray().trimmed();
-        ReadWaypointFields(c, e, trusted, r, defer, defaultNamespace);
+        if (isPlain)
+            ReadPlainWaypointFields(c, plain, trusted, r, defer);
+        else
+            ReadWaypointFields(c, e, trusted, r, defer, defaultNamespace);
         visit(std::move(r));
         return true;
-    });
+    }, scan);
     return true;
 }
 

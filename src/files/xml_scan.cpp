@@ -294,7 +294,7 @@ qsizetype DoctypeEnd(const Cursor &c, qsizetype i)
 }  // namespace
 
 qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                         const std::function<bool(const Element &)> &visit, qsizetype from, bool final)
+                         const std::function<bool(const Element &)> &visit, qsizetype from, bool final, const ContentScan &scan)
 {
     qsizetype i = from;
     while (i < c.size()) {
@@ -345,7 +345,9 @@ qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> lo
         qsizetype next = e.contentStart;
         if (!selfClosing) {
             // The end tag: "</" and the same qualified name, not followed by more name.
-            qsizetype end = c.find(e.contentStart, "</");
+            qsizetype end = scan ? scan(c, tag.name, e.contentStart) : -1;
+            if (end < 0)
+                end = c.find(e.contentStart, "</");
             while (end >= 0 && !(c.slice(end + 2, end + 2 + tag.name.size()) == tag.name &&
                                  !IsNameChar(c.at(end + 2 + tag.name.size()))))
                 end = c.find(end + 2, "</");
@@ -376,12 +378,12 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
 }
 
 bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Cursor &, const Element &)> &visit)
+                    const std::function<bool(const Cursor &, const Element &)> &visit, const ContentScan &scan)
 {
     for (;;) {
         const bool final = in.atEnd();
         const Cursor c(in.view());
-        const qsizetype resume = ForEachElement(c, localNames, [&](const Element &e) { return visit(c, e); }, 0, final);
+        const qsizetype resume = ForEachElement(c, localNames, [&](const Element &e) { return visit(c, e); }, 0, final, scan);
         if (resume < 0)
             return false;
         in.consume(resume);

@@ -73,6 +73,7 @@ public:
         return QByteArrayView(d_ + from, to - from);
     }
     qsizetype size() const { return n_; }
+    const char *data() const { return d_; }
 
 private:
     const char *d_;
@@ -131,12 +132,20 @@ struct Element {
 // the scan stops before the first construct that may go on past them and
 // returns where (the size when it took everything), to go on from there once
 // more is read; scanning the pieces gives what one scan of the whole gives.
+// `scan`, when given, is asked first where a visited element's content ends.
+// A reader's own walk over a visited element's content, from its start (after
+// the start tag of the qualified name): the position of the end tag's "</",
+// when the walk met it as the first "</" of that name followed by no more name,
+// with the byte after the name inside the cursor; -1 leaves the search to
+// ForEachElement. One walk then both ends the element and reads its children.
+using ContentScan = std::function<qsizetype(const Cursor &, QByteArrayView qualified, qsizetype contentStart)>;
 qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                         const std::function<bool(const Element &)> &visit, qsizetype from = 0, bool final = true);
+                         const std::function<bool(const Element &)> &visit, qsizetype from = 0, bool final = true,
+                         const ContentScan &scan = {});
 // The same over input read a block at a time; `visit` gets the cursor of the
 // piece the element is in. False when the visitor stopped.
 bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Cursor &, const Element &)> &visit);
+                    const std::function<bool(const Cursor &, const Element &)> &visit, const ContentScan &scan = {});
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
 
