@@ -108,11 +108,34 @@ XmlNamespaces GpxNamespaces(const Cursor &c)
 
 // The text field a child element of a waypoint fills, as an index into
 // kRecordTexts; -1 for the others.
+// The first eight bytes of a name as a number.
+constexpr quint64 NameHead(const char *name, qsizetype length)
+{
+    quint64 h = 0;
+    for (qsizetype k = 0; k < std::min<qsizetype>(length, 8); ++k)
+        h |= quint64(static_cast<unsigned char>(name[k])) << (8 * k);
+    return h;
+}
+
 int TextField(QByteArrayView local)
 {
-    // On the length first: most names are passed over on it.
-    for (int i = 0; i < int(std::size(kRecordTextNames)); ++i)
-        if (qsizetype(std::strlen(kRecordTextNames[i])) == local.size() && std::memcmp(local.data(), kRecordTextNames[i], size_t(local.size())) == 0)
+    // Each name's length and head: one comparison a name for most.
+    struct Key {
+        qsizetype length;
+        quint64 head;
+    };
+    static constexpr auto kKeys = [] {
+        std::array<Key, std::size(kRecordTextNames)> keys{};
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const qsizetype length = qsizetype(std::char_traits<char>::length(kRecordTextNames[i]));
+            keys[i] = {length, NameHead(kRecordTextNames[i], length)};
+        }
+        return keys;
+    }();
+    const quint64 h = NameHead(local.data(), local.size());
+    for (int i = 0; i < int(kKeys.size()); ++i)
+        if (kKeys[size_t(i)].length == local.size() && kKeys[size_t(i)].head == h &&
+            (local.size() <= 8 || std::memcmp(local.data() + 8, kRecordTextNames[i] + 8, size_t(local.size() - 8)) == 0))
             return i;
     return -1;
 }
@@ -186,7 +209,8 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
     plain.contentStart = -1;
     plain.children.clear();
     plain.textBytes = 0;
-    if (LocalName(qualified) != "wpt")
+    const QByteArrayView local = LocalName(qualified);
+    if (local.size() != 3 || NameHead(local.data(), 3) != NameHead("wpt", 3))
         return -1;
     const char *d = c.data();
     const qsizetype n = c.size();
@@ -195,8 +219,14 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
         const void *hit = from < n ? std::memchr(d + from, '<', size_t(n - from)) : nullptr;
         return hit ? static_cast<const char *>(hit) - d : -1;
     };
+    // The name at p, with a byte after it (names are short: compared here, not called).
     const auto nameAt = [&](qsizetype p, QByteArrayView name) {
-        return p + name.size() < n && std::memcmp(d + p, name.data(), size_t(name.size())) == 0;
+        if (p + name.size() >= n)
+            return false;
+        for (qsizetype k = 0; k < name.size(); ++k)
+            if (d[p + k] != name[k])
+                return false;
+        return true;
     };
     for (qsizetype i = contentStart;;) {
         const qsizetype lt = next(i);
@@ -217,7 +247,7 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
             return -1;
         const QByteArrayView name(d + lt + 1, nameEnd - lt - 1);
         const int field = TextField(LocalName(name));
-        if (field < 0 || name == qualified)
+        if (field < 0 || (name.size() == qualified.size() && nameAt(lt + 1, qualified)))
             return -1;
         const qsizetype closeStart = next(nameEnd + 1);
         if (closeStart < 0 || closeStart + 1 >= n || d[closeStart + 1] != '/' || !nameAt(closeStart + 2, name) ||

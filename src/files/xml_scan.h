@@ -15,7 +15,10 @@
 
 namespace orvalis::xml {
 
-bool IsSpace(char c);
+inline bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 inline bool IsNameChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
@@ -97,6 +100,50 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 // Every attribute of the start tag from `i`: its qualified name and raw value.
 qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
                            const std::function<void(QByteArrayView, QByteArrayView)> &visit);
+// The same with the visitor inlined, for the walks that run once per waypoint.
+template <typename Visit>
+qsizetype ForEachAttributeOf(const Cursor &c, qsizetype i, bool *selfClosing, Visit &&visit)
+{
+    *selfClosing = false;
+    while (i < c.size()) {
+        const char ch = c.at(i);
+        if (ch == '>')
+            return i + 1;
+        if (ch == '/' && c.at(i + 1) == '>') {
+            *selfClosing = true;
+            return i + 2;
+        }
+        if (IsSpace(ch)) {
+            ++i;
+            continue;
+        }
+        const qsizetype nameStart = i;
+        while (i < c.size() && IsNameChar(c.at(i)))
+            ++i;
+        const QByteArrayView name = c.slice(nameStart, i);
+        if (i == nameStart) {
+            ++i;  // stray character
+            continue;
+        }
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        if (c.at(i) != '=')
+            continue;
+        ++i;
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        const char quote = c.at(i);
+        if (quote != '"' && quote != '\'')
+            continue;
+        const qsizetype valueStart = i + 1;
+        qsizetype valueEnd = c.find(valueStart, quote == '"' ? "\"" : "'");
+        if (valueEnd < 0)
+            valueEnd = c.size();
+        visit(name, c.slice(valueStart, valueEnd));
+        i = valueEnd + 1;
+    }
+    return c.size();
+}
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
 // taken as text, comments dropped, entities resolved; each run of text read
 // by XmlRunText.
