@@ -417,8 +417,73 @@ const std::array<TextTags, std::size(kRecordTextNames)> &RecordTextTags()
     return tags;
 }
 
+// Whether PlainDecimalText gives a coordinate's bytes as they are.
+bool IsPlainDecimal(QByteArrayView t)
+{
+    qsizetype i = !t.isEmpty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+    int digits = 0, points = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else if (t[i] != '.' || points++ > 0)
+            return false;
+    }
+    return digits > 0;
+}
+
+char *Put(char *d, QByteArrayView bytes)
+{
+    std::memcpy(d, bytes.data(), size_t(bytes.size()));
+    return d + bytes.size();
+}
+
+// The waypoint of most records that come from a format of one text or a few
+// (OV2, CSV): plain coordinates and texts left as bytes, nothing else; written
+// through one pointer into room made once. False (nothing written) for the others.
+bool AppendPlainGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
+{
+    if (!r.links.empty() || !r.otherXml.empty() || !r.extensionsXml.isEmpty() || !r.properties.empty() ||
+        !IsPlainDecimal(r.lat) || !IsPlainDecimal(r.lon) || (strict && r.lon.contains("180")))
+        return false;
+    qsizetype room = 64 + r.lat.size() + r.lon.size();
+    for (const PoiRecord::DeferredSpan &span : r.deferred) {
+        if (!AnyTextFitsGpxType(span.field))
+            return false;
+        room += 2 * qsizetype(std::strlen(kRecordTextNames[span.field])) + 8 + XmlTextRoom(span.size);
+    }
+    for (QString PoiRecord::*text : kRecordTexts)
+        if (!(r.*text).isEmpty())
+            return false;
+    const qsizetype at = out.size();
+    out.resize(at + room);
+    char *d = out.data() + at;
+    d = Put(d, "<wpt lat=\"");
+    d = Put(d, r.lat);
+    d = Put(d, "\" lon=\"");
+    d = Put(d, r.lon);
+    d = Put(d, "\">");
+    const auto &tags = RecordTextTags();
+    for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
+        const std::optional<EncodedText> text = r.deferred.empty() ? std::nullopt : DeferredText(r, f);
+        if (!text || text->isEmpty())
+            continue;
+        d = Put(d, tags[size_t(f)].open);
+        d = PutXmlText(d, *text);
+        if (!d) {
+            out.truncate(at);  // a rare text: the general writer takes the record
+            return false;
+        }
+        d = Put(d, tags[size_t(f)].close);
+    }
+    d = Put(d, "\n</wpt>\n");
+    out.truncate(d - out.constData());
+    return true;
+}
+
 bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict, const XmlNamespaces &namespaces)
 {
+    if (AppendPlainGpxRecord(out, r, strict))
+        return true;
     QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
     if (lat.isEmpty() || lon.isEmpty())
         return false;
