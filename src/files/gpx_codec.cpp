@@ -119,24 +119,33 @@ constexpr quint64 NameHead(const char *name, qsizetype length)
 
 int TextField(QByteArrayView local)
 {
-    // Each name's length and head: one comparison a name for most.
-    struct Key {
-        qsizetype length;
-        quint64 head;
-    };
-    static constexpr auto kKeys = [] {
-        std::array<Key, std::size(kRecordTextNames)> keys{};
-        for (size_t i = 0; i < keys.size(); ++i) {
+    // The names by length, then by their head: a few comparisons of numbers.
+    static constexpr auto kByLength = [] {
+        struct Key {
+            quint64 head = 0;
+            int field = -1;
+        };
+        std::array<std::array<Key, 8>, 14> keys{};
+        for (int i = 0; i < int(std::size(kRecordTextNames)); ++i) {
             const qsizetype length = qsizetype(std::char_traits<char>::length(kRecordTextNames[i]));
-            keys[i] = {length, NameHead(kRecordTextNames[i], length)};
+            auto &slot = keys[size_t(length)];
+            size_t k = 0;
+            while (slot[k].field >= 0)
+                ++k;
+            slot[k] = {NameHead(kRecordTextNames[i], length), i};
         }
         return keys;
     }();
+    if (local.size() >= qsizetype(kByLength.size()))
+        return -1;
     const quint64 h = NameHead(local.data(), local.size());
-    for (int i = 0; i < int(kKeys.size()); ++i)
-        if (kKeys[size_t(i)].length == local.size() && kKeys[size_t(i)].head == h &&
-            (local.size() <= 8 || std::memcmp(local.data() + 8, kRecordTextNames[i] + 8, size_t(local.size() - 8)) == 0))
-            return i;
+    for (const auto &key : kByLength[size_t(local.size())]) {
+        if (key.field < 0)
+            return -1;
+        if (key.head == h &&
+            (local.size() <= 8 || std::memcmp(local.data() + 8, kRecordTextNames[key.field] + 8, size_t(local.size() - 8)) == 0))
+            return key.field;
+    }
     return -1;
 }
 
