@@ -209,7 +209,6 @@ struct PlainWaypoint {
     const char *data = nullptr;
     qsizetype contentStart = -1;
     std::vector<Child> children;
-    qsizetype textBytes = 0;
 };
 
 // The ContentScan of waypoints: `plain` filled when the waypoint is one.
@@ -217,7 +216,6 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
 {
     plain.contentStart = -1;
     plain.children.clear();
-    plain.textBytes = 0;
     const QByteArrayView local = LocalName(qualified);
     if (local.size() != 3 || NameHead(local.data(), 3) != NameHead("wpt", 3))
         return -1;
@@ -265,7 +263,6 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
         const qsizetype textBytes = closeStart - nameEnd - 1;
         const bool reference = textBytes > 0 && std::memchr(d + nameEnd + 1, '&', size_t(textBytes));
         plain.children.push_back({field, nameEnd, closeStart, reference});
-        plain.textBytes += textBytes;
         i = closeStart + 3 + name.size();
     }
 }
@@ -273,13 +270,20 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
 // The fields of a waypoint that ScanPlainWaypoint found plain.
 void ReadPlainWaypointFields(const Cursor &c, const PlainWaypoint &plain, bool trusted, PoiRecord &r, DeferTexts defer)
 {
-    StartWaypointTexts(r, defer, trusted, plain.textBytes);
-    for (const PlainWaypoint::Child &child : plain.children) {
-        const std::optional<QByteArrayView> text =
-            defer != DeferTexts::No && !child.reference
-                ? std::optional<QByteArrayView>(c.slice(child.nameEnd + 1, child.closeStart))
-                : std::nullopt;
-        TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, text, false, trusted);
+    if (defer != DeferTexts::No && !plain.children.empty()) {
+        StartWaypointTexts(r, defer, trusted, 0);
+        // The bytes from the first text to the end of the last in one copy, each text a span of them.
+        const qsizetype from = plain.children.front().nameEnd + 1;
+        r.deferredBytes = c.slice(from, plain.children.back().closeStart).toByteArray();
+        for (const PlainWaypoint::Child &child : plain.children) {
+            if (!child.reference && child.closeStart > child.nameEnd + 1)
+                r.deferred.push_back({child.field, child.nameEnd + 1 - from, child.closeStart - child.nameEnd - 1});
+            else
+                TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, std::nullopt, false, trusted);
+        }
+    } else {
+        for (const PlainWaypoint::Child &child : plain.children)
+            TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, std::nullopt, false, trusted);
     }
     TakeOwnExtension(r);
 }
@@ -397,8 +401,8 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         if (wanted && !wanted(e.lat.trimmed(), e.lon.trimmed()))
             return true;
         PoiRecord r;
-        r.lat = e.lat.toByteArray().trimmed();
-        r.lon = e.lon.toByteArray().trimmed();
+        r.lat = e.lat.trimmed().toByteArray();
+        r.lon = e.lon.trimmed().toByteArray();
         if (isPlain)
             ReadPlainWaypointFields(c, plain, trusted, r, defer);
         else
