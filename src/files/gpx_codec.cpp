@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -117,7 +118,15 @@ constexpr quint64 NameHead(const char *name, qsizetype length)
     return h;
 }
 
+int TextField(QByteArrayView local, quint64 head);
+
 int TextField(QByteArrayView local)
+{
+    return TextField(local, NameHead(local.data(), local.size()));
+}
+
+// The same with the name's head (NameHead) known.
+int TextField(QByteArrayView local, quint64 h)
 {
     // The names by length, then by their head: a few comparisons of numbers.
     static constexpr auto kByLength = [] {
@@ -138,7 +147,6 @@ int TextField(QByteArrayView local)
     }();
     if (local.size() >= qsizetype(kByLength.size()))
         return -1;
-    const quint64 h = NameHead(local.data(), local.size());
     for (const auto &key : kByLength[size_t(local.size())]) {
         if (key.field < 0)
             return -1;
@@ -253,7 +261,16 @@ qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype
         if (nameEnd == lt + 1 || nameEnd >= n || d[nameEnd] != '>')
             return -1;
         const QByteArrayView name(d + lt + 1, nameEnd - lt - 1);
-        const int field = TextField(LocalName(name));
+        const QByteArrayView local = LocalName(name);
+        // The head of a name followed by eight bytes more in one load ('>' follows every name here).
+        quint64 head = 0;
+        if (std::endian::native == std::endian::little && local.size() <= 8 && local.data() + 8 <= d + n) {
+            std::memcpy(&head, local.data(), 8);
+            head &= local.size() == 8 ? ~quint64(0) : (quint64(1) << (8 * local.size())) - 1;
+        } else {
+            head = NameHead(local.data(), local.size());
+        }
+        const int field = TextField(local, head);
         if (field < 0 || (name.size() == qualified.size() && nameAt(lt + 1, qualified)))
             return -1;
         const qsizetype closeStart = next(nameEnd + 1);
