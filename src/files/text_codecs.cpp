@@ -503,8 +503,15 @@ bool WideUtf8Reads(QByteArrayView bytes, QString *utf8)
             *utf8 = DecodeUtf8(bytes.sliced(3));
         return true;  // a text marked as UTF-8 (see TextBytes)
     }
+    // The cheap question first: bytes that look like no Windows-1252 name (most
+    // UTF-8 of other scripts, at their first character) read as UTF-8 whatever it holds.
+    if (!PlausibleWindows1252(bytes)) {
+        if (utf8)
+            *utf8 = DecodeUtf8(bytes);
+        return true;
+    }
     QString text = DecodeUtf8(bytes);
-    if (!PlausibleUtf8(text) && PlausibleWindows1252(bytes))
+    if (!PlausibleUtf8(text))
         return false;
     if (utf8)
         *utf8 = std::move(text);
