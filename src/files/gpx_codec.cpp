@@ -476,10 +476,15 @@ bool AppendPlainGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
         !IsPlainDecimal(r.lat) || !IsPlainDecimal(r.lon) || (strict && r.lon.contains("180")))
         return false;
     qsizetype room = 64 + r.lat.size() + r.lon.size();
-    for (const PoiRecord::DeferredSpan &span : r.deferred) {
+    // Each field's last text (a field given twice keeps its last), in the fields' order below.
+    std::array<int, std::size(kRecordTexts)> last;
+    last.fill(-1);
+    for (size_t k = 0; k < r.deferred.size(); ++k) {
+        const PoiRecord::DeferredSpan &span = r.deferred[k];
         if (!AnyTextFitsGpxType(span.field))
             return false;
         room += 2 * qsizetype(std::strlen(kRecordTextNames[span.field])) + 8 + XmlTextRoom(span.size);
+        last[size_t(span.field)] = int(k);
     }
     for (QString PoiRecord::*text : kRecordTexts)
         if (!(r.*text).isEmpty())
@@ -494,11 +499,11 @@ bool AppendPlainGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
     d = Put(d, "\">");
     const auto &tags = RecordTextTags();
     for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
-        const std::optional<EncodedText> text = r.deferred.empty() ? std::nullopt : DeferredText(r, f);
-        if (!text || text->isEmpty())
+        if (last[size_t(f)] < 0 || r.deferred[size_t(last[size_t(f)])].size == 0)
             continue;
+        const EncodedText text{r.deferredText(r.deferred[size_t(last[size_t(f)])]), r.deferredAs};
         d = Put(d, tags[size_t(f)].open);
-        d = PutXmlText(d, *text);
+        d = PutXmlText(d, text);
         if (!d) {
             out.truncate(at);  // a rare text: the general writer takes the record
             return false;

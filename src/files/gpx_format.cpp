@@ -203,8 +203,12 @@ char *PutXmlUtf8(char *d, QByteArrayView utf8, bool *valid)
             continue;
         }
         char32_t c = 0;
-        const int length = Utf8Sequence(p + i, n - i, &c);
-        if (length == 0) {
+        int length = 0;
+        // Two bytes, never overlong (most letters of other scripts): read here, not called.
+        if (p[i] >= 0xC2 && p[i] < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            c = (char32_t(p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            length = 2;
+        } else if ((length = Utf8Sequence(p + i, n - i, &c)) == 0) {
             *valid = false;
             return nullptr;
         }
@@ -214,7 +218,7 @@ char *PutXmlUtf8(char *d, QByteArrayView utf8, bool *valid)
             std::memcpy(d, p + i, size_t(length));
             d += length;
         }
-        wide = wide || c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0;
+        wide = wide || (c > 0xFF && (c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0)) || (c < 0xA0 && cp1252::Encode(char16_t(c)) < 0);
         i += length;
     }
     *valid = true;
