@@ -63,11 +63,20 @@ public:
             const qsizetype i = static_cast<const char *>(hit) - d_;
             if (i + len > end)
                 return -1;
-            if (std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
+            if (len == 1 || std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
                 return i;
             at = i + 1;
         }
         return -1;
+    }
+    // The first byte `ch` from `from` on, -1 when none.
+    qsizetype find(qsizetype from, char ch) const
+    {
+        from = std::max<qsizetype>(from, 0);
+        if (from >= n_)
+            return -1;
+        const void *hit = std::memchr(d_ + from, ch, static_cast<size_t>(n_ - from));
+        return hit ? static_cast<const char *>(hit) - d_ : -1;
     }
     QByteArrayView slice(qsizetype from, qsizetype to) const
     {
@@ -136,7 +145,7 @@ qsizetype ForEachAttributeOf(const Cursor &c, qsizetype i, bool *selfClosing, Vi
         if (quote != '"' && quote != '\'')
             continue;
         const qsizetype valueStart = i + 1;
-        qsizetype valueEnd = c.find(valueStart, quote == '"' ? "\"" : "'");
+        qsizetype valueEnd = c.find(valueStart, quote);
         if (valueEnd < 0)
             valueEnd = c.size();
         visit(name, c.slice(valueStart, valueEnd));
