@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -108,12 +109,51 @@ XmlNamespaces GpxNamespaces(const Cursor &c)
 
 // The text field a child element of a waypoint fills, as an index into
 // kRecordTexts; -1 for the others.
+// The first eight bytes of a name as a number.
+constexpr quint64 NameHead(const char *name, qsizetype length)
+{
+    quint64 h = 0;
+    for (qsizetype k = 0; k < std::min<qsizetype>(length, 8); ++k)
+        h |= quint64(static_cast<unsigned char>(name[k])) << (8 * k);
+    return h;
+}
+
+int TextField(QByteArrayView local, quint64 head);
+
 int TextField(QByteArrayView local)
 {
-    // On the length first: most names are passed over on it.
-    for (int i = 0; i < int(std::size(kRecordTextNames)); ++i)
-        if (qsizetype(std::strlen(kRecordTextNames[i])) == local.size() && std::memcmp(local.data(), kRecordTextNames[i], size_t(local.size())) == 0)
-            return i;
+    return TextField(local, NameHead(local.data(), local.size()));
+}
+
+// The same with the name's head (NameHead) known.
+int TextField(QByteArrayView local, quint64 h)
+{
+    // The names by length, then by their head: a few comparisons of numbers.
+    static constexpr auto kByLength = [] {
+        struct Key {
+            quint64 head = 0;
+            int field = -1;
+        };
+        std::array<std::array<Key, 8>, 14> keys{};
+        for (int i = 0; i < int(std::size(kRecordTextNames)); ++i) {
+            const qsizetype length = qsizetype(std::char_traits<char>::length(kRecordTextNames[i]));
+            auto &slot = keys[size_t(length)];
+            size_t k = 0;
+            while (slot[k].field >= 0)
+                ++k;
+            slot[k] = {NameHead(kRecordTextNames[i], length), i};
+        }
+        return keys;
+    }();
+    if (local.size() >= qsizetype(kByLength.size()))
+        return -1;
+    for (const auto &key : kByLength[size_t(local.size())]) {
+        if (key.field < 0)
+            return -1;
+        if (key.head == h &&
+            (local.size() <= 8 || std::memcmp(local.data() + 8, kRecordTextNames[key.field] + 8, size_t(local.size() - 8)) == 0))
+            return key.field;
+    }
     return -1;
 }
 
@@ -139,6 +179,132 @@ QByteArray OtherElement(QByteArrayView raw, qsizetype nameEnd, bool prefixed, bo
     return raw.first(nameEnd).toByteArray() + " xmlns=\"" + uri + '"' + raw.sliced(nameEnd).toByteArray();
 }
 
+// The text of a text field's element, whose name ends at `nameEnd` and whose
+// end tag starts at `closeStart`: left as bytes when it is one plain run (see
+// PlainElementText), decoded otherwise. A field given twice keeps its last text,
+// deferred or not.
+void TakeTextField(PoiRecord &r, int field, const Cursor &c, qsizetype nameEnd, qsizetype closeStart,
+                   const std::optional<QByteArrayView> &plain, bool selfClosing, bool trusted)
+{
+    if (plain && !plain->isEmpty()) {
+        r.defer(field, *plain);
+        return;
+    }
+    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
+    r.*kRecordTexts[field] = selfClosing ? QString() : ElementTextAt(c, nameEnd, closeStart, trusted);
+}
+
+// What a waypoint's texts are read as, and room for its usual ones.
+void StartWaypointTexts(PoiRecord &r, DeferTexts defer, bool trusted, qsizetype bytes)
+{
+    if (defer == DeferTexts::No)
+        return;
+    // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
+    r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
+    r.deferred.reserve(8);
+    r.deferredBytes.reserve(bytes);
+}
+
+// A waypoint whose children are all text fields written plainly, <name>text</name>
+// with no attribute, markup or other element inside: most waypoints. Found in
+// one walk that also finds the waypoint's end; read as ReadWaypointFields reads them.
+struct PlainWaypoint {
+    struct Child {
+        int field;
+        qsizetype nameEnd, closeStart;
+        bool reference;  // its text holds a '&'
+    };
+    const char *data = nullptr;
+    qsizetype contentStart = -1;
+    std::vector<Child> children;
+};
+
+// The ContentScan of waypoints: `plain` filled when the waypoint is one.
+qsizetype ScanPlainWaypoint(const Cursor &c, QByteArrayView qualified, qsizetype contentStart, PlainWaypoint &plain)
+{
+    plain.contentStart = -1;
+    plain.children.clear();
+    const QByteArrayView local = LocalName(qualified);
+    if (local.size() != 3 || NameHead(local.data(), 3) != NameHead("wpt", 3))
+        return -1;
+    const char *d = c.data();
+    const qsizetype n = c.size();
+    // The '<' at or after `from`, -1 when none.
+    const auto next = [&](qsizetype from) -> qsizetype {
+        const void *hit = from < n ? std::memchr(d + from, '<', size_t(n - from)) : nullptr;
+        return hit ? static_cast<const char *>(hit) - d : -1;
+    };
+    // The name at p, with a byte after it (names are short: compared here, not called).
+    const auto nameAt = [&](qsizetype p, QByteArrayView name) {
+        if (p + name.size() >= n)
+            return false;
+        for (qsizetype k = 0; k < name.size(); ++k)
+            if (d[p + k] != name[k])
+                return false;
+        return true;
+    };
+    for (qsizetype i = contentStart;;) {
+        const qsizetype lt = next(i);
+        if (lt < 0 || lt + 1 >= n)
+            return -1;
+        if (d[lt + 1] == '/') {
+            // The first end tag between children: the waypoint's, or something else.
+            if (!nameAt(lt + 2, qualified) || IsNameChar(d[lt + 2 + qualified.size()]))
+                return -1;
+            plain.data = d;
+            plain.contentStart = contentStart;
+            return lt;
+        }
+        qsizetype nameEnd = lt + 1;
+        while (nameEnd < n && IsNameChar(d[nameEnd]))
+            ++nameEnd;
+        if (nameEnd == lt + 1 || nameEnd >= n || d[nameEnd] != '>')
+            return -1;
+        const QByteArrayView name(d + lt + 1, nameEnd - lt - 1);
+        const QByteArrayView local = LocalName(name);
+        // The head of a name followed by eight bytes more in one load ('>' follows every name here).
+        quint64 head = 0;
+        if (std::endian::native == std::endian::little && local.size() <= 8 && local.data() + 8 <= d + n) {
+            std::memcpy(&head, local.data(), 8);
+            head &= local.size() == 8 ? ~quint64(0) : (quint64(1) << (8 * local.size())) - 1;
+        } else {
+            head = NameHead(local.data(), local.size());
+        }
+        const int field = TextField(local, head);
+        if (field < 0 || (name.size() == qualified.size() && nameAt(lt + 1, qualified)))
+            return -1;
+        const qsizetype closeStart = next(nameEnd + 1);
+        if (closeStart < 0 || closeStart + 1 >= n || d[closeStart + 1] != '/' || !nameAt(closeStart + 2, name) ||
+            d[closeStart + 2 + name.size()] != '>')
+            return -1;
+        const qsizetype textBytes = closeStart - nameEnd - 1;
+        const bool reference = textBytes > 0 && std::memchr(d + nameEnd + 1, '&', size_t(textBytes));
+        plain.children.push_back({field, nameEnd, closeStart, reference});
+        i = closeStart + 3 + name.size();
+    }
+}
+
+// The fields of a waypoint that ScanPlainWaypoint found plain.
+void ReadPlainWaypointFields(const Cursor &c, const PlainWaypoint &plain, bool trusted, PoiRecord &r, DeferTexts defer)
+{
+    if (defer != DeferTexts::No && !plain.children.empty()) {
+        StartWaypointTexts(r, defer, trusted, 0);
+        // The bytes from the first text to the end of the last in one copy, each text a span of them.
+        const qsizetype from = plain.children.front().nameEnd + 1;
+        r.deferredBytes = c.slice(from, plain.children.back().closeStart).toByteArray();
+        for (const PlainWaypoint::Child &child : plain.children) {
+            if (!child.reference && child.closeStart > child.nameEnd + 1)
+                r.deferred.push_back({child.field, child.nameEnd + 1 - from, child.closeStart - child.nameEnd - 1});
+            else
+                TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, std::nullopt, false, trusted);
+        }
+    } else {
+        for (const PlainWaypoint::Child &child : plain.children)
+            TakeTextField(r, child.field, c, child.nameEnd, child.closeStart, std::nullopt, false, trusted);
+    }
+    TakeOwnExtension(r);
+}
+
 // The direct children of a waypoint, each to its own field.
 void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiRecord &r, DeferTexts defer,
                         const QByteArray &defaultNamespace)
@@ -152,13 +318,8 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
         }
         return r.links[size_t(urlLink)];
     };
-    if (defer != DeferTexts::No) {
-        // Texts of a transcoded file are UTF-8; the others are where their bytes are (see XmlRunText).
-        r.deferredAs = trusted ? TextEncoding::Utf8 : TextEncoding::Utf8ElseWindows1252;
-        // A waypoint's usual texts without growing.
-        r.deferred.reserve(8);
-        r.deferredBytes.reserve(std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
-    }
+    // A waypoint's usual texts without growing.
+    StartWaypointTexts(r, defer, trusted, std::min<qsizetype>(e.contentEnd - e.contentStart, 1024));
     {
         for (qsizetype i = e.contentStart; i < e.contentEnd;) {
             const qsizetype lt = c.find(i, "<", e.contentEnd);
@@ -193,13 +354,7 @@ void ReadWaypointFields(const Cursor &c, const Element &e, bool trusted, PoiReco
             if (field >= 0) {
                 const std::optional<QByteArrayView> plain =
                     defer != DeferTexts::No && !selfClosing ? PlainElementText(c, tag.nameEnd, closeStart) : std::nullopt;
-                if (plain && !plain->isEmpty()) {
-                    r.defer(field, *plain);
-                } else {
-                    // A field given twice keeps its last text, deferred or not.
-                    std::erase_if(r.deferred, [&](const PoiRecord::DeferredSpan &text) { return text.field == field; });
-                    r.*kRecordTexts[field] = textOf();
-                }
+                TakeTextField(r, field, c, tag.nameEnd, closeStart, plain, selfClosing, trusted);
             } else if (local == "link") {
                 PoiLink link;
                 link.href = href;
@@ -236,8 +391,15 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     if (!HasGpxRoot(in.view()))
         return false;
     const QByteArray defaultNamespace = DefaultNamespace(Cursor(in.view()));
+    PlainWaypoint plain;
+    const ContentScan scan = [&](const Cursor &c, QByteArrayView qualified, qsizetype contentStart) {
+        return ScanPlainWaypoint(c, qualified, contentStart, plain);
+    };
     // Route and track points are passed over whole, and noted: they are not POIs.
     ForEachElement(in, {"wpt", "rtept", "trkpt"}, [&](const Cursor &c, const Element &e) {
+        // The walk that ended this element read it, when it was plain.
+        const bool isPlain = plain.contentStart == e.contentStart && plain.data == c.data();
+        plain.contentStart = -1;
         if (e.name != "wpt") {
             if (result)
                 result->routePoints = true;
@@ -256,12 +418,15 @@ bool ForEachGpxRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
         if (wanted && !wanted(e.lat.trimmed(), e.lon.trimmed()))
             return true;
         PoiRecord r;
-        r.lat = e.lat.toByteArray().trimmed();
-        r.lon = e.lon.toByteArray().trimmed();
-        ReadWaypointFields(c, e, trusted, r, defer, defaultNamespace);
+        r.lat = e.lat.trimmed().toByteArray();
+        r.lon = e.lon.trimmed().toByteArray();
+        if (isPlain)
+            ReadPlainWaypointFields(c, plain, trusted, r, defer);
+        else
+            ReadWaypointFields(c, e, trusted, r, defer, defaultNamespace);
         visit(std::move(r));
         return true;
-    });
+    }, scan);
     return true;
 }
 
@@ -282,8 +447,78 @@ const std::array<TextTags, std::size(kRecordTextNames)> &RecordTextTags()
     return tags;
 }
 
+// Whether PlainDecimalText gives a coordinate's bytes as they are.
+bool IsPlainDecimal(QByteArrayView t)
+{
+    qsizetype i = !t.isEmpty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+    int digits = 0, points = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else if (t[i] != '.' || points++ > 0)
+            return false;
+    }
+    return digits > 0;
+}
+
+char *Put(char *d, QByteArrayView bytes)
+{
+    std::memcpy(d, bytes.data(), size_t(bytes.size()));
+    return d + bytes.size();
+}
+
+// The waypoint of most records that come from a format of one text or a few
+// (OV2, CSV): plain coordinates and texts left as bytes, nothing else; written
+// through one pointer into room made once. False (nothing written) for the others.
+bool AppendPlainGpxRecord(QByteArray &out, const PoiRecord &r, bool strict)
+{
+    if (!r.links.empty() || !r.otherXml.empty() || !r.extensionsXml.isEmpty() || !r.properties.empty() ||
+        !IsPlainDecimal(r.lat) || !IsPlainDecimal(r.lon) || (strict && r.lon.contains("180")))
+        return false;
+    qsizetype room = 64 + r.lat.size() + r.lon.size();
+    // Each field's last text (a field given twice keeps its last), in the fields' order below.
+    std::array<int, std::size(kRecordTexts)> last;
+    last.fill(-1);
+    for (size_t k = 0; k < r.deferred.size(); ++k) {
+        const PoiRecord::DeferredSpan &span = r.deferred[k];
+        if (!AnyTextFitsGpxType(span.field))
+            return false;
+        room += 2 * qsizetype(std::strlen(kRecordTextNames[span.field])) + 8 + XmlTextRoom(span.size);
+        last[size_t(span.field)] = int(k);
+    }
+    for (QString PoiRecord::*text : kRecordTexts)
+        if (!(r.*text).isEmpty())
+            return false;
+    const qsizetype at = out.size();
+    out.resize(at + room);
+    char *d = out.data() + at;
+    d = Put(d, "<wpt lat=\"");
+    d = Put(d, r.lat);
+    d = Put(d, "\" lon=\"");
+    d = Put(d, r.lon);
+    d = Put(d, "\">");
+    const auto &tags = RecordTextTags();
+    for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
+        if (last[size_t(f)] < 0 || r.deferred[size_t(last[size_t(f)])].size == 0)
+            continue;
+        const EncodedText text{r.deferredText(r.deferred[size_t(last[size_t(f)])]), r.deferredAs};
+        d = Put(d, tags[size_t(f)].open);
+        d = PutXmlText(d, text);
+        if (!d) {
+            out.truncate(at);  // a rare text: the general writer takes the record
+            return false;
+        }
+        d = Put(d, tags[size_t(f)].close);
+    }
+    d = Put(d, "\n</wpt>\n");
+    out.truncate(d - out.constData());
+    return true;
+}
+
 bool AppendGpxRecord(QByteArray &out, const PoiRecord &r, bool strict, const XmlNamespaces &namespaces)
 {
+    if (AppendPlainGpxRecord(out, r, strict))
+        return true;
     QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
     if (lat.isEmpty() || lon.isEmpty())
         return false;

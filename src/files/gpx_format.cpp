@@ -138,28 +138,63 @@ void AppendXmlText(QByteArray &out, const QString &text)
 
 void AppendXmlText(QByteArray &out, const EncodedText &text)
 {
-    switch (text.encoding) {
-    case TextEncoding::Windows1252:
-        AppendEscapedXml(out, text.bytes);
-        return;
-    case TextEncoding::Utf8ElseWindows1252:
-        if (!AppendXmlUtf8(out, text.bytes))
-            AppendEscapedXml(out, text.bytes);
-        return;
-    case TextEncoding::Utf8:
-        if (!AppendXmlUtf8(out, text.bytes))
-            AppendXmlText(out, DecodeUtf8(text.bytes));
+    const qsizetype at = out.size();
+    out.resize(at + XmlTextRoom(text.bytes.size()));
+    bool utf8 = true;
+    if (char *end = PutXmlText(out.data() + at, text, &utf8)) {
+        out.truncate(end - out.constData());
         return;
     }
+    out.truncate(at);
+    // UTF-8 that is not after all, or whose characters a reader would misread: from the characters.
+    if (!utf8)
+        AppendXmlText(out, DecodeUtf8(text.bytes));
+    else
+        out += XmlTextBytes(DecodeUtf8(text.bytes));
+}
+
+char *PutXmlText(char *d, const EncodedText &text, bool *utf8)
+{
+    switch (text.encoding) {
+    case TextEncoding::Windows1252:
+        return PutEscapedXml(d, text.bytes);
+    case TextEncoding::Utf8ElseWindows1252:
+    case TextEncoding::Utf8: {
+        bool valid = true;
+        char *end = PutXmlUtf8(d, text.bytes, &valid);
+        if (!valid && text.encoding == TextEncoding::Utf8ElseWindows1252)
+            return PutEscapedXml(d, text.bytes);
+        if (utf8)
+            *utf8 = valid;
+        return end;
+    }
+    }
+    return nullptr;
 }
 
 bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
 {
+    const qsizetype at = out.size();
+    out.resize(at + XmlTextRoom(utf8.size()));
+    bool valid = true;
+    char *end = PutXmlUtf8(out.data() + at, utf8, &valid);
+    if (!valid) {
+        out.truncate(at);
+        return false;
+    }
+    if (end) {
+        out.truncate(end - out.constData());
+        return true;
+    }
+    out.truncate(at);
+    out += XmlTextBytes(DecodeUtf8(utf8));
+    return true;
+}
+
+char *PutXmlUtf8(char *d, QByteArrayView utf8, bool *valid)
+{
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const qsizetype n = utf8.size();
-    const qsizetype at = out.size();
-    out.resize(at + n * 6);  // "&quot;" is the longest form of a byte
-    char *d = out.data() + at;
     // Escaped as it goes; a character Windows-1252 lacks asks afterwards whether the UTF-8 reads back.
     bool wide = false;
     for (qsizetype i = 0; i < n;) {
@@ -168,10 +203,14 @@ bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
             continue;
         }
         char32_t c = 0;
-        const int length = Utf8Sequence(p + i, n - i, &c);
-        if (length == 0) {
-            out.truncate(at);
-            return false;
+        int length = 0;
+        // Two bytes, never overlong (most letters of other scripts): read here, not called.
+        if (p[i] >= 0xC2 && p[i] < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            c = (char32_t(p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            length = 2;
+        } else if ((length = Utf8Sequence(p + i, n - i, &c)) == 0) {
+            *valid = false;
+            return nullptr;
         }
         if (c == 0xFFFE || c == 0xFFFF) {
             *d++ = ' ';
@@ -179,15 +218,11 @@ bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8)
             std::memcpy(d, p + i, size_t(length));
             d += length;
         }
-        wide = wide || c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0;
+        wide = wide || (c > 0xFF && (c > 0xFFFF || cp1252::Encode(char16_t(c)) < 0)) || (c < 0xA0 && cp1252::Encode(char16_t(c)) < 0);
         i += length;
     }
-    out.truncate(d - out.constData());
-    if (wide && !WideUtf8BytesReadBack(utf8)) {
-        out.truncate(at);
-        out += XmlTextBytes(DecodeUtf8(utf8));
-    }
-    return true;
+    *valid = true;
+    return wide && !WideUtf8BytesReadBack(utf8) ? nullptr : d;
 }
 
 QByteArray XmlTextBytes(const QString &text)
@@ -218,7 +253,7 @@ QByteArray XmlTextBytes(const QString &text)
     return out;
 }
 
-void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
+char *PutEscapedXml(char *d, QByteArrayView windows1252, char comma)
 {
     // Each byte's XML text, worked out once: the byte, its escape, a space for a
     // control XML forbids, or its character's UTF-8. Eight bytes are copied a
@@ -237,10 +272,6 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
         return forms;
     }();
     static_assert(sizeof(Form) == 8);
-    // Room for the longest form of each byte ("&quot;") and a whole last copy.
-    const qsizetype start = out.size();
-    out.resize(start + 6 * windows1252.size() + 8);
-    char *d = out.data() + start;
     const auto put = [&](char ch) {
         const Form &f = kForms[static_cast<unsigned char>(ch)];
         std::memcpy(d, &f, 8);
@@ -257,7 +288,14 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
                 put(ch);
         }
     }
-    out.resize(d - out.data());
+    return d;
+}
+
+void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
+{
+    const qsizetype start = out.size();
+    out.resize(start + XmlTextRoom(windows1252.size()));
+    out.truncate(PutEscapedXml(out.data() + start, windows1252, comma) - out.constData());
 }
 
 int CountGpxWaypoints(QByteArrayView data)

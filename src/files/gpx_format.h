@@ -61,6 +61,18 @@ bool AppendXmlUtf8(QByteArray &out, QByteArrayView utf8);
 // The same, from Windows-1252 bytes to UTF-8 ones; commas become `comma`.
 void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma = ',');
 
+// The same written at d, with room for XmlTextRoom bytes there; each returns
+// where it ended. PutXmlText and PutXmlUtf8 return null for the rare texts
+// that must go through their characters (AppendXmlText writes those), and
+// say in *utf8 and *valid whether UTF-8 bytes were UTF-8.
+constexpr qsizetype XmlTextRoom(qsizetype bytes)
+{
+    return 6 * bytes + 8;  // "&quot;" is the longest form of a byte, and a whole last copy of eight
+}
+char *PutXmlText(char *d, const EncodedText &text, bool *utf8 = nullptr);
+char *PutXmlUtf8(char *d, QByteArrayView utf8, bool *valid);
+char *PutEscapedXml(char *d, QByteArrayView windows1252, char comma = ',');
+
 // The rows as GPX 1.0, as the window saves them: "name" holds the description.
 QByteArray GpxFileBytes(const PoiTable &table, int first, int last, bool withNamespace = false);
 

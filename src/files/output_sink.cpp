@@ -45,7 +45,7 @@ void OutputSink::write(QByteArray &bytes)
                                          : file_.write(bytes);
     if (!ok)
         fail();
-    bytes.clear();
+    bytes.resize(0);  // its room kept for the next megabyte
 }
 
 void OutputSink::writeAt(qint64 offset, const QByteArray &bytes)

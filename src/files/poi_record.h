@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QString>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -58,7 +59,11 @@ struct PoiRecord {
     void defer(int field, QByteArrayView bytes)
     {
         deferred.push_back({field, deferredBytes.size(), bytes.size()});
-        deferredBytes.append(bytes);
+        // Straight into the room a reader reserved (never a view of these bytes).
+        const qsizetype at = deferredBytes.size();
+        deferredBytes.resize(at + bytes.size());
+        if (!bytes.isEmpty())
+            std::memcpy(deferredBytes.data() + at, bytes.data(), size_t(bytes.size()));
     }
     QByteArrayView deferredText(const DeferredSpan &span) const
     {

@@ -87,12 +87,15 @@ void PipeRecords(const std::function<void(const std::function<void(PoiRecord &&)
     BatchQueue queue;
     std::exception_ptr failure;
     std::thread producer([&] {
+        // Room for a whole batch at once: growing would move every record again.
         std::vector<PoiRecord> batch;
+        batch.reserve(kBatchRecords);
         qsizetype bytes = 0;
         const auto send = [&] {
             if (!queue.push(std::move(batch)))
                 throw Stopped();
             batch = {};
+            batch.reserve(kBatchRecords);
             bytes = 0;
         };
         try {

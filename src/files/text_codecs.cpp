@@ -6,6 +6,7 @@
 #include <QVarLengthArray>
 
 #include <cstdint>
+#include <bit>
 #include <cstring>
 
 namespace orvalis {
@@ -28,8 +29,12 @@ qsizetype AsciiRun(const Unit *p, qsizetype n)
     qsizetype i = 0;
     for (uint64_t word; i + kPerWord <= n; i += kPerWord) {
         std::memcpy(&word, p + i, 8);
-        if (word & kHigh)
+        if (const uint64_t high = word & kHigh) {
+            // The units before the first that is not ASCII are ASCII too.
+            if constexpr (std::endian::native == std::endian::little)
+                i += std::countr_zero(high) / (8 * qsizetype(sizeof(Unit)));
             break;
+        }
     }
     return i;
 }
@@ -195,11 +200,18 @@ Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
     while (i < n) {
         // ASCII eight bytes at a time while it lasts (short runs between accents too: no call).
         if constexpr (!kUnicode) {
+            // The word is copied whole (o <= i leaves room for it); only its ASCII bytes count.
             for (uint64_t word; i + 8 <= n; i += 8, o += 8) {
                 std::memcpy(&word, p + i, 8);
-                if (word & 0x8080808080808080ULL)
-                    break;
                 std::memcpy(out + o, &word, 8);
+                if (const uint64_t high = word & 0x8080808080808080ULL) {
+                    if constexpr (std::endian::native == std::endian::little) {
+                        const qsizetype ascii = std::countr_zero(high) / 8;
+                        i += ascii;
+                        o += ascii;
+                    }
+                    break;
+                }
             }
         } else {
             const qsizetype run = AsciiRun(bytes.data() + i, n - i);
@@ -214,6 +226,13 @@ Utf8Text FittingUtf8(QByteArrayView bytes, Char *out, qsizetype *length)
         if (b < 0x80) {
             out[o++] = static_cast<Char>(b);
             ++i;
+            continue;
+        }
+        // Latin-1's letters and signs (U+00A0 to U+00FF): the same byte in the code page.
+        if ((b == 0xC3 || b == 0xC2) && i + 1 < n && (p[i + 1] & 0xC0) == 0x80 && (b == 0xC3 || p[i + 1] >= 0xA0)) {
+            const char32_t latin1 = (char32_t(b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            out[o++] = static_cast<Char>(latin1);
+            i += 2;
             continue;
         }
         char32_t cp;
@@ -484,8 +503,15 @@ bool WideUtf8Reads(QByteArrayView bytes, QString *utf8)
             *utf8 = DecodeUtf8(bytes.sliced(3));
         return true;  // a text marked as UTF-8 (see TextBytes)
     }
+    // The cheap question first: bytes that look like no Windows-1252 name (most
+    // UTF-8 of other scripts, at their first character) read as UTF-8 whatever it holds.
+    if (!PlausibleWindows1252(bytes)) {
+        if (utf8)
+            *utf8 = DecodeUtf8(bytes);
+        return true;
+    }
     QString text = DecodeUtf8(bytes);
-    if (!PlausibleUtf8(text) && PlausibleWindows1252(bytes))
+    if (!PlausibleUtf8(text))
         return false;
     if (utf8)
         *utf8 = std::move(text);

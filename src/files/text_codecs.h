@@ -75,9 +75,9 @@ bool IsAscii(QByteArrayView bytes);
 // with its character in *c; 0 when no character starts there.
 int Utf8Sequence(const unsigned char *p, qsizetype n, char32_t *c);
 
-// Strict UTF-8 read straight into Windows-1252 bytes (at most as many as
-// `bytes`) when every character fits: one pass instead of three for the
-// names of a file.
+// Strict UTF-8 read straight into Windows-1252 bytes when every character
+// fits: one pass instead of three for the names of a file. `out` has room for
+// as many bytes as `bytes` holds, and any of them may be written.
 enum class Utf8Text { Invalid, Windows1252, Wide };
 Utf8Text Utf8AsWindows1252(QByteArrayView bytes, char *out, qsizetype *length);
 // For strict UTF-8 that Utf8AsWindows1252 found Wide: whether it reads as

@@ -16,10 +16,6 @@
 namespace orvalis::xml {
 
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 // A start tag at `lt` (the '<'): its qualified name and where the tag ends.
 Tag ReadTagName(const Cursor &c, qsizetype lt)
@@ -37,11 +33,13 @@ Tag ReadTagName(const Cursor &c, qsizetype lt)
 // (the end of the file when the tag is cut short) and whether it closed itself.
 qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByteArrayView *lon, bool *selfClosing)
 {
-    return ForEachAttribute(c, i, selfClosing, [&](QByteArrayView qualified, QByteArrayView value) {
+    return ForEachAttributeOf(c, i, selfClosing, [&](QByteArrayView qualified, QByteArrayView value) {
         const QByteArrayView name = LocalName(qualified);
-        if (name == "lat")
+        if (name.size() != 3 || name[0] != 'l')
+            return;
+        if (name[1] == 'a' && name[2] == 't')
             *lat = value;
-        else if (name == "lon")
+        else if (name[1] == 'o' && name[2] == 'n')
             *lon = value;
     });
 }
@@ -49,45 +47,7 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
                            const std::function<void(QByteArrayView, QByteArrayView)> &visit)
 {
-    *selfClosing = false;
-    while (i < c.size()) {
-        const char ch = c.at(i);
-        if (ch == '>')
-            return i + 1;
-        if (ch == '/' && c.at(i + 1) == '>') {
-            *selfClosing = true;
-            return i + 2;
-        }
-        if (IsSpace(ch)) {
-            ++i;
-            continue;
-        }
-        const qsizetype nameStart = i;
-        while (i < c.size() && IsNameChar(c.at(i)))
-            ++i;
-        const QByteArrayView name = c.slice(nameStart, i);
-        if (i == nameStart) {
-            ++i;  // stray character
-            continue;
-        }
-        while (i < c.size() && IsSpace(c.at(i)))
-            ++i;
-        if (c.at(i) != '=')
-            continue;
-        ++i;
-        while (i < c.size() && IsSpace(c.at(i)))
-            ++i;
-        const char quote = c.at(i);
-        if (quote != '"' && quote != '\'')
-            continue;
-        const qsizetype valueStart = i + 1;
-        qsizetype valueEnd = valueStart;
-        while (valueEnd < c.size() && c.at(valueEnd) != quote)
-            ++valueEnd;
-        visit(name, c.slice(valueStart, valueEnd));
-        i = valueEnd + 1;
-    }
-    return c.size();
+    return ForEachAttributeOf(c, i, selfClosing, visit);
 }
 
 static QString CoordinateText(const QByteArray &value, QChar separator)
@@ -294,7 +254,7 @@ qsizetype DoctypeEnd(const Cursor &c, qsizetype i)
 }  // namespace
 
 qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                         const std::function<bool(const Element &)> &visit, qsizetype from, bool final)
+                         const std::function<bool(const Element &)> &visit, qsizetype from, bool final, const ContentScan &scan)
 {
     qsizetype i = from;
     while (i < c.size()) {
@@ -331,7 +291,10 @@ qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> lo
             return lt;
         const char after = c.at(tag.nameEnd);
         const QByteArrayView local = LocalName(tag.name);
-        const bool wanted = std::any_of(localNames.begin(), localNames.end(), [&](const char *n) { return local == n; });
+        // A name holds no NUL: equal up to its length, n goes on no further.
+        const bool wanted = std::any_of(localNames.begin(), localNames.end(), [&](const char *n) {
+            return std::strncmp(local.data(), n, size_t(local.size())) == 0 && n[local.size()] == '\0';
+        });
         if (!wanted || !(IsSpace(after) || after == '>' || after == '/' || tag.nameEnd >= c.size())) {
             i = lt + 1;
             continue;
@@ -345,7 +308,9 @@ qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> lo
         qsizetype next = e.contentStart;
         if (!selfClosing) {
             // The end tag: "</" and the same qualified name, not followed by more name.
-            qsizetype end = c.find(e.contentStart, "</");
+            qsizetype end = scan ? scan(c, tag.name, e.contentStart) : -1;
+            if (end < 0)
+                end = c.find(e.contentStart, "</");
             while (end >= 0 && !(c.slice(end + 2, end + 2 + tag.name.size()) == tag.name &&
                                  !IsNameChar(c.at(end + 2 + tag.name.size()))))
                 end = c.find(end + 2, "</");
@@ -376,12 +341,12 @@ qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char 
 }
 
 bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Cursor &, const Element &)> &visit)
+                    const std::function<bool(const Cursor &, const Element &)> &visit, const ContentScan &scan)
 {
     for (;;) {
         const bool final = in.atEnd();
         const Cursor c(in.view());
-        const qsizetype resume = ForEachElement(c, localNames, [&](const Element &e) { return visit(c, e); }, 0, final);
+        const qsizetype resume = ForEachElement(c, localNames, [&](const Element &e) { return visit(c, e); }, 0, final, scan);
         if (resume < 0)
             return false;
         in.consume(resume);

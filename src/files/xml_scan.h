@@ -15,7 +15,10 @@
 
 namespace orvalis::xml {
 
-bool IsSpace(char c);
+inline bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 inline bool IsNameChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
@@ -60,11 +63,20 @@ public:
             const qsizetype i = static_cast<const char *>(hit) - d_;
             if (i + len > end)
                 return -1;
-            if (std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
+            if (len == 1 || std::memcmp(d_ + i + 1, s + 1, static_cast<size_t>(len - 1)) == 0)
                 return i;
             at = i + 1;
         }
         return -1;
+    }
+    // The first byte `ch` from `from` on, -1 when none.
+    qsizetype find(qsizetype from, char ch) const
+    {
+        from = std::max<qsizetype>(from, 0);
+        if (from >= n_)
+            return -1;
+        const void *hit = std::memchr(d_ + from, ch, static_cast<size_t>(n_ - from));
+        return hit ? static_cast<const char *>(hit) - d_ : -1;
     }
     QByteArrayView slice(qsizetype from, qsizetype to) const
     {
@@ -73,6 +85,7 @@ public:
         return QByteArrayView(d_ + from, to - from);
     }
     qsizetype size() const { return n_; }
+    const char *data() const { return d_; }
 
 private:
     const char *d_;
@@ -96,6 +109,50 @@ qsizetype ReadAttributes(const Cursor &c, qsizetype i, QByteArrayView *lat, QByt
 // Every attribute of the start tag from `i`: its qualified name and raw value.
 qsizetype ForEachAttribute(const Cursor &c, qsizetype i, bool *selfClosing,
                            const std::function<void(QByteArrayView, QByteArrayView)> &visit);
+// The same with the visitor inlined, for the walks that run once per waypoint.
+template <typename Visit>
+qsizetype ForEachAttributeOf(const Cursor &c, qsizetype i, bool *selfClosing, Visit &&visit)
+{
+    *selfClosing = false;
+    while (i < c.size()) {
+        const char ch = c.at(i);
+        if (ch == '>')
+            return i + 1;
+        if (ch == '/' && c.at(i + 1) == '>') {
+            *selfClosing = true;
+            return i + 2;
+        }
+        if (IsSpace(ch)) {
+            ++i;
+            continue;
+        }
+        const qsizetype nameStart = i;
+        while (i < c.size() && IsNameChar(c.at(i)))
+            ++i;
+        const QByteArrayView name = c.slice(nameStart, i);
+        if (i == nameStart) {
+            ++i;  // stray character
+            continue;
+        }
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        if (c.at(i) != '=')
+            continue;
+        ++i;
+        while (i < c.size() && IsSpace(c.at(i)))
+            ++i;
+        const char quote = c.at(i);
+        if (quote != '"' && quote != '\'')
+            continue;
+        const qsizetype valueStart = i + 1;
+        qsizetype valueEnd = c.find(valueStart, quote);
+        if (valueEnd < 0)
+            valueEnd = c.size();
+        visit(name, c.slice(valueStart, valueEnd));
+        i = valueEnd + 1;
+    }
+    return c.size();
+}
 // The text of the element whose name ends at `nameEnd`, up to `to`: CDATA
 // taken as text, comments dropped, entities resolved; each run of text read
 // by XmlRunText.
@@ -131,12 +188,20 @@ struct Element {
 // the scan stops before the first construct that may go on past them and
 // returns where (the size when it took everything), to go on from there once
 // more is read; scanning the pieces gives what one scan of the whole gives.
+// `scan`, when given, is asked first where a visited element's content ends.
+// A reader's own walk over a visited element's content, from its start (after
+// the start tag of the qualified name): the position of the end tag's "</",
+// when the walk met it as the first "</" of that name followed by no more name,
+// with the byte after the name inside the cursor; -1 leaves the search to
+// ForEachElement. One walk then both ends the element and reads its children.
+using ContentScan = std::function<qsizetype(const Cursor &, QByteArrayView qualified, qsizetype contentStart)>;
 qsizetype ForEachElement(const Cursor &c, std::initializer_list<const char *> localNames,
-                         const std::function<bool(const Element &)> &visit, qsizetype from = 0, bool final = true);
+                         const std::function<bool(const Element &)> &visit, qsizetype from = 0, bool final = true,
+                         const ContentScan &scan = {});
 // The same over input read a block at a time; `visit` gets the cursor of the
 // piece the element is in. False when the visitor stopped.
 bool ForEachElement(BlockReader &in, std::initializer_list<const char *> localNames,
-                    const std::function<bool(const Cursor &, const Element &)> &visit);
+                    const std::function<bool(const Cursor &, const Element &)> &visit, const ContentScan &scan = {});
 // The first start tag of `localName` in [from, to): its '<', and where its name ends; -1 if none.
 qsizetype FindElement(const Cursor &c, qsizetype from, qsizetype to, const char *localName, qsizetype *nameEnd);
 

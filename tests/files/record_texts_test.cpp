@@ -21,6 +21,10 @@ QStringList Names()
     QStringList names = {"", "Gare", "Café", "Ωmega", "ɖ", "Ã©t", "CAFÉ–BAR", "Rosé™®", "IKEA宜家家居", "Puʻuiki",
                          "𝄞 clef", QString(QChar(0xFEFF)) + "mark", "a\x01<b>&\"c\"", QString(QChar(0xFFFE)) + "x",
                          QString(QChar(0x81)) + "c1"};
+    // An accent, a C1 control or a sign of Latin-1 at every place of an eight-byte word.
+    for (const char16_t c : {u'é', u'ÿ', u'À', u'\u00A0', u'\u0081', u'\u0085', u'\u009C', u'€', u'Ω'})
+        for (int at = 0; at < 17; ++at)
+            names << QString(at, u'a') + QChar(c) + QString(17 - at, u'b');
     for (const char *file : {"held_out_utf8.txt", "held_out_windows1252.txt"}) {
         QFile f(QStringLiteral(ORVALIS_TEST_DATA "/names/") + QLatin1String(file));
         EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file;
@@ -161,5 +165,58 @@ TEST(RecordTexts, WrittenFromTheBytesAsFromTheDecodedTexts)
             DecodeDeferredTexts(r);
         for (size_t i = 0; i < decoded.records.size(); ++i)
             EXPECT_EQ(bytes.records[i], decoded.records[i]) << from << " record " << i;
+    }
+}
+
+// A record of plain coordinates and texts left as bytes goes out through the
+// GPX writer's short way; with its texts decoded, through the general one:
+// the same waypoint either way, with coordinates of every shape, the strict
+// schema's longitude of 180, and the fields that send a record the long way.
+TEST(RecordTexts, PlainGpxWaypointsAsTheGeneralWriter)
+{
+    const QByteArray coordinates[] = {"1", "-1.5", "+2.25", "1.", ".5", "180", "180.000", "-180", "0180", " 3", "1e2", "-", "", "x"};
+    std::vector<PoiRecord> records;
+    int k = 0;
+    for (const QByteArray &lat : coordinates) {
+        for (const QByteArray &lon : coordinates) {
+            PoiRecord r;
+            r.lat = lat;
+            r.lon = lon;
+            r.deferredAs = k % 3 == 0 ? TextEncoding::Utf8 : k % 3 == 1 ? TextEncoding::Windows1252 : TextEncoding::Utf8ElseWindows1252;
+            r.defer(kNameText, k % 2 ? QByteArrayView("Caf\xC3\xA9 & <co>") : QByteArrayView("Caf\xE9 \xD0\x9C"));
+            if (k % 4 == 1)
+                r.defer(kDescText, "d\"esc");
+            if (k % 5 == 2)
+                r.defer(0, "12.5");  // ele: a text whose type is checked
+            if (k % 6 == 3)
+                r.defer(kNameText, "");
+            if (k % 7 == 4)
+                r.sym = QStringLiteral("Flag");
+            if (k % 11 == 5)
+                r.links.push_back({QStringLiteral("http://x"), QStringLiteral("t"), {}});
+            if (k % 13 == 6)
+                r.properties.push_back({QStringLiteral("key"), "\"v\""});
+            if (k % 17 == 7)
+                r.otherXml.push_back("<x:y xmlns:x=\"u\">1</x:y>");
+            records.push_back(r);
+            ++k;
+        }
+    }
+    // "CAF\xC9\x96BAR": UTF-8 a reader would misread, written as references.
+    PoiRecord misread;
+    misread.lat = "1";
+    misread.lon = "2";
+    misread.deferredAs = TextEncoding::Utf8;
+    misread.defer(kNameText, "CAF\xC9\x96" "BAR");
+    records.push_back(misread);
+    for (const bool strict : {false, true}) {
+        PoiRecords bytes{records, {}}, decoded{records, {}};
+        for (PoiRecord &r : decoded.records)
+            DecodeDeferredTexts(r);
+        int written = 0, writtenDecoded = 0;
+        const QByteArray out = RecordBytes(Codec("gpx"), bytes, &written, strict);
+        EXPECT_EQ(out, RecordBytes(Codec("gpx"), decoded, &writtenDecoded, strict)) << strict;
+        EXPECT_EQ(written, writtenDecoded);
+        EXPECT_GT(written, 100);
     }
 }
