@@ -30,7 +30,8 @@ public:
 
     // Row a's record sorts strictly before row b's.
     bool less(int rowA, int rowB) const;
-    // Every row, in sorted order (equal records in any order); afterwards less() may not be used.
+    // Every row, in sorted order, equal records in the order of their rows;
+    // afterwards less() may not be used.
     std::vector<int> sortedRows();
     // The rows whose fast keys could not be told apart, held for the collation:
     // what the keys cost beyond themselves (benchmarks and tests watch it).
@@ -38,11 +39,18 @@ public:
 
 private:
     struct Item;
+    struct Bucket;
     template <typename Ranks>
     void makeKeys(const Ranks &ranks);
     bool itemLess(const Item &a, const Item &b) const;
     // Records whose fast keys tie, in the collator's own order.
-    bool tieLess(int rowA, int rowB) const;
+    bool tieLess(int rowA, int rowB) const { return tieOrder(rowA, rowB) < 0; }
+    int tieOrder(int rowA, int rowB) const;
+    // The sort's own order: items of one bucket, equal records by row.
+    bool sortedBefore(const Item &a, const Item &b, int base) const;
+    bool splitBucket(Bucket &bucket, std::vector<Bucket> &parts);
+    void sortBucket(const Bucket &bucket);
+    void sortLeaf(const Bucket &bucket);
     QCollatorSortKey fullKey(int row) const;
     QString record(int row) const;
 
