@@ -155,36 +155,6 @@ void PoiTable::appendRows(PoiTable &&other)
 void PoiTable::permuteContent(const std::vector<int> &order)
 {
     assert(order.size() == rows_.size());
-    // A row's fields hold no pointer into the row itself: their bytes move as they are.
-    auto bytesOf = [](Row &row) { return static_cast<void *>(&row); };
-    if (rows_.size() >= 100000) {
-        // Big tables: copied into new rows on both cores (reads from all over
-        // the table wait for memory; two cores wait half as long). The copy
-        // costs no more room than the sort's keys did just before.
-        std::vector<Row> moved(rows_.size());
-        std::vector<RowId> ids(ids_.size());
-        constexpr int kAhead = 8;
-        const int n = static_cast<int>(rows_.size());
-        ForRowHalves(0, n - 1, [&](int first, int last) {
-            for (int i = first; i <= last; ++i) {
-                if (i + kAhead <= last) {
-                    const char *ahead = static_cast<const char *>(bytesOf(rows_[static_cast<size_t>(order[static_cast<size_t>(i + kAhead)] - 1)]));
-                    __builtin_prefetch(ahead);
-                    __builtin_prefetch(ahead + sizeof(Row) - 1);
-                }
-                const size_t from = static_cast<size_t>(order[static_cast<size_t>(i)] - 1);
-                std::memcpy(bytesOf(moved[static_cast<size_t>(i)]), bytesOf(rows_[from]), sizeof(Row));
-                ids[static_cast<size_t>(i)] = ids_[from];
-            }
-        });
-        // The texts belong to the new rows now: the old ones go without releasing them.
-        ForRowHalves(0, n - 1, [&](int first, int last) {
-            std::memset(bytesOf(rows_[static_cast<size_t>(first)]), 0, sizeof(Row) * static_cast<size_t>(last - first + 1));
-        });
-        rows_.swap(moved);
-        ids_.swap(ids);
-        return;
-    }
     // In place, cycle by cycle: a second copy of a million rows is not needed.
     // The cycles are walked first on `order` alone, which is small; the rows
     // are then moved along that list, fetched ahead of their turn (a walk from
@@ -210,33 +180,70 @@ void PoiTable::permuteContent(const std::vector<int> &order)
             }
         }
     }
-    auto bytesAt = [this](size_t at) { return reinterpret_cast<unsigned char *>(static_cast<void *>(&rows_[at])); };
-    constexpr size_t kAhead = 16;
-    alignas(Row) unsigned char held[sizeof(Row)];
-    RowId heldId = 0;
-    bool holding = false;
-    for (size_t i = 0; i < walk.size(); ++i) {
-        if (i + kAhead < walk.size()) {
-            const unsigned char *ahead = bytesAt(walk[i + kAhead] & ~kCycleEnd);
-            __builtin_prefetch(ahead);
-            __builtin_prefetch(ahead + sizeof(Row) - 1);
+    // A row's fields hold no pointer into the row itself: their bytes move as they are.
+    auto bytesOf = [this](size_t at) { return reinterpret_cast<unsigned char *>(static_cast<void *>(&rows_[at])); };
+    struct Held {
+        alignas(Row) unsigned char bytes[sizeof(Row)];
+        RowId id = 0;
+    };
+    auto hold = [&](size_t at, Held &h) {
+        std::memcpy(h.bytes, bytesOf(at), sizeof(Row));
+        h.id = ids_[at];
+    };
+    auto put = [&](size_t at, const Held &h) {
+        std::memcpy(bytesOf(at), h.bytes, sizeof(Row));
+        ids_[at] = h.id;
+    };
+    // Moves along walk[begin, end). A stretch that starts inside a cycle is
+    // given the row its cycle started with; one that ends inside a cycle, the
+    // row the next stretch takes first.
+    auto moveAlong = [&](size_t begin, size_t end, const Held *cycleStart, const Held *nextFirst) {
+        constexpr size_t kAhead = 16;
+        Held held;
+        bool holding = cycleStart != nullptr;
+        if (holding)
+            held = *cycleStart;
+        for (size_t i = begin; i < end; ++i) {
+            if (i + kAhead < end) {
+                const unsigned char *ahead = bytesOf(walk[i + kAhead] & ~kCycleEnd);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + sizeof(Row) - 1);
+            }
+            const size_t at = walk[i] & ~kCycleEnd;
+            if (!holding) {
+                hold(at, held);
+                holding = true;
+            }
+            if (walk[i] & kCycleEnd) {
+                put(at, held);
+                holding = false;
+            } else if (i + 1 == end && nextFirst) {
+                put(at, *nextFirst);
+            } else {
+                const size_t from = static_cast<size_t>(order[at] - 1);
+                std::memcpy(bytesOf(at), bytesOf(from), sizeof(Row));
+                ids_[at] = ids_[from];
+            }
         }
-        const size_t at = walk[i] & ~kCycleEnd;
-        if (!holding) {
-            std::memcpy(held, bytesAt(at), sizeof(Row));
-            heldId = ids_[at];
-            holding = true;
-        }
-        if (walk[i] & kCycleEnd) {
-            std::memcpy(bytesAt(at), held, sizeof(Row));
-            ids_[at] = heldId;
-            holding = false;
-        } else {
-            const size_t from = static_cast<size_t>(order[at] - 1);
-            std::memcpy(bytesAt(at), bytesAt(from), sizeof(Row));
-            ids_[at] = ids_[from];
-        }
+    };
+    const size_t middle = walk.size() / 2;
+    if (walk.size() < 100000) {
+        moveAlong(0, walk.size(), nullptr, nullptr);
+        return;
     }
+    // Big tables on two cores, each half of the walk; a cycle cut in two (a
+    // random order is mostly one long cycle) hands its two ends over in copies.
+    const bool cut = !(walk[middle - 1] & kCycleEnd);
+    Held cycleStart, nextFirst;
+    if (cut) {
+        size_t start = middle - 1;
+        while (start > 0 && !(walk[start - 1] & kCycleEnd))
+            --start;
+        hold(walk[start] & ~kCycleEnd, cycleStart);
+        hold(walk[middle] & ~kCycleEnd, nextFirst);
+    }
+    RunBoth([&] { moveAlong(middle, walk.size(), cut ? &cycleStart : nullptr, nullptr); },
+            [&] { moveAlong(0, middle, nullptr, cut ? &nextFirst : nullptr); });
 }
 
 void PoiTable::squeeze()
