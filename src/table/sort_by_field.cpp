@@ -401,13 +401,14 @@ void RecordOrder::makeKeys(const Ranks &ranks)
             plainRank[static_cast<size_t>(b)] = c.rank[0];
     }
     const int n = table_.lastRow();
-    keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
+    keys_.resize(static_cast<size_t>(n) * static_cast<size_t>(stride_));
     items_.resize(static_cast<size_t>(n));
     const uint8_t bar = ranks.bar();
     // Big tables make their keys on two cores, each its own rows.
     ForRowHalves(1, n, [&](int firstRow, int lastRow) {
         for (int row = firstRow; row <= lastRow; ++row) {
             uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * static_cast<size_t>(stride_);
+            std::memset(key, 0, static_cast<size_t>(stride_));  // bytes past the key are 0
             int len = 0;
             bool open = true;
             auto add = [&](int f) {

@@ -4,11 +4,37 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
 namespace orvalis {
+
+// Leaves what it makes uninitialised: a million sort keys are written by the
+// threads that make them, not cleared beforehand on one.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U> &) noexcept
+    {
+    }
+    template <typename U>
+    void construct(U *p) noexcept
+    {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // The collation every table sort uses: the user's locale, case ignored.
 QCollator TableCollator(const QLocale &locale);
@@ -58,8 +84,8 @@ private:
     int k_;
     const QCollator &collator_;
     int stride_;
-    std::vector<Item> items_;
-    std::vector<uint8_t> keys_;
+    std::vector<Item, UninitialisedAllocator<Item>> items_;
+    std::vector<uint8_t, UninitialisedAllocator<uint8_t>> keys_;
     mutable std::unordered_map<int, QCollatorSortKey> full_;
     // The C locale's sort keys ignore the case setting that compare() honours:
     // there ties are settled by compare() on the records.
