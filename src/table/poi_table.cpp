@@ -39,7 +39,11 @@ void PoiTable::setFieldLatin1(int row, int f, const char *chars, int length)
 
 void PoiTable::setFieldWindows1252(int row, int f, QByteArrayView bytes)
 {
-    if (isValidRow(row) && f > FieldNumber && f < kFieldCount)
+    if (!isValidRow(row) || f <= FieldNumber || f >= kFieldCount)
+        return;
+    if (textsTogether_)
+        rows_[static_cast<size_t>(row - 1)][f].setWindows1252(bytes.data(), bytes.size(), texts_);
+    else
         rows_[static_cast<size_t>(row - 1)][f].setWindows1252(bytes.data(), bytes.size());
 }
 
@@ -69,6 +73,8 @@ void PoiTable::setRowCount(int count)
 
 void PoiTable::reserveRows(int rows)
 {
+    // Not for a table of a row or two, whose texts come and go one at a time.
+    textsTogether_ = textsTogether_ || rows >= 1024;
     numbers_.reserve(static_cast<size_t>(std::max(rows, 1)));
     rows_.reserve(static_cast<size_t>(std::max(rows, 1)));
     ids_.reserve(static_cast<size_t>(std::max(rows, 1)));
@@ -79,6 +85,7 @@ void PoiTable::blankAll()
     std::fill(numbers_.begin(), numbers_.end(), 0);
     for (Row &r : rows_)
         r = Row();
+    texts_.clear();  // no text is left in it
 }
 
 PoiTable::TakenRow PoiTable::takeRow(int row)
@@ -92,6 +99,8 @@ PoiTable::TakenRow PoiTable::takeRow(int row)
     taken.lastNumber = numbers_.back();
     taken.onlyRow = numbers_.size() == 1;
     taken.fields = std::move(rows_[at].fields);
+    for (CompactText &text : taken.fields)
+        text.makeOwn();  // it may outlive the table's texts
     rows_.erase(rows_.begin() + (row - 1));
     ids_.erase(ids_.begin() + (row - 1));
     if (!taken.onlyRow) {
@@ -149,6 +158,8 @@ void PoiTable::appendRows(PoiTable &&other)
     ids_.reserve(rows_.size());
     while (ids_.size() < rows_.size())
         ids_.push_back(newId());
+    texts_.adopt(std::move(other.texts_));
+    textsTogether_ = textsTogether_ || other.textsTogether_;
     other = PoiTable();
 }
 
