@@ -17,6 +17,20 @@ QCollator French()
 }
 
 
+// n rows of two words each (after `lead`) at a hundred latitudes: many ties.
+PoiTable TableOfWords(int n, const QStringList &words, quint32 seed, const QString &lead = {})
+{
+    QRandomGenerator rng(seed);
+    PoiTable t;
+    t.setRowCount(n + 1);
+    for (int r = 1; r <= n; ++r) {
+        t.setNumber(r, r);
+        t.setField(r, FieldLatitude, QString::number(rng.bounded(100)));
+        t.setField(r, FieldDescription, lead + words[rng.bounded(words.size())] + u' ' + words[rng.bounded(words.size())]);
+    }
+    return t;
+}
+
 QStringList Column(const PoiTable &t, int f)
 {
     QStringList out;
@@ -155,16 +169,10 @@ TEST(SortByField, MatchesReferenceComparisonOnThousandRows)
 TEST(SortByField, BigTablesSortOnTwoThreadsInOrder)
 {
     const QStringList words = {"Gare", "gare", "École", "Москва", "東京", "Ørsted", "Œuvre", "oeuvre", "Straße", "l’été", "«x»"};
-    QRandomGenerator rng(7);
-    PoiTable t;
     const int n = 120000;
-    t.setRowCount(n + 1);
-    for (int r = 1; r <= n; ++r) {
-        t.setNumber(r, r);
-        t.setField(r, FieldLatitude, QString::number(rng.bounded(100)));
-        t.setField(r, FieldDescription, words[rng.bounded(words.size())] + u' ' + words[rng.bounded(words.size())]);
+    PoiTable t = TableOfWords(n, words, 7);
+    for (int r = 1; r <= n; ++r)
         t.setField(r, FieldCap, QString::number(r));  // tells the rows apart
-    }
     const QCollator collator = French();
     SortByField(t, FieldDescription, collator);
     std::vector<bool> seen(n + 1, false);
@@ -299,16 +307,7 @@ TEST(SortByField, BigTablesGiveTheStableOrder)
     const QStringList words = {"Gare", "gare", "Église", "église", "Radar fixe", "radar fixe", "Château", "chateau", "Москва", "Kraków"};
     const QCollator collator = French();
     for (const QString &lead : {QString(), QStringLiteral("東")}) {
-        QRandomGenerator rng(5);
-        PoiTable t;
-        const int n = 100500;
-        t.setRowCount(n + 1);
-        for (int r = 1; r <= n; ++r) {
-            t.setNumber(r, r);
-            t.setField(r, FieldLatitude, QStringLiteral("4%1,5").arg(rng.bounded(2)));
-            t.setField(r, FieldLongitude, QStringLiteral("2,5"));
-            t.setField(r, FieldDescription, lead + words[rng.bounded(words.size())] + u' ' + words[rng.bounded(words.size())]);
-        }
+        const PoiTable t = TableOfWords(100500, words, 5, lead);
         for (const int k : {FieldDescription, FieldLatitude}) {
             PoiTable sorted = t;
             const QStringList expected = StableReference(sorted, k, collator, true);
