@@ -740,9 +740,9 @@ public:
         *describe = [waypoints, &table](const std::vector<int> &rows) { StoreGpxNames(table, *waypoints, rows); };
         return true;
     }
-    // Peaks measured with gui_bench: 281 MB for 1M short names (80 MB), 577 MB for
+    // Peaks measured with gui_bench: 266 MB for 1M short names (80 MB), 562 MB for
     // 1M realistic (284 MB), 212 MB for 1M bare waypoints (6 MB); fitted, 8 % added.
-    LoadCost loadCost() const override { return {1.57, 177.0, 230.0}; }
+    LoadCost loadCost() const override { return {1.57, 158.5, 230.0}; }
     // One row per waypoint start tag.
     qint64 countRows(int fd) const override
     {

@@ -208,9 +208,9 @@ public:
         *describe = [names, &table](const std::vector<int> &rows) { StoreOv2Names(table, *names, rows); };
         return true;
     }
-    // Peaks measured with gui_bench: 212 MB for 1M short names (38 MB), 372 MB for
-    // 1M realistic (131 MB), 174 MB for 1M bare records (14 MB); fitted, 8 % added.
-    LoadCost loadCost() const override { return {1.85, 158.5, 188.0}; }
+    // Peaks measured with gui_bench: 189 MB for 1M short names (38 MB), 358 MB for
+    // 1M realistic (131 MB), 164 MB for 1M bare records (14 MB); fitted, 8 % added.
+    LoadCost loadCost() const override { return {1.96, 127.5, 175.0}; }
     // Every simple or extended record takes a row; lengths lead from one to the next.
     qint64 countRows(int fd) const override
     {

@@ -226,6 +226,9 @@ Ov2Survey SurveyOv2(QByteArrayView data)
     qint64 pos = 0;
     while (pos < size) {
         const qint64 start = pos;
+        // Each record's place comes from the one before: the bytes ahead are
+        // asked for early, or every step would wait for memory.
+        __builtin_prefetch(bytes + std::min(pos + 2048, size - 1));
         if (survey.middle < 0 && start >= size / 2 && start > 0) {
             survey.middle = start;
             survey.numbersBeforeMiddle = numbers;
@@ -271,6 +274,7 @@ bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadRes
     qint64 pos = 0;
     while (pos < size) {
         const qint64 start = pos;
+        __builtin_prefetch(bytes + std::min(pos + 2048, size - 1));  // as in SurveyOv2
         const auto type = static_cast<unsigned char>(bytes[pos++]);
         switch (type) {
         case 0:

@@ -1,5 +1,7 @@
 #include "files/poi_file.h"
 
+#include "table/row_halves.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -65,6 +67,28 @@ bool FileBytes::startNative(const QByteArray &path)
     return true;
 }
 
+namespace {
+
+// Reads `count` bytes at `offset`; false when the file gives fewer.
+bool ReadAt(int fd, char *to, qint64 count, qint64 offset)
+{
+    while (count > 0) {
+        const ssize_t n = ::pread(fd, to, static_cast<size_t>(std::min<qint64>(count, 1 << 24)), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        to += n;
+        offset += n;
+        count -= n;
+    }
+    return true;
+}
+
+constexpr qint64 kTwoReadersBytes = 8 << 20;
+
+}  // namespace
+
 bool FileBytes::readAll()
 {
     if (fd_ < 0)
@@ -74,6 +98,17 @@ bool FileBytes::readAll()
     bytes_.resize(static_cast<qsizetype>(size_));
     qint64 got = 0;
     bool ok = true;
+    if (size_ >= kTwoReadersBytes) {
+        // Big files: both halves of the size they showed at once (the copies
+        // and the new pages cost half the time), then on to the end as any
+        // file. A file cut meanwhile is read again from its start, as a whole.
+        const qint64 half = size_ / 2;
+        bool lower = false, upper = false;
+        RunBoth([&] { upper = ReadAt(fd_, bytes_.data() + half, size_ - half, half); },
+                [&] { lower = ReadAt(fd_, bytes_.data(), half, 0); });
+        if (lower && upper && ::lseek(fd_, size_, SEEK_SET) == size_)
+            got = size_;
+    }
     for (;;) {
         if (got == bytes_.size())
             bytes_.resize(static_cast<qsizetype>(got + std::max<qint64>(got / 2, 1 << 16)));

@@ -7,10 +7,98 @@
 #include <QVarLengthArray>
 #include <cstdint>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace orvalis {
+
+// Room for the long texts a file read puts into a table, in big blocks: a
+// million descriptions then cost no allocation each (and its bookkeeping),
+// and go at once. Readers on several threads each take from a block of
+// their own. A copy of an arena is a new empty one.
+class TextArena {
+public:
+    TextArena() = default;
+    TextArena(const TextArena &) {}
+    TextArena &operator=(const TextArena &other)
+    {
+        if (this != &other)
+            clear();
+        return *this;
+    }
+    TextArena(TextArena &&other) noexcept : blocks_(std::move(other.blocks_)), id_(other.id_) { other.renew(); }
+    TextArena &operator=(TextArena &&other) noexcept
+    {
+        if (this != &other) {
+            blocks_ = std::move(other.blocks_);
+            id_ = other.id_;
+            other.renew();
+        }
+        return *this;
+    }
+
+    char *allocate(size_t n)
+    {
+        // The block this thread last took from, if it is one of this arena's.
+        thread_local struct {
+            uint64_t id = 0;
+            char *at = nullptr;
+            size_t left = 0;
+        } mine;
+        if (n > kBlock / 16)
+            return newBlock(n);  // a long text: a block of its own
+        if (mine.id != id_ || mine.left < n) {
+            mine.at = newBlock(kBlock);
+            mine.left = kBlock;
+            mine.id = id_;
+        }
+        char *p = mine.at;
+        mine.at += n;
+        mine.left -= n;
+        return p;
+    }
+    // The texts of this arena gone: a new arena, no thread takes from the old blocks.
+    void clear()
+    {
+        const std::lock_guard<std::mutex> lock(taking_);
+        blocks_.clear();
+        renew();
+    }
+    // Takes the blocks of another arena: its texts are this one's now.
+    void adopt(TextArena &&other)
+    {
+        const std::lock_guard<std::mutex> lock(taking_);
+        for (auto &b : other.blocks_)
+            blocks_.push_back(std::move(b));
+        other.blocks_.clear();
+        other.renew();
+    }
+
+private:
+    static constexpr size_t kBlock = size_t{1} << 20;
+    static uint64_t NextId()
+    {
+        static std::atomic<uint64_t> next{1};
+        return next++;
+    }
+    void renew() { id_ = NextId(); }
+    char *newBlock(size_t n)
+    {
+        std::unique_ptr<char[]> block(new char[n]);
+        char *p = block.get();
+        const std::lock_guard<std::mutex> lock(taking_);
+        blocks_.push_back(std::move(block));
+        return p;
+    }
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    uint64_t id_ = NextId();
+    std::mutex taking_;
+};
 
 // A table field in 16 bytes. Text that Windows-1252 can hold (French,
 // German, Spanish… with œ, €, ’ and –) is kept one byte a character: up to
@@ -79,6 +167,29 @@ public:
         release();
         std::memcpy(allocateNarrow(length), bytes, static_cast<size_t>(length));
     }
+    // The same, a long text in the arena (which must outlive this text, or
+    // see it made its own first).
+    void setWindows1252(const char *bytes, qsizetype length, TextArena &arena)
+    {
+        release();
+        if (length <= kInline) {
+            std::memcpy(allocateNarrow(length), bytes, static_cast<size_t>(length));
+            return;
+        }
+        char *block = arena.allocate(static_cast<size_t>(length));
+        std::memcpy(block, bytes, static_cast<size_t>(length));
+        const auto size = static_cast<uint32_t>(length);
+        std::memcpy(raw_ + 4, &size, sizeof size);
+        setPointer(kArenaTag, block);
+    }
+    // A text in an arena copied into a block of its own.
+    void makeOwn()
+    {
+        if (raw_[0] == kArenaTag) {
+            const CompactText own(*this);
+            *this = own;
+        }
+    }
 
     bool isEmpty() const { return isWide() ? wide()->isEmpty() : raw_[0] == 0; }
     QString toString() const
@@ -122,9 +233,10 @@ private:
     static constexpr int kInline = 15;
     static constexpr unsigned char kWideTag = 0xFF;    // a heap QString
     static constexpr unsigned char kNarrowTag = 0xFE;  // a heap block of 8-bit text, its size at raw_[4]
+    static constexpr unsigned char kArenaTag = 0xFD;   // the same in an arena, not this text's to free
 
     bool isWide() const { return raw_[0] == kWideTag; }
-    bool isNarrowHeap() const { return raw_[0] == kNarrowTag; }
+    bool isNarrowHeap() const { return raw_[0] == kNarrowTag || raw_[0] == kArenaTag; }
     template <typename T>
     T *pointer() const
     {
@@ -170,7 +282,7 @@ private:
     {
         if (isWide())
             delete wide();
-        else if (isNarrowHeap())
+        else if (raw_[0] == kNarrowTag)
             std::free(pointer<char>());
         clearInline();
     }

@@ -218,9 +218,15 @@ void RunDistances(PoiTable &table, int baseRow, QChar separator, const QCollator
 
 int FindBaseRow(const PoiTable &table)
 {
-    for (int row = 1; row <= table.lastRow(); ++row)
-        if (table.visitField(row, FieldDistance, [](QStringView v) { return v == u"0 m"; }))
+    // On the stored bytes: a million rows are read after every header sort.
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        bool zero = false;
+        table.visitFieldRaw(
+            row, FieldDistance, [&](const char *bytes, qsizetype n) { zero = QByteArrayView(bytes, n) == "0 m"; },
+            [&](QStringView v) { zero = v == u"0 m"; });
+        if (zero)
             return row;
+    }
     return 0;
 }
 

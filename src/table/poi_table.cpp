@@ -1,5 +1,7 @@
 #include "table/poi_table.h"
 
+#include "table/row_halves.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -37,7 +39,11 @@ void PoiTable::setFieldLatin1(int row, int f, const char *chars, int length)
 
 void PoiTable::setFieldWindows1252(int row, int f, QByteArrayView bytes)
 {
-    if (isValidRow(row) && f > FieldNumber && f < kFieldCount)
+    if (!isValidRow(row) || f <= FieldNumber || f >= kFieldCount)
+        return;
+    if (textsTogether_)
+        rows_[static_cast<size_t>(row - 1)][f].setWindows1252(bytes.data(), bytes.size(), texts_);
+    else
         rows_[static_cast<size_t>(row - 1)][f].setWindows1252(bytes.data(), bytes.size());
 }
 
@@ -67,6 +73,8 @@ void PoiTable::setRowCount(int count)
 
 void PoiTable::reserveRows(int rows)
 {
+    // Not for a table of a row or two, whose texts come and go one at a time.
+    textsTogether_ = textsTogether_ || rows >= 1024;
     numbers_.reserve(static_cast<size_t>(std::max(rows, 1)));
     rows_.reserve(static_cast<size_t>(std::max(rows, 1)));
     ids_.reserve(static_cast<size_t>(std::max(rows, 1)));
@@ -77,6 +85,7 @@ void PoiTable::blankAll()
     std::fill(numbers_.begin(), numbers_.end(), 0);
     for (Row &r : rows_)
         r = Row();
+    texts_.clear();  // no text is left in it
 }
 
 PoiTable::TakenRow PoiTable::takeRow(int row)
@@ -90,6 +99,8 @@ PoiTable::TakenRow PoiTable::takeRow(int row)
     taken.lastNumber = numbers_.back();
     taken.onlyRow = numbers_.size() == 1;
     taken.fields = std::move(rows_[at].fields);
+    for (CompactText &text : taken.fields)
+        text.makeOwn();  // it may outlive the table's texts
     rows_.erase(rows_.begin() + (row - 1));
     ids_.erase(ids_.begin() + (row - 1));
     if (!taken.onlyRow) {
@@ -147,6 +158,8 @@ void PoiTable::appendRows(PoiTable &&other)
     ids_.reserve(rows_.size());
     while (ids_.size() < rows_.size())
         ids_.push_back(newId());
+    texts_.adopt(std::move(other.texts_));
+    textsTogether_ = textsTogether_ || other.textsTogether_;
     other = PoiTable();
 }
 
@@ -180,32 +193,68 @@ void PoiTable::permuteContent(const std::vector<int> &order)
     }
     // A row's fields hold no pointer into the row itself: their bytes move as they are.
     auto bytesOf = [this](size_t at) { return reinterpret_cast<unsigned char *>(static_cast<void *>(&rows_[at])); };
-    constexpr size_t kAhead = 16;
-    alignas(Row) unsigned char held[sizeof(Row)];
-    RowId heldId = 0;
-    bool holding = false;
-    for (size_t i = 0; i < walk.size(); ++i) {
-        if (i + kAhead < walk.size()) {
-            const unsigned char *ahead = bytesOf(walk[i + kAhead] & ~kCycleEnd);
-            __builtin_prefetch(ahead);
-            __builtin_prefetch(ahead + sizeof(Row) - 1);
+    struct Held {
+        alignas(Row) unsigned char bytes[sizeof(Row)];
+        RowId id = 0;
+    };
+    auto hold = [&](size_t at, Held &h) {
+        std::memcpy(h.bytes, bytesOf(at), sizeof(Row));
+        h.id = ids_[at];
+    };
+    auto put = [&](size_t at, const Held &h) {
+        std::memcpy(bytesOf(at), h.bytes, sizeof(Row));
+        ids_[at] = h.id;
+    };
+    // Moves along walk[begin, end). A stretch that starts inside a cycle is
+    // given the row its cycle started with; one that ends inside a cycle, the
+    // row the next stretch takes first.
+    auto moveAlong = [&](size_t begin, size_t end, const Held *cycleStart, const Held *nextFirst) {
+        constexpr size_t kAhead = 16;
+        Held held;
+        bool holding = cycleStart != nullptr;
+        if (holding)
+            held = *cycleStart;
+        for (size_t i = begin; i < end; ++i) {
+            if (i + kAhead < end) {
+                const unsigned char *ahead = bytesOf(walk[i + kAhead] & ~kCycleEnd);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + sizeof(Row) - 1);
+            }
+            const size_t at = walk[i] & ~kCycleEnd;
+            if (!holding) {
+                hold(at, held);
+                holding = true;
+            }
+            if (walk[i] & kCycleEnd) {
+                put(at, held);
+                holding = false;
+            } else if (i + 1 == end && nextFirst) {
+                put(at, *nextFirst);
+            } else {
+                const size_t from = static_cast<size_t>(order[at] - 1);
+                std::memcpy(bytesOf(at), bytesOf(from), sizeof(Row));
+                ids_[at] = ids_[from];
+            }
         }
-        const size_t at = walk[i] & ~kCycleEnd;
-        if (!holding) {
-            std::memcpy(held, bytesOf(at), sizeof(Row));
-            heldId = ids_[at];
-            holding = true;
-        }
-        if (walk[i] & kCycleEnd) {
-            std::memcpy(bytesOf(at), held, sizeof(Row));
-            ids_[at] = heldId;
-            holding = false;
-        } else {
-            const size_t from = static_cast<size_t>(order[at] - 1);
-            std::memcpy(bytesOf(at), bytesOf(from), sizeof(Row));
-            ids_[at] = ids_[from];
-        }
+    };
+    const size_t middle = walk.size() / 2;
+    if (walk.size() < 100000) {
+        moveAlong(0, walk.size(), nullptr, nullptr);
+        return;
     }
+    // Big tables on two cores, each half of the walk; a cycle cut in two (a
+    // random order is mostly one long cycle) hands its two ends over in copies.
+    const bool cut = !(walk[middle - 1] & kCycleEnd);
+    Held cycleStart, nextFirst;
+    if (cut) {
+        size_t start = middle - 1;
+        while (start > 0 && !(walk[start - 1] & kCycleEnd))
+            --start;
+        hold(walk[start] & ~kCycleEnd, cycleStart);
+        hold(walk[middle] & ~kCycleEnd, nextFirst);
+    }
+    RunBoth([&] { moveAlong(middle, walk.size(), cut ? &cycleStart : nullptr, nullptr); },
+            [&] { moveAlong(0, middle, nullptr, cut ? &nextFirst : nullptr); });
 }
 
 void PoiTable::squeeze()

@@ -92,6 +92,8 @@ public:
 
     // Grows with blank rows or cuts; never below one POI row.
     void setRowCount(int count);
+    // Room for the rows of a file; from then on the long texts it puts in
+    // with setFieldWindows1252 share big blocks.
     void reserveRows(int rows);
     // Every field of every POI row becomes empty; the row count stays.
     void blankAll();
@@ -143,6 +145,9 @@ private:
     std::vector<int> numbers_;
     std::vector<Row> rows_;
     std::vector<RowId> ids_;
+    // Long texts a file read puts in, when the table was made for many rows.
+    TextArena texts_;
+    bool textsTogether_ = false;
 };
 
 // The contiguous range of selected rows, top <= bottom.

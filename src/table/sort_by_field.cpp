@@ -401,13 +401,14 @@ void RecordOrder::makeKeys(const Ranks &ranks)
             plainRank[static_cast<size_t>(b)] = c.rank[0];
     }
     const int n = table_.lastRow();
-    keys_.assign(static_cast<size_t>(n) * static_cast<size_t>(stride_), 0);
+    keys_.resize(static_cast<size_t>(n) * static_cast<size_t>(stride_));
     items_.resize(static_cast<size_t>(n));
     const uint8_t bar = ranks.bar();
     // Big tables make their keys on two cores, each its own rows.
     ForRowHalves(1, n, [&](int firstRow, int lastRow) {
         for (int row = firstRow; row <= lastRow; ++row) {
             uint8_t *key = keys_.data() + static_cast<size_t>(row - 1) * static_cast<size_t>(stride_);
+            std::memset(key, 0, static_cast<size_t>(stride_));  // bytes past the key are 0
             int len = 0;
             bool open = true;
             auto add = [&](int f) {
@@ -525,15 +526,15 @@ constexpr size_t kKeptTies = 1 << 16;
 
 }  // namespace
 
-bool RecordOrder::tieLess(int rowA, int rowB) const
+int RecordOrder::tieOrder(int rowA, int rowB) const
 {
     if (SameTexts(table_, rowA, rowB))
-        return false;
+        return 0;
     // The collator and the caches are not for two threads at once; ties are rare.
     const std::lock_guard<std::mutex> lock(tying_);
     if (compareTies_)
-        return collator_.compare(record(rowA), record(rowB)) < 0;
-    return fullKey(rowA).compare(fullKey(rowB)) < 0;
+        return collator_.compare(record(rowA), record(rowB));
+    return fullKey(rowA).compare(fullKey(rowB));
 }
 
 QString RecordOrder::record(int row) const
@@ -563,17 +564,190 @@ bool RecordOrder::less(int rowA, int rowB) const
     return itemLess(items_[static_cast<size_t>(rowA - 1)], items_[static_cast<size_t>(rowB - 1)]);
 }
 
+// Items whose keys share their first `depth` bytes, each prefix holding the
+// key bytes from `base` on (base <= depth < base + 16).
+struct RecordOrder::Bucket {
+    Item *first;
+    Item *end;
+    int depth;
+    int base;
+    std::ptrdiff_t size() const { return end - first; }
+};
+
+namespace {
+
+inline unsigned ByteAt(const uint64_t prefix[2], int at)
+{
+    return static_cast<unsigned>(prefix[at / 8] >> (56 - 8 * (at % 8))) & 0xFFu;
+}
+
+// Buckets this small are sorted by comparison: their keys are in the cache by then.
+constexpr std::ptrdiff_t kLeafItems = 48;
+
+}  // namespace
+
+bool RecordOrder::sortedBefore(const Item &a, const Item &b, int base) const
+{
+    // As itemLess, for keys equal before `base`; records that tie keep their rows' order.
+    if (a.last != b.last)
+        return b.last;
+    const int common = std::min<int>(a.length, b.length);
+    bool tied = false;
+    for (int half = 0; half < 2 && !tied; ++half) {
+        if (a.prefix[half] != b.prefix[half]) {
+            const int at = base + half * 8 + std::countl_zero(a.prefix[half] ^ b.prefix[half]) / 8;
+            if (at < common)
+                return a.prefix[half] < b.prefix[half];
+            tied = true;
+        }
+    }
+    if (!tied && common > base + 16) {
+        const uint8_t *ka = keys_.data() + static_cast<size_t>(a.row - 1) * static_cast<size_t>(stride_);
+        const uint8_t *kb = keys_.data() + static_cast<size_t>(b.row - 1) * static_cast<size_t>(stride_);
+        const int c = std::memcmp(ka + base + 16, kb + base + 16, static_cast<size_t>(common - base - 16));
+        if (c != 0)
+            return c < 0;
+    }
+    const int tie = tieOrder(a.row, b.row);
+    return tie != 0 ? tie < 0 : a.row < b.row;
+}
+
+// One byte of the keys further: the bucket's items put in order by the byte
+// at its depth (in place), the parts of more than one item into `parts`.
+// False when the bytes cannot order it: a key ends there (only the
+// collation knows where it goes), or the bucket is small; the bucket then
+// says how far its keys are equal.
+bool RecordOrder::splitBucket(Bucket &bucket, std::vector<Bucket> &parts)
+{
+    const std::ptrdiff_t n = bucket.size();
+    std::array<std::ptrdiff_t, 256> count;
+    for (;;) {
+        if (n <= kLeafItems || bucket.depth >= stride_)
+            return false;
+        if (bucket.depth == bucket.base + 16) {
+            // The next sixteen bytes into the prefixes: one read of each key.
+            for (Item *it = bucket.first; it != bucket.end; ++it) {
+                uint8_t bytes[16] = {};
+                const uint8_t *key = keys_.data() + static_cast<size_t>(it->row - 1) * static_cast<size_t>(stride_);
+                std::memcpy(bytes, key + bucket.depth, static_cast<size_t>(std::min(16, stride_ - bucket.depth)));
+                for (int half = 0; half < 2; ++half) {
+                    uint64_t prefix = 0;
+                    for (int b = 0; b < 8; ++b)
+                        prefix = (prefix << 8) | bytes[half * 8 + b];
+                    it->prefix[half] = prefix;
+                }
+            }
+            bucket.base = bucket.depth;
+        }
+        const int at = bucket.depth - bucket.base;
+        count.fill(0);
+        int shortest = stride_;
+        for (const Item *it = bucket.first; it != bucket.end; ++it) {
+            ++count[ByteAt(it->prefix, at)];
+            shortest = std::min<int>(shortest, it->length);
+        }
+        if (shortest <= bucket.depth)
+            return false;
+        if (count[ByteAt(bucket.first->prefix, at)] != n)
+            break;
+        ++bucket.depth;  // one byte for all: nothing to move
+    }
+    // Every item straight to its part, cycle by cycle.
+    const int at = bucket.depth - bucket.base;
+    std::array<Item *, 256> next, stop;
+    Item *p = bucket.first;
+    for (size_t b = 0; b < 256; ++b) {
+        next[b] = p;
+        p += count[b];
+        stop[b] = p;
+    }
+    for (size_t b = 0; b < 256; ++b) {
+        while (next[b] != stop[b]) {
+            Item held = *next[b];
+            size_t hb = ByteAt(held.prefix, at);
+            while (hb != b) {
+                std::swap(held, *next[hb]++);
+                hb = ByteAt(held.prefix, at);
+            }
+            *next[b]++ = held;
+        }
+    }
+    Item *start = bucket.first;
+    for (size_t b = 0; b < 256; ++b) {
+        if (count[b] > 1)
+            parts.push_back({start, start + count[b], bucket.depth + 1, bucket.base});
+        start += count[b];
+    }
+    return true;
+}
+
+void RecordOrder::sortLeaf(const Bucket &bucket)
+{
+    const auto before = [this, base = bucket.base](const Item &a, const Item &b) { return sortedBefore(a, b, base); };
+    if (bucket.size() < 100000) {
+        std::sort(bucket.first, bucket.end, before);
+        return;
+    }
+    // Keys that cannot split a big bucket: each half on its own core, then one merge.
+    Item *middle = bucket.first + bucket.size() / 2;
+    RunBoth([&] { std::sort(middle, bucket.end, before); }, [&] { std::sort(bucket.first, middle, before); });
+    std::inplace_merge(bucket.first, middle, bucket.end, before);
+}
+
+void RecordOrder::sortBucket(const Bucket &bucket)
+{
+    Bucket leaf = bucket;
+    std::vector<Bucket> parts;
+    if (!splitBucket(leaf, parts)) {
+        sortLeaf(leaf);
+        return;
+    }
+    for (const Bucket &part : parts)
+        sortBucket(part);
+}
+
 std::vector<int> RecordOrder::sortedRows()
 {
-    // Records that compare equal may come out in any order, so no stable sort is needed.
-    const auto less = [this](const Item &a, const Item &b) { return itemLess(a, b); };
-    const auto middle = items_.begin() + static_cast<std::ptrdiff_t>(items_.size() / 2);
-    if (items_.size() >= 100000) {
-        // Each half on its own core, then one merge.
-        RunBoth([&] { std::sort(middle, items_.end(), less); }, [&] { std::sort(items_.begin(), middle, less); });
-        std::inplace_merge(items_.begin(), middle, items_.end(), less);
+    // Rows without a place after the others; then a byte of the keys at a
+    // time (most keys differ early), comparison sorts for what is left.
+    Item *first = items_.data();
+    Item *end = first + items_.size();
+    Item *places = std::partition(first, end, [](const Item &item) { return !item.last; });
+    std::vector<Bucket> work;
+    for (const Bucket &b : {Bucket{first, places, 0, 0}, Bucket{places, end, 0, 0}})
+        if (b.size() > 1)
+            work.push_back(b);
+    // Big buckets are split here until each core can take about half of the items.
+    const std::ptrdiff_t total = end - first;
+    if (total >= 100000) {
+        for (;;) {
+            const auto biggest = std::max_element(work.begin(), work.end(),
+                                                  [](const Bucket &a, const Bucket &b) { return a.size() < b.size(); });
+            if (biggest == work.end() || biggest->size() * 3 < total)
+                break;
+            std::vector<Bucket> parts;
+            if (!splitBucket(*biggest, parts))
+                break;  // sorted in halves on both cores
+            work.erase(biggest);
+            work.insert(work.end(), parts.begin(), parts.end());
+        }
+        // The buckets in two shares of about the same size, the biggest first.
+        std::sort(work.begin(), work.end(), [](const Bucket &a, const Bucket &b) { return a.size() > b.size(); });
+        std::vector<Bucket> shares[2];
+        std::ptrdiff_t sizes[2] = {0, 0};
+        for (const Bucket &b : work) {
+            const int to = sizes[0] <= sizes[1] ? 0 : 1;
+            shares[to].push_back(b);
+            sizes[to] += b.size();
+        }
+        auto sortShare = [this](const std::vector<Bucket> &share) {
+            for (const Bucket &b : share)
+                sortBucket(b);
+        };
+        RunBoth([&] { sortShare(shares[1]); }, [&] { sortShare(shares[0]); });
     } else {
-        std::sort(items_.begin(), items_.end(), less);
+        for (const Bucket &b : work)
+            sortBucket(b);
     }
     std::vector<int> order(items_.size());
     for (size_t i = 0; i < items_.size(); ++i)

@@ -4,11 +4,37 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
 namespace orvalis {
+
+// Leaves what it makes uninitialised: a million sort keys are written by the
+// threads that make them, not cleared beforehand on one.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U> &) noexcept
+    {
+    }
+    template <typename U>
+    void construct(U *p) noexcept
+    {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // The collation every table sort uses: the user's locale, case ignored.
 QCollator TableCollator(const QLocale &locale);
@@ -30,7 +56,8 @@ public:
 
     // Row a's record sorts strictly before row b's.
     bool less(int rowA, int rowB) const;
-    // Every row, in sorted order (equal records in any order); afterwards less() may not be used.
+    // Every row, in sorted order, equal records in the order of their rows;
+    // afterwards less() may not be used.
     std::vector<int> sortedRows();
     // The rows whose fast keys could not be told apart, held for the collation:
     // what the keys cost beyond themselves (benchmarks and tests watch it).
@@ -38,11 +65,18 @@ public:
 
 private:
     struct Item;
+    struct Bucket;
     template <typename Ranks>
     void makeKeys(const Ranks &ranks);
     bool itemLess(const Item &a, const Item &b) const;
     // Records whose fast keys tie, in the collator's own order.
-    bool tieLess(int rowA, int rowB) const;
+    bool tieLess(int rowA, int rowB) const { return tieOrder(rowA, rowB) < 0; }
+    int tieOrder(int rowA, int rowB) const;
+    // The sort's own order: items of one bucket, equal records by row.
+    bool sortedBefore(const Item &a, const Item &b, int base) const;
+    bool splitBucket(Bucket &bucket, std::vector<Bucket> &parts);
+    void sortBucket(const Bucket &bucket);
+    void sortLeaf(const Bucket &bucket);
     QCollatorSortKey fullKey(int row) const;
     QString record(int row) const;
 
@@ -50,8 +84,8 @@ private:
     int k_;
     const QCollator &collator_;
     int stride_;
-    std::vector<Item> items_;
-    std::vector<uint8_t> keys_;
+    std::vector<Item, UninitialisedAllocator<Item>> items_;
+    std::vector<uint8_t, UninitialisedAllocator<uint8_t>> keys_;
     mutable std::unordered_map<int, QCollatorSortKey> full_;
     // The C locale's sort keys ignore the case setting that compare() honours:
     // there ties are settled by compare() on the records.

@@ -179,6 +179,36 @@ TEST(HostileFiles, AFileCutWhileItIsReadKeepsWhatWasThere)
     EXPECT_EQ(t.field(2, FieldDescription), QStringLiteral("Brest"));
 }
 
+// Big files are read in two halves at once: cut or grown after they were
+// opened, they give what is there when they are read, as small ones do.
+TEST(HostileFiles, BigFilesCutOrGrownWhileTheyAreReadGiveWhatIsThere)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath("big.gpx");
+    QByteArray content(12 << 20, '\0');
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>('a' + (i * 7 + i / 4099) % 26);
+    auto write = [&](const QByteArray &bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    };
+    for (const qsizetype now : {qsizetype(3 << 20), qsizetype(10 << 20), qsizetype(12 << 20), qsizetype(13 << 20)}) {
+        ASSERT_TRUE(write(content));
+        FileBytes bytes;
+        ASSERT_TRUE(bytes.start(path));
+        QByteArray expected = content.left(now);
+        if (now > content.size()) {
+            expected += QByteArray(now - content.size(), 'z');
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::Append) && f.write(expected.mid(content.size())) == now - content.size());
+        } else {
+            ASSERT_EQ(truncate(QFile::encodeName(path).constData(), now), 0);
+        }
+        ASSERT_TRUE(bytes.readAll());
+        EXPECT_TRUE(bytes.data() == QByteArrayView(expected)) << now;
+    }
+}
+
 TEST(HostileFiles, OnlyRegularFilesAreRead)
 {
     QTemporaryDir temp;

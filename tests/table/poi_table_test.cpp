@@ -1,4 +1,5 @@
 #include "table/poi_table.h"
+#include "table/row_halves.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -221,10 +222,11 @@ TEST(PoiTable, RowsAddedFromAnotherTableAreNewPois)
 // Whole-table permutations, as sorts make them: every row lands where the
 // order says with all its texts (inline, long, wide) and its identity, rows
 // that stay included; short cycles, long cycles and fixed points mixed.
+// Big tables are copied into new rows on two cores.
 TEST(PoiTable, PermutationsMoveEveryRowWhole)
 {
     QRandomGenerator rng(38);
-    for (const int n : {1, 2, 3, 17, 2000}) {
+    for (const int n : {1, 2, 3, 17, 2000, 100001}) {
         PoiTable t;
         t.setRowCount(n + 1);
         std::vector<QStringList> texts(static_cast<size_t>(n));
@@ -267,4 +269,51 @@ TEST(PoiTable, PermutationsMoveEveryRowWhole)
             }
         }
     }
+}
+
+// A table made for a file keeps its long texts in shared blocks: what leaves
+// it (a deleted row, a copy, rows moved to another table) keeps its texts
+// when the table is emptied or gone; readers on two threads fill it at once.
+TEST(PoiTable, LongTextsOfAFileLiveOnWhereverTheyGo)
+{
+    auto text = [](int row) { return QStringLiteral("Château d’eau près de l’église, numéro %1").arg(row).toLatin1(); };
+    const int n = 3000;
+    auto filled = [&] {
+        auto t = std::make_unique<PoiTable>();
+        t->reserveRows(n + 1);
+        t->setRowCount(n + 1);
+        ForRowHalves(1, n, [&](int first, int last) {
+            for (int r = first; r <= last; ++r) {
+                t->setNumber(r, r);
+                t->setFieldWindows1252(r, FieldDescription, text(r));
+                t->setFieldWindows1252(r, FieldLatitude, "48.5");
+            }
+        }, 2);
+        return t;
+    };
+    auto t = filled();
+    for (int r = 1; r <= n; ++r)
+        ASSERT_EQ(t->field(r, FieldDescription), QString::fromLatin1(text(r))) << r;
+    const PoiTable copy = *t;
+    const PoiTable::TakenRow taken = t->takeRow(10);
+    auto other = filled();
+    PoiTable joined;
+    joined.setRowCount(2);
+    joined.setNumber(1, 1);
+    joined.appendRows(std::move(*other));
+    other.reset();
+    t->blankAll();
+    t.reset();
+    EXPECT_EQ(taken.fields[FieldDescription - 1].toString(), QString::fromLatin1(text(10)));
+    for (int r = 1; r <= n; ++r) {
+        ASSERT_EQ(copy.field(r, FieldDescription), QString::fromLatin1(text(r))) << r;
+        ASSERT_EQ(joined.field(r + 1, FieldDescription), QString::fromLatin1(text(r))) << r;
+    }
+    // A text put over one of the blocks' texts, and a copy of the row into another place.
+    joined.setField(5, FieldDescription, QStringLiteral("Gare"));
+    joined.setFieldWindows1252(6, FieldDescription, text(99));
+    EXPECT_EQ(joined.field(5, FieldDescription), QStringLiteral("Gare"));
+    EXPECT_EQ(joined.field(6, FieldDescription), QString::fromLatin1(text(99)));
+    joined.restoreRow(taken);
+    EXPECT_EQ(joined.field(10, FieldDescription), QString::fromLatin1(text(10)));
 }

@@ -1,6 +1,7 @@
 #include "table/sort_by_field.h"
 
 #include <QRandomGenerator>
+#include <numeric>
 #include "support/tables.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,20 @@ QCollator French()
     return TableCollator(QLocale(QLocale::French, QLocale::France));
 }
 
+
+// n rows of two words each (after `lead`) at a hundred latitudes: many ties.
+PoiTable TableOfWords(int n, const QStringList &words, quint32 seed, const QString &lead = {})
+{
+    QRandomGenerator rng(seed);
+    PoiTable t;
+    t.setRowCount(n + 1);
+    for (int r = 1; r <= n; ++r) {
+        t.setNumber(r, r);
+        t.setField(r, FieldLatitude, QString::number(rng.bounded(100)));
+        t.setField(r, FieldDescription, lead + words[rng.bounded(words.size())] + u' ' + words[rng.bounded(words.size())]);
+    }
+    return t;
+}
 
 QStringList Column(const PoiTable &t, int f)
 {
@@ -154,16 +169,10 @@ TEST(SortByField, MatchesReferenceComparisonOnThousandRows)
 TEST(SortByField, BigTablesSortOnTwoThreadsInOrder)
 {
     const QStringList words = {"Gare", "gare", "École", "Москва", "東京", "Ørsted", "Œuvre", "oeuvre", "Straße", "l’été", "«x»"};
-    QRandomGenerator rng(7);
-    PoiTable t;
     const int n = 120000;
-    t.setRowCount(n + 1);
-    for (int r = 1; r <= n; ++r) {
-        t.setNumber(r, r);
-        t.setField(r, FieldLatitude, QString::number(rng.bounded(100)));
-        t.setField(r, FieldDescription, words[rng.bounded(words.size())] + u' ' + words[rng.bounded(words.size())]);
+    PoiTable t = TableOfWords(n, words, 7);
+    for (int r = 1; r <= n; ++r)
         t.setField(r, FieldCap, QString::number(r));  // tells the rows apart
-    }
     const QCollator collator = French();
     SortByField(t, FieldDescription, collator);
     std::vector<bool> seen(n + 1, false);
@@ -222,5 +231,88 @@ TEST(SortByField, DuplicatedRowsNeedNoCollationKeys)
         order.sortedRows();
         // Only rows compared with the other spelling need the collation.
         EXPECT_LT(order.rowsHeldForTies(), 500) << locale.name().toStdString();
+    }
+}
+
+namespace {
+
+// The records of a table in the collation's order, equal ones in the order of their rows.
+QStringList StableReference(const PoiTable &t, int k, const QCollator &collator, bool bySortKeys)
+{
+    QStringList records;
+    std::vector<QCollatorSortKey> keys;
+    for (int r = 1; r <= t.lastRow(); ++r) {
+        records << SortRecord(t, r, k);
+        if (bySortKeys)
+            keys.push_back(collator.sortKey(records.back()));
+    }
+    std::vector<int> order(static_cast<size_t>(t.lastRow()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        // Rows without a place come after every POI.
+        const bool la = t.lacksCoordinates(a + 1), lb = t.lacksCoordinates(b + 1);
+        if (la != lb)
+            return lb;
+        return bySortKeys ? keys[size_t(a)].compare(keys[size_t(b)]) < 0 : collator.compare(records[a], records[b]) < 0;
+    });
+    QStringList out;
+    for (const int i : order)
+        out << records[i];
+    return out;
+}
+
+QStringList Records(const PoiTable &t, int k)
+{
+    QStringList out;
+    for (int r = 1; r <= t.lastRow(); ++r)
+        out << SortRecord(t, r, k);
+    return out;
+}
+
+}  // namespace
+
+// Records the collation finds equal but that read differently ("Gare" and
+// "gare") keep the order of their rows, whichever way the keys split them.
+TEST(SortByField, EqualRecordsKeepTheOrderOfTheirRows)
+{
+    const QStringList words = {"Gare", "gare", "GARE", "École", "ecole", "école", "", "Œuvre", "oeuvre", "Straße", "strasse",
+                               "Москва", "москва", "東京", "l’été", "L’ÉTÉ", "Radar fixe Orléans - chemin près du pont",
+                               "radar fixe orléans - chemin près du pont", "a|b", "A|B"};
+    QRandomGenerator rng(31);
+    QList<QStringList> rows;
+    for (int i = 0; i < 3000; ++i) {
+        const bool place = rng.bounded(40) != 0;
+        rows << QStringList{place ? QString::number(rng.bounded(3)) : QString(), place ? QStringLiteral("2,5") : QString(),
+                            words[rng.bounded(words.size())] + (rng.bounded(3) ? QString() : words[rng.bounded(words.size())]),
+                            rng.bounded(2) ? QStringLiteral("%1 km").arg(rng.bounded(3)) : QString(),
+                            rng.bounded(2) ? QStringLiteral("0000000%1").arg(rng.bounded(3)) : QString(), words[rng.bounded(4)]};
+    }
+    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::French, QLocale::France), QLocale(QLocale::German),
+                                  QLocale(QLocale::Czech), QLocale(QLocale::Japanese)}) {
+        const QCollator collator = TableCollator(locale);
+        for (int k = 1; k < kFieldCount; ++k) {
+            PoiTable t = TableOfRows(rows);
+            const QStringList expected = StableReference(t, k, collator, false);
+            SortByField(t, k, collator);
+            ASSERT_EQ(Records(t, k), expected) << locale.name().toStdString() << " field " << k;
+        }
+    }
+}
+
+// Big tables split their keys on two cores, or, when the keys cannot split
+// them (every text starts with a character only the collation places), sort
+// in halves: the same order either way.
+TEST(SortByField, BigTablesGiveTheStableOrder)
+{
+    const QStringList words = {"Gare", "gare", "Église", "église", "Radar fixe", "radar fixe", "Château", "chateau", "Москва", "Kraków"};
+    const QCollator collator = French();
+    for (const QString &lead : {QString(), QStringLiteral("東")}) {
+        const PoiTable t = TableOfWords(100500, words, 5, lead);
+        for (const int k : {FieldDescription, FieldLatitude}) {
+            PoiTable sorted = t;
+            const QStringList expected = StableReference(sorted, k, collator, true);
+            SortByField(sorted, k, collator);
+            ASSERT_EQ(Records(sorted, k), expected) << "field " << k << " lead " << lead.size();
+        }
     }
 }
