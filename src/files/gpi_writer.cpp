@@ -60,6 +60,8 @@ qsizetype Utf8Length(QStringView text)
             n += 2;
         else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
             n += 4, ++i;
+        else if (QChar::isSurrogate(u))
+            n += 1;  // a lone half is written as '?' (PutUtf8At)
         else
             n += 3;
     }

@@ -264,6 +264,17 @@ TEST(GpiFiles, NamesThatDoNotFitWindows1252MakeAUtf8File)
     EXPECT_EQ(read.records[0].name, QStringLiteral("Café € œ"));
     EXPECT_EQ(read.records[1].name, QStringLiteral("Αθήνα 😀"));
     EXPECT_EQ(read.records[2].cmt, QStringLiteral("ț"));
+
+    // A lone surrogate half (from a damaged file or a JSON escape) is written
+    // as '?': the lengths must count it so, or the file reads as damaged.
+    PoiRecord lone = Poi("4", "4", QStringLiteral("Gare ") + QChar(0xD800) + QStringLiteral(" ώ"));
+    lone.cmt = QString(QChar(0xDC00)) + QStringLiteral("33 1");
+    mixed.push_back(lone);
+    read = ReadBytes(Written(mixed));
+    EXPECT_EQ(read.status, GpiRead::Ok);
+    ASSERT_EQ(read.records.size(), 4u);
+    EXPECT_EQ(read.records[3].name, QStringLiteral("Gare ? ώ"));
+    EXPECT_EQ(read.records[3].cmt, QStringLiteral("?33 1"));
 }
 
 TEST(GpiFiles, TheHeadersAreasAndBitmapAsNavigatorsReadThem)
