@@ -27,10 +27,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_
   -DCMAKE_CXX_COMPILER=clang++ -DORVALIS_FUZZ=ON -DORVALIS_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
-# FUZZ_SKIP: targets left out of the run (space-separated), still built.
+# FUZZ_TARGETS: the targets to run, in that order (default: all); FUZZ_SKIP:
+# targets left out of the run (space-separated), still built.
 targets=()
-for f in "$root"/fuzz/*_fuzz.cpp; do
-  t=$(basename "$f" _fuzz.cpp)
+all=()
+for f in "$root"/fuzz/*_fuzz.cpp; do all+=("$(basename "$f" _fuzz.cpp)"); done
+for t in ${FUZZ_TARGETS:-${all[*]}}; do
+  [ -f "$root/fuzz/${t}_fuzz.cpp" ] || { echo "no fuzz target $t" >&2; exit 2; }
   case " ${FUZZ_SKIP:-} " in *" $t "*) echo "$t: left out (FUZZ_SKIP)"; continue ;; esac
   targets+=("$t")
 done
