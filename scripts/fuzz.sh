@@ -67,8 +67,8 @@ max_len() {
   case $1 in
     # Every format read in pieces, or read, written and read back, on each
     # input: a header and a few records keep them above 1,000 runs a second.
-    blocks|two_readers) echo 2048 ;;
-    cli_formats) echo 1024 ;;
+    two_readers) echo 2048 ;;
+    blocks|cli_formats) echo 1024 ;;
     # The GPX reader, whose cost follows its input most.
     read_decimal|pin_scans|page_text|gpx_reader) echo 4096 ;;
     *) echo 16384 ;;
