@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <functional>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,9 +100,15 @@ TEST(SpillBuffer, AFewRecordsAreWrittenAndReadWithoutATemporaryFile)
     for (const char *format : {"csv", "gpi"}) {
         const QByteArray expected = RecordBytes(Codec(format), records);
         ASSERT_FALSE(expected.isEmpty());
+        // A GPI file says when it was made (to the second): its POIs are compared, not its bytes.
+        const auto same = [&](const QByteArray &bytes) {
+            return format == std::string_view("csv") ? bytes == expected
+                                                     : ReadRecords(Codec(format), bytes).records ==
+                                                           ReadRecords(Codec(format), expected).records;
+        };
         EXPECT_TRUE(PassesWithoutNewFiles([&] {
             int written = 0;
-            return RecordBytes(Codec(format), records, &written) == expected && written == 3;
+            return same(RecordBytes(Codec(format), records, &written)) && written == 3;
         })) << format;
     }
     // A headerless CSV whose first rows leave its column order open: they wait to be read again.
