@@ -146,7 +146,8 @@ public:
     // The same in a format of its own (a route's).
     void readEach(const QByteArray &path, const PoiCodec &codec, BlockReader &reader, const std::function<void(PoiRecord &&)> &visit,
                   const PointFilter &wanted = {}, DeferTexts defer = DeferTexts::No) const;
-    // Reads the inputs in order and writes the records `keep` keeps to OUT as they come.
+    // Reads the inputs in order and writes the records `keep` keeps to OUT as they come
+    // (`keep` sees records whose texts may be left as bytes: see DeferTexts).
     int pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, const std::function<bool(const PoiRecord &)> &keep = {});
     // Writes to OUT the records `each` gives, in that order; returns how many.
     int writeEach(const QByteArray &out, const XmlNamespaces &namespaces,

@@ -111,9 +111,10 @@ int Cli::pipeRecords(const QList<QByteArray> &inputs, const QByteArray &out, con
                 namespaces.push_back(ns);
     }
     // Read on one core, written on the other; the texts decoded on the writing one,
-    // or written from their bytes when the format takes them, unless `keep` looks at them.
+    // or written from their bytes when the format takes them (`keep` sees them
+    // left as bytes: JoinedName decodes the two it may look at).
     const bool asBytes = outputCodec(out).writesTextBytes();
-    const DeferTexts defer = keep ? DeferTexts::No : asBytes ? DeferTexts::AsBytes : DeferTexts::Yes;
+    const DeferTexts defer = asBytes ? DeferTexts::AsBytes : DeferTexts::Yes;
     return writeEach(out, namespaces, [&](const std::function<void(const PoiRecord &)> &write) {
         PipeRecords(
             [&](const std::function<void(PoiRecord &&)> &pass) {

@@ -125,7 +125,14 @@ std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const P
         std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return byKey.less(a, b); });
     }
     ComputeDistances(kept, base, cli.sep, rows, DistanceFields::All);
-    return Cli::RowsOf(kept, rows);
+    // Put in that order where they are (a copy would double what a wide radius holds);
+    // the base stays last and goes.
+    rows.push_back(base);
+    kept.permuteContent(rows);
+    kept.setRowCount(base);
+    for (int row = 1; row <= count; ++row)
+        kept.setNumber(row, row);
+    return kept;
 }
 
 }  // namespace orvalis::cli

@@ -74,6 +74,10 @@ for n in "${sizes[@]}"; do
   job "convert OV2 → GPX" "$o" convert "$o" "$data/x.gpx" -- gpsbabel -i tomtom -f "$o" -o gpx -F "$data/gb.gpx"
   job "near --base 50 km, GPX" "$g" near "$g" "$data/n.gpx" --base 1 --radius-km 50 -- gpsbabel -i gpx -f "$g" -x radius,distance=50K,lat="$lat",lon="$lon" -o gpx -F "$data/gb-n.gpx"
   job "near --base 50 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 50 -- gpsbabel -i tomtom -f "$o" -x radius,distance=50K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
+  # Every POI within the radius: the rows kept grow to the whole file.
+  if [ "$n" -le 1000000 ]; then
+    job "near --base 20,000 km, OV2" "$o" near "$o" "$data/n.ov2" --base 1 --radius-km 20000 -- gpsbabel -i tomtom -f "$o" -x radius,distance=20000K,lat="$lat",lon="$lon" -o tomtom -F "$data/gb-n.ov2"
+  fi
 done
 {
   echo

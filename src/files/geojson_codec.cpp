@@ -3,6 +3,7 @@
 #include "files/geojson_format.h"
 #include "files/poi_codec.h"
 #include "files/record_fields.h"
+#include "files/record_texts.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -230,13 +231,17 @@ bool ForEachGeoJsonRecord(BlockReader &in, const std::function<void(PoiRecord &&
     return VisitDocument(in.view(), visit, result);
 }
 
-bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first, const XmlNamespaces &namespaces)
+bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &record, bool first, const XmlNamespaces &namespaces)
 {
-    const QByteArray lat = JsonNumber(QString::fromLatin1(r.lat)), lon = JsonNumber(QString::fromLatin1(r.lon));
+    const QByteArray lat = JsonNumber(QString::fromLatin1(record.lat)), lon = JsonNumber(QString::fromLatin1(record.lon));
     if (lat.isEmpty() || lon.isEmpty())
         return false;
+    // Texts left as bytes are written from them; those that go as other properties are decoded first.
+    std::optional<PoiRecord> decoded;
+    const PoiRecord &r = FlatTextsDecoded(record, decoded);
     // The elevation as the third coordinate when it is a number, a property otherwise.
-    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : JsonNumber(r.ele);
+    const QString eleText = RecordText(r, TextIndex(&PoiRecord::ele));
+    const QByteArray ele = eleText.isEmpty() ? QByteArray() : JsonNumber(eleText);
     out += first ? "\n" : ",\n";
     out += R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)" + lon + ',' + lat +
            (ele.isEmpty() ? QByteArray() : ',' + ele) + R"(]},"properties":{)";
@@ -245,14 +250,23 @@ bool AppendGeoJsonRecord(QByteArray &out, const PoiRecord &r, bool first, const 
         out += (firstProperty ? "" : ",") + JsonString(key) + ':' + json;
         firstProperty = false;
     };
-    const std::pair<const char *, const QString *> fields[] = {{"name", &r.name}, {"desc", &r.desc}, {"cmt", &r.cmt},
-                                                               {"time", &r.time}, {"src", &r.src},   {"sym", &r.sym},
-                                                               {"type", &r.type}};
-    for (const auto &[key, value] : fields)
-        if (!value->isEmpty())
-            property(QString::fromLatin1(key), JsonString(*value));
-    if (!r.ele.isEmpty() && ele.isEmpty())
-        property(QStringLiteral("ele"), JsonString(r.ele));
+    const std::pair<const char *, QString PoiRecord::*> fields[] = {{"name", &PoiRecord::name}, {"desc", &PoiRecord::desc},
+                                                                    {"cmt", &PoiRecord::cmt},   {"time", &PoiRecord::time},
+                                                                    {"src", &PoiRecord::src},   {"sym", &PoiRecord::sym},
+                                                                    {"type", &PoiRecord::type}};
+    for (const auto &[key, field] : fields) {
+        const int f = TextIndex(field);
+        if (!HasText(r, f))
+            continue;
+        out.append(firstProperty ? "\"" : ",\"").append(key).append("\":");
+        firstProperty = false;
+        if (const std::optional<EncodedText> bytes = DeferredText(r, f))
+            AppendJsonString(out, *bytes);
+        else
+            out += JsonString(r.*field);
+    }
+    if (!eleText.isEmpty() && ele.isEmpty())
+        property(QStringLiteral("ele"), JsonString(eleText));
     for (const PoiProperty &p : FlatProperties(r, namespaces))
         property(p.key, p.json);
     out += "}}";
@@ -313,6 +327,7 @@ public:
     {
         return std::make_unique<GeoJsonRecordWriter>();
     }
+    bool writesTextBytes() const override { return true; }
     bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
     {
         return ReadGeoJson(data, table, separator, result);

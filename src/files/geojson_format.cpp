@@ -1,12 +1,14 @@
 #include "files/geojson_format.h"
 
 #include "geo/decimal_entry.h"
+#include "table/cp1252.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <cmath>
+#include <cstring>
 
 namespace orvalis {
 
@@ -228,6 +230,43 @@ QByteArray JsonString(const QString &text)
     }
     out += '"';
     return out;
+}
+
+void AppendJsonString(QByteArray &out, const EncodedText &text)
+{
+    const QByteArrayView bytes = text.bytes;
+    const bool utf8 = text.encoding != TextEncoding::Windows1252 && IsStrictUtf8(bytes);
+    if (!utf8 && text.encoding == TextEncoding::Utf8) {
+        out += JsonString(DecodeText(text));  // not UTF-8 after all: as the decoded text
+        return;
+    }
+    // ASCII escaped as JsonString escapes it; UTF-8 copied, Windows-1252 as its characters' UTF-8.
+    const qsizetype at = out.size();
+    out.resize(at + 2 + 6 * bytes.size());
+    char *d = out.data() + at;
+    *d++ = '"';
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x80) {
+            if (utf8)
+                *d++ = ch;
+            else
+                d = PutUtf8(d, cp1252::Decode(b));
+        } else if (b == '"' || b == '\\') {
+            *d++ = '\\';
+            *d++ = ch;
+        } else if (b < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            std::memcpy(d, "\\u00", 4);
+            d[4] = kHex[b >> 4];
+            d[5] = kHex[b & 0xF];
+            d += 6;
+        } else {
+            *d++ = ch;
+        }
+    }
+    *d++ = '"';
+    out.truncate(d - out.constData());
 }
 
 std::optional<QJsonArray> DocumentFeatures(QByteArrayView data)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/text_codecs.h"
+
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "table/poi_table.h"
@@ -39,6 +41,9 @@ std::optional<QJsonArray> DocumentFeatures(QByteArrayView data);
 QByteArray JsonNumber(const QString &cell);
 // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
 QByteArray JsonString(const QString &text);
+// JsonString(DecodeText(text)) appended to out, from the bytes where they are
+// UTF-8 or Windows-1252.
+void AppendJsonString(QByteArray &out, const EncodedText &text);
 // JSON whose numbers a double cannot hold (1e400, 1e-400, 400 digits) with
 // each such number made null, so that the rest parses; `first` receives the
 // first as written. Nothing when there is none.

@@ -1,5 +1,6 @@
 #include "files/gpx_format.h"
 
+#include "files/pages_behind.h"
 #include "files/text_codecs.h"
 #include "files/xml_scan.h"
 #include "table/row_halves.h"
@@ -8,8 +9,13 @@
 
 #include <QStringDecoder>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orvalis {
 
@@ -107,6 +113,18 @@ inline char *PutXmlAscii(char *d, char c)
     case '"': std::memcpy(d, "&quot;", 6); return d + 6;
     default: *d++ = ' '; return d;
     }
+}
+
+// The high bit of each byte of a word (little-endian) that is not plain ASCII
+// XML text (a byte from 0x80, a control, & < > or "), and maybe of bytes after
+// the first such: its lowest set bit marks the first exactly.
+inline uint64_t XmlSpecialBytes(uint64_t w)
+{
+    static_assert(std::endian::native == std::endian::little);
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    const auto zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    return (w & kHigh) | ((w - kOnes * 0x20) & ~w & kHigh) | zero(w ^ (kOnes * '&')) | zero(w ^ (kOnes * '<')) |
+           zero(w ^ (kOnes * '>')) | zero(w ^ (kOnes * '"'));
 }
 
 }  // namespace
@@ -278,8 +296,24 @@ char *PutEscapedXml(char *d, QByteArrayView windows1252, char comma)
         d += f.length;
     };
     if (comma == ',') {
-        for (const char ch : windows1252)
-            put(ch);
+        // Eight bytes that need no more than a copy go at once; the first that needs more is found in the word.
+        const char *p = windows1252.data(), *end = p + windows1252.size();
+        for (uint64_t word; end - p >= 8;) {
+            std::memcpy(&word, p, 8);
+            std::memcpy(d, &word, 8);
+            const uint64_t special = XmlSpecialBytes(word);
+            if (special == 0) {
+                d += 8;
+                p += 8;
+                continue;
+            }
+            const int plain = std::countr_zero(special) / 8;
+            d += plain;
+            p += plain;
+            put(*p++);
+        }
+        while (p < end)
+            put(*p++);
     } else {
         for (const char ch : windows1252) {
             if (ch == ',')
@@ -300,11 +334,32 @@ void AppendEscapedXml(QByteArray &out, QByteArrayView windows1252, char comma)
 
 int CountGpxWaypoints(QByteArrayView data)
 {
-    const Cursor c(data);
-    int waypoints = 0;
-    for (qsizetype at = c.find(0, "<wpt"); at >= 0 && waypoints < INT32_MAX; at = c.find(at + 4, "<wpt"))
-        ++waypoints;
-    return waypoints;
+    return static_cast<int>(std::min<qint64>(CountWaypointTags(data), INT32_MAX));
+}
+
+qint64 CountWaypointTags(QByteArrayView data)
+{
+    // Most '<' of a GPX file open other tags: "<w" is looked for sixteen
+    // bytes at a time, and only there the rest.
+    const char *p = data.data();
+    const qsizetype n = data.size();
+    qint64 count = 0;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<'), w = _mm_set1_epi8('w');
+    for (; i + 17 <= n; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1));
+        auto starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, lt), _mm_cmpeq_epi8(next, w))));
+        for (; starts != 0; starts &= starts - 1) {
+            const qsizetype at = i + std::countr_zero(starts);
+            count += at + 4 <= n && p[at + 2] == 'p' && p[at + 3] == 't' ? 1 : 0;
+        }
+    }
+#endif
+    for (; i + 4 <= n; ++i)
+        count += p[i] == '<' && p[i + 1] == 'w' && p[i + 2] == 'p' && p[i + 3] == 't' ? 1 : 0;
+    return count;
 }
 
 bool IsGpxDocument(QByteArrayView data)
@@ -338,23 +393,37 @@ namespace {
 // Reads the waypoints; with `lean`, their coordinates only, and where each
 // one's content is, for its description later.
 ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints *lean,
-                         qsizetype twoReadersBytes = 8 << 20)
+                         qsizetype twoReadersBytes = 8 << 20, ReadPages read = ReadPages::Kept)
 {
     XmlText text = PrepareXml(data);
     // A declared encoding or byte-order mark makes every text exact; otherwise each decides.
     const bool trusted = text.transcoded.has_value();
     data = text.data;
     const Cursor c(data);
-    // Room for every "<wpt" start tag, found by a quick count.
-    const int waypoints = CountGpxWaypoints(data);
+    // Where a second reader starts in a big file in UTF-8: a waypoint past the middle.
+    const qsizetype split = text.transcoded || data.size() < twoReadersBytes ? -1 : c.find(c.size() / 2, "<wpt");
+    // Room for every "<wpt" start tag, found by a quick count (of each half
+    // on its core: no tag spans the one that starts the second).
+    qint64 upperTags = 0, tags = 0;
+    if (split < 0)
+        tags = CountWaypointTags(data);
+    else
+        RunBoth([&] { upperTags = CountWaypointTags(data.sliced(split)); }, [&] { tags = CountWaypointTags(data.first(split)); });
+    const int waypoints = static_cast<int>(std::min<qint64>(tags + upperTags, INT32_MAX));
     // A real waypoint takes at least 20 bytes (<wpt lat="" lon=""/>): a file of
     // bare "<wpt" cannot make the table reserve more than its size allows.
     table.reserveRows(static_cast<int>(std::min<qsizetype>(waypoints, c.size() / 20)) + 1);
     const qsizetype end = c.size() + 1;
     using Spans = std::vector<std::pair<qsizetype, qsizetype>>;
-    // Reads the waypoints from `from`, up to the first that starts at or past `stopAt`.
-    auto readInto = [&](PoiTable &rows, ReadResult &result, Spans *spans, qsizetype from, qsizetype stopAt) {
+    // Descriptions are copied into the rows: what lies behind a waypoint is
+    // never read again by its reader.
+    const bool giveBack = read == ReadPages::GivenBack && !lean;
+    // Reads the waypoints from `from`, up to the first that starts at or past
+    // `stopAt`; gives back the pages behind, once `allowed` says so when given.
+    auto readInto = [&](PoiTable &rows, ReadResult &result, Spans *spans, qsizetype from, qsizetype stopAt,
+                        const std::atomic<bool> *allowed = nullptr) {
         qsizetype stoppedAt = -1;
+        PagesBehind behind(data.data() + from, giveBack, allowed);
         ForEachElement(
             c, {"wpt"},
             [&](const Element &e) {
@@ -362,6 +431,7 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
                     stoppedAt = e.start;
                     return false;
                 }
+                behind.passed(data.data() + e.start);
                 // A waypoint cut by the end of the file is left out, as when the file ends before it (and noted).
                 if (e.cut) {
                     result.truncated = true;
@@ -387,7 +457,6 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
         }
     };
     ReadResult result;
-    const qsizetype split = text.transcoded || data.size() < twoReadersBytes ? -1 : c.find(c.size() / 2, "<wpt");
     if (split < 0) {
         readInto(table, result, spans, 0, end);
         keep();
@@ -400,12 +469,19 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     ReadResult upperResult;
     Spans upperSpans;
     qsizetype stoppedAt = -1;
+    // The second half's bytes are read again when the halves do not join, and
+    // the first half's reading reads past the split to tell the waypoint there:
+    // they go only once that reading has met the waypoint the second half starts with.
+    std::atomic<bool> upperMayGo{false};
     RunBoth(
         [&] {
-            upper.reserveRows(waypoints / 2 + 1);
-            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end);
+            upper.reserveRows(static_cast<int>(std::min<qint64>(upperTags, c.size() / 20)) + 1);
+            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end, &upperMayGo);
         },
-        [&] { stoppedAt = readInto(table, result, spans, 0, split); });
+        [&] {
+            stoppedAt = readInto(table, result, spans, 0, split);
+            upperMayGo.store(stoppedAt == split, std::memory_order_release);
+        });
     if (stoppedAt == split) {
         table.appendRows(std::move(upper));
         if (upperResult.truncated) {
@@ -424,14 +500,15 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
 
 }  // namespace
 
-ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator)
+ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator, ReadPages read)
 {
-    return ReadWaypoints(data, table, separator, nullptr);
+    return ReadWaypoints(data, table, separator, nullptr, 8 << 20, read);
 }
 
-ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes)
+ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes,
+                                     ReadPages read)
 {
-    return ReadWaypoints(data, table, separator, nullptr, twoReadersBytes);
+    return ReadWaypoints(data, table, separator, nullptr, twoReadersBytes, read);
 }
 
 ReadResult ReadGpxCoordinates(QByteArrayView data, PoiTable &table, QChar separator, GpxWaypoints &waypoints)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/pages_behind.h"
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "files/text_codecs.h"
@@ -17,10 +18,12 @@ namespace orvalis {
 // Fills rows from 1 with the waypoints of a GPX file: lat and lon by name,
 // "name - desc" as the description. Tolerant: a file cut short keeps what
 // it holds; route and track points are not waypoints.
-ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator);
+// With ReadPages::GivenBack the bytes' pages go back to the system as they are read.
+ReadResult ReadGpx(QByteArrayView data, PoiTable &table, QChar separator, ReadPages read = ReadPages::Kept);
 // The same, reading in two halves from a file of `twoReadersBytes` on (8 MiB
 // for ReadGpx): tests and fuzzing force the two readers on small files.
-ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes);
+ReadResult ReadGpxWithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qsizetype twoReadersBytes,
+                                     ReadPages read = ReadPages::Kept);
 // The waypoints' coordinates and N° without their descriptions, and what
 // StoreGpxNames needs to give the rows that need them theirs (a search near
 // a point needs few). Holds views of `data`, which must outlive it.
@@ -42,6 +45,8 @@ bool HasGpxRoot(QByteArrayView utf8);
 
 // The number of "<wpt" start tags: at most the rows the file can give.
 int CountGpxWaypoints(QByteArrayView data);
+// The same, not capped: the "<wpt" wholly inside the bytes.
+qint64 CountWaypointTags(QByteArrayView data);
 
 // Resolves the five predefined entities and numeric character references;
 // anything else stays as it is.

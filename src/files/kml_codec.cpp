@@ -4,6 +4,7 @@
 #include "files/kml_format.h"
 #include "files/poi_codec.h"
 #include "files/record_fields.h"
+#include "files/record_texts.h"
 #include "files/xml_scan.h"
 
 #include <QCoreApplication>
@@ -84,29 +85,41 @@ bool ForEachKmlRecord(BlockReader &in, const std::function<void(PoiRecord &&)> &
     return true;
 }
 
-bool AppendKmlRecord(QByteArray &out, const PoiRecord &r, const XmlNamespaces &namespaces)
+bool AppendKmlRecord(QByteArray &out, const PoiRecord &record, const XmlNamespaces &namespaces)
 {
-    const QByteArray lat = PlainDecimalText(r.lat), lon = PlainDecimalText(r.lon);
+    const QByteArray lat = PlainDecimalText(record.lat), lon = PlainDecimalText(record.lon);
     if (lat.isEmpty() || lon.isEmpty())
         return false;
-    const QByteArray ele = r.ele.isEmpty() ? QByteArray() : PlainDecimalText(r.ele.toLatin1());
+    // Texts left as bytes are escaped from them; those that go as properties are decoded first.
+    std::optional<PoiRecord> decoded;
+    const PoiRecord &r = FlatTextsDecoded(record, decoded);
+    const QString eleText = RecordText(r, TextIndex(&PoiRecord::ele));
+    const QByteArray ele = eleText.isEmpty() ? QByteArray() : PlainDecimalText(eleText.toLatin1());
+    const auto text = [&](QByteArray &to, QString PoiRecord::*field, const char *open, const char *close) {
+        const int f = TextIndex(field);
+        if (!HasText(r, f))
+            return;
+        to += open;
+        if (const std::optional<EncodedText> bytes = DeferredText(r, f))
+            AppendXmlText(to, *bytes);
+        else
+            AppendXmlText(to, r.*field);
+        to += close;
+    };
     out += "<Placemark>";
-    if (!r.name.isEmpty())
-        out += "<name>" + XmlTextBytes(r.name) + "</name>";
-    if (!r.desc.isEmpty())
-        out += "<description>" + XmlTextBytes(r.desc) + "</description>";
-    if (!r.time.isEmpty())
-        out += "<TimeStamp><when>" + XmlTextBytes(r.time) + "</when></TimeStamp>";
+    text(out, &PoiRecord::name, "<name>", "</name>");
+    text(out, &PoiRecord::desc, "<description>", "</description>");
+    text(out, &PoiRecord::time, "<TimeStamp><when>", "</when></TimeStamp>");
     QByteArray data;
+    text(data, &PoiRecord::cmt, "<Data name=\"cmt\"><value>", "</value></Data>");
+    text(data, &PoiRecord::src, "<Data name=\"src\"><value>", "</value></Data>");
+    text(data, &PoiRecord::sym, "<Data name=\"sym\"><value>", "</value></Data>");
+    text(data, &PoiRecord::type, "<Data name=\"type\"><value>", "</value></Data>");
     auto datum = [&](const QString &key, const QString &value) {
         data += "<Data name=\"" + XmlTextBytes(key) + "\"><value>" + XmlTextBytes(value) + "</value></Data>";
     };
-    const std::pair<const char *, const QString *> fields[] = {{"cmt", &r.cmt}, {"src", &r.src}, {"sym", &r.sym}, {"type", &r.type}};
-    for (const auto &[key, value] : fields)
-        if (!value->isEmpty())
-            datum(QString::fromLatin1(key), *value);
-    if (!r.ele.isEmpty() && ele.isEmpty())
-        datum(QStringLiteral("ele"), r.ele);
+    if (!eleText.isEmpty() && ele.isEmpty())
+        datum(QStringLiteral("ele"), eleText);
     for (const PoiProperty &p : FlatProperties(r, namespaces))
         datum(p.key, PropertyText(p.json));
     if (!data.isEmpty())
@@ -154,6 +167,7 @@ public:
     {
         return std::make_unique<KmlRecordWriter>();
     }
+    bool writesTextBytes() const override { return true; }
     bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const override
     {
         *result = ReadKml(data, table, separator);

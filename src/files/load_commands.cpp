@@ -99,7 +99,8 @@ void FileCommands::loadFile(const QString &path)
                 doc_.setCaption(QDir::toNativeSeparators(path));
                 ProcessPendingMessages();
             }
-            read = ReadPoiData(codec, file.data(), table, ctx_.env.separator);
+            // The bytes go as they are read: they are released just after.
+            read = ReadPoiData(codec, file.data(), table, ctx_.env.separator, ReadPages::GivenBack);
             file.release();  // the sort needs the room
             SortByField(table, FieldDistance, view_.collator());
         });

@@ -1,5 +1,6 @@
 #include "files/ov2_format.h"
 
+#include "files/pages_behind.h"
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
@@ -60,24 +61,38 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
                 ++scaled;
         }
     }
-    // scaled has `decimals` decimals; write it with five.
-    char digits[24];
-    int d = 0;
-    uint64_t v = scaled;
-    do {
-        digits[d++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v > 0);
-    while (d <= decimals)
-        digits[d++] = '0';
+    // scaled has `decimals` decimals (at most 10^7: seven significant digits);
+    // written with five, two digits at a time from the end.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char digits[16];
+    char *end = digits + sizeof digits, *p = end;
+    auto v = static_cast<uint32_t>(scaled);
+    while (v >= 100) {
+        const uint32_t q = v / 100;
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (v - q * 100), 2);
+        v = q;
+    }
+    if (v >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * v, 2);
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    while (end - p <= decimals)
+        *--p = '0';
+    const auto whole = static_cast<size_t>(end - p - decimals);
     int n = 0;
     if (degrees < 0 && scaled != 0)
         out[n++] = '-';
-    for (int i = d - 1; i >= decimals; --i)
-        out[n++] = digits[i];
+    std::memcpy(out + n, p, whole);
+    n += static_cast<int>(whole);
     out[n++] = separator;
-    for (int i = decimals - 1; i >= 0; --i)
-        out[n++] = digits[i];
+    std::memcpy(out + n, p + whole, static_cast<size_t>(decimals));
+    n += decimals;
     for (int i = decimals; i < 5; ++i)
         out[n++] = '0';
     return n;
@@ -107,10 +122,13 @@ std::optional<int32_t> PlainDecimalOv2Value(const Char *p, qsizetype n)
     i += negative ? 1 : 0;
     int64_t scaled = 0;
     const qsizetype intStart = i;
-    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i)
+    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i) {
+        if (i - intStart == 9)
+            return std::nullopt;  // more than nine whole digits: read otherwise (more would overflow here)
         scaled = scaled * 10 + (p[i] - '0');
+    }
     qsizetype digits = i - intStart;
-    if (digits == 0 || digits > 9)
+    if (digits == 0)
         return std::nullopt;
     int fraction = 0;
     bool up = false;
@@ -141,27 +159,40 @@ std::optional<int32_t> PlainDecimalOv2Value(const Char *p, qsizetype n)
     return static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
 }
 
-}  // namespace
-
-int32_t Ov2CoordinateValue(QByteArrayView text)
+// Degrees in hundred-thousandths: extended precision, not a float (0.000015
+// must scale to exactly 1.5), ties to even, clamped to the integer's range.
+int32_t Ov2Scaled(std::optional<long double> number)
 {
-    if (const auto v = PlainDecimalOv2Value(text.data(), text.size()))
-        return *v;
-    return Ov2CoordinateValue(QString::fromLatin1(text), u'.');
-}
-
-int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
-{
-    if (const auto v = PlainDecimalOv2Value(cell.utf16(), cell.size()))
-        return *v;
-    // Extended precision, not a float: 0.000015 must scale to exactly 1.5.
-    const long double degrees = ParseDecimal(ToLocaleSeparator(cell, separator), separator).value_or(0.0L);
+    const long double degrees = number.value_or(0.0L);
     const long double scaled = std::nearbyint(degrees * 100000.0L);  // ties to even
     if (scaled >= 2147483647.0L)
         return 2147483647;
     if (scaled <= -2147483648.0L)
         return -2147483647 - 1;
     return static_cast<int32_t>(scaled);
+}
+
+}  // namespace
+
+int32_t Ov2CoordinateValue(QByteArrayView text)
+{
+    if (const auto v = PlainDecimalOv2Value(text.data(), text.size()))
+        return *v;
+    // A sixth decimal of 5 (one coordinate in ten of six decimals): the units
+    // as QString::fromLatin1 gives them, on the stack, commas as periods.
+    char16_t units[64];
+    if (text.size() > qsizetype(std::size(units)))
+        return Ov2CoordinateValue(QString::fromLatin1(text), u'.');
+    for (qsizetype i = 0; i < text.size(); ++i)
+        units[i] = text[i] == ',' ? u'.' : char16_t(static_cast<unsigned char>(text[i]));
+    return Ov2Scaled(ParseDecimal(QStringView(units, text.size()), u'.'));
+}
+
+int32_t Ov2CoordinateValue(const QString &cell, QChar separator)
+{
+    if (const auto v = PlainDecimalOv2Value(cell.utf16(), cell.size()))
+        return *v;
+    return Ov2Scaled(ParseDecimal(ToLocaleSeparator(cell, separator), separator));
 }
 
 void SetOv2Coordinates(PoiTable &table, int row, int32_t lat, int32_t lon, QChar separator)
@@ -267,13 +298,16 @@ struct Placement {
 };
 
 bool ReadOv2Names(QByteArrayView data, PoiTable &table, QChar separator, ReadResult &result, Placement &placement,
-                  std::vector<QByteArrayView> *names = nullptr)
+                  std::vector<QByteArrayView> *names = nullptr, ReadPages read = ReadPages::Kept)
 {
     const char *bytes = data.data();
     const qint64 size = data.size();
+    // Names are copied into the rows, so what lies behind is never read again.
+    PagesBehind behind(bytes, read == ReadPages::GivenBack && !names);
     qint64 pos = 0;
     while (pos < size) {
         const qint64 start = pos;
+        behind.passed(bytes + start);
         __builtin_prefetch(bytes + std::min(pos + 2048, size - 1));  // as in SurveyOv2
         const auto type = static_cast<unsigned char>(bytes[pos++]);
         switch (type) {
@@ -371,14 +405,14 @@ constexpr qint64 kTwoReadersBytes = 4 << 20;
 // The two halves of a big file read at once, into rows made beforehand;
 // nothing when the halves do not join.
 std::optional<ReadResult> ReadOv2Halves(QByteArrayView data, PoiTable &table, QChar separator, const Ov2Survey &survey,
-                                        std::vector<QByteArrayView> *names = nullptr)
+                                        std::vector<QByteArrayView> *names = nullptr, ReadPages read = ReadPages::Kept)
 {
     table.setRowCount(std::max(survey.lastPoiNumber, 1) + 1);
     ReadResult first, second;
     Placement firstRows{0, true}, secondRows{survey.numbersBeforeMiddle, true};
     bool firstOk = false, secondOk = false;
-    RunBoth([&] { secondOk = ReadOv2Names(data.sliced(survey.middle), table, separator, second, secondRows, names); },
-            [&] { firstOk = ReadOv2Names(data.first(survey.middle), table, separator, first, firstRows, names); });
+    RunBoth([&] { secondOk = ReadOv2Names(data.sliced(survey.middle), table, separator, second, secondRows, names, read); },
+            [&] { firstOk = ReadOv2Names(data.first(survey.middle), table, separator, first, firstRows, names, read); });
     if (!firstOk || !secondOk || (!first.truncated && first.counter != survey.numbersBeforeMiddle))
         return std::nullopt;
     ReadResult result = first;
@@ -425,25 +459,28 @@ void StoreOv2Names(PoiTable &table, const std::vector<QByteArrayView> &names, co
             StoreFileText(table, row, names[static_cast<size_t>(row - 1)]);
 }
 
-ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator)
+ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator, ReadPages read)
 {
-    return ReadOv2WithTwoReadersFrom(data, table, separator, kTwoReadersBytes);
+    return ReadOv2WithTwoReadersFrom(data, table, separator, kTwoReadersBytes, read);
 }
 
-ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes)
+ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes, ReadPages read)
 {
     const Ov2Survey survey = SurveyOv2(data);
     table.reserveRows(survey.records + 1);
     // Big files on two cores.
     if (data.size() >= twoReadersBytes && survey.middle > 0) {
-        if (const std::optional<ReadResult> halves = ReadOv2Halves(data, table, separator, survey))
+        // The halves join unless the first stops at the last POI number a
+        // table can have: a second reading from the start needs the bytes.
+        const ReadPages halvesRead = survey.lastPoiNumber < INT32_MAX - 1 ? read : ReadPages::Kept;
+        if (const std::optional<ReadResult> halves = ReadOv2Halves(data, table, separator, survey, nullptr, halvesRead))
             return *halves;
         table.blankAll();
         table.setRowCount(2);
     }
     ReadResult result;
     Placement rows;
-    ReadOv2Names(data, table, separator, result, rows);
+    ReadOv2Names(data, table, separator, result, rows, nullptr, read);
     return result;
 }
 
@@ -454,22 +491,26 @@ void Ov2Writer::append(QByteArray &out, const QString &latitude, const QString &
 
 void Ov2Writer::append(QByteArray &out, int32_t lat, int32_t lon, QByteArray name)
 {
-    if (name.contains('\0'))
-        name.replace('\0', ' ');  // a zero ends the name in the record
     const uint32_t length = static_cast<uint32_t>(name.size()) + 14;
     total_ += length;
     east_ = std::max(east_, lon);
     west_ = std::min(west_, lon);
     north_ = std::max(north_, lat);
     south_ = std::min(south_, lat);
-    char head[13];
-    head[0] = 2;
-    PutU32(head + 1, length);
-    PutU32(head + 5, static_cast<uint32_t>(lon));
-    PutU32(head + 9, static_cast<uint32_t>(lat));
-    out.append(head, 13);
-    out.append(name);
-    out.append('\0');
+    // The record in room made once: one resize, plain copies.
+    const qsizetype at = out.size();
+    out.resize(at + length);
+    char *d = out.data() + at;
+    d[0] = 2;
+    PutU32(d + 1, length);
+    PutU32(d + 5, static_cast<uint32_t>(lon));
+    PutU32(d + 9, static_cast<uint32_t>(lat));
+    if (!name.isEmpty())
+        std::memcpy(d + 13, name.constData(), size_t(name.size()));
+    // A zero ends the name in the record: one inside it becomes a space.
+    for (char *z = d + 13, *end = d + 13 + name.size(); (z = static_cast<char *>(std::memchr(z, 0, size_t(end - z)))) != nullptr;)
+        *z++ = ' ';
+    d[length - 1] = '\0';
     ++count_;
 }
 

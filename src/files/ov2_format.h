@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/pages_behind.h"
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "table/poi_table.h"
@@ -15,11 +16,13 @@
 namespace orvalis {
 
 // Fills rows from 1 with the simple POI records of an OV2 file. The table's
-// rows must have been emptied; the row count follows the POI counter.
-ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator);
+// rows must have been emptied; the row count follows the POI counter. With
+// ReadPages::GivenBack the bytes' pages go back to the system as they are read.
+ReadResult ReadOv2(QByteArrayView data, PoiTable &table, QChar separator, ReadPages read = ReadPages::Kept);
 // The same, reading on two cores from a file of `twoReadersBytes` on (4 MiB for
 // ReadOv2): tests and fuzzing force the two readers on small files.
-ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes);
+ReadResult ReadOv2WithTwoReadersFrom(QByteArrayView data, PoiTable &table, QChar separator, qint64 twoReadersBytes,
+                                     ReadPages read = ReadPages::Kept);
 
 // The coordinates and N° of the POIs without their names: names[r - 1] holds
 // the name bytes of row r, to be turned into descriptions by StoreOv2Names

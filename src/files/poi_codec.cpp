@@ -108,10 +108,12 @@ std::unique_ptr<FormatRecordWriter> PoiCodec::recordWriter(const RecordWriteOpti
     return nullptr;
 }
 
-ReadResult ReadPoiData(const PoiCodec *codec, QByteArrayView data, PoiTable &table, QChar separator)
+ReadResult ReadPoiData(const PoiCodec *codec, QByteArrayView data, PoiTable &table, QChar separator, ReadPages read)
 {
     ReadResult result;
-    if (codec)
+    if (codec && read == ReadPages::GivenBack)
+        codec->readTableOnce(data, table, separator, &result);
+    else if (codec)
         codec->readTable(data, table, separator, &result);
     table.squeeze();
     return result;

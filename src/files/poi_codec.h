@@ -2,6 +2,7 @@
 
 #include "files/block_reader.h"
 #include "files/gpi_format.h"
+#include "files/pages_behind.h"
 #include "files/poi_record.h"
 #include "files/read_result.h"
 #include "geo/geodesy.h"
@@ -169,6 +170,12 @@ public:
     // bytes are no file of the format. The rows [first, last] written;
     // `written` receives how many POIs the bytes hold.
     virtual bool readTable(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const = 0;
+    // The same from bytes the caller reads only this once: a reader may give
+    // their pages back as it goes (ReadPages::GivenBack).
+    virtual bool readTableOnce(QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result) const
+    {
+        return readTable(data, table, separator, result);
+    }
     virtual QByteArray tableBytes(const PoiTable &table, int first, int last, const WriteOptions &options,
                                   int *written) const = 0;
     // The rows' coordinates without their descriptions, for a job that
@@ -225,8 +232,10 @@ QString CodecExtensions(const QString &orWord);
 QString RecordFormatTitles(const QString &orWord);
 
 // Reads a file into the (emptied) table as the window loads it; nothing
-// without a format (the table stays blank).
-ReadResult ReadPoiData(const PoiCodec *codec, QByteArrayView data, PoiTable &table, QChar separator);
+// without a format (the table stays blank). With ReadPages::GivenBack the
+// bytes are not to be read again: their pages may go as they are read.
+ReadResult ReadPoiData(const PoiCodec *codec, QByteArrayView data, PoiTable &table, QChar separator,
+                       ReadPages read = ReadPages::Kept);
 // The same for a command, which first asks whether the bytes are of the
 // format at all: false when they are not.
 bool ReadPoiTable(const PoiCodec &codec, QByteArrayView data, PoiTable &table, QChar separator, ReadResult *result);

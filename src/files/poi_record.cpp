@@ -1,5 +1,6 @@
 #include "files/poi_record.h"
 
+#include "files/record_texts.h"
 #include "files/text_codecs.h"
 #include "geo/decimal_entry.h"
 
@@ -71,7 +72,9 @@ bool CoordinatesInRange(QByteArrayView latText, QByteArrayView lonText)
 
 QString JoinedName(const PoiRecord &record)
 {
-    return record.desc.isEmpty() ? record.name : record.name + QStringLiteral(" - ") + record.desc;
+    // Texts a reader left as bytes count as what they decode to.
+    const QString name = RecordText(record, kNameText), desc = RecordText(record, kDescText);
+    return desc.isEmpty() ? name : name + QStringLiteral(" - ") + desc;
 }
 
 QJsonDocument ParseJson(QByteArrayView json, QJsonParseError *error)

@@ -87,6 +87,14 @@ static_assert(std::size(kRecordTexts) == std::size(kRecordTextNames));
 inline constexpr int kFirstTextAfterLinks = 8;
 inline constexpr int kNameText = 4;
 inline constexpr int kDescText = 6;
+// A field's index in kRecordTexts.
+constexpr int TextIndex(QString PoiRecord::*field)
+{
+    for (int i = 0; i < int(std::size(kRecordTexts)); ++i)
+        if (kRecordTexts[i] == field)
+            return i;
+    return -1;
+}
 static_assert(kRecordTexts[kNameText] == &PoiRecord::name && kRecordTexts[kDescText] == &PoiRecord::desc);
 
 // Whether a reader may leave a record's texts undecoded for the one who takes
@@ -106,7 +114,8 @@ struct PoiRecords {
 };
 
 // The one text of formats that hold a single one (OV2, the window's table):
-// the name, and " - " and the description when there is one.
+// the name, and " - " and the description when there is one (texts left as
+// bytes decoded).
 QString JoinedName(const PoiRecord &record);
 
 // A property's value as text (a JSON string's text, any other value's JSON),

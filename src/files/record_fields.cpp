@@ -102,16 +102,61 @@ bool AnyTextFitsGpxType(int field)
     return field >= kNameText && field < kNameText + 6;  // name, cmt, desc, src, sym, type
 }
 
+namespace {
+
+// ele, geoidheight, hdop, vdop, pdop and ageofdgpsdata: decimals.
+bool IsDecimalGpxField(int field)
+{
+    return field == 0 || field == 3 || (field >= 12 && field <= 15);
+}
+
+}  // namespace
+
+bool IsPlainDecimal(QByteArrayView t)
+{
+    qsizetype i = !t.isEmpty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+    int digits = 0, points = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else if (t[i] != '.' || points++ > 0)
+            return false;
+    }
+    return digits > 0;
+}
+
+bool BytesFitGpxType(int field, QByteArrayView b)
+{
+    const auto digit = [&](qsizetype k) { return b[k] >= '0' && b[k] <= '9'; };
+    // IsDecimal's form without blanks: ASCII, which every encoding reads as itself.
+    if (IsDecimalGpxField(field))
+        return IsPlainDecimal(b);
+    switch (field) {
+    case 1: {  // time, in the one form IsDateTime takes that most files write
+        static constexpr char kForm[] = "0000-00-00T00:00:00Z";
+        if (b.size() != qsizetype(sizeof kForm - 1))
+            return false;
+        for (qsizetype k = 0; k < b.size(); ++k)
+            if (kForm[k] == '0' ? !digit(k) : b[k] != kForm[k])
+                return false;
+        const auto n = [&](int at, int length) {
+            int v = 0;
+            for (int k = 0; k < length; ++k)
+                v = v * 10 + (b[at + k] - '0');
+            return v;
+        };
+        return n(0, 4) != 0 && QDate::isValid(n(0, 4), n(5, 2), n(8, 2)) && n(11, 2) < 24 && n(14, 2) < 60 && n(17, 2) < 60;
+    }
+    default:
+        return AnyTextFitsGpxType(field);
+    }
+}
+
 bool FitsGpxType(int field, const QString &text)
 {
-    switch (field) {
-    case 0:   // ele
-    case 3:   // geoidheight
-    case 12:  // hdop
-    case 13:  // vdop
-    case 14:  // pdop
-    case 15:  // ageofdgpsdata
+    if (IsDecimalGpxField(field))
         return IsDecimal(text);
+    switch (field) {
     case 1:
         return IsDateTime(text);
     case 2: {  // magvar: degrees in [0, 360)
@@ -229,6 +274,18 @@ std::vector<PoiProperty> FlatProperties(const PoiRecord &r, const XmlNamespaces 
         all.push_back({QLatin1String(kExtensionsKey), JsonStringOf(QString::fromUtf8(SelfContainedXml(raw, namespaces)))});
     all.insert(all.end(), r.properties.begin(), r.properties.end());
     return all;
+}
+
+const PoiRecord &FlatTextsDecoded(const PoiRecord &r, std::optional<PoiRecord> &copy)
+{
+    const bool flat = std::any_of(r.deferred.begin(), r.deferred.end(), [](const PoiRecord::DeferredSpan &text) {
+        return std::find(std::begin(kFlatTexts), std::end(kFlatTexts), text.field) != std::end(kFlatTexts);
+    });
+    if (!flat)
+        return r;
+    copy = r;
+    DecodeDeferredTexts(*copy);
+    return *copy;
 }
 
 bool IsFlatFieldName(const QString &key)

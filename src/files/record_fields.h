@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,13 @@ inline constexpr char kOwnNamespace[] = "https://orvalis.org/xmlns/poi/1";
 bool FitsGpxType(int field, const QString &text);
 // Whether every text fits that element (the plain strings: name to type).
 bool AnyTextFitsGpxType(int field);
+// Whether the bytes of a text left undecoded surely fit that element, as
+// their usual forms do (a plain decimal, a date-time "2024-05-01T12:30:00Z");
+// false leaves the question to FitsGpxType on the decoded text.
+bool BytesFitGpxType(int field, QByteArrayView bytes);
+// A sign, digits and one point, a digit at least, nothing else: a decimal as
+// GPX's type takes it and as PlainDecimalText gives it back unchanged.
+bool IsPlainDecimal(QByteArrayView text);
 
 // Raw XML that may stand inside a GPX 1.1 <extensions>: well-formed elements,
 // blanks between them, each of a namespace other than GPX 1.1's, every prefix
@@ -41,6 +49,10 @@ QByteArray SelfContainedXml(QByteArrayView raw, const XmlNamespaces &namespaces)
 // dgpsid; link1_href, link1_text, link1_type, link2_href...; gpx_extensions,
 // the raw XML of the waypoint's extensions and other elements.
 std::vector<PoiProperty> FlatProperties(const PoiRecord &r, const XmlNamespaces &namespaces);
+// The record as a flat format's writer takes it from a reader that left
+// texts as bytes: those of the GPX fields it carries as properties decoded,
+// in `copy`, when there are some (the others stay bytes).
+const PoiRecord &FlatTextsDecoded(const PoiRecord &r, std::optional<PoiRecord> &copy);
 // A flat format's property back into the record: the GPX field its name
 // gives (a text), else a property.
 void TakeFlatProperty(PoiRecord &r, const QString &key, const QByteArray &json);

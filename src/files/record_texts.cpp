@@ -20,6 +20,19 @@ std::optional<EncodedText> DeferredText(const PoiRecord &record, int field)
     return std::nullopt;
 }
 
+bool HasText(const PoiRecord &record, int field)
+{
+    // Bytes decode to an empty text only when there are none.
+    const std::optional<EncodedText> bytes = DeferredText(record, field);
+    return bytes ? !bytes->isEmpty() : !(record.*kRecordTexts[field]).isEmpty();
+}
+
+QString RecordText(const PoiRecord &record, int field)
+{
+    const std::optional<EncodedText> bytes = DeferredText(record, field);
+    return bytes ? DecodeText(*bytes) : record.*kRecordTexts[field];
+}
+
 namespace {
 
 // A decoded text as UTF-8 in `scratch`, when it has no surrogate (whose
@@ -48,11 +61,8 @@ QByteArray JoinedNameBytes(const PoiRecord &record)
         name = PlainUtf8(record.name, scratch);
     else if (!desc)
         desc = PlainUtf8(record.desc, scratch);
-    if (!name || !desc) {
-        PoiRecord decoded = record;
-        DecodeDeferredTexts(decoded);
-        return TextBytes(JoinedName(decoded));
-    }
+    if (!name || !desc)
+        return TextBytes(JoinedName(record));
     return desc->isEmpty() ? TextBytesOf(*name) : TextBytesOf(*name, " - ", *desc);
 }
 

@@ -600,6 +600,25 @@ QString DecodeText(const EncodedText &text)
     return DecodeUtf8(text.bytes);
 }
 
+namespace {
+
+// ReadsAsWindows1252 for bytes that a text was encoded to: most hold an accent
+// that starts no UTF-8 sequence where it stands, which decides it at once.
+bool EncodedReadsAsWindows1252(QByteArrayView bytes)
+{
+    const qsizetype ascii = AsciiRun(bytes.data(), bytes.size());
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (qsizetype i = ascii; i < bytes.size(); ++i) {
+        if (p[i] < 0x80)
+            continue;
+        char32_t c;
+        return Utf8Sequence(p + i, bytes.size() - i, &c) == 0 || ReadsAsWindows1252(bytes);
+    }
+    return true;  // ASCII
+}
+
+}  // namespace
+
 QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const EncodedText &second)
 {
     // The code page's bytes of each part, while its characters fit; how each part reads is decided on the way.
@@ -629,7 +648,7 @@ QByteArray TextBytesOf(const EncodedText &first, QByteArrayView joint, const Enc
     }
     if (fits) {
         encoded.truncate(at);
-        if (ReadsAsWindows1252(encoded))
+        if (EncodedReadsAsWindows1252(encoded))
             return encoded;
     }
     QByteArray utf8;

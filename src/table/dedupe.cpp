@@ -4,6 +4,8 @@
 #include "geo/geodesy.h"
 
 #include <QHash>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <deque>
 #include <optional>
@@ -36,15 +38,13 @@ public:
     explicit Grid(double withinMetres) : size_(((withinMetres + 1.0) * 1.001 + 0.01) / kMetresPerDegree) {}
 
     int band(double lat) const { return static_cast<int>(std::floor((lat + 90.0) / size_)); }
+    // Each point asks for the columns of three bands twice: the last bands' counts are kept.
     int columns(int band) const
     {
-        // Widths from the latitude one band beyond the band's poleward edge, so
-        // that a neighbour within the limit is never more than one column away.
-        const double lo = -90.0 + band * size_, hi = lo + size_;
-        const double poleward = std::min(90.0, std::max(std::fabs(lo), std::fabs(hi)) + size_);
-        const double c = std::cos(poleward * static_cast<double>(kPi) / 180.0);
-        const double width = c > 1e-9 ? size_ / c : 360.0;
-        return width >= 120.0 ? 1 : static_cast<int>(360.0 / width);
+        Known &known = known_[static_cast<unsigned>(band) % known_.size()];
+        if (known.band != band)
+            known = {band, ColumnsOf(band)};
+        return known.columns;
     }
     int column(int band, double lon) const
     {
@@ -54,7 +54,22 @@ public:
     }
 
 private:
+    int ColumnsOf(int band) const
+    {
+        // Widths from the latitude one band beyond the band's poleward edge, so
+        // that a neighbour within the limit is never more than one column away.
+        const double lo = -90.0 + band * size_, hi = lo + size_;
+        const double poleward = std::min(90.0, std::max(std::fabs(lo), std::fabs(hi)) + size_);
+        const double c = std::cos(poleward * static_cast<double>(kPi) / 180.0);
+        const double width = c > 1e-9 ? size_ / c : 360.0;
+        return width >= 120.0 ? 1 : static_cast<int>(360.0 / width);
+    }
     double size_;
+    struct Known {
+        int band = INT_MIN;
+        int columns = 0;
+    };
+    mutable std::array<Known, 1024> known_{};
 };
 
 // Open addressing over numbers (0 for an empty slot, else the number + 1):

@@ -3,8 +3,10 @@
 #include "table/row_halves.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
+#include <unordered_map>
 
 namespace orvalis {
 
@@ -137,6 +139,19 @@ int PoiTable::rowOfId(RowId id) const
     return it == ids_.end() ? 0 : static_cast<int>(it - ids_.begin()) + 1;
 }
 
+namespace {
+
+// Room for `more` items, at least doubling: tables built a row at a time
+// (near's kept rows) must not copy every row at every append.
+template <typename V>
+void RoomFor(V &v, size_t more)
+{
+    if (v.capacity() - v.size() < more)
+        v.reserve(std::max(v.size() + more, v.capacity() * 2));
+}
+
+}  // namespace
+
 void PoiTable::appendRows(PoiTable &&other)
 {
     if (other.isEmptyForAdd())
@@ -147,21 +162,98 @@ void PoiTable::appendRows(PoiTable &&other)
         ids_.clear();
     } else {
         const int offset = lastRow();
-        numbers_.reserve(numbers_.size() + other.numbers_.size());
-        rows_.reserve(rows_.size() + other.rows_.size());
+        RoomFor(numbers_, other.numbers_.size());
+        RoomFor(rows_, other.rows_.size());
         for (size_t i = 0; i < other.rows_.size(); ++i) {
             numbers_.push_back(other.numbers_[i] == 0 ? 0 : other.numbers_[i] + offset);
             rows_.push_back(std::move(other.rows_[i]));
         }
     }
     // The rows are this table's POIs now: identities of its own.
-    ids_.reserve(rows_.size());
+    RoomFor(ids_, rows_.size() - std::min(ids_.size(), rows_.size()));
     while (ids_.size() < rows_.size())
         ids_.push_back(newId());
     texts_.adopt(std::move(other.texts_));
     textsTogether_ = textsTogether_ || other.textsTogether_;
     other = PoiTable();
 }
+
+namespace {
+
+// The rows that move, cycle after cycle, each cycle from its first row on
+// (the row that gives a row its content follows it), its last row marked
+// with `cycleEnd`. Following a cycle waits for memory at every step: several
+// walkers follow it at once from different rows, each stopping where another
+// started, and their pieces are joined afterwards.
+std::vector<uint32_t> CycleWalk(const std::vector<int> &order, uint32_t cycleEnd)
+{
+    const size_t n = order.size();
+    auto next = [&](uint32_t at) { return static_cast<uint32_t>(order[at] - 1); };
+    std::vector<uint8_t> placed(n, 0);
+    std::vector<std::vector<uint32_t>> pieces;
+    std::unordered_map<uint32_t, uint32_t> pieceStartingAt;
+    constexpr int kWalkers = 16;
+    struct Walker {
+        uint32_t at = 0;
+        uint32_t piece = 0;
+        bool walking = false;
+    };
+    std::array<Walker, kWalkers> walkers;
+    size_t candidate = 0;
+    // A walker starts at the next row that moves and is not walked yet.
+    auto start = [&](Walker &w) {
+        while (candidate < n && (placed[candidate] || next(static_cast<uint32_t>(candidate)) == candidate))
+            ++candidate;
+        w.walking = candidate < n;
+        if (!w.walking)
+            return;
+        w.at = static_cast<uint32_t>(candidate);
+        w.piece = static_cast<uint32_t>(pieces.size());
+        pieces.emplace_back(1, w.at);
+        pieceStartingAt.emplace(w.at, w.piece);
+        placed[candidate] = 1;
+        __builtin_prefetch(&order[candidate]);
+    };
+    for (Walker &w : walkers)
+        start(w);
+    for (int walking = kWalkers; walking > 0;) {
+        walking = 0;
+        for (Walker &w : walkers) {
+            if (!w.walking)
+                continue;
+            ++walking;
+            const uint32_t from = next(w.at);
+            if (placed[from]) {
+                start(w);  // the start of a piece: this one ends here
+                continue;
+            }
+            placed[from] = 1;
+            pieces[w.piece].push_back(from);
+            w.at = from;
+            __builtin_prefetch(&order[from]);
+        }
+    }
+    // A piece is followed by the piece that starts at the row after its last.
+    std::vector<uint32_t> walk;
+    size_t moving = 0;
+    for (const auto &piece : pieces)
+        moving += piece.size();
+    walk.reserve(moving);
+    std::vector<uint8_t> joined(pieces.size(), 0);
+    for (uint32_t first = 0; first < pieces.size(); ++first) {
+        for (uint32_t p = first; !joined[p];) {
+            joined[p] = 1;
+            walk.insert(walk.end(), pieces[p].begin(), pieces[p].end());
+            std::vector<uint32_t>().swap(pieces[p]);
+            p = pieceStartingAt.at(next(walk.back()));
+            if (p == first)
+                walk.back() |= cycleEnd;
+        }
+    }
+    return walk;
+}
+
+}  // namespace
 
 void PoiTable::permuteContent(const std::vector<int> &order)
 {
@@ -172,25 +264,7 @@ void PoiTable::permuteContent(const std::vector<int> &order)
     // row to row would wait for memory at every step). Rows that stay are not
     // touched at all.
     constexpr uint32_t kCycleEnd = 0x80000000u;
-    std::vector<uint32_t> walk;
-    {
-        std::vector<bool> placed(rows_.size(), false);
-        for (size_t start = 0; start < rows_.size(); ++start) {
-            if (placed[start] || static_cast<size_t>(order[start] - 1) == start)
-                continue;
-            size_t at = start;
-            for (;;) {
-                placed[at] = true;
-                const size_t from = static_cast<size_t>(order[at] - 1);
-                if (from == start) {
-                    walk.push_back(static_cast<uint32_t>(at) | kCycleEnd);
-                    break;
-                }
-                walk.push_back(static_cast<uint32_t>(at));
-                at = from;
-            }
-        }
-    }
+    const std::vector<uint32_t> walk = CycleWalk(order, kCycleEnd);
     // A row's fields hold no pointer into the row itself: their bytes move as they are.
     auto bytesOf = [this](size_t at) { return reinterpret_cast<unsigned char *>(static_cast<void *>(&rows_[at])); };
     struct Held {

@@ -6,7 +6,10 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
+#include <limits>
 #include <numeric>
+#include "support/given_back.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvalis;
@@ -361,4 +364,72 @@ TEST(GpxRecords, TextAppendedInOnePassIsTheEscapedUtf8)
         AppendUtf8(utf8, text);
         ASSERT_EQ(utf8, "x" + text.toUtf8()) << text.toStdString();
     }
+}
+
+
+TEST(GpxRead, BytesGivenBackAsTheyAreReadGiveTheSameRows)
+{
+    // Waypoints of a few shapes around a stretch where "<wpt" is no waypoint
+    // (in a comment, in CDATA, a longer name, one never closed); a comment
+    // of growing length before them moves the middle of the file, where the
+    // second reader starts, across that stretch a few bytes at a time. Two
+    // readers giving back the pages they leave behind read what one reader
+    // keeping them reads, whatever that middle falls on.
+    QByteArray waypoints;
+    for (int i = 0; waypoints.size() < (9 << 17); ++i) {  // a half of more than a megabyte
+        waypoints += "<wpt lat=\"" + QByteArray::number(45 + i % 7) + ".5\" lon=\"-1.25\"><ele>12</ele><name>Caf\xC3\xA9 " +
+                     QByteArray::number(i) + "</name>";
+        if (i % 3 == 0)
+            waypoints += "<desc><![CDATA[a < b]]> &amp; " + QByteArray(i % 200, 'd') + "</desc>";
+        if (i % 5 == 0)
+            waypoints += "<!-- <name>not this</name> -->";
+        waypoints += "</wpt>\n";
+    }
+    const QByteArray stretch = "<wpt lat=\"1\" lon=\"1\"><name>before</name></wpt>\n"
+                               "<!-- <wpt lat=\"9\" lon=\"9\"><name>in a comment</name></wpt> -->\n"
+                               "<![CDATA[<wpt lat=\"8\" lon=\"8\"><name>in CDATA</name></wpt>]]>\n"
+                               "<wpts lat=\"7\" lon=\"7\"><name>longer name</name></wpts>\n"
+                               "<wpt lat=\"6\" lon=\"6\"><name>never closed</name>\n"
+                               "<wpt lat=\"2\" lon=\"2\"><name>after</name></wpt>\n";
+    PoiTable expected;
+    const ReadResult r1 = ReadGpxWithTwoReadersFrom(Gpx(waypoints + stretch + waypoints), expected, u',',
+                                                    std::numeric_limits<qsizetype>::max());
+    ASSERT_GT(expected.lastRow(), 10000);
+    for (qsizetype shift = 0; shift <= 2 * stretch.size() + 40; shift += 10) {
+        QByteArray data = Gpx("<!--" + QByteArray(shift, 'c') + "-->" + waypoints + stretch + waypoints);
+        PoiTable two;
+        const ReadResult r2 = ReadGpxWithTwoReadersFrom(data, two, u',', 0, ReadPages::GivenBack);
+        orvalis::testing::ExpectSameReading(r1, expected, r2, two, shift);
+        EXPECT_TRUE(orvalis::testing::HasZeroPage(data)) << shift;
+    }
+}
+
+TEST(GpxRead, WaypointTagsCountedAsASearchFindsThem)
+{
+    // Strings of the tag's letters and others, of every length around the
+    // sixteen bytes looked at together, at every alignment: as many "<wpt" as
+    // a search from each byte finds.
+    QRandomGenerator rng(77);
+    const char letters[] = "<<wwpt x";
+    QByteArray pool(4096, ' ');
+    for (char &ch : pool)
+        ch = letters[rng.bounded(8)];
+    for (qsizetype from = 0; from < 40; ++from) {
+        for (qsizetype n = 0; n < 200; ++n) {
+            const QByteArrayView bytes = QByteArrayView(pool).sliced(from * 97, n);
+            qint64 expected = 0;
+            for (qsizetype at = 0; (at = bytes.indexOf("<wpt", at)) >= 0; ++at)
+                ++expected;
+            ASSERT_EQ(CountWaypointTags(bytes), expected) << from << " " << n;
+        }
+    }
+    // A tag that the end of the bytes cuts is none, whatever follows them.
+    for (qsizetype n = 0; n < 40; ++n) {
+        const QByteArray bytes = QByteArray(n, ' ') + "<wpt";
+        for (qsizetype cut = 1; cut < 4; ++cut)
+            ASSERT_EQ(CountWaypointTags(QByteArrayView(bytes).first(n + cut)), 0) << n << " " << cut;
+        ASSERT_EQ(CountWaypointTags(bytes), 1) << n;
+    }
+    EXPECT_EQ(CountWaypointTags(QByteArrayView("x<wpt<wpt<wp")), 2);
+    EXPECT_EQ(CountGpxWaypoints(QByteArray(20, ' ') + "<wpt"), 1);
 }

@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include "support/tables.h"
 
+#include "support/given_back.h"
+
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstdlib>
@@ -246,6 +248,18 @@ TEST(Ov2Write, OnePoiExactBytes)
     EXPECT_EQ(Ov2FileBytes(t, 1, 1, u'.'), bytes);
 }
 
+// A zero would end the name inside the record: every one becomes a space,
+// the first, the last and one past the first eight bytes alike.
+TEST(Ov2Write, ZerosInANameBecomeSpaces)
+{
+    QByteArray out;
+    Ov2Writer writer;
+    writer.append(out, 1, 2, QByteArray("\0ab\0cdefghij\0", 14));
+    writer.append(out, 3, 4, QByteArray());
+    EXPECT_EQ(out.toHex(' ').toStdString(), std::string("02 1c 00 00 00 02 00 00 00 01 00 00 00 20 61 62 20 63 64 65 66 67 68 69 6a 20 20 00 "
+                                         "02 0e 00 00 00 04 00 00 00 03 00 00 00 00"));
+}
+
 TEST(Ov2Write, BoundsStartAtZeroAndTheLargeSentinel)
 {
     const PoiTable t = TableOfRows({{"-10", "-20", "a"}, {"-11", "-21", "b"}});
@@ -287,6 +301,26 @@ TEST(Ov2Write, DecimalsScaleAsTheirExtendedPrecisionProduct)
         ASSERT_EQ(Ov2CoordinateValue(text.toLatin1()), expected) << text.toStdString();
         ASSERT_EQ(Ov2CoordinateValue(QString(text).replace(u'.', u','), u','), expected) << text.toStdString();
     }
+}
+
+// A record's coordinate bytes read on the stack where the digits leave the
+// rounding open: the value of their Latin-1 text, whatever their shape.
+TEST(Ov2Write, CoordinateBytesAsTheirText)
+{
+    QList<QByteArray> texts = {"1.123455", "-1.123455", "1,123455", "-0,0000050", "179.9999950001", "+2.123455", " 3.123455",
+                               "4.123455 ", "1e2", "1.5e-3", "1.2.3", "1,2,3", "", "-", ".", "1.", ".123455", "0x10",
+                               "12345678901234567890.123455", "1.12345\xB5", QByteArray("1.1234\0" "5", 8),
+                               "99999.999995", "-21474.836485", "21474.836475", QByteArray(70, '1') + ".5", "1." + QByteArray(70, '5')};
+    QRandomGenerator rng(20261209);
+    for (int k = 0; k < 20000; ++k) {
+        QByteArray t = rng.bounded(3) == 0 ? "-" : "";
+        t += QByteArray::number(rng.bounded(200)) + (rng.bounded(4) == 0 ? ',' : '.');
+        for (int d = 0, places = rng.bounded(5, 12); d < places; ++d)
+            t += char('0' + (d == 5 ? 5 : rng.bounded(10)));
+        texts << t;
+    }
+    for (const QByteArray &t : texts)
+        ASSERT_EQ(Ov2CoordinateValue(t), Ov2CoordinateValue(QString::fromLatin1(t), u'.')) << t.toStdString();
 }
 
 TEST(Ov2Write, UnusableRowsLeaveNoTrace)
@@ -346,6 +380,8 @@ TEST(Ov2Read, FastCoordinateTextMatchesTheGeneralFormatting)
         int32_t v = static_cast<int32_t>(seed % 36000001u) - 18000000;
         if (i % 3 == 0)
             v /= static_cast<int32_t>(1 + seed % 100000);  // small values too
+        else if (i % 3 == 1 && i % 2 == 0)
+            v = static_cast<int32_t>(seed);  // and any value a damaged file holds
         const float degrees = static_cast<float>(static_cast<long double>(v) * 0.00001L);
         ASSERT_EQ(Ov2CoordinateText(v, u'.'), FormatFixed(static_cast<double>(degrees), 7, 5, u'.')) << v;
     }
@@ -502,5 +538,48 @@ TEST(Ov2Read, TwoReadersKeepTheSecondHalfAfterARecordAtTheMiddle)
             for (int f = 0; f < kFieldCount; ++f)
                 ASSERT_EQ(two.field(r, f), one.field(r, f)) << r;
         EXPECT_EQ(two.field(two.lastRow(), FieldDescription), QStringLiteral("second 40"));
+    }
+}
+
+
+TEST(Ov2Read, BytesGivenBackAsTheyAreReadGiveTheSameRows)
+{
+    // Files of a few megabytes (pages go a megabyte at a time) of every kind of
+    // record and name, some cut or damaged at a random place: one reader and
+    // two, giving back the pages they leave behind, read what one reader
+    // keeping them reads.
+    const QList<QByteArray> names = {"Gare", "Caf\xC3\xA9 de la Poste", "Fr\xE8res", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+                                     "", QByteArray(300, 'n'), "\xE2\x82\xAC 5"};
+    QRandomGenerator rng(2026);
+    for (int file = 0; file < 6; ++file) {
+        QByteArray data = Skipper(21);
+        while (data.size() < (3 << 20) + rng.bounded(1 << 20)) {
+            const int kind = rng.bounded(100);
+            if (kind < 90)
+                data += Simple(rng.bounded(-18000000, 18000000), rng.bounded(-9000000, 9000000),
+                               names[rng.bounded(names.size())] + QByteArray::number(rng.bounded(1000)), rng.bounded(3) == 0 ? 7 : 0);
+            else if (kind < 94)
+                data += Extended(QByteArray(rng.bounded(40), 'e'));
+            else if (kind < 97)
+                data += QByteArray(1, '\0') + U32(9) + "dele";
+            else if (kind < 99)
+                data += Skipper(21);
+            else
+                data += '\x07';  // a byte of no record type
+        }
+        if (file % 3 == 1)
+            data.truncate(data.size() - rng.bounded(1, 2000));  // cut short
+        else if (file % 3 == 2)
+            data.insert(static_cast<qsizetype>(rng.bounded(static_cast<int>(data.size()))), Simple(1, 1, "x") + U32(3) + '\x02');
+        PoiTable one;
+        const ReadResult r1 = ReadOv2WithTwoReadersFrom(data, one, u',', std::numeric_limits<qint64>::max());
+        ASSERT_GT(one.lastRow(), 1000) << file;
+        for (const qint64 twoReadersFrom : {qint64{0}, std::numeric_limits<qint64>::max()}) {
+            QByteArray copy(data.constData(), data.size());
+            PoiTable two;
+            const ReadResult r2 = ReadOv2WithTwoReadersFrom(copy, two, u',', twoReadersFrom, ReadPages::GivenBack);
+            orvalis::testing::ExpectSameReading(r1, one, r2, two, file);
+            EXPECT_TRUE(orvalis::testing::HasZeroPage(copy)) << file;  // they did go
+        }
     }
 }

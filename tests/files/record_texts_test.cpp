@@ -159,7 +159,7 @@ TEST(RecordTexts, WrittenFromTheBytesAsFromTheDecodedTexts)
         for (const PoiRecord &r : bytes.records)
             someDeferred = someDeferred || !r.deferred.empty();
         EXPECT_TRUE(someDeferred) << from;
-        for (const char *to : {"ov2", "gpx"})
+        for (const char *to : {"ov2", "gpx", "kml", "geojson"})
             EXPECT_EQ(RecordBytes(Codec(to), bytes), RecordBytes(Codec(to), decoded)) << from << " to " << to;
         for (PoiRecord &r : bytes.records)
             DecodeDeferredTexts(r);
@@ -218,5 +218,89 @@ TEST(RecordTexts, PlainGpxWaypointsAsTheGeneralWriter)
         EXPECT_EQ(out, RecordBytes(Codec("gpx"), decoded, &writtenDecoded, strict)) << strict;
         EXPECT_EQ(written, writtenDecoded);
         EXPECT_GT(written, 100);
+    }
+}
+
+// Every field left as bytes of every kind, or decoded, or both (a field given
+// twice), with texts the flat formats carry as properties or not: each writer
+// that takes bytes writes what it writes of the decoded texts, and the joined
+// name a filter compares is the same.
+TEST(RecordTexts, EveryFieldFromTheBytesAsFromTheDecodedTexts)
+{
+    const QByteArray texts[] = {"", "Gare", "Caf\xC3\xA9", "Caf\xE9", "\xC3", "\xED\xA0\x80", "\xEF\xBB\xBF" "mark",
+                                "a\x01<b>&\"c\\\"\x1F'", "\xE2\x82\xAC 5", "CAF\xC9\x96" "BAR", "\x81\x8D\x9D", "\xF0\x9D\x84\x9E",
+                                "12.5", "-3", "1e3", "+.5", "1.2.3", " 7", "2024-09-17T13:36:01Z", "2024-02-30T10:00:00Z", "2024-09-17T24:00:00Z",
+                                "0000-01-01T00:00:00Z", "2024-09-17T13:36:01", "2024-09-17T13:60:01Z", "tab\there\r\n", "\x7F\xEF\xBF\xBE", "\xD0\x9C\xD0\xB8\xD1\x80"};
+    const int n = int(std::size(texts));
+    const TextEncoding encodings[] = {TextEncoding::Utf8, TextEncoding::Windows1252, TextEncoding::Utf8ElseWindows1252};
+    const QString loneHalf = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("<y>");
+    std::vector<PoiRecord> records;
+    for (int k = 0; k < 600; ++k) {
+        PoiRecord r;
+        r.lat = k % 50 == 7 ? "1e1" : "1.5";
+        r.lon = "-2.25";
+        r.deferredAs = encodings[k % 3];
+        // A quarter of the records leave only the texts the flat formats have a place for.
+        const bool onlyOwn = k % 4 == 0;
+        for (int f = 0; f < int(std::size(kRecordTexts)); ++f) {
+            const bool own = f <= 1 || (f >= 4 && f <= 9);
+            const QByteArray &text = texts[(k * 7 + f * 5) % n];
+            const int mode = (k * 3 + f) % 6;
+            if (mode == 1 || mode == 4)
+                r.*kRecordTexts[f] = (k + f) % 5 == 0 ? loneHalf : DecodeText({texts[(k + f) % n], encodings[f % 3]});
+            if ((mode == 2 || mode == 4 || mode == 5) && (own || !onlyOwn))
+                r.defer(f, text);
+            if (mode == 5 && k % 2 == 1 && (own || !onlyOwn))
+                r.defer(f, texts[(k + 3 * f) % n]);  // given twice: the last counts
+        }
+        if (k % 9 == 4)
+            r.properties.push_back({QStringLiteral("name"), "\"own\""});
+        if (k % 11 == 6)
+            r.links.push_back({QStringLiteral("http://x/?a&b"), QStringLiteral("t\"x"), {}});
+        records.push_back(r);
+    }
+    PoiRecords bytes{records, {}}, decoded{records, {}};
+    for (PoiRecord &r : decoded.records)
+        DecodeDeferredTexts(r);
+    for (size_t i = 0; i < records.size(); ++i)
+        ASSERT_EQ(JoinedName(bytes.records[i]), JoinedName(decoded.records[i])) << i;
+    for (const char *to : {"ov2", "gpx", "kml", "geojson"}) {
+        ASSERT_TRUE(Codec(to).writesTextBytes()) << to;
+        int written = 0, writtenDecoded = 0;
+        const QByteArray out = RecordBytes(Codec(to), bytes, &written);
+        EXPECT_EQ(out, RecordBytes(Codec(to), decoded, &writtenDecoded)) << to;
+        EXPECT_EQ(written, writtenDecoded) << to;
+        EXPECT_GT(written, 500) << to;
+    }
+}
+
+// Windows-1252 and UTF-8 escaped for XML eight bytes at a time where they are
+// plain: every byte value at every place of two words and a tail, alone or
+// after another that needs more than a copy, as the decoded text escapes.
+TEST(RecordTexts, Windows1252XmlWordsAsTheDecodedText)
+{
+    for (int b = 0; b < 256; ++b) {
+        for (int at = 0; at < 19; ++at) {
+            for (const char before : {'a', '&', '\xE9', '\x01'}) {
+                QByteArray bytes(19, 'a');
+                bytes[at] = char(b);
+                if (at > 0)
+                    bytes[at - 1] = before;
+                QByteArray out = "x";
+                AppendEscapedXml(out, bytes);
+                ASSERT_EQ(out, "x" + EscapeXml(DecodeWindows1252(bytes)).toUtf8()) << b << " at " << at;
+            }
+            // The same on UTF-8: ASCII of every value, after an accent or a mark.
+            for (const QByteArray &before : {QByteArray("\xC3\xA9"), QByteArray("&"), QByteArray("\x01"), QByteArray("\xE2\x82\xAC")}) {
+                if (b >= 0x80)
+                    break;
+                QByteArray bytes(19, 'a');
+                bytes[at] = char(b);
+                bytes.insert(at, before);
+                QByteArray out = "x";
+                ASSERT_TRUE(AppendXmlUtf8(out, bytes));
+                ASSERT_EQ(out, XmlOf(QString::fromUtf8(bytes)).replace("<name>", "x")) << b << " at " << at;
+            }
+        }
     }
 }
