@@ -30,7 +30,7 @@ struct Reading {
 };
 
 // The rows with coordinates in range go to `valid`, with those coordinates.
-using ValidRow = std::function<void(PoiTable &cells, const std::function<void()> &describe, long double lat, long double lon)>;
+using ValidRow = std::function<void(TableRow &row, long double lat, long double lon)>;
 
 Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, const ValidRow &valid)
 {
@@ -40,20 +40,28 @@ Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, 
     Progress &progress = Progress::Global();
     progress.startReading();
     Reading r;
-    const bool ok = codec.readTableRows(reader, cli.sep, [&](PoiTable &cells, const std::function<void()> &describe) {
+    const bool ok = codec.readTableRows(reader, cli.sep, [&](TableRow &row) {
         progress.read(reader.bytesRead());
         ++r.rows;
-        r.gap = r.gap || cells.number(1) != r.rows;
-        const auto lat = cells.visitField(1, FieldLatitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
-        const auto lon = cells.visitField(1, FieldLongitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
-        if (lat && lon && CoordinatesInRange(*lat, *lon)) {
-            valid(cells, describe, *lat, *lon);
+        r.gap = r.gap || row.number() != r.rows;
+        long double lat = 0, lon = 0;
+        bool read = row.numbers(&lat, &lon);
+        if (!read) {
+            const PoiTable &cells = row.cells();
+            const auto la = cells.visitField(1, FieldLatitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
+            const auto lo = cells.visitField(1, FieldLongitude, [&](QStringView v) { return ParseDecimal(v, cli.sep); });
+            read = la && lo;
+            lat = la.value_or(0);
+            lon = lo.value_or(0);
+        }
+        if (read && CoordinatesInRange(lat, lon)) {
+            valid(row, lat, lon);
             return;
         }
         if (r.bad++ == 0) {
             r.firstBad = r.rows;
-            r.badLat = cells.field(1, FieldLatitude);
-            r.badLon = cells.field(1, FieldLongitude);
+            r.badLat = row.cells().field(1, FieldLatitude);
+            r.badLon = row.cells().field(1, FieldLongitude);
         }
     }, &r.result);
     Cli::CheckReader(in, reader);
@@ -72,11 +80,19 @@ std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const P
     if (!finder.usable())
         return std::nullopt;
     const auto see = [&](bool *ranked) {
-        return [&finder, ranked](PoiTable &cells, const std::function<void()> &, long double, long double) {
-            if (*ranked)
-                cells.visitField(1, FieldLatitude, [&](QStringView lat) {
-                    cells.visitField(1, FieldLongitude, [&](QStringView lon) { *ranked = finder.see(lat, lon); });
-                });
+        return [&finder, ranked](TableRow &row, long double, long double) {
+            if (!*ranked)
+                return;
+            char16_t lat[TableRow::kTextChars], lon[TableRow::kTextChars];
+            int latChars = 0, lonChars = 0;
+            if (row.texts(lat, &latChars, lon, &lonChars)) {
+                *ranked = finder.see(QStringView(lat, latChars), QStringView(lon, lonChars));
+                return;
+            }
+            const PoiTable &cells = row.cells();
+            cells.visitField(1, FieldLatitude, [&](QStringView la) {
+                cells.visitField(1, FieldLongitude, [&](QStringView lo) { *ranked = finder.see(la, lo); });
+            });
         };
     };
     // Read twice most often: for the base, then for the rows.
@@ -103,12 +119,12 @@ std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const P
     const float baseLat = ReadDecimal(finder.latitude(), cli.sep), baseLon = ReadDecimal(finder.longitude(), cli.sep);
     NearPoint near(baseLat, baseLon, limitMetres);
     PoiTable kept;
-    ReadRows(cli, in, codec, fd, [&](PoiTable &cells, const std::function<void()> &describe, long double lat, long double lon) {
+    ReadRows(cli, in, codec, fd, [&](TableRow &row, long double lat, long double lon) {
         if (!near.wanted(lat, lon))
             return;
-        describe();
-        PoiTable row = cells;
-        kept.appendRows(std::move(row));
+        row.describe();
+        PoiTable copy = row.cells();
+        kept.appendRows(std::move(copy));
     });
     if (kept.isEmptyForAdd())
         return PoiTable();

@@ -46,13 +46,6 @@ qint64 LeftInFile(int fd)
 
 }  // namespace
 
-QByteArrayView BlockReader::view() const
-{
-    if (inMemory() && !decode_)
-        return memory_.sliced(start_);
-    return QByteArrayView(buffer_.constData() + start_, buffer_.size() - start_);
-}
-
 void BlockReader::consume(qsizetype n)
 {
     start_ += std::clamp<qsizetype>(n, 0, held());

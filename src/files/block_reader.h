@@ -24,7 +24,12 @@ public:
     explicit BlockReader(QByteArrayView bytes) : memory_(bytes), eof_(true), bytesRead_(bytes.size()) {}
 
     // The bytes read and not yet consumed.
-    QByteArrayView view() const;
+    QByteArrayView view() const
+    {
+        if (inMemory() && !decode_)
+            return memory_.sliced(start_);
+        return QByteArrayView(buffer_.constData() + start_, buffer_.size() - start_);
+    }
     qsizetype held() const { return view().size(); }
     // Drops the first `n` bytes of the view.
     void consume(qsizetype n);

@@ -715,12 +715,23 @@ public:
         const bool trusted = PrepareXml(in, "gpx", HasGpxRoot);
         if (!HasGpxRoot(in.view()))
             return false;
-        PoiTable cells;
+        struct Row final : TableRow {
+            PoiTable table;
+            const Cursor *c = nullptr;
+            const Element *e = nullptr;
+            bool trusted = false;
+            PoiTable &cells() override { return table; }
+            void describe() override { SetNamedDescription(table, 1, *c, e->contentStart, e->contentEnd, trusted, "desc", true); }
+            int number() const override { return table.number(1); }
+        } row;
+        row.trusted = trusted;
         ForEachElement(in, {"wpt"}, [&](const Cursor &c, const Element &e) {
             ReadResult one;
-            AppendPoi(cells, one, e.lat, e.lon, QString(), separator);
-            cells.setNumber(1, ++result->counter);
-            visit(cells, [&] { SetNamedDescription(cells, 1, c, e.contentStart, e.contentEnd, trusted, "desc", true); });
+            AppendPoi(row.table, one, e.lat, e.lon, QString(), separator);
+            row.table.setNumber(1, ++result->counter);
+            row.c = &c;
+            row.e = &e;
+            visit(row);
             return true;
         });
         return true;

@@ -198,12 +198,57 @@ public:
     bool streamsTableRows() const override { return true; }
     bool readTableRows(BlockReader &in, QChar separator, const TableRowVisit &visit, ReadResult *result) const override
     {
-        PoiTable cells;
+        // The coordinates are numbers already: texts are made only for the rows that ask.
+        struct Row final : TableRow {
+            PoiTable table;
+            QChar separator;
+            int32_t lat = 0, lon = 0;
+            QByteArrayView name;
+            int n = 0;
+            bool filled = false;
+            PoiTable &cells() override
+            {
+                if (!filled) {
+                    table.setNumber(1, n);
+                    SetOv2Coordinates(table, 1, lat, lon, separator);
+                    table.setField(1, FieldDescription, QString());
+                    filled = true;
+                }
+                return table;
+            }
+            void describe() override { StoreOv2Names(cells(), {name}, {1}); }
+            int number() const override { return n; }
+            bool numbers(long double *latitude, long double *longitude) const override
+            {
+                *latitude = Ov2CoordinateDegrees(lat);
+                *longitude = Ov2CoordinateDegrees(lon);
+                return true;
+            }
+            bool texts(char16_t *latitude, int *latChars, char16_t *longitude, int *lonChars) override
+            {
+                if (separator.unicode() >= 128)
+                    return false;
+                *latChars = Widened(lat, latitude);
+                *lonChars = Widened(lon, longitude);
+                return true;
+            }
+            int Widened(int32_t value, char16_t *out) const
+            {
+                char chars[kTextChars];
+                const int n = Ov2CoordinateChars(value, static_cast<char>(separator.unicode()), chars);
+                for (int i = 0; i < n; ++i)
+                    out[i] = static_cast<unsigned char>(chars[i]);
+                return n;
+            }
+        } row;
+        row.separator = separator;
         *result = WalkOv2(in, [&](int32_t lat, int32_t lon, QByteArrayView name, int number) {
-            cells.setNumber(1, number);
-            SetOv2Coordinates(cells, 1, lat, lon, separator);
-            cells.setField(1, FieldDescription, QString());
-            visit(cells, [&] { StoreOv2Names(cells, {name}, {1}); });
+            row.lat = lat;
+            row.lon = lon;
+            row.name = name;
+            row.n = number;
+            row.filled = false;
+            visit(row);
         });
         return true;
     }

@@ -34,7 +34,16 @@ void PutU32(char *p, uint32_t v)
 
 }  // namespace
 
-int Ov2CoordinateChars(int32_t value, char separator, char *out)
+namespace {
+
+// An OV2 coordinate as its text shows it: `scaled` with `decimals` decimals.
+struct Ov2Rounded {
+    uint32_t scaled = 0;
+    int decimals = 0;
+    bool negative = false;
+};
+
+Ov2Rounded RoundOv2(int32_t value)
 {
     // The float nearest value * 0.00001, then rounded half away from zero to
     // five decimals and seven significant digits, on its exact binary value.
@@ -61,6 +70,23 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
                 ++scaled;
         }
     }
+    return {static_cast<uint32_t>(scaled), decimals, degrees < 0 && scaled != 0};
+}
+
+}  // namespace
+
+long double Ov2CoordinateDegrees(int32_t value)
+{
+    // What ParseDecimal makes of the text: its digits (five decimals) over 10^5.
+    static const uint32_t padding[] = {100000, 10000, 1000, 100, 10, 1};
+    const Ov2Rounded r = RoundOv2(value);
+    const long double v = static_cast<long double>(uint64_t{r.scaled} * padding[r.decimals]) / 1e5L;
+    return r.negative ? -v : v;
+}
+
+int Ov2CoordinateChars(int32_t value, char separator, char *out)
+{
+    const auto [scaled, decimals, negative] = RoundOv2(value);
     // scaled has `decimals` decimals (at most 10^7: seven significant digits);
     // written with five, two digits at a time from the end.
     static constexpr char kPairs[] =
@@ -69,7 +95,7 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
         "8081828384858687888990919293949596979899";
     char digits[16];
     char *end = digits + sizeof digits, *p = end;
-    auto v = static_cast<uint32_t>(scaled);
+    uint32_t v = scaled;
     while (v >= 100) {
         const uint32_t q = v / 100;
         p -= 2;
@@ -86,7 +112,7 @@ int Ov2CoordinateChars(int32_t value, char separator, char *out)
         *--p = '0';
     const auto whole = static_cast<size_t>(end - p - decimals);
     int n = 0;
-    if (degrees < 0 && scaled != 0)
+    if (negative)
         out[n++] = '-';
     std::memcpy(out + n, p, whole);
     n += static_cast<int>(whole);

@@ -47,6 +47,8 @@ Ov2Survey SurveyOv2(QByteArrayView data);
 QString Ov2CoordinateText(int32_t value, QChar separator);
 // The same text as Latin-1 characters; returns their number.
 int Ov2CoordinateChars(int32_t value, char separator, char *out);
+// The number ParseDecimal reads from that text, without the text.
+long double Ov2CoordinateDegrees(int32_t value);
 // The coordinate cells of a row as a load writes them.
 void SetOv2Coordinates(PoiTable &table, int row, int32_t lat, int32_t lon, QChar separator);
 // A coordinate cell as an OV2 integer (hundred-thousandths, half to even).

@@ -113,10 +113,26 @@ struct LoadCost {
 
 // The descriptions of the rows given, filled as the table reader would have.
 using DescribeRows = std::function<void(const std::vector<int> &rows)>;
-// One row of the window's table as a reading in blocks meets it: row 1 of
-// `cells` holds its N°, latitude and longitude, and `describe` gives it its
-// description, as the table reader would (only while the visit lasts).
-using TableRowVisit = std::function<void(PoiTable &cells, const std::function<void()> &describe)>;
+// One row of the window's table as a reading in blocks meets it (only while
+// the visit lasts).
+class TableRow {
+public:
+    // Row 1 holds the row's N°, latitude and longitude.
+    virtual PoiTable &cells() = 0;
+    // Gives row 1 of cells() its description, as the table reader would.
+    virtual void describe() = 0;
+    virtual int number() const = 0;
+    // The coordinates as ParseDecimal reads the texts of cells(), when the
+    // reader has them as numbers (then the texts are made only when asked for).
+    virtual bool numbers(long double *, long double *) const { return false; }
+    // The coordinate texts, each at most `kTextChars` characters, or false.
+    static constexpr int kTextChars = 32;
+    virtual bool texts(char16_t *, int *, char16_t *, int *) { return false; }
+
+protected:
+    ~TableRow() = default;
+};
+using TableRowVisit = std::function<void(TableRow &row)>;
 
 // One file format: its names, how its bytes are recognised, its records
 // read in blocks and written as they come (orvalis-cli, nothing lost), and

@@ -82,18 +82,23 @@ LoadRowFinder::LoadRowFinder(const QCollator &collator, qint64 position, Limits 
 
 bool LoadRowFinder::encode(QStringView lat, QStringView lon, Ranks &out) const
 {
+    if (lat.size() + lon.size() + 2 > kChars)
+        return false;
     out.fill(0);
+    // Every character looked up, one test at the end: a character without a
+    // rank, or a bar inside a text, refuses the row.
+    bool refused = false;
     int n = 0;
     for (const QStringView v : {lat, lon}) {
         for (const QChar ch : v) {
             const char16_t u = ch.unicode();
-            if (u >= 128 || u == u'|' || rank_[u] == 0 || n + 1 >= kChars)
-                return false;
-            out[static_cast<size_t>(n++)] = rank_[u];
+            const uint8_t r = u < 128 ? rank_[u] : 0;
+            refused |= r == 0 || r == bar_;
+            out[static_cast<size_t>(n++)] = r;
         }
         out[static_cast<size_t>(n++)] = bar_;
     }
-    return true;
+    return !refused;
 }
 
 uint32_t LoadRowFinder::keyAt(const Ranks &r, int from) const

@@ -111,6 +111,15 @@ TEST(NearRows, RecordsOutOfRangeAndBasesPastTheEnd)
     r = RunCli("C", {"near", in, out, "--base", "3", "--radius-km", "50", "--skip-invalid"});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.endsWith(QStringLiteral("--base 3: the file has 2 rows\n"))) << r.err.toStdString();
+    // OV2 gives its coordinates as numbers: the texts of a bad one are still those shown.
+    const QString ov2 = temp.filePath("in.ov2");
+    ASSERT_TRUE(WriteOv2File(ov2, {{"48.5", "2.5", "A"}, {"48.6", "200", "B"}, {"48.6", "2.5", "C"}}));
+    r = RunCli("fr_FR.UTF-8", {"near", ov2, out, "--base", "1", "--radius-km", "50"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("latitude « 48,60000 », longitude « 200,00000 »"))) << r.err.toStdString();
+    r = RunCli("C", {"near", ov2, out, "--base", "2", "--radius-km", "50", "--skip-invalid"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("2 POIs\n"));
 }
 
 TEST(NearRows, AFileOfAnyLengthInBoundedMemory)

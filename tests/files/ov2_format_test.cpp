@@ -1,5 +1,6 @@
 #include "files/ov2_format.h"
 #include "files/text_codecs.h"
+#include "geo/decimal_entry.h"
 #include "geo/geodesy.h"
 #include "table/cp1252.h"
 #include "table/distance_run.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
 
@@ -384,7 +386,12 @@ TEST(Ov2Read, FastCoordinateTextMatchesTheGeneralFormatting)
             v = static_cast<int32_t>(seed);  // and any value a damaged file holds
         const float degrees = static_cast<float>(static_cast<long double>(v) * 0.00001L);
         ASSERT_EQ(Ov2CoordinateText(v, u'.'), FormatFixed(static_cast<double>(degrees), 7, 5, u'.')) << v;
+        // The number a streamed reading takes without the text: the very one the text reads as.
+        const long double read = *ParseDecimal(Ov2CoordinateText(v, u','), u','), fast = Ov2CoordinateDegrees(v);
+        ASSERT_EQ(std::memcmp(&read, &fast, 10), 0) << v;  // the sign of a zero too
     }
+    for (const int32_t v : {0, -1, 1, 15003125, -15003125, INT32_MIN, INT32_MAX, 999999, -999999, 9999995})
+        EXPECT_EQ(Ov2CoordinateDegrees(v), *ParseDecimal(Ov2CoordinateText(v, u'.'), u'.')) << v;
     // Exact ties round away from zero: 150.03125 is a float.
     EXPECT_EQ(Ov2CoordinateText(15003125, u'.'), QStringLiteral("150.03130"));
     EXPECT_EQ(Ov2CoordinateText(-15003125, u'.'), QStringLiteral("-150.03130"));
