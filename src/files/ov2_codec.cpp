@@ -220,22 +220,33 @@ public:
             int number() const override { return n; }
             bool numbers(long double *latitude, long double *longitude) const override
             {
-                *latitude = Ov2CoordinateDegrees(lat);
-                *longitude = Ov2CoordinateDegrees(lon);
+                *latitude = Ov2RoundedDegrees(rounded(0));
+                *longitude = Ov2RoundedDegrees(rounded(1));
                 return true;
             }
             bool texts(char16_t *latitude, int *latChars, char16_t *longitude, int *lonChars) override
             {
                 if (separator.unicode() >= 128)
                     return false;
-                *latChars = Widened(lat, latitude);
-                *lonChars = Widened(lon, longitude);
+                *latChars = Widened(rounded(0), latitude);
+                *lonChars = Widened(rounded(1), longitude);
                 return true;
             }
-            int Widened(int32_t value, char16_t *out) const
+            // Rounded once for both the numbers and the texts.
+            const Ov2Rounded &rounded(int which) const
+            {
+                if (!roundedDone[which]) {
+                    roundedValue[which] = RoundOv2(which == 0 ? lat : lon);
+                    roundedDone[which] = true;
+                }
+                return roundedValue[which];
+            }
+            mutable Ov2Rounded roundedValue[2];
+            mutable bool roundedDone[2] = {false, false};
+            int Widened(const Ov2Rounded &value, char16_t *out) const
             {
                 char chars[kTextChars];
-                const int n = Ov2CoordinateChars(value, static_cast<char>(separator.unicode()), chars);
+                const int n = Ov2RoundedChars(value, static_cast<char>(separator.unicode()), chars);
                 for (int i = 0; i < n; ++i)
                     out[i] = static_cast<unsigned char>(chars[i]);
                 return n;
@@ -248,6 +259,7 @@ public:
             row.name = name;
             row.n = number;
             row.filled = false;
+            row.roundedDone[0] = row.roundedDone[1] = false;
             visit(row);
         });
         return true;

@@ -34,15 +34,6 @@ void PutU32(char *p, uint32_t v)
 
 }  // namespace
 
-namespace {
-
-// An OV2 coordinate as its text shows it: `scaled` with `decimals` decimals.
-struct Ov2Rounded {
-    uint32_t scaled = 0;
-    int decimals = 0;
-    bool negative = false;
-};
-
 Ov2Rounded RoundOv2(int32_t value)
 {
     // The float nearest value * 0.00001, then rounded half away from zero to
@@ -73,20 +64,27 @@ Ov2Rounded RoundOv2(int32_t value)
     return {static_cast<uint32_t>(scaled), decimals, degrees < 0 && scaled != 0};
 }
 
-}  // namespace
-
-long double Ov2CoordinateDegrees(int32_t value)
+long double Ov2RoundedDegrees(const Ov2Rounded &r)
 {
     // What ParseDecimal makes of the text: its digits (five decimals) over 10^5.
     static const uint32_t padding[] = {100000, 10000, 1000, 100, 10, 1};
-    const Ov2Rounded r = RoundOv2(value);
     const long double v = static_cast<long double>(uint64_t{r.scaled} * padding[r.decimals]) / 1e5L;
     return r.negative ? -v : v;
 }
 
+long double Ov2CoordinateDegrees(int32_t value)
+{
+    return Ov2RoundedDegrees(RoundOv2(value));
+}
+
 int Ov2CoordinateChars(int32_t value, char separator, char *out)
 {
-    const auto [scaled, decimals, negative] = RoundOv2(value);
+    return Ov2RoundedChars(RoundOv2(value), separator, out);
+}
+
+int Ov2RoundedChars(const Ov2Rounded &rounded, char separator, char *out)
+{
+    const auto [scaled, decimals, negative] = rounded;
     // scaled has `decimals` decimals (at most 10^7: seven significant digits);
     // written with five, two digits at a time from the end.
     static constexpr char kPairs[] =

@@ -49,6 +49,16 @@ QString Ov2CoordinateText(int32_t value, QChar separator);
 int Ov2CoordinateChars(int32_t value, char separator, char *out);
 // The number ParseDecimal reads from that text, without the text.
 long double Ov2CoordinateDegrees(int32_t value);
+// The two in steps, for a reader that needs both: the coordinate rounded as
+// its text shows it (`scaled` with `decimals` decimals), then either.
+struct Ov2Rounded {
+    uint32_t scaled = 0;
+    int decimals = 0;
+    bool negative = false;
+};
+Ov2Rounded RoundOv2(int32_t value);
+int Ov2RoundedChars(const Ov2Rounded &rounded, char separator, char *out);
+long double Ov2RoundedDegrees(const Ov2Rounded &rounded);
 // The coordinate cells of a row as a load writes them.
 void SetOv2Coordinates(PoiTable &table, int row, int32_t lat, int32_t lon, QChar separator);
 // A coordinate cell as an OV2 integer (hundred-thousandths, half to even).

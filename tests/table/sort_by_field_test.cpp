@@ -299,6 +299,41 @@ TEST(SortByField, EqualRecordsKeepTheOrderOfTheirRows)
     }
 }
 
+// After "Calculer" every POI has an eight-digit key: those numbers are sorted
+// at once and only equal ones go by their records. The order must be the
+// whole sort's, rows without a place (whatever their keys) after the others;
+// and so it must stay when ties are too many for that.
+TEST(SortByField, DistanceKeysGiveTheOrderOfTheWholeRecords)
+{
+    const QStringList words = {"Gare", "gare", "GARE", "École", "ecole", "", "Москва", "москва", "東京", "a|b", "A|B"};
+    for (const int distances : {100000, 40}) {
+        QRandomGenerator rng(static_cast<quint32>(distances));
+        QList<QStringList> rows;
+        for (int i = 0; i < 3000; ++i) {
+            if (i % 10 == 9) {
+                // The same place as an earlier row, its name in another case.
+                QStringList copy = rows[rng.bounded(i)];
+                copy[2] = copy[2].toUpper();
+                rows << copy;
+                continue;
+            }
+            const bool place = rng.bounded(40) != 0;
+            const QString key = place || rng.bounded(2) ? QStringLiteral("%1").arg(rng.bounded(distances), 8, 10, QChar(u'0'))
+                                                        : QStringLiteral("x");
+            rows << QStringList{place ? QString::number(rng.bounded(3)) : QString(), place ? QStringLiteral("2,5") : QString(),
+                                words[rng.bounded(words.size())], QStringLiteral("%1 km").arg(rng.bounded(3)), key,
+                                words[rng.bounded(4)]};
+        }
+        for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Japanese)}) {
+            const QCollator collator = TableCollator(locale);
+            PoiTable t = TableOfRows(rows);
+            const QStringList expected = StableReference(t, FieldKey, collator, false);
+            SortByField(t, FieldKey, collator);
+            ASSERT_EQ(Records(t, FieldKey), expected) << locale.name().toStdString() << " " << distances;
+        }
+    }
+}
+
 // Big tables split their keys on two cores, or, when the keys cannot split
 // them (every text starts with a character only the collation places), sort
 // in halves: the same order either way.
