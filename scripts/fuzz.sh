@@ -86,12 +86,12 @@ dictionary() {
 # time of a run went to it. A fault's own stack is still printed in full.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
 
-status=0
-summary=()
-for t in "${targets[@]}"; do
-  log=$build/$t.log
-  rm -f "$build/$t"-crash-* "$build/$t"-leak-* "$build/$t"-timeout-* "$build/$t"-oom-*
-  extra=(-max_len="$(max_len "$t")")
+# One target's run: its summary line in $build/$t.summary, false when it failed.
+run_target() {
+  local t=$1 log=$build/$1.log result took runs cov cpu start
+  rm -f "$build/$t"-crash-* "$build/$t"-leak-* "$build/$t"-timeout-* "$build/$t"-oom-* "$build/$t.summary" "$build/$t.failed"
+  local extra=(-max_len="$(max_len "$t")")
+  local dict
   dict=$(dictionary "$t")
   [ -n "$dict" ] && extra+=("$dict")
   start=$(date +%s)
@@ -100,20 +100,41 @@ for t in "${targets[@]}"; do
        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/$t-" >"$log" 2>&1; } 2>"$build/$t.cpu"; then
     result=ok
   else
-    result=FAILED; status=1
+    result=FAILED
+    touch "$build/$t.failed"
   fi
   took=$(( $(date +%s) - start ))
   runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
   cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -1 | grep -Eo '[0-9]+' || echo '?')
   cpu=$(awk -v r="$runs" 'NF == 2 && r > 0 {printf "%.3f", ($1 + $2) * 1000 / r}' "$build/$t.cpu")
-  summary+=("$t: $result, $runs executions in ${took} s ($(( runs / (took > 0 ? took : 1) ))/s, ${cpu:-?} ms CPU a run), coverage $cov edges")
-  if [ "$result" != ok ]; then
-    tail -30 "$log"
-    for input in $(grep -Eo 'Test unit written to [^ ]+' "$log" | awk '{print $5}'); do
+  echo "$t: $result, $runs executions in ${took} s ($(( runs / (took > 0 ? took : 1) ))/s, ${cpu:-?} ms CPU a run), coverage $cov edges" \
+    > "$build/$t.summary"
+  [ "$result" = ok ]
+}
+
+# As many targets at once as there are cores (FUZZ_JOBS): each run is one process on one core.
+jobs=${FUZZ_JOBS:-$(nproc)}
+rm -f "$build"/*.failed
+started=()
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  if [ $stop_at_first = 1 ] && compgen -G "$build/*.failed" >/dev/null; then
+    break
+  fi
+  run_target "$t" &
+  started+=("$t")
+done
+wait || true
+
+status=0
+for t in "${started[@]}"; do
+  cat "$build/$t.summary" 2>/dev/null || echo "$t: no summary"
+  if [ -e "$build/$t.failed" ]; then
+    status=1
+    tail -30 "$build/$t.log"
+    for input in $(grep -Eo 'Test unit written to [^ ]+' "$build/$t.log" | awk '{print $5}'); do
       echo "reproducer: $input (run again: $build/fuzz/${t}_fuzz $input)"
     done
-    [ $stop_at_first = 1 ] && break
   fi
 done
-printf '%s\n' "${summary[@]}"
 exit $status
