@@ -18,6 +18,7 @@ public:
     explicit AsideTask(const std::function<void()> &fn) : fn_(fn) { setAutoDelete(false); }
     void run() override
     {
+        ClearUpperVectorState();
         try {
             fn_();
         } catch (...) {
@@ -34,6 +35,15 @@ private:
 
 }  // namespace
 
+void ClearUpperVectorState()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx)
+        asm volatile("vzeroupper");  // the lower halves, all the program's code uses, stay
+#endif
+}
+
 void RunBoth(const std::function<void()> &aside, const std::function<void()> &here)
 {
     // A pool of our own, whose workers no other work holds; they stay a while
@@ -48,6 +58,7 @@ void RunBoth(const std::function<void()> &aside, const std::function<void()> &he
     // when those workers wait on halves of their own.
     const bool started = getpid() == owner && pool.tryStart(&task);
     std::exception_ptr hereFailure;
+    ClearUpperVectorState();
     try {
         here();
     } catch (...) {

@@ -454,7 +454,9 @@ void RecordOrder::makeKeys(const Ranks &ranks)
             for (int f = 1; f < kFieldCount && (f != FieldDescription || k_ == FieldDescription); ++f)
                 if (f != k_)
                     add(f);
-            Item &item = items_[static_cast<size_t>(row - 1)];
+            // Made here and stored whole: setting the bit fields in place would read the
+            // fresh page first, and its copy-on-write fault stops both cores to flush.
+            Item item;
             for (int half = 0; half < 2; ++half) {
                 uint64_t prefix = 0;
                 for (int b = 0; b < 8; ++b)
@@ -465,6 +467,7 @@ void RecordOrder::makeKeys(const Ranks &ranks)
             item.length = len;
             // A row with no place is no POI: after every one.
             item.last = table_.lacksCoordinates(row) ? 1 : 0;
+            items_[static_cast<size_t>(row - 1)] = item;
         }
     });
 }

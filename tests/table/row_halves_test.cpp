@@ -1,6 +1,8 @@
 #include "table/row_halves.h"
 
 #include <atomic>
+#include <optional>
+#include <cpuid.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -77,4 +79,48 @@ TEST(RunBoth, AForkedChildStillGetsBothHalves)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+namespace {
+
+// Whether the upper halves of the vector registers are in use (XINUSE bit 2),
+// when the processor can say.
+std::optional<bool> UpperHalvesInUse()
+{
+#if defined(__x86_64__)
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__builtin_cpu_supports("avx") || !__get_cpuid_count(0xD, 1, &a, &b, &c, &d) || !(a & 4))
+        return std::nullopt;
+    unsigned lo = 0, hi = 0;
+    asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(1));
+    return (lo & 4) != 0;
+#else
+    return std::nullopt;
+#endif
+}
+
+void DirtyUpperHalves()
+{
+#if defined(__x86_64__)
+    asm volatile("vpcmpeqd %%ymm1, %%ymm1, %%ymm1" ::: "xmm1");  // as AVX code of a library leaves them
+#endif
+}
+
+}  // namespace
+
+// Work on rows starts with the upper halves unused, whatever ran before on
+// the window's thread: SSE code after dirty AVX state runs several times slower.
+TEST(RunBoth, HeavyWorkStartsWithTheUpperVectorHalvesCleared)
+{
+    DirtyUpperHalves();
+    const std::optional<bool> dirty = UpperHalvesInUse();
+    if (!dirty || !*dirty)
+        GTEST_SKIP() << "this processor does not report the vector registers' state";
+    std::optional<bool> here, aside, small;
+    RunBoth([&] { aside = UpperHalvesInUse(); }, [&] { here = UpperHalvesInUse(); });
+    DirtyUpperHalves();
+    ForRowHalves(1, 10, [&](int, int) { small = UpperHalvesInUse(); });
+    EXPECT_EQ(here, std::optional<bool>(false));
+    EXPECT_EQ(aside, std::optional<bool>(false));
+    EXPECT_EQ(small, std::optional<bool>(false));
 }
