@@ -419,17 +419,22 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     // never read again by its reader.
     const bool giveBack = read == ReadPages::GivenBack && !lean;
     // Reads the waypoints from `from`, up to the first that starts at or past
-    // `stopAt`; gives back the pages behind, once `allowed` says so when given.
+    // `stopAt`; gives back the pages behind, with `keepFirst` only those past
+    // the first waypoint (the other half's reading reads it to meet it).
     auto readInto = [&](PoiTable &rows, ReadResult &result, Spans *spans, qsizetype from, qsizetype stopAt,
-                        const std::atomic<bool> *allowed = nullptr) {
+                        bool keepFirst = false) {
         qsizetype stoppedAt = -1;
-        PagesBehind behind(data.data() + from, giveBack, allowed);
+        PagesBehind behind(data.data() + from, giveBack && !keepFirst);
         ForEachElement(
             c, {"wpt"},
             [&](const Element &e) {
                 if (e.start >= stopAt) {
                     stoppedAt = e.start;
                     return false;
+                }
+                if (keepFirst && e.start > from) {
+                    behind = PagesBehind(data.data() + e.start, giveBack);
+                    keepFirst = false;
                 }
                 behind.passed(data.data() + e.start);
                 // A waypoint cut by the end of the file is left out, as when the file ends before it (and noted).
@@ -469,19 +474,23 @@ ReadResult ReadWaypoints(QByteArrayView data, PoiTable &table, QChar separator, 
     ReadResult upperResult;
     Spans upperSpans;
     qsizetype stoppedAt = -1;
-    // The second half's bytes are read again when the halves do not join, and
-    // the first half's reading reads past the split to tell the waypoint there:
-    // they go only once that reading has met the waypoint the second half starts with.
-    std::atomic<bool> upperMayGo{false};
+    // The second half's pages go as it is read, but for its first waypoint,
+    // which the first half's reading reads to meet it. Halves that do not join
+    // (the split fell inside a comment, say) would read the second half again:
+    // with its pages gone the reading says so, and the caller reads a fresh copy.
     RunBoth(
         [&] {
             upper.reserveRows(static_cast<int>(std::min<qint64>(upperTags, c.size() / 20)) + 1);
-            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end, &upperMayGo);
+            readInto(upper, upperResult, lean ? &upperSpans : nullptr, split, end, true);
         },
-        [&] {
-            stoppedAt = readInto(table, result, spans, 0, split);
-            upperMayGo.store(stoppedAt == split, std::memory_order_release);
-        });
+        [&] { stoppedAt = readInto(table, result, spans, 0, split); });
+    if (giveBack && stoppedAt != split) {
+        table.blankAll();
+        table.setRowCount(2);
+        ReadResult none;
+        none.bytesNeededAgain = true;
+        return none;
+    }
     if (stoppedAt == split) {
         table.appendRows(std::move(upper));
         if (upperResult.truncated) {

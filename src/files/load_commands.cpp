@@ -80,11 +80,12 @@ void FileCommands::loadFile(const QString &path)
             return;
         }
     }
-    if (codec && !file.readAll()) {
+    if (codec && !file.readAll(true)) {
         ctx_.dialogs.message(view_.dialogParent(), cannotRead);
         return;
     }
 
+    bool readAgainFailed = false;
     {
         BusyIndicator busy(view_.dialogParent(), file.data().size() > kLongFile);
         doc_.setReady(false);
@@ -101,6 +102,12 @@ void FileCommands::loadFile(const QString &path)
             }
             // The bytes go as they are read: they are released just after.
             read = ReadPoiData(codec, file.data(), table, ctx_.env.separator, ReadPages::GivenBack);
+            if (read.bytesNeededAgain) {
+                // Rare (halves of a big GPX file that do not join): a fresh copy, kept whole.
+                table.blankAll();
+                readAgainFailed = !file.readAgain();
+                read = readAgainFailed ? ReadResult() : ReadPoiData(codec, file.data(), table, ctx_.env.separator);
+            }
             file.release();  // the sort needs the room
             SortByField(table, FieldDistance, view_.collator());
         });
@@ -117,6 +124,8 @@ void FileCommands::loadFile(const QString &path)
     view_.tableLoaded();
     view_.setBusy(false);
     ProcessPendingMessages();
+    if (readAgainFailed)
+        ctx_.dialogs.message(view_.dialogParent(), cannotRead);
 }
 
 }  // namespace orvalis

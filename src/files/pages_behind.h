@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <atomic>
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -21,15 +20,12 @@ class PagesBehind {
 public:
     PagesBehind() = default;
     // From `start` (the first byte of the reader's part); `enabled` when the
-    // pages may go at all, `allowed` when they may go only once it says so.
-    PagesBehind(const char *start, bool enabled, const std::atomic<bool> *allowed = nullptr)
-        : done_(start), enabled_(enabled), allowed_(allowed)
-    {
-    }
+    // pages may go at all.
+    PagesBehind(const char *start, bool enabled) : done_(start), enabled_(enabled) {}
     // Every byte before `at` has been read for the last time.
     void passed(const char *at)
     {
-        if (!enabled_ || at - done_ < kStep || (allowed_ && !allowed_->load(std::memory_order_acquire)))
+        if (!enabled_ || at - done_ < kStep)
             return;
         const uintptr_t page = PageBytes();
         const uintptr_t first = (reinterpret_cast<uintptr_t>(done_) + page - 1) & ~(page - 1);
@@ -50,7 +46,6 @@ private:
 
     const char *done_ = nullptr;
     bool enabled_ = false;
-    const std::atomic<bool> *allowed_ = nullptr;
 };
 
 }  // namespace orvalis

@@ -89,7 +89,13 @@ constexpr qint64 kTwoReadersBytes = 8 << 20;
 
 }  // namespace
 
-bool FileBytes::readAll()
+bool FileBytes::readAgain()
+{
+    bytes_ = QByteArray();
+    return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0 && readAll();
+}
+
+bool FileBytes::readAll(bool keepOpen)
 {
     if (fd_ < 0)
         return false;
@@ -122,8 +128,10 @@ bool FileBytes::readAll()
         got += n;
     }
     bytes_.resize(static_cast<qsizetype>(got));
-    ::close(fd_);
-    fd_ = -1;
+    if (!keepOpen) {
+        ::close(fd_);
+        fd_ = -1;
+    }
     return ok;
 }
 

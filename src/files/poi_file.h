@@ -36,7 +36,10 @@ public:
     bool startNative(const QByteArray &path);
     // Reads to the end of the file, whatever size it showed when opened; a file
     // cut meanwhile gives what was there. False on a read error.
-    bool readAll();
+    // With `keepOpen` the file stays open for readAgain().
+    bool readAll(bool keepOpen = false);
+    // Reads the file again from its start, into fresh memory (and closes it).
+    bool readAgain();
 
     QByteArrayView data() const { return QByteArrayView(bytes_); }
     // The size the file showed when it was opened.

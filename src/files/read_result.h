@@ -22,6 +22,9 @@ struct ReadResult {
     int codePage = 0;
     // GeoJSON: the first number a double cannot hold, as written (its record is skipped).
     QByteArray badNumber;
+    // A reading that gave bytes back (ReadPages::GivenBack) and then needed them:
+    // nothing it read counts; read a fresh copy of the file with its pages kept.
+    bool bytesNeededAgain = false;
 };
 
 }  // namespace orvalis

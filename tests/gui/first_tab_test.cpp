@@ -103,6 +103,31 @@ TEST(Load, UnreadableFileLeavesTheWindowAsItWas)
     EXPECT_FALSE(app.tab()->model()->busy());
 }
 
+// A big GPX file is read in two halves that give their pages back as they go;
+// where the second half would start inside a comment, the halves cannot join
+// and the file is read again whole: every waypoint is there, once.
+TEST(Load, ABigGpxFileWhoseMiddleFallsInACommentLoadsWhole)
+{
+    LoadedApp app;
+    QByteArray half;
+    int count = 0;
+    for (; half.size() < (5 << 20); ++count)
+        half += "<wpt lat=\"48." + QByteArray::number(count % 1000) + "\" lon=\"2.5\"><name>P" + QByteArray::number(count) +
+                "</name></wpt>\n";
+    const QByteArray middle = "<!-- " + QByteArray(4000, ' ') + "<wpt lat=\"1\" lon=\"1\"><name>not a POI</name></wpt> -->\n";
+    // The middle of the file, where the second half starts looking, inside the comment.
+    const QByteArray file = "<gpx>\n" + half + middle + half + "</gpx>\n";
+    ASSERT_LT(file.size() / 2, 6 + half.size() + middle.size() - 60);
+    ASSERT_GT(file.size() / 2, 6 + half.size());
+    const QString path = app.temp.filePath("grand.gpx");
+    ASSERT_TRUE(WriteFile(path, file));
+    app.load(path);
+    EXPECT_EQ(app.tab()->table().lastRow(), 2 * count);
+    EXPECT_EQ(app.label("Label9"), QString::number(2 * count));
+    for (int row = 1; row <= app.tab()->table().lastRow(); ++row)
+        ASSERT_NE(app.cell(row, FieldDescription), QStringLiteral("not a POI")) << row;
+}
+
 TEST(Load, ExtensionIgnoresCaseAndFewerPoisShrinkTheTable)
 {
     LoadedApp app;
