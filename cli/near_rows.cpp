@@ -12,6 +12,8 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <numeric>
 #include <unistd.h>
 
@@ -32,7 +34,11 @@ struct Reading {
 // The rows with coordinates in range go to `valid`, with those coordinates.
 using ValidRow = std::function<void(TableRow &row, long double lat, long double lon)>;
 
-Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, const ValidRow &valid)
+// With `band` (south, north), rows whose latitude surely lies outside it are
+// passed over at once: neither checked nor counted as bad (a reading that
+// already checked them all).
+Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, const ValidRow &valid,
+                 std::optional<std::pair<double, double>> band = std::nullopt)
 {
     if (::lseek(fd, 0, SEEK_SET) < 0)
         throw WorkFailure(QCoreApplication::translate("Cli", "%1: reading failed").arg(Shown(in)));
@@ -44,6 +50,8 @@ Reading ReadRows(Cli &cli, const QByteArray &in, const PoiCodec &codec, int fd, 
         progress.read(reader.bytesRead());
         ++r.rows;
         r.gap = r.gap || row.number() != r.rows;
+        if (band && row.latitudeSurelyOutside(band->first, band->second))
+            return;
         long double lat = 0, lon = 0;
         bool read = row.numbers(&lat, &lon);
         if (!read) {
@@ -119,13 +127,19 @@ std::optional<PoiTable> StreamedNearRows(Cli &cli, const QByteArray &in, const P
     const float baseLat = ReadDecimal(finder.latitude(), cli.sep), baseLon = ReadDecimal(finder.longitude(), cli.sep);
     NearPoint near(baseLat, baseLon, limitMetres);
     PoiTable kept;
-    ReadRows(cli, in, codec, fd, [&](TableRow &row, long double lat, long double lon) {
-        if (!near.wanted(lat, lon))
-            return;
-        row.describe();
-        PoiTable copy = row.cells();
-        kept.appendRows(std::move(copy));
-    });
+    // Latitudes NearPoint turns away before any trigonometry (no great circle is
+    // shorter than their difference), known to the reader without the numbers.
+    const double reach = static_cast<double>((limitMetres + 1000) / kEarthRadius) * 180.0 / M_PI;
+    ReadRows(
+        cli, in, codec, fd,
+        [&](TableRow &row, long double lat, long double lon) {
+            if (!near.wanted(lat, lon))
+                return;
+            row.describe();
+            PoiTable copy = row.cells();
+            kept.appendRows(std::move(copy));
+        },
+        std::pair{baseLat - reach, baseLat + reach});
     if (kept.isEmptyForAdd())
         return PoiTable();
     // In the order "Calculer" leaves them: by distance key, equal keys in file order.

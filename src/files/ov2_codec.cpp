@@ -232,6 +232,12 @@ public:
                 *lonChars = Widened(rounded(1), longitude);
                 return true;
             }
+            bool latitudeSurelyOutside(double south, double north) const override
+            {
+                // The text's number lies within a hundred-thousandth of a degree of the stored value.
+                const double rough = lat / 100000.0;
+                return rough < south - 0.0001 || rough > north + 0.0001;
+            }
             // Rounded once for both the numbers and the texts.
             const Ov2Rounded &rounded(int which) const
             {

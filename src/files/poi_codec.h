@@ -125,6 +125,9 @@ public:
     // The coordinates as ParseDecimal reads the texts of cells(), when the
     // reader has them as numbers (then the texts are made only when asked for).
     virtual bool numbers(long double *, long double *) const { return false; }
+    // True when the row's latitude surely lies outside [south, north] (degrees),
+    // told without making its numbers; false when unsure.
+    virtual bool latitudeSurelyOutside(double, double) const { return false; }
     // The coordinate texts, each at most `kTextChars` characters, or false.
     static constexpr int kTextChars = 32;
     virtual bool texts(char16_t *, int *, char16_t *, int *) { return false; }
