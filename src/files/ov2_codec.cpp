@@ -228,8 +228,8 @@ public:
             {
                 if (separator.unicode() >= 128)
                     return false;
-                *latChars = Widened(rounded(0), latitude);
-                *lonChars = Widened(rounded(1), longitude);
+                *latChars = widened(rounded(0), latitude);
+                *lonChars = widened(rounded(1), longitude);
                 return true;
             }
             bool latitudeSurelyOutside(double south, double north) const override
@@ -249,7 +249,7 @@ public:
             }
             mutable Ov2Rounded roundedValue[2];
             mutable bool roundedDone[2] = {false, false};
-            int Widened(const Ov2Rounded &value, char16_t *out) const
+            int widened(const Ov2Rounded &value, char16_t *out) const
             {
                 char chars[kTextChars];
                 const int n = Ov2RoundedChars(value, static_cast<char>(separator.unicode()), chars);

@@ -72,11 +72,6 @@ long double Ov2RoundedDegrees(const Ov2Rounded &r)
     return r.negative ? -v : v;
 }
 
-long double Ov2CoordinateDegrees(int32_t value)
-{
-    return Ov2RoundedDegrees(RoundOv2(value));
-}
-
 int Ov2CoordinateChars(int32_t value, char separator, char *out)
 {
     return Ov2RoundedChars(RoundOv2(value), separator, out);

@@ -47,10 +47,9 @@ Ov2Survey SurveyOv2(QByteArrayView data);
 QString Ov2CoordinateText(int32_t value, QChar separator);
 // The same text as Latin-1 characters; returns their number.
 int Ov2CoordinateChars(int32_t value, char separator, char *out);
-// The number ParseDecimal reads from that text, without the text.
-long double Ov2CoordinateDegrees(int32_t value);
-// The two in steps, for a reader that needs both: the coordinate rounded as
-// its text shows it (`scaled` with `decimals` decimals), then either.
+// The coordinate rounded as its text shows it (`scaled` with `decimals`
+// decimals), then its characters or the number ParseDecimal reads from them:
+// a reader that needs both rounds once, one that needs the number makes no text.
 struct Ov2Rounded {
     uint32_t scaled = 0;
     int decimals = 0;
